@@ -1,0 +1,157 @@
+// The client data set: an in-memory table with persistent fields, a cursor, edit states, a change
+// log with saved values, and counted disabling of the controls that show it.
+#pragma once
+
+#include "platform/PlatformExport.h"
+#include "platform/dataset/Field.h"
+#include "platform/wire/Wire.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace cht::platform {
+
+class TDataSource;
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+/// Raised by the data set for misuse (posting while browsing, an unknown field, a packet that does
+/// not fit the persistent fields). The message is Portuguese and names the field where one is at
+/// fault.
+class CHT_PLATFORM_EXPORT DataSetError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class CHT_PLATFORM_EXPORT TClientDataSet {
+public:
+    using Event = std::function<void(TClientDataSet&)>;
+
+    explicit TClientDataSet(QString name = {});
+    ~TClientDataSet();
+    TClientDataSet(const TClientDataSet&) = delete;
+    TClientDataSet& operator=(const TClientDataSet&) = delete;
+
+    const QString& name() const { return m_name; }
+
+    // --- persistent fields (defined before opening; the set owns them) ---
+    /// Defines a field; returns it so that a screen can keep it as a named member.
+    TField& addField(const QString& name, wire::FieldType type, int size = 0);
+    TField* findField(const QString& name) const;
+    /// Throws DataSetError naming the field when there is none of that name.
+    TField& fieldByName(const QString& name) const;
+    int fieldCount() const;
+    TField& field(int index) const;
+
+    // --- opening and loading ---
+    /// Opens with no rows (the fields as defined).
+    void open();
+    void close();
+    bool active() const { return m_state != DataSetState::Inactive; }
+    /// Loads a packet: every row replaced, the change log discarded, the set closed and reopened
+    /// (before-open, after-open, after-scroll), the first row current. A packet lacking a
+    /// persistent field, or carrying one of another type, throws DataSetError naming the field and
+    /// leaves the set as it was.
+    void loadFromPacket(wire::ColumnTable packet);
+    void loadFromPacket(std::string_view json);
+    /// Data packet of the current rows, for sending (a key packet is one).
+    std::string dataPacket() const;
+    /// Empties the rows (the set stays open), discarding the change log.
+    void emptyDataSet();
+
+    // --- cursor ---
+    void first();
+    void next();
+    void prior();
+    void last();
+    /// Moves to a record number (1-based); out of range is clamped.
+    void setRecNo(int recNo);
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    /// 1-based number of the current row; 0 when there is none.
+    int recNo() const;
+    int recordCount() const;
+    /// A closed set counts as empty.
+    bool isEmpty() const;
+
+    // --- states ---
+    DataSetState state() const { return m_state; }
+    void edit();
+    void append();
+    void post();
+    void cancel();
+    void deleteRecord();
+
+    // --- change log ---
+    bool logChanges = true;
+    /// Number of posts and deletes logged since the load or the last merge.
+    int changeCount() const { return m_changeCount; }
+    /// The changed rows only, each with its saved and its current values.
+    wire::DeltaPacket delta() const;
+    std::string deltaPacket() const;
+    /// Current values become the saved values; the change count returns to 0.
+    void mergeChangeLog();
+
+    // --- controls ---
+    /// Counted: each disable is undone by exactly one enable; enabling when nothing is disabled
+    /// does nothing. On the last enable the controls refresh once.
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return m_disableCount > 0; }
+
+    // --- events: plain handlers, detachable by assigning an empty function ---
+    Event beforeOpen, afterOpen, afterScroll, beforePost, afterPost, afterCancel;
+
+    // --- cell access for fields and controls ---
+    /// Storage row of a record number (1-based), for controls that draw many rows.
+    std::size_t storageRow(int recNo) const;
+    const wire::ColumnTable& table() const { return m_table; }
+    /// Value of a field at a record (1-based) without moving the cursor; the current row's edit
+    /// buffer is honoured.
+    wire::Value valueAt(int recNo, int fieldIndex) const;
+
+    // Used by TField.
+    wire::Value currentValue(int fieldIndex) const;
+    wire::Value oldValue(int fieldIndex) const;
+    void setCurrentValue(int fieldIndex, const wire::Value& v);
+
+    // Used by TDataSource.
+    void attach(TDataSource* source);
+    void detach(TDataSource* source);
+
+private:
+    struct Impl;
+    void notifyDataChanged();
+    void notifyRecordChanged();
+    void notifyScrolled();
+    void setState(DataSetState s);
+    void checkActive(const char* what) const;
+    void checkBrowse(const char* what) const;
+    void scrolledTo(int index, bool fireScroll);
+
+    QString m_name;
+    std::vector<std::unique_ptr<TField>> m_fields;
+    wire::ColumnTable m_table;
+    std::vector<std::uint32_t> m_order; // record -> storage row
+    int m_current = -1;                 // index into m_order
+    bool m_eof = true, m_bof = true;
+    DataSetState m_state = DataSetState::Inactive;
+    std::vector<wire::Value> m_buffer; // edit buffer of the current row
+    bool m_bufferModified = false;
+    // Saved values of rows changed since the last merge, by storage row.
+    std::unordered_map<std::uint32_t, std::vector<wire::Value>> m_saved;
+    std::vector<std::uint32_t> m_inserted;                 // storage rows appended since merge
+    std::vector<std::vector<wire::Value>> m_deleted;       // saved values of deleted rows
+    std::vector<std::uint32_t> m_changedOrder;             // storage rows in order of first change
+    int m_changeCount = 0;
+    int m_disableCount = 0;
+    bool m_pendingRefresh = false;
+    std::vector<TDataSource*> m_sources;
+};
+
+} // namespace cht::platform
