@@ -1,0 +1,1 @@
+# list(APPEND UNIT_SOURCES WireSomethingTest.cpp)
