@@ -1,0 +1,27 @@
+// The wait animation over the main window during remote calls. Nested show/hide pairs count, so
+// an inner hide never leaves an outer wait without its animation, nor an error leaves it up.
+#pragma once
+
+#include "module/contracts/FrameworkExport.h"
+
+#include <QWidget>
+
+namespace cht::framework {
+
+/// Shows animation `animation` (1: data transfer, 6: list search) over `mainForm`.
+CHT_FRAMEWORK_EXPORT void ActiveShowAvi(QWidget* mainForm, int animation);
+/// Removes the animation shown by the matching ActiveShowAvi; extra calls do nothing.
+CHT_FRAMEWORK_EXPORT void DeactiveShowAvi();
+/// True while an animation is up (for the host and tests).
+CHT_FRAMEWORK_EXPORT bool ShowAviActive();
+
+/// Shows the animation for a scope: removed on every way out.
+class AviGuard {
+public:
+    AviGuard(QWidget* mainForm, int animation) { ActiveShowAvi(mainForm, animation); }
+    ~AviGuard() { DeactiveShowAvi(); }
+    AviGuard(const AviGuard&) = delete;
+    AviGuard& operator=(const AviGuard&) = delete;
+};
+
+} // namespace cht::framework

@@ -1,0 +1,71 @@
+// Base filter dialog: criteria group box, confirm and close buttons, and the saved-options store
+// (name=value lines saved per screen and operator in the host's database).
+#pragma once
+
+#include "module/contracts/Cvn_msg.h"
+#include "module/contracts/Forms.h"
+#include "module/contracts/FrameworkExport.h"
+#include "platform/dataset/ClientDataSet.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QStringList>
+
+namespace cht::platform {
+class TButtonFlat;
+}
+
+namespace cht::framework {
+
+class CHT_FRAMEWORK_EXPORT TfrmFiltroPadrao : public QDialog, public TCreatable {
+    Q_OBJECT
+public:
+    explicit TfrmFiltroPadrao(QWidget* parent = nullptr);
+    ~TfrmFiltroPadrao() override;
+
+    QLabel* lblCodTela = nullptr;
+    QGroupBox* grbFiltroPadrao = nullptr; // the screen lays its criteria inside
+    QWidget* panMenu = nullptr;           // button column at the right
+    QWidget* panBotoes = nullptr;
+    cht::platform::TButtonFlat* sbtConfirma = nullptr;
+    cht::platform::TButtonFlat* sbtFechar = nullptr; // closes without confirming (also Esc)
+    cht::platform::TButtonFlat* btfOpcoes = nullptr; // opens ppmOpcoes
+    TMessages msgPadrao;
+    QMenu* ppmOpcoes = nullptr;  // saved option sets: load one, save the current, delete
+    QMenu* PopupMenu1 = nullptr;
+    cht::platform::TClientDataSet cdsCarregaOpcoes; // the saved option sets of this screen
+
+    /// The option list: "name=value" lines. The screen reads and writes its values; the base's
+    /// load step fills it from the store, its save step persists it.
+    QStringList Opcoes;
+    QString OptionValue(const QString& name) const;
+    void SetOptionValue(const QString& name, const QString& value);
+    /// Key under which this screen's options are stored (defaults to lblCodTela's text).
+    QString OptionsKey() const;
+
+    void FormCreate() override;
+    /// Runs each time the dialog is shown.
+    virtual void FormActivate();
+    /// The base frees the dialog; screens that keep theirs set caHide.
+    virtual void FormClose(TCloseAction& action);
+    virtual void sbtConfirmaClick(QObject* sender);
+    /// Load step: restores the screen's standard controls from Opcoes (the options set chosen in
+    /// ppmOpcoes has already been read into Opcoes).
+    virtual void btfLoadOpcClick(QObject* sender);
+    /// Save step: persists Opcoes in the store under the chosen set name.
+    virtual void btfSaveOpcClick(QObject* sender);
+
+    /// Shows the dialog modally; returns its modal result.
+    int ShowModal();
+    /// Closes through FormClose (hide or free, as it decides).
+    void Close();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace cht::framework

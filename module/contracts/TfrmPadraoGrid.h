@@ -1,0 +1,108 @@
+// Base grid screen: a child window of the host's MDI area with a tool bar, a main menu, a page
+// control whose first tab holds the grid, a navigator bar and the standard commands.
+#pragma once
+
+#include "module/contracts/Cvn_msg.h"
+#include "module/contracts/Forms.h"
+#include "module/contracts/FrameworkExport.h"
+#include "module/contracts/PageControl98.h"
+#include "platform/dataset/DataSource.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+class QMdiSubWindow;
+
+namespace cht::platform {
+class TDBGrid;
+class TDBText;
+class TDBNavigator;
+class TButtonFlat;
+} // namespace cht::platform
+
+namespace cht::framework {
+
+class CHT_FRAMEWORK_EXPORT TfrmPadraoGrid : public QWidget, public TCreatable {
+    Q_OBJECT
+public:
+    explicit TfrmPadraoGrid(QWidget* parent = nullptr);
+    ~TfrmPadraoGrid() override;
+
+    // --- controls (created by the constructor; a screen adds its own and moves them) ---
+    QLabel* lblCodTela = nullptr;
+    QWidget* panMenu = nullptr; // tool bar: buttons are placed at absolute left positions
+    cht::platform::TButtonFlat* sbtAjuda = nullptr;
+    cht::platform::TButtonFlat* sbtImprimir = nullptr;
+    cht::platform::TButtonFlat* sbtFechar = nullptr;
+    // The five standard commands, each a tool-bar button with a menu item under mnuManutencao:
+    // 1 insert, 2 edit, 3 delete, 4 find, 5 verify (reload); and menu items 6 save, 7 cancel.
+    cht::platform::TButtonFlat* sbtIncluir = nullptr;
+    cht::platform::TButtonFlat* sbtAlterar = nullptr;
+    cht::platform::TButtonFlat* sbtExcluir = nullptr;
+    cht::platform::TButtonFlat* sbtLocalizar = nullptr;
+    cht::platform::TButtonFlat* sbtVerificar = nullptr;
+    QMenuBar* mnuMenu = nullptr;
+    QMenu* mnuOperacao = nullptr;
+    QMenu* mnuManutencao = nullptr;
+    QAction* mnuIncluir = nullptr;
+    QAction* mnuAlterar = nullptr;
+    QAction* mnuExcluir = nullptr;
+    QAction* mnuLocalizar = nullptr;
+    QAction* mnuVerificar = nullptr;
+    QAction* mnuGravar = nullptr;
+    QAction* mnuCancelar = nullptr;
+    QAction* mnuFechar = nullptr;
+    TCustomPageControl98* pgcPadrao = nullptr;
+    QWidget* tshPadrao = nullptr; // first tab; holds dbgPadrao (the screen may re-parent it)
+    cht::platform::TDBGrid* dbgPadrao = nullptr;
+    cht::platform::TDataSource dtsPadrao;
+    QWidget* panNavigator = nullptr;
+    cht::platform::TDBText* dbtNome = nullptr;
+    cht::platform::TDBNavigator* dbnPadrao = nullptr;
+    TMessages msgPadrao;
+    TMessages msgMensagensPadroes;
+
+    /// Button of standard command 1..5 and its menu item; menu items 6 (save) and 7 (cancel).
+    cht::platform::TButtonFlat* BaseActionButton(int n) const;
+    QAction* BaseActionMenu(int n) const;
+    QAction* BaseMenuItem(int n) const;
+
+    // --- handlers (bound by the base; a screen overrides and usually calls the base first) ---
+    void FormCreate() override;
+    /// Runs each time the screen becomes the active window.
+    virtual void FormActivate();
+    /// The base frees the screen (action caFree).
+    virtual void FormClose(TCloseAction& action);
+    /// The base's own command-state rule, from dtsPadrao's state.
+    virtual void dtsPadraoStateChange(cht::platform::TDataSource* sender);
+    /// Grid key handling (F5 reloads through the verify command, Esc cancels an edit).
+    virtual void dbgPadraoKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
+    /// Standard edit command: puts the data set of dtsPadrao into edit.
+    virtual void sbtAlterarClick(QObject* sender);
+    /// Standard cancel command: cancels a pending edit of dtsPadrao's data set.
+    virtual void sbtCancelarClick(QObject* sender);
+    /// Standard verify command; the base does nothing.
+    virtual void sbtVerificarClick(QObject* sender);
+
+    // --- window ---
+    /// Shows the screen as a child window of the host's MDI area (or top-level without one).
+    void Show();
+    void SetWindowState(TWindowState state);
+    TWindowState WindowState() const;
+    /// Asks the screen to close: FormClose decides (caFree frees it once events are processed).
+    void Close();
+    /// The MDI child window that frames the screen, if any.
+    QMdiSubWindow* SubWindow() const { return m_subWindow; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    QMdiSubWindow* m_subWindow = nullptr;
+};
+
+} // namespace cht::framework
