@@ -20,8 +20,7 @@ public:
 };
 
 /// A query whose rows land in a client data set (with persistent fields defined before Open, or
-/// the columns' own when none are): Close and Open again read the tables afresh. Editing is
-/// refused.
+/// the columns' own when none are): Close and Open again read the tables afresh.
 class CHT_FRAMEWORK_EXPORT TADOIBQuery : public cht::platform::TClientDataSet {
 public:
     explicit TADOIBQuery(QString name = {});
