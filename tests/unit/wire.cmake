@@ -1,1 +1,5 @@
-# list(APPEND UNIT_SOURCES WireSomethingTest.cpp)
+# Codec tests.
+list(APPEND UNIT_SOURCES
+  WireColumnTableTest.cpp
+  WireOleDateTest.cpp
+)
