@@ -1,0 +1,58 @@
+// The flat tool-bar button with an enabled and a pressed state.
+#pragma once
+
+#include "platform/PlatformExport.h"
+
+#include <QToolButton>
+
+#include <functional>
+
+namespace cht::platform {
+
+/// A flat button. With GroupIndex 0 it is a plain push button and is never down. With a group
+/// index a click presses it and releases the other buttons of that group with the same parent;
+/// a click on the pressed button releases it only when AllowAllUp is set (the group shares the
+/// setting). onClick runs after the pressed state flipped. The hint is the tool tip.
+class CHT_PLATFORM_EXPORT TButtonFlat : public QToolButton {
+    Q_OBJECT
+public:
+    using ClickEvent = std::function<void(QObject* sender)>;
+
+    explicit TButtonFlat(QWidget* parent = nullptr);
+    ~TButtonFlat() override;
+
+    bool Enabled() const { return isEnabled(); }
+    void SetEnabled(bool enabled) { setEnabled(enabled); }
+
+    bool Down() const;
+    /// Presses or releases without running onClick; pressing releases the group's others. A
+    /// button without a group index cannot be down: SetDown(true) is ignored for it.
+    void SetDown(bool down);
+
+    int GroupIndex() const { return m_groupIndex; }
+    void SetGroupIndex(int index);
+    bool AllowAllUp() const { return m_allowAllUp; }
+    void SetAllowAllUp(bool allow);
+
+    QString Hint() const { return toolTip(); }
+    void SetHint(const QString& hint) { setToolTip(hint); }
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& caption) { setText(caption); }
+
+    /// Clicks the button as the operator would (nothing when disabled).
+    void Click();
+
+    ClickEvent onClick;
+
+protected:
+    void nextCheckState() override;
+
+private:
+    void releaseOthers();
+    template <typename F> void forEachInGroup(F f) const;
+
+    int m_groupIndex = 0;
+    bool m_allowAllUp = false;
+};
+
+} // namespace cht::platform

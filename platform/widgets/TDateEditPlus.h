@@ -1,0 +1,66 @@
+// The date editor: dd/mm/yyyy typed into a masked line edit, read as an OLE day number.
+#pragma once
+
+#include "platform/PlatformExport.h"
+#include "platform/widgets/DateEditError.h"
+
+#include <QColor>
+#include <QLineEdit>
+#include <QStringList>
+
+#include <optional>
+
+namespace cht::platform {
+
+/// A line edit with the mask dd/mm/yyyy. An empty text is allowed and reads as 0.
+class CHT_PLATFORM_EXPORT TDateEditPlus : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TDateEditPlus(QWidget* parent = nullptr);
+    ~TDateEditPlus() override;
+
+    /// The date typed as an OLE day number (days since 30/12/1899); 0 for an empty or invalid
+    /// text. With SaveTime the time of day of the last SetDate is kept in the fraction.
+    double GetDate() const;
+    /// Shows the date part of an OLE day number (0 empties the editor).
+    void SetDate(double ole);
+    /// Throws DateEditError for a text that is neither empty nor a valid date.
+    void CheckValidDate() const;
+    /// True for a complete, valid date (an empty text is not one).
+    bool IsValidDate() const;
+    /// The text as typed ("31/12/2026"), or an empty text when nothing was typed.
+    QString Text() const;
+    void SetText(const QString& text);
+
+    /// Keep the time of day given to SetDate in what GetDate returns.
+    bool SaveTime() const { return m_saveTime; }
+    void SetSaveTime(bool save) { m_saveTime = save; }
+
+    /// Colour the text while it holds a valid date (and another while it holds an invalid one);
+    /// off by default.
+    bool ValidColors() const { return m_validColors; }
+    void SetValidColors(bool on);
+    QColor ValidColor() const { return m_validColor; }
+    void SetValidColor(const QColor& color);
+    QColor InvalidColor() const { return m_invalidColor; }
+    void SetInvalidColor(const QColor& color);
+
+    /// Day names, Sunday first ("Domingo" ... "Sábado"); the tool tip shows the typed date's.
+    const QStringList& WeekDayNames() const { return m_weekDayNames; }
+    void SetWeekDayNames(const QStringList& names);
+    /// Name of the typed date's day of the week, or an empty text.
+    QString WeekDayName() const;
+
+private:
+    std::optional<double> parse() const;
+    void textWasEdited();
+
+    bool m_saveTime = false;
+    double m_savedTime = 0.0;
+    bool m_validColors = false;
+    QColor m_validColor{Qt::darkBlue};
+    QColor m_invalidColor{Qt::red};
+    QStringList m_weekDayNames;
+};
+
+} // namespace cht::platform

@@ -1,0 +1,26 @@
+// Where the widgets send an exception raised inside a Qt event (a handler of the owner, or the
+// data set refusing a post): Qt must never see it cross its event loop.
+#pragma once
+
+#include "platform/PlatformExport.h"
+
+#include <exception>
+#include <functional>
+
+namespace cht::platform {
+
+/// The process-wide sink for errors raised while a widget handles an event. The host installs
+/// its error display; without one the error text is shown in a critical message box.
+class CHT_PLATFORM_EXPORT TWidgetErrors {
+public:
+    using Handler = std::function<void(std::exception_ptr)>;
+
+    /// Replaces the sink; an empty handler restores the default message box.
+    static void setHandler(Handler handler);
+    /// Hands an exception to the sink.
+    static void report(std::exception_ptr error);
+    /// Runs `action`, reporting anything it throws; true when it returned normally.
+    static bool guard(const std::function<void()>& action);
+};
+
+} // namespace cht::platform
