@@ -104,6 +104,19 @@ public:
     void enableControls();
     bool controlsDisabled() const { return m_disableCount > 0; }
 
+    /// True while an edit or insertion holds a value written since it began.
+    bool modified() const;
+    /// Ends a pending edit or insertion as leaving the row does: posts it when modified, cancels
+    /// it otherwise. Nothing happens in browse state.
+    void checkBrowseMode();
+    /// Bytes held by the rows, the change log and the edit buffer, for memory accounting.
+    std::size_t memoryBytes() const;
+
+    /// Record (1-based) that field reads see instead of the current one while a grid draws
+    /// other rows; 0 returns to the current record. Moves nothing and fires no event.
+    void setActiveRecord(int recNo) { m_activeRecord = recNo; }
+    int activeRecord() const { return m_activeRecord; }
+
     // --- events: plain handlers, detachable by assigning an empty function ---
     Event beforeOpen, afterOpen, afterScroll, beforePost, afterPost, afterCancel;
 
@@ -129,29 +142,30 @@ private:
     void notifyDataChanged();
     void notifyRecordChanged();
     void notifyScrolled();
+    void notifyStateChanged();
     void setState(DataSetState s);
     void checkActive(const char* what) const;
-    void checkBrowse(const char* what) const;
+    void checkEditing(const char* what) const;
     void scrolledTo(int index, bool fireScroll);
+    void discardEdit();
+    void resetRows(wire::ColumnTable table);
+    void openRows();
+    std::vector<wire::FieldDef> fieldDefs() const;
+    std::size_t storageOf(int index) const;
+    int rowsInOrder() const;
 
+    int m_activeRecord = 0; // see setActiveRecord
     QString m_name;
     std::vector<std::unique_ptr<TField>> m_fields;
     wire::ColumnTable m_table;
-    std::vector<std::uint32_t> m_order; // record -> storage row
-    int m_current = -1;                 // index into m_order
+    std::vector<std::uint32_t> m_order; // record -> storage row; empty while they are the same
+    int m_current = -1;                 // record index (0-based) of the current row
     bool m_eof = true, m_bof = true;
     DataSetState m_state = DataSetState::Inactive;
-    std::vector<wire::Value> m_buffer; // edit buffer of the current row
-    bool m_bufferModified = false;
-    // Saved values of rows changed since the last merge, by storage row.
-    std::unordered_map<std::uint32_t, std::vector<wire::Value>> m_saved;
-    std::vector<std::uint32_t> m_inserted;                 // storage rows appended since merge
-    std::vector<std::vector<wire::Value>> m_deleted;       // saved values of deleted rows
-    std::vector<std::uint32_t> m_changedOrder;             // storage rows in order of first change
     int m_changeCount = 0;
     int m_disableCount = 0;
-    bool m_pendingRefresh = false;
     std::vector<TDataSource*> m_sources;
+    std::unique_ptr<Impl> m_impl; // edit buffer and change log
 };
 
 } // namespace cht::platform

@@ -49,6 +49,8 @@ public:
     void notifyRecordChanged();
     void notifyScrolled();
     void notifyStateChanged();
+    /// The data set is going away: forget it without telling anyone.
+    void dataSetDestroyed();
 
 private:
     TClientDataSet* m_dataSet = nullptr;

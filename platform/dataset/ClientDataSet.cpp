@@ -1,0 +1,779 @@
+#include "platform/dataset/ClientDataSet.h"
+
+#include "platform/dataset/DataSource.h"
+#include "platform/dataset/DataSetText.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace cht::platform {
+
+namespace {
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+} // namespace
+
+// The change log keeps, per changed storage row, only the saved values of the cells that posts
+// overwrote: every other cell's saved value is its current value. A post of one field therefore
+// costs one saved cell, and the delta is built from the changed rows alone.
+struct TClientDataSet::Impl {
+    struct RowChange {
+        std::uint32_t row = 0;
+        std::uint32_t firstSaved = kNone; // head of this row's list in `saved`
+        bool inserted = false;
+        bool deleted = false;
+    };
+    struct SavedCell {
+        std::uint32_t next = kNone;
+        std::uint32_t col = 0;
+        wire::Value value;
+    };
+
+    // Edit buffer: the fields written since edit() or append(), by field index.
+    std::vector<wire::Value> buffer;
+    std::vector<std::uint8_t> written;
+    bool modified = false;
+    int currentBeforeInsert = -1;
+    bool eofBeforeInsert = true, bofBeforeInsert = true;
+
+    // m_order is in use (after the first delete); otherwise record index == storage row.
+    bool ordered = false;
+    bool dynamicFields = false;
+    bool pendingRefresh = false;
+
+    std::vector<RowChange> changes;   // in order of first change
+    std::vector<SavedCell> saved;
+    std::vector<std::uint32_t> changeOf; // storage row -> index in changes, or kNone
+
+    std::uint32_t changeIndex(std::size_t row) const
+    {
+        return row < changeOf.size() ? changeOf[row] : kNone;
+    }
+
+    RowChange& changeFor(std::size_t row, std::size_t rowCount)
+    {
+        if (changeOf.size() < rowCount)
+            changeOf.resize(rowCount, kNone);
+        std::uint32_t& idx = changeOf[row];
+        if (idx == kNone) {
+            idx = static_cast<std::uint32_t>(changes.size());
+            changes.push_back(RowChange{static_cast<std::uint32_t>(row), kNone, false, false});
+        }
+        return changes[idx];
+    }
+
+    const wire::Value* savedCell(const RowChange& rc, std::size_t col) const
+    {
+        for (std::uint32_t i = rc.firstSaved; i != kNone; i = saved[i].next)
+            if (saved[i].col == col)
+                return &saved[i].value;
+        return nullptr;
+    }
+
+    void clearLog(bool release)
+    {
+        if (release) {
+            changes = {};
+            saved = {};
+            changeOf = {};
+            return;
+        }
+        for (const RowChange& rc : changes)
+            if (rc.row < changeOf.size())
+                changeOf[rc.row] = kNone;
+        changes.clear();
+        saved.clear();
+    }
+
+    void resetBuffer(std::size_t fields)
+    {
+        buffer.assign(fields, wire::Value{});
+        written.assign(fields, 0);
+        modified = false;
+    }
+};
+
+TClientDataSet::TClientDataSet(QString name) : m_name(std::move(name)), m_impl(std::make_unique<Impl>()) {}
+
+TClientDataSet::~TClientDataSet()
+{
+    const auto sources = m_sources;
+    for (TDataSource* s : sources)
+        s->dataSetDestroyed();
+}
+
+// --- fields -------------------------------------------------------------------------------------
+
+TField& TClientDataSet::addField(const QString& name, wire::FieldType type, int size)
+{
+    if (active())
+        throw DataSetError(dataset_text::msg("Não é possível definir o campo %1: o conjunto de dados %2 está aberto.")
+                               .arg(name, m_name)
+                               .toStdString());
+    if (name.trimmed().isEmpty())
+        throw DataSetError(dataset_text::msg("O nome do campo não pode ser vazio.").toStdString());
+    if (findField(name))
+        throw DataSetError(dataset_text::msg("O campo %1 já existe no conjunto de dados %2.")
+                               .arg(name, m_name)
+                               .toStdString());
+    if (size < 0 || (type != wire::FieldType::Text && size != 0))
+        size = 0;
+    m_impl->dynamicFields = false;
+    m_fields.push_back(std::make_unique<TField>(*this, static_cast<int>(m_fields.size()), name, type, size));
+    if (m_impl->written.size() < m_fields.size())
+        m_impl->resetBuffer(m_fields.size());
+    return *m_fields.back();
+}
+
+TField* TClientDataSet::findField(const QString& name) const
+{
+    for (const auto& f : m_fields)
+        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+TField& TClientDataSet::fieldByName(const QString& name) const
+{
+    if (TField* f = findField(name))
+        return *f;
+    throw DataSetError(dataset_text::msg("O campo %1 não existe no conjunto de dados %2.")
+                           .arg(name, m_name)
+                           .toStdString());
+}
+
+int TClientDataSet::fieldCount() const { return static_cast<int>(m_fields.size()); }
+
+TField& TClientDataSet::field(int index) const
+{
+    if (index < 0 || index >= fieldCount())
+        throw DataSetError(dataset_text::msg("Índice de campo %1 fora do intervalo em %2.")
+                               .arg(index)
+                               .arg(m_name)
+                               .toStdString());
+    return *m_fields[static_cast<std::size_t>(index)];
+}
+
+std::vector<wire::FieldDef> TClientDataSet::fieldDefs() const
+{
+    std::vector<wire::FieldDef> defs;
+    defs.reserve(m_fields.size());
+    for (const auto& f : m_fields)
+        defs.push_back({f->fieldName().toStdString(), f->dataType(), static_cast<std::uint32_t>(f->size())});
+    return defs;
+}
+
+// --- opening and loading ------------------------------------------------------------------------
+
+void TClientDataSet::openRows()
+{
+    if (beforeOpen)
+        beforeOpen(*this);
+    const int rows = rowsInOrder();
+    m_current = rows > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rows == 0;
+    m_impl->resetBuffer(m_fields.size());
+    setState(DataSetState::Browse);
+    notifyDataChanged();
+    if (afterOpen)
+        afterOpen(*this);
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+void TClientDataSet::resetRows(wire::ColumnTable table)
+{
+    m_table = std::move(table);
+    m_order = {};
+    m_impl->ordered = false;
+    m_impl->clearLog(true);
+    m_changeCount = 0;
+    m_current = -1;
+    m_eof = m_bof = true;
+}
+
+void TClientDataSet::open()
+{
+    if (active())
+        return;
+    if (m_fields.empty())
+        throw DataSetError(dataset_text::msg("O conjunto de dados %1 não tem campos definidos.")
+                               .arg(m_name)
+                               .toStdString());
+    resetRows(wire::ColumnTable(fieldDefs()));
+    openRows();
+}
+
+void TClientDataSet::close()
+{
+    if (!active())
+        return;
+    discardEdit();
+    resetRows(wire::ColumnTable(fieldDefs()));
+    setState(DataSetState::Inactive);
+    notifyDataChanged();
+}
+
+void TClientDataSet::loadFromPacket(std::string_view json)
+{
+    loadFromPacket(wire::decodeDataPacket(json));
+}
+
+void TClientDataSet::loadFromPacket(wire::ColumnTable packet)
+{
+    const bool dynamic = m_fields.empty() || m_impl->dynamicFields;
+    wire::ColumnTable table;
+    if (dynamic) {
+        table = std::move(packet);
+    } else {
+        // Check every field before touching anything, so that a bad packet leaves the set as it was.
+        std::vector<std::string> names;
+        names.reserve(m_fields.size());
+        for (const auto& f : m_fields) {
+            names.push_back(f->fieldName().toStdString());
+            const int idx = packet.indexOf(names.back());
+            if (idx < 0)
+                throw DataSetError(dataset_text::msg("O pacote de dados recebido para %1 não traz o campo %2.")
+                                       .arg(m_name, f->fieldName())
+                                       .toStdString());
+            const wire::FieldType got = packet.fields()[static_cast<std::size_t>(idx)].type;
+            const bool fits = got == f->dataType() ||
+                              (f->dataType() == wire::FieldType::Float && got == wire::FieldType::Integer);
+            if (!fits)
+                throw DataSetError(
+                    dataset_text::msg("O campo %1 de %2 veio no pacote de dados como %3, mas é %4.")
+                        .arg(f->fieldName(), m_name, dataset_text::typeName(got),
+                             dataset_text::typeName(f->dataType()))
+                        .toStdString());
+        }
+        // Adopt the columns as they are; a column whose description differs (a wider text, an
+        // integer for a float) is copied once into the field's own description.
+        const std::size_t rows = packet.rowCount();
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            const TField& f = *m_fields[i];
+            const std::size_t idx = static_cast<std::size_t>(packet.indexOf(names[i]));
+            const wire::FieldDef want{names[i], f.dataType(), static_cast<std::uint32_t>(f.size())};
+            if (packet.fields()[idx] == want) {
+                table.adoptColumn(packet, idx);
+                continue;
+            }
+            wire::ColumnTable one({want});
+            one.reserveRows(rows);
+            for (std::size_t r = 0; r < rows; ++r) {
+                one.appendRow();
+                if (packet.isNull(r, idx))
+                    continue;
+                switch (want.type) {
+                case wire::FieldType::Text:
+                    one.setText(r, 0, packet.text(r, idx));
+                    break;
+                case wire::FieldType::Integer:
+                    one.setInteger(r, 0, packet.integer(r, idx));
+                    break;
+                case wire::FieldType::Float:
+                case wire::FieldType::DateTime:
+                    one.setNumber(r, 0, packet.number(r, idx));
+                    break;
+                }
+            }
+            table.adoptColumn(one, 0);
+        }
+    }
+
+    discardEdit();
+    setState(DataSetState::Inactive);
+    if (dynamic) {
+        const auto& defs = table.fields();
+        bool same = !m_fields.empty() && m_fields.size() == defs.size();
+        for (std::size_t i = 0; same && i < defs.size(); ++i)
+            same = m_fields[i]->fieldName() == QString::fromStdString(defs[i].name) &&
+                   m_fields[i]->dataType() == defs[i].type &&
+                   m_fields[i]->size() == static_cast<int>(defs[i].size);
+        if (!same) {
+            m_fields.clear();
+            for (const auto& d : defs)
+                addField(QString::fromStdString(d.name), d.type, static_cast<int>(d.size));
+        }
+        m_impl->dynamicFields = true;
+    }
+    resetRows(std::move(table));
+    openRows();
+}
+
+std::string TClientDataSet::dataPacket() const
+{
+    if (!m_impl->ordered)
+        return wire::encodeDataPacket(m_table);
+    std::vector<std::size_t> rows(m_order.begin(), m_order.end());
+    return wire::encodeDataPacket(m_table, rows);
+}
+
+void TClientDataSet::emptyDataSet()
+{
+    checkActive("esvaziar");
+    discardEdit();
+    setState(DataSetState::Browse);
+    resetRows(wire::ColumnTable(fieldDefs()));
+    notifyDataChanged();
+}
+
+// --- cursor -------------------------------------------------------------------------------------
+
+int TClientDataSet::rowsInOrder() const
+{
+    return static_cast<int>(m_impl->ordered ? m_order.size() : m_table.rowCount());
+}
+
+std::size_t TClientDataSet::storageOf(int index) const
+{
+    return m_impl->ordered ? m_order[static_cast<std::size_t>(index)] : static_cast<std::size_t>(index);
+}
+
+void TClientDataSet::scrolledTo(int index, bool fireScroll)
+{
+    m_current = index;
+    notifyScrolled();
+    if (fireScroll && afterScroll)
+        afterScroll(*this);
+}
+
+void TClientDataSet::first()
+{
+    checkActive("mover para o primeiro registro");
+    checkBrowseMode();
+    const bool empty = rowsInOrder() == 0;
+    m_bof = true;
+    m_eof = empty;
+    scrolledTo(empty ? -1 : 0, true);
+}
+
+void TClientDataSet::last()
+{
+    checkActive("mover para o último registro");
+    checkBrowseMode();
+    const int n = rowsInOrder();
+    m_eof = true;
+    m_bof = n == 0;
+    scrolledTo(n - 1, true);
+}
+
+void TClientDataSet::next()
+{
+    checkActive("mover para o próximo registro");
+    checkBrowseMode();
+    const int n = rowsInOrder();
+    if (m_current >= n - 1) {
+        m_eof = true;
+        m_bof = n == 0;
+        return;
+    }
+    m_bof = m_eof = false;
+    scrolledTo(m_current + 1, true);
+}
+
+void TClientDataSet::prior()
+{
+    checkActive("mover para o registro anterior");
+    checkBrowseMode();
+    const int n = rowsInOrder();
+    if (m_current <= 0) {
+        m_bof = true;
+        m_eof = n == 0;
+        return;
+    }
+    m_bof = m_eof = false;
+    scrolledTo(m_current - 1, true);
+}
+
+void TClientDataSet::setRecNo(int recNo)
+{
+    checkActive("mover para o registro");
+    checkBrowseMode();
+    const int n = rowsInOrder();
+    if (n == 0)
+        return;
+    const int index = std::clamp(recNo, 1, n) - 1;
+    if (index == m_current)
+        return;
+    m_bof = m_eof = false;
+    scrolledTo(index, true);
+}
+
+int TClientDataSet::recNo() const
+{
+    if (m_state == DataSetState::Insert || m_current < 0)
+        return 0;
+    return m_current + 1;
+}
+
+int TClientDataSet::recordCount() const { return active() ? rowsInOrder() : 0; }
+
+bool TClientDataSet::isEmpty() const
+{
+    return recordCount() == 0 && m_state != DataSetState::Insert;
+}
+
+// --- states -------------------------------------------------------------------------------------
+
+bool TClientDataSet::modified() const
+{
+    return (m_state == DataSetState::Edit || m_state == DataSetState::Insert) && m_impl->modified;
+}
+
+void TClientDataSet::checkBrowseMode()
+{
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    if (m_impl->modified)
+        post();
+    else
+        cancel();
+}
+
+void TClientDataSet::edit()
+{
+    checkActive("editar");
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return;
+    if (m_current < 0 || rowsInOrder() == 0)
+        throw DataSetError(dataset_text::msg("Não é possível editar: o conjunto de dados %1 está vazio.")
+                               .arg(m_name)
+                               .toStdString());
+    m_impl->resetBuffer(m_fields.size());
+    setState(DataSetState::Edit);
+}
+
+void TClientDataSet::append()
+{
+    checkActive("incluir");
+    checkBrowseMode();
+    m_impl->currentBeforeInsert = m_current;
+    m_impl->eofBeforeInsert = m_eof;
+    m_impl->bofBeforeInsert = m_bof;
+    m_impl->resetBuffer(m_fields.size());
+    m_current = rowsInOrder();
+    m_eof = m_bof = false;
+    setState(DataSetState::Insert);
+    notifyDataChanged();
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+void TClientDataSet::post()
+{
+    checkActive("gravar");
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    if (beforePost)
+        beforePost(*this);
+    Impl& d = *m_impl;
+    const std::size_t fields = m_fields.size();
+    if (m_state == DataSetState::Edit) {
+        const std::size_t row = storageOf(m_current);
+        Impl::RowChange* rc = logChanges ? &d.changeFor(row, m_table.rowCount()) : nullptr;
+        for (std::size_t i = 0; i < fields; ++i) {
+            if (!d.written[i])
+                continue;
+            if (rc && !rc->inserted && !d.savedCell(*rc, i)) {
+                d.saved.push_back({rc->firstSaved, static_cast<std::uint32_t>(i), m_table.value(row, i)});
+                rc->firstSaved = static_cast<std::uint32_t>(d.saved.size() - 1);
+            }
+            m_table.setValue(row, i, d.buffer[i]);
+        }
+    } else {
+        const std::size_t row = m_table.appendRow();
+        for (std::size_t i = 0; i < fields; ++i)
+            if (d.written[i])
+                m_table.setValue(row, i, d.buffer[i]);
+        if (d.ordered)
+            m_order.push_back(static_cast<std::uint32_t>(row));
+        m_current = rowsInOrder() - 1;
+        if (logChanges)
+            d.changeFor(row, m_table.rowCount()).inserted = true;
+    }
+    if (logChanges)
+        ++m_changeCount;
+    d.resetBuffer(fields);
+    setState(DataSetState::Browse);
+    notifyRecordChanged();
+    if (afterPost)
+        afterPost(*this);
+}
+
+void TClientDataSet::cancel()
+{
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    const bool wasInsert = m_state == DataSetState::Insert;
+    m_impl->resetBuffer(m_fields.size());
+    if (wasInsert) {
+        m_current = m_impl->currentBeforeInsert;
+        m_eof = m_impl->eofBeforeInsert;
+        m_bof = m_impl->bofBeforeInsert;
+    }
+    setState(DataSetState::Browse);
+    if (wasInsert)
+        notifyDataChanged();
+    else
+        notifyRecordChanged();
+    if (afterCancel)
+        afterCancel(*this);
+    if (wasInsert && afterScroll)
+        afterScroll(*this);
+}
+
+void TClientDataSet::discardEdit()
+{
+    if (m_state == DataSetState::Insert) {
+        m_current = m_impl->currentBeforeInsert;
+        m_eof = m_impl->eofBeforeInsert;
+        m_bof = m_impl->bofBeforeInsert;
+    }
+    m_impl->resetBuffer(m_fields.size());
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        setState(DataSetState::Browse);
+}
+
+void TClientDataSet::deleteRecord()
+{
+    checkActive("excluir");
+    if (m_state == DataSetState::Insert) {
+        cancel();
+        return;
+    }
+    if (m_current < 0 || rowsInOrder() == 0)
+        throw DataSetError(dataset_text::msg("Não há registro para excluir em %1.").arg(m_name).toStdString());
+    discardEdit();
+    Impl& d = *m_impl;
+    const std::size_t row = storageOf(m_current);
+    if (logChanges) {
+        d.changeFor(row, m_table.rowCount()).deleted = true;
+        ++m_changeCount;
+    }
+    if (!d.ordered) {
+        m_order.resize(m_table.rowCount());
+        std::iota(m_order.begin(), m_order.end(), 0u);
+        d.ordered = true;
+    }
+    m_order.erase(m_order.begin() + m_current);
+    const int n = rowsInOrder();
+    if (n == 0) {
+        m_current = -1;
+        m_eof = m_bof = true;
+    } else {
+        m_current = std::min(m_current, n - 1);
+        m_eof = m_bof = false;
+    }
+    notifyDataChanged();
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+// --- change log ---------------------------------------------------------------------------------
+
+wire::DeltaPacket TClientDataSet::delta() const
+{
+    const Impl& d = *m_impl;
+    wire::DeltaPacket out;
+    out.fields = fieldDefs();
+    out.changes.reserve(d.changes.size());
+    const std::size_t fields = m_fields.size();
+    auto current = [&](std::size_t row) {
+        std::vector<wire::Value> values;
+        values.reserve(fields);
+        for (std::size_t i = 0; i < fields; ++i)
+            values.push_back(m_table.value(row, i));
+        return values;
+    };
+    for (const Impl::RowChange& rc : d.changes) {
+        if (rc.inserted && rc.deleted)
+            continue;
+        wire::Change ch;
+        if (rc.inserted) {
+            ch.op = wire::ChangeOp::Insert;
+            ch.newValues = current(rc.row);
+        } else {
+            ch.op = rc.deleted ? wire::ChangeOp::Delete : wire::ChangeOp::Update;
+            ch.oldValues = current(rc.row);
+            for (std::uint32_t i = rc.firstSaved; i != kNone; i = d.saved[i].next)
+                ch.oldValues[d.saved[i].col] = d.saved[i].value;
+            if (!rc.deleted)
+                ch.newValues = current(rc.row);
+        }
+        out.changes.push_back(std::move(ch));
+    }
+    return out;
+}
+
+std::string TClientDataSet::deltaPacket() const { return wire::encodeDeltaPacket(delta()); }
+
+void TClientDataSet::mergeChangeLog()
+{
+    m_impl->clearLog(false);
+    m_changeCount = 0;
+}
+
+// --- controls -----------------------------------------------------------------------------------
+
+void TClientDataSet::disableControls() { ++m_disableCount; }
+
+void TClientDataSet::enableControls()
+{
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount > 0)
+        return;
+    m_impl->pendingRefresh = false;
+    const auto sources = m_sources;
+    for (TDataSource* s : sources) {
+        s->notifyDataSetChanged();
+        s->notifyStateChanged();
+    }
+}
+
+void TClientDataSet::setState(DataSetState s)
+{
+    if (s == m_state)
+        return;
+    m_state = s;
+    notifyStateChanged();
+}
+
+void TClientDataSet::notifyDataChanged()
+{
+    if (controlsDisabled()) {
+        m_impl->pendingRefresh = true;
+        return;
+    }
+    const auto sources = m_sources;
+    for (TDataSource* s : sources)
+        s->notifyDataSetChanged();
+}
+
+void TClientDataSet::notifyRecordChanged()
+{
+    if (controlsDisabled()) {
+        m_impl->pendingRefresh = true;
+        return;
+    }
+    const auto sources = m_sources;
+    for (TDataSource* s : sources)
+        s->notifyRecordChanged();
+}
+
+void TClientDataSet::notifyScrolled()
+{
+    if (controlsDisabled()) {
+        m_impl->pendingRefresh = true;
+        return;
+    }
+    const auto sources = m_sources;
+    for (TDataSource* s : sources)
+        s->notifyScrolled();
+}
+
+void TClientDataSet::notifyStateChanged()
+{
+    if (controlsDisabled())
+        return;
+    const auto sources = m_sources;
+    for (TDataSource* s : sources)
+        s->notifyStateChanged();
+}
+
+void TClientDataSet::attach(TDataSource* source)
+{
+    if (source && std::find(m_sources.begin(), m_sources.end(), source) == m_sources.end())
+        m_sources.push_back(source);
+}
+
+void TClientDataSet::detach(TDataSource* source)
+{
+    m_sources.erase(std::remove(m_sources.begin(), m_sources.end(), source), m_sources.end());
+}
+
+// --- cells --------------------------------------------------------------------------------------
+
+void TClientDataSet::checkActive(const char* what) const
+{
+    if (!active())
+        throw DataSetError(dataset_text::msg("Não é possível %1: o conjunto de dados %2 está fechado.")
+                               .arg(QString::fromUtf8(what), m_name)
+                               .toStdString());
+}
+
+void TClientDataSet::checkEditing(const char* what) const
+{
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw DataSetError(
+            dataset_text::msg("Não é possível %1: o conjunto de dados %2 não está em edição nem em inclusão.")
+                .arg(QString::fromUtf8(what), m_name)
+                .toStdString());
+}
+
+std::size_t TClientDataSet::storageRow(int recNo) const
+{
+    if (!active() || recNo < 1 || recNo > rowsInOrder())
+        throw DataSetError(dataset_text::msg("O registro %1 não existe em %2.").arg(recNo).arg(m_name).toStdString());
+    return storageOf(recNo - 1);
+}
+
+wire::Value TClientDataSet::valueAt(int recNo, int fieldIndex) const
+{
+    field(fieldIndex);
+    const auto fi = static_cast<std::size_t>(fieldIndex);
+    const int index = recNo - 1;
+    if ((m_state == DataSetState::Edit || m_state == DataSetState::Insert) && index == m_current) {
+        if (m_impl->written[fi])
+            return m_impl->buffer[fi];
+        if (m_state == DataSetState::Insert)
+            return {};
+    }
+    if (!active() || index < 0 || index >= rowsInOrder())
+        return {};
+    return m_table.value(storageOf(index), fi);
+}
+
+wire::Value TClientDataSet::currentValue(int fieldIndex) const
+{
+    return valueAt(m_current + 1, fieldIndex);
+}
+
+wire::Value TClientDataSet::oldValue(int fieldIndex) const
+{
+    field(fieldIndex);
+    if (!active() || m_state == DataSetState::Insert || m_current < 0 || m_current >= rowsInOrder())
+        return {};
+    const auto fi = static_cast<std::size_t>(fieldIndex);
+    const std::size_t row = storageOf(m_current);
+    const std::uint32_t c = m_impl->changeIndex(row);
+    if (c != kNone) {
+        const Impl::RowChange& rc = m_impl->changes[c];
+        if (rc.inserted)
+            return {};
+        if (const wire::Value* v = m_impl->savedCell(rc, fi))
+            return *v;
+    }
+    return m_table.value(row, fi);
+}
+
+void TClientDataSet::setCurrentValue(int fieldIndex, const wire::Value& v)
+{
+    TField& f = field(fieldIndex);
+    checkEditing(QStringLiteral("alterar o campo %1").arg(f.fieldName()).toUtf8().constData());
+    const auto fi = static_cast<std::size_t>(fieldIndex);
+    m_impl->buffer[fi] = dataset_text::coerce(f, v);
+    m_impl->written[fi] = 1;
+    m_impl->modified = true;
+    notifyRecordChanged();
+}
+
+std::size_t TClientDataSet::memoryBytes() const
+{
+    const Impl& d = *m_impl;
+    return m_table.memoryBytes() + m_order.capacity() * sizeof(std::uint32_t) +
+           d.changes.capacity() * sizeof(Impl::RowChange) + d.saved.capacity() * sizeof(Impl::SavedCell) +
+           d.changeOf.capacity() * sizeof(std::uint32_t) + d.buffer.capacity() * sizeof(wire::Value);
+}
+
+} // namespace cht::platform
