@@ -736,7 +736,7 @@ wire::Value TClientDataSet::valueAt(int recNo, int fieldIndex) const
 
 wire::Value TClientDataSet::currentValue(int fieldIndex) const
 {
-    return valueAt(m_current + 1, fieldIndex);
+    return valueAt(m_activeRecord > 0 ? m_activeRecord : m_current + 1, fieldIndex);
 }
 
 wire::Value TClientDataSet::oldValue(int fieldIndex) const

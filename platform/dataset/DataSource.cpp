@@ -8,6 +8,11 @@ TDataSource::TDataSource(TClientDataSet* dataSet) { setDataSet(dataSet); }
 
 TDataSource::~TDataSource()
 {
+    // Controls outliving their source (a screen's data source dies before its child widgets)
+    // must not call back into it.
+    const auto links = m_links;
+    for (DataLink* l : links)
+        l->dataSourceDestroyed();
     if (m_dataSet)
         m_dataSet->detach(this);
 }

@@ -22,6 +22,8 @@ public:
     virtual void dataSetScrolled() { dataSetChanged(); }
     /// The set's state changed.
     virtual void stateChanged() {}
+    /// The data source is being destroyed: a control forgets it.
+    virtual void dataSourceDestroyed() {}
 };
 
 class CHT_PLATFORM_EXPORT TDataSource {
