@@ -14,7 +14,7 @@ namespace cht::wire {
 
 namespace {
 
-std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string inQuotes(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
 bool isNumeric(FieldType t) { return t == FieldType::DateTime || t == FieldType::Float; }
 
@@ -29,7 +29,7 @@ ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fiel
             throw WireError("Campo sem nome na posição " + std::to_string(i + 1) + ".");
         for (std::size_t j = 0; j < i; ++j)
             if (sameFieldName(m_fields[i].name, m_fields[j].name))
-                throw WireError("Campo repetido: " + quoted(m_fields[i].name) + ".");
+                throw WireError("Campo repetido: " + inQuotes(m_fields[i].name) + ".");
     }
     m_columns.resize(m_fields.size());
 }
@@ -107,7 +107,7 @@ std::string_view ColumnTable::text(std::size_t row, std::size_t col) const
 {
     check(row, col);
     if (m_fields[col].type != FieldType::Text)
-        throw WireError("O campo " + quoted(m_fields[col].name) + " não é de texto.");
+        throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é de texto.");
     const Column& c = m_columns[col];
     const std::uint32_t len = c.length[row];
     if (len == kNullLength) return {};
@@ -120,14 +120,14 @@ double ColumnTable::number(std::size_t row, std::size_t col) const
     const FieldType t = m_fields[col].type;
     if (isNumeric(t)) return m_columns[col].numbers[row];
     if (t == FieldType::Integer) return static_cast<double>(m_columns[col].integers[row]);
-    throw WireError("O campo " + quoted(m_fields[col].name) + " não é numérico.");
+    throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é numérico.");
 }
 
 std::int64_t ColumnTable::integer(std::size_t row, std::size_t col) const
 {
     check(row, col);
     if (m_fields[col].type != FieldType::Integer)
-        throw WireError("O campo " + quoted(m_fields[col].name) + " não é inteiro.");
+        throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é inteiro.");
     return m_columns[col].integers[row];
 }
 
@@ -187,9 +187,9 @@ void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (f.type != FieldType::Text)
-        throw WireError("O campo " + quoted(f.name) + " não é de texto.");
+        throw WireError("O campo " + inQuotes(f.name) + " não é de texto.");
     if (!isValidUtf8(utf8))
-        throw WireError("Texto com UTF-8 inválido no campo " + quoted(f.name) + ".");
+        throw WireError("Texto com UTF-8 inválido no campo " + inQuotes(f.name) + ".");
     storeText(m_columns[col], row, f.size ? cutToChars(utf8, f.size) : utf8);
 }
 
@@ -198,7 +198,7 @@ void ColumnTable::setNumber(std::size_t row, std::size_t col, double v)
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (!std::isfinite(v))
-        throw WireError("Valor numérico inválido no campo " + quoted(f.name) + ".");
+        throw WireError("Valor numérico inválido no campo " + inQuotes(f.name) + ".");
     Column& c = m_columns[col];
     if (isNumeric(f.type)) {
         c.numbers[row] = v;
@@ -208,12 +208,12 @@ void ColumnTable::setNumber(std::size_t row, std::size_t col, double v)
     if (f.type == FieldType::Integer) {
         // 2^63 is exact in a double; the range is [-2^63, 2^63).
         if (v != std::trunc(v) || v < -9223372036854775808.0 || v >= 9223372036854775808.0)
-            throw WireError("O campo " + quoted(f.name) + " só aceita números inteiros.");
+            throw WireError("O campo " + inQuotes(f.name) + " só aceita números inteiros.");
         c.integers[row] = static_cast<std::int64_t>(v);
         c.nulls[row] = 0;
         return;
     }
-    throw WireError("O campo " + quoted(f.name) + " não aceita números.");
+    throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
 void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v)
@@ -231,7 +231,7 @@ void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v)
         c.nulls[row] = 0;
         return;
     }
-    throw WireError("O campo " + quoted(f.name) + " não aceita números.");
+    throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
 void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
@@ -241,7 +241,7 @@ void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
         setNull(row, col);
     else if (const auto* s = std::get_if<std::string>(&v)) {
         if (m_fields[col].type != FieldType::Text)
-            throw WireError("O campo " + quoted(m_fields[col].name) + " não aceita texto.");
+            throw WireError("O campo " + inQuotes(m_fields[col].name) + " não aceita texto.");
         setText(row, col, *s);
     } else if (const auto* d = std::get_if<double>(&v))
         setNumber(row, col, *d);
@@ -259,7 +259,7 @@ void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from)
         throw WireError("As tabelas têm números de linhas diferentes (" + std::to_string(m_rows) +
                         " e " + std::to_string(other.m_rows) + ").");
     if (indexOf(other.m_fields[from].name) >= 0)
-        throw WireError("Campo repetido: " + quoted(other.m_fields[from].name) + ".");
+        throw WireError("Campo repetido: " + inQuotes(other.m_fields[from].name) + ".");
     const auto at = static_cast<std::ptrdiff_t>(from);
     m_fields.push_back(std::move(other.m_fields[from]));
     m_columns.push_back(std::move(other.m_columns[from]));

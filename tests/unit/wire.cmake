@@ -3,3 +3,4 @@ list(APPEND UNIT_SOURCES
   WireColumnTableTest.cpp
   WireOleDateTest.cpp
 )
+list(APPEND UNIT_SOURCES WireDataPacketTest.cpp)

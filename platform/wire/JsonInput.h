@@ -1,0 +1,62 @@
+// Private: one parsed JSON text (simdjson On Demand) and the translation of simdjson's error
+// codes into Portuguese messages.
+#pragma once
+
+#include "WireError.h"
+
+#include <simdjson.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace cht::wire {
+
+namespace ondemand = simdjson::ondemand;
+
+/// A decoding failure; syntax() is true when the text is not well-formed JSON at all, so that the
+/// RPC layer can tell a parse error from a wrong shape.
+class DecodeFailure : public WireError {
+public:
+    DecodeFailure(const std::string& message, bool syntax) : WireError(message), m_syntax(syntax) {}
+    bool syntax() const { return m_syntax; }
+
+private:
+    bool m_syntax;
+};
+
+/// Portuguese description of a simdjson error.
+std::string describeJsonError(simdjson::error_code code);
+/// True for errors that mean the text is not well-formed JSON.
+bool isSyntaxError(simdjson::error_code code);
+/// Throws DecodeFailure "<prefix><where>: <description>" (where may be empty).
+[[noreturn]] void throwJsonError(simdjson::error_code code, std::string_view prefix,
+                                 std::string_view where);
+/// Throws DecodeFailure "<prefix><what>" for a wrong shape.
+[[noreturn]] void throwShape(std::string_view prefix, std::string_view what);
+
+/// Copies the text into a padded buffer and starts iterating it. Small texts reuse a parser kept
+/// per thread (unless one is being read already); big ones get their own, so that one 30 MB load does not pin its buffers.
+class JsonInput {
+public:
+    JsonInput(std::string_view json, std::string_view prefix);
+    ~JsonInput();
+    JsonInput(const JsonInput&) = delete;
+    JsonInput& operator=(const JsonInput&) = delete;
+
+    ondemand::document& document() { return m_doc; }
+    /// Start and end of the text as the parser sees it, for size estimates.
+    const char* begin() const { return m_buffer.data(); }
+    const char* end() const { return m_buffer.data() + m_buffer.size(); }
+    /// Throws when anything but white space follows the top-level value.
+    void expectEnd();
+
+private:
+    std::string_view m_prefix;
+    bool* m_releaseShared = nullptr;
+    std::unique_ptr<ondemand::parser> m_ownParser;
+    simdjson::padded_string m_buffer;
+    ondemand::document m_doc;
+};
+
+} // namespace cht::wire

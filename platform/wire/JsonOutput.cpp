@@ -1,0 +1,128 @@
+#include "JsonOutput.h"
+
+#include "OleDate.h"
+#include "Utf8.h"
+#include "WireError.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace cht::wire {
+
+namespace {
+
+std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+[[noreturn]] void wrongKind(std::string_view prefix, const FieldDef& f, const Place& place,
+                            const char* expected)
+{
+    throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " deve ser " +
+                    expected + ".");
+}
+
+} // namespace
+
+void writeString(JsonWriter& w, std::string_view s)
+{
+    if (s.size() > std::numeric_limits<rapidjson::SizeType>::max() / 8)
+        throw WireError("Texto grande demais para o pacote.");
+    w.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
+}
+
+void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix)
+{
+    w.StartArray();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldDef& f = fields[i];
+        if (f.name.empty())
+            throw WireError(std::string(prefix) + "campo sem nome na posição " + std::to_string(i + 1) + ".");
+        if (!isValidUtf8(f.name))
+            throw WireError(std::string(prefix) + "nome de campo com UTF-8 inválido na posição " +
+                            std::to_string(i + 1) + ".");
+        for (std::size_t j = 0; j < i; ++j)
+            if (sameFieldName(fields[j].name, f.name))
+                throw WireError(std::string(prefix) + "campo repetido " + inQuotes(f.name) + ".");
+        if (f.size > 0x7FFFFFFFu)
+            throw WireError(std::string(prefix) + "tamanho inválido no campo " + inQuotes(f.name) + ".");
+        w.StartObject();
+        w.Key("name", 4);
+        writeString(w, f.name);
+        w.Key("type", 4);
+        const std::string_view type = fieldTypeName(f.type);
+        w.String(type.data(), static_cast<rapidjson::SizeType>(type.size()));
+        if (f.type == FieldType::Text) {
+            w.Key("size", 4);
+            w.Uint(f.size);
+        }
+        w.EndObject();
+    }
+    w.EndArray();
+}
+
+void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_view prefix,
+                const Place& place)
+{
+    if (std::holds_alternative<std::monostate>(v)) {
+        w.Null();
+        return;
+    }
+    switch (f.type) {
+    case FieldType::Text: {
+        const auto* s = std::get_if<std::string>(&v);
+        if (!s) wrongKind(prefix, f, place, "um texto ou nulo");
+        if (!isValidUtf8(*s))
+            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " tem UTF-8 inválido.");
+        writeString(w, *s);
+        return;
+    }
+    case FieldType::DateTime:
+    case FieldType::Float: {
+        double d = 0;
+        if (const auto* p = std::get_if<double>(&v)) d = *p;
+        else if (const auto* i = std::get_if<std::int64_t>(&v)) d = static_cast<double>(*i);
+        else wrongKind(prefix, f, place, f.type == FieldType::Float ? "um número ou nulo" : "uma data e hora ou nulo");
+        if (!std::isfinite(d) || (f.type == FieldType::DateTime && !isOleInRange(d)))
+            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " tem valor fora do intervalo.");
+        w.Double(d);
+        return;
+    }
+    case FieldType::Integer: {
+        if (const auto* i = std::get_if<std::int64_t>(&v)) {
+            w.Int64(*i);
+            return;
+        }
+        const auto* d = std::get_if<double>(&v);
+        if (!d || *d != std::trunc(*d) || *d < -9223372036854775808.0 || *d >= 9223372036854775808.0)
+            wrongKind(prefix, f, place, "um número inteiro ou nulo");
+        w.Int64(static_cast<std::int64_t>(*d));
+        return;
+    }
+    }
+}
+
+std::string sanitizedUtf8(std::string_view s)
+{
+    if (isValidUtf8(s)) return std::string(s);
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        std::size_t take = 0;
+        for (std::size_t len = 1; len <= 4 && i + len <= s.size(); ++len)
+            if (isValidUtf8(s.substr(i, len))) {
+                take = len;
+                break;
+            }
+        if (take == 0) {
+            out += '?';
+            ++i;
+        } else {
+            out.append(s.substr(i, take));
+            i += take;
+        }
+    }
+    return out;
+}
+
+} // namespace cht::wire

@@ -1,0 +1,45 @@
+// Private: reading data and delta packets out of a simdjson On Demand walk, so that the RPC layer
+// decodes a packet inside its own pass over the reply instead of parsing it twice.
+#pragma once
+
+#include "ColumnTable.h"
+#include "DeltaPacket.h"
+#include "JsonInput.h"
+
+#include <string_view>
+#include <vector>
+
+namespace cht::wire {
+
+inline constexpr std::string_view kDataPrefix = "Pacote de dados inválido: ";
+inline constexpr std::string_view kDeltaPrefix = "Pacote de alterações inválido: ";
+
+class PacketDecoder {
+public:
+    enum class Expect { Data, Delta, Either };
+    struct Packet {
+        bool isDelta = false;
+        ColumnTable table;
+        DeltaPacket delta;
+    };
+
+    /// input, when given, lets the decoder reserve the table from the size of the text.
+    PacketDecoder(std::string_view prefix, JsonInput* input) : m_prefix(prefix), m_input(input) {}
+
+    /// {"fields":[...],"rows":[...]} or {"fields":[...],"changes":[...]}; "fields" comes first.
+    Packet packet(ondemand::object object, Expect expect);
+    std::vector<FieldDef> fields(ondemand::value value);
+    void rows(ondemand::value value, ColumnTable& table);
+    std::vector<Change> changes(ondemand::value value, const std::vector<FieldDef>& fields);
+
+private:
+    std::vector<Value> values(ondemand::value value, const std::vector<FieldDef>& fields,
+                              std::size_t change, std::string_view key);
+    void reserveFromSample(ColumnTable& table, const char* rowsStart, std::size_t sampled);
+    const char* location();
+
+    std::string_view m_prefix;
+    JsonInput* m_input;
+};
+
+} // namespace cht::wire
