@@ -1,0 +1,319 @@
+// Behaviour of the CHT filter screen: creation, activation, the radio and date reactions, the
+// checks before a submission, the submission itself, and the copying to and from Filtro.
+#include "module/Cli_cot09801.h"
+
+#include "module/Cli_cot09800.h"
+#include "module/contracts/Consiste.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/Netconnection.h"
+#include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TDBGrid.h"
+#include "platform/widgets/TDateEditPlus.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QRadioButton>
+
+#include <array>
+#include <stdexcept>
+
+using cht::framework::Application;
+using cht::framework::CheckResultServ;
+using cht::framework::EmptyString;
+using cht::framework::MensErro;
+using cht::framework::TCloseAction;
+
+namespace Cli_cot09801 {
+
+TFiltro Filtro;
+TfrmFiltroCancCHT* frmFiltroCancCHT = nullptr;
+bool boIdCriado = false;
+bool boPrimVez = true;
+
+namespace {
+int s_unitCount = 0;
+} // namespace
+
+int CriaFiltroCancCHT()
+{
+    if (frmFiltroCancCHT == nullptr) {
+        frmFiltroCancCHT = cht::framework::CreateForm<TfrmFiltroCancCHT>();
+        boIdCriado = true;
+    }
+    return frmFiltroCancCHT->ShowModal();
+}
+
+void Initialization()
+{
+    if (s_unitCount++ != 0)
+        return;
+    boIdCriado = false;
+    boPrimVez = true;
+}
+
+void Finalization()
+{
+    if (s_unitCount == 0 || --s_unitCount != 0)
+        return;
+    Filtro.Situacao = QString();
+    Filtro.TodosClientes = QString();
+    Filtro.Clientes = QString();
+    Filtro.TodosFuncs = QString();
+    Filtro.Funcs = QString();
+    // A screen left behind must not outlive the code that defines it.
+    delete frmFiltroCancCHT;
+    frmFiltroCancCHT = nullptr;
+}
+
+} // namespace Cli_cot09801
+
+using Cli_cot09801::Filtro;
+
+namespace {
+
+// The status sets a restore recognises: exactly the ones a store can write.
+struct StatusSet {
+    const char* situacao;
+    bool pendente, aprovada, realizada, nFaturada;
+};
+
+constexpr std::array<StatusSet, 16> kStatusSets{{
+    {"_", false, false, false, false},
+    {"_P_", true, false, false, false},
+    {"_A_", false, true, false, false},
+    {"_R_", false, false, true, false},
+    {"_N_", false, false, false, true},
+    {"_P_A_", true, true, false, false},
+    {"_P_R_", true, false, true, false},
+    {"_P_N_", true, false, false, true},
+    {"_A_R_", false, true, true, false},
+    {"_A_N_", false, true, false, true},
+    {"_R_N_", false, false, true, true},
+    {"_P_A_R_", true, true, true, false},
+    {"_P_A_N_", true, true, false, true},
+    {"_P_R_N_", true, false, true, true},
+    {"_A_R_N_", false, true, true, true},
+    {"_P_A_R_N_", true, true, true, true},
+}};
+
+TfrmCancelaCHT& telaCHT()
+{
+    if (Cli_cot09800::frmCancelaCHT == nullptr)
+        throw std::logic_error("O filtro de CHT só pode ser aberto com a tela de "
+                               "Gerenciamento de CHT aberta.");
+    return *Cli_cot09800::frmCancelaCHT;
+}
+
+bool dentroDe(const QWidget* w, const QWidget* area)
+{
+    return w != nullptr && (w == area || area->isAncestorOf(w));
+}
+
+} // namespace
+
+TfrmFiltroCancCHT::TfrmFiltroCancCHT(QWidget* parent) : TfrmFiltroPadrao(parent)
+{
+    criaLayout();
+    ligaEventos();
+}
+
+TfrmFiltroCancCHT::~TfrmFiltroCancCHT() = default;
+
+void TfrmFiltroCancCHT::ligaEventos()
+{
+    auto reage = [this](QRadioButton* rbt, void (TfrmFiltroCancCHT::*handler)(QObject*)) {
+        // toggled, not clicked: a selection made by a restore must react as a click does.
+        connect(rbt, &QRadioButton::toggled, this, [this, rbt, handler](bool selecionado) {
+            if (selecionado)
+                Application::Dispatch([this, rbt, handler] { (this->*handler)(rbt); });
+        });
+    };
+    reage(rbtTCliente, &TfrmFiltroCancCHT::rbtTClienteClick);
+    reage(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);
+    reage(rbtTFunc, &TfrmFiltroCancCHT::rbtTFuncClick);
+    reage(rbtLFunc, &TfrmFiltroCancCHT::rbtLFuncClick);
+    connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focoMudou);
+}
+
+void TfrmFiltroCancCHT::focoMudou(QWidget* antigo, QWidget* novo)
+{
+    // Only moves inside this dialog are exits: an error box taking the focus is not one.
+    if (antigo == nullptr || novo == nullptr || antigo->window() != this || novo->window() != this)
+        return;
+    if (dentroDe(antigo, depCHTIni) && !dentroDe(novo, depCHTIni))
+        Application::Dispatch([this] { depCHTIniExit(depCHTIni); });
+    if (dentroDe(antigo, depCHTFin) && !dentroDe(novo, depCHTFin))
+        Application::Dispatch([this] { depCHTFinExit(depCHTFin); });
+    if (dentroDe(antigo, grbDataCHT) && !dentroDe(novo, grbDataCHT))
+        Application::Dispatch([this] { grbDataCHTExit(grbDataCHT); });
+}
+
+void TfrmFiltroCancCHT::FormCreate()
+{
+    TfrmFiltroPadrao::FormCreate();
+    stCliente.clear();
+    stFunc.clear();
+
+    TfrmCancelaCHT& tela = telaCHT();
+    auto pacote = CheckResultServ(tela.netCancelaCHT.AppServer().Call("GetData", {}), true, 0);
+    tela.cdsData.loadFromPacket(std::move(pacote));
+    depCHTIni->SetDate(tela.cdsDataSYSDATE->asOle());
+    depCHTFin->SetDate(tela.cdsDataSYSDATE->asOle());
+
+    Atualiza_Filtro(false);
+}
+
+void TfrmFiltroCancCHT::FormActivate()
+{
+    TfrmFiltroPadrao::FormActivate();
+    repaint();
+    if (Cli_cot09801::boPrimVez) {
+        Cli_cot09801::boPrimVez = false;
+        return;
+    }
+    Atualiza_Filtro(true);
+}
+
+void TfrmFiltroCancCHT::FormClose(TCloseAction& action)
+{
+    action = TCloseAction::caHide;
+    Cli_cot09801::boIdCriado = false;
+}
+
+void TfrmFiltroCancCHT::rbtTClienteClick(QObject*)
+{
+    btpCliente->SetEnabled(false);
+}
+
+void TfrmFiltroCancCHT::rbtLClienteClick(QObject*)
+{
+    btpCliente->SetEnabled(true);
+}
+
+void TfrmFiltroCancCHT::rbtTFuncClick(QObject*)
+{
+    btpFunc->SetEnabled(false);
+}
+
+void TfrmFiltroCancCHT::rbtLFuncClick(QObject*)
+{
+    btpFunc->SetEnabled(true);
+}
+
+void TfrmFiltroCancCHT::depCHTIniExit(QObject*)
+{
+    depCHTIni->CheckValidDate();
+}
+
+void TfrmFiltroCancCHT::depCHTFinExit(QObject*)
+{
+    depCHTFin->CheckValidDate();
+}
+
+void TfrmFiltroCancCHT::grbDataCHTExit(QObject*)
+{
+    if (depCHTFin->GetDate() < depCHTIni->GetDate()) {
+        depCHTIni->setFocus();
+        MensErro(msgPadrao.Msg("DtCHT_inv"), true);
+    }
+}
+
+void TfrmFiltroCancCHT::Vd_Parametros()
+{
+    if (rbtLCliente->isChecked() && EmptyString(stCliente)) {
+        btpCliente->setFocus();
+        MensErro(msgPadrao.Msg("cli_inf"), true);
+    }
+    if (rbtLFunc->isChecked() && EmptyString(stFunc)) {
+        btpFunc->setFocus();
+        MensErro(msgPadrao.Msg("func_inf"), true);
+    }
+    if (EmptyString(depCHTIni->Text())) {
+        depCHTIni->setFocus();
+        MensErro(msgPadrao.Msg("DtCHTIni_inf"), true);
+    }
+    if (EmptyString(depCHTFin->Text())) {
+        depCHTFin->setFocus();
+        MensErro(msgPadrao.Msg("DtCHTFin_inf"), true);
+    }
+    if (depCHTFin->GetDate() < depCHTIni->GetDate()) {
+        depCHTIni->setFocus();
+        MensErro(msgPadrao.Msg("DtCHT_inv"), true);
+    }
+    if (!chbPendente->isChecked() && !chbAprovada->isChecked() && !chbRealizada->isChecked()
+        && !chbNFaturada->isChecked()) {
+        chbPendente->setFocus();
+        MensErro(msgPadrao.Msg("Sit_Inf"), true);
+    }
+}
+
+void TfrmFiltroCancCHT::sbtConfirmaClick(QObject*)
+{
+    depCHTIniExit(depCHTIni);
+    depCHTFinExit(depCHTFin);
+    Vd_Parametros();
+    Atualiza_Filtro(false);
+
+    TfrmCancelaCHT& tela = telaCHT();
+    tela.RecarregaListaCHT();
+
+    Close();
+    if (tela.dbgPadrao->isEnabled())
+        tela.dbgPadrao->setFocus();
+}
+
+void TfrmFiltroCancCHT::Atualiza_Filtro(bool restaura)
+{
+    if (!restaura) {
+        if (rbtTCliente->isChecked()) {
+            Filtro.TodosClientes = QStringLiteral("T");
+            Filtro.Clientes.clear();
+        } else {
+            Filtro.TodosClientes.clear();
+            Filtro.Clientes = stCliente;
+        }
+        if (rbtTFunc->isChecked()) {
+            Filtro.TodosFuncs = QStringLiteral("T");
+            Filtro.Funcs.clear();
+        } else {
+            Filtro.TodosFuncs.clear();
+            Filtro.Funcs = stFunc;
+        }
+        QString situacao = QStringLiteral("_");
+        if (chbPendente->isChecked())
+            situacao += QStringLiteral("P_");
+        if (chbAprovada->isChecked())
+            situacao += QStringLiteral("A_");
+        if (chbRealizada->isChecked())
+            situacao += QStringLiteral("R_");
+        if (chbNFaturada->isChecked())
+            situacao += QStringLiteral("N_");
+        Filtro.Situacao = situacao;
+        Filtro.DataIni = depCHTIni->GetDate();
+        Filtro.DataFin = depCHTFin->GetDate();
+        return;
+    }
+
+    stCliente = Filtro.Clientes;
+    stFunc = Filtro.Funcs;
+    if (Filtro.TodosClientes == QLatin1String("T"))
+        rbtTCliente->setChecked(true);
+    else
+        rbtLCliente->setChecked(true);
+    if (Filtro.TodosFuncs == QLatin1String("T"))
+        rbtTFunc->setChecked(true);
+    else
+        rbtLFunc->setChecked(true);
+    for (const StatusSet& s : kStatusSets) {
+        if (Filtro.Situacao == QLatin1String(s.situacao)) {
+            chbPendente->setChecked(s.pendente);
+            chbAprovada->setChecked(s.aprovada);
+            chbRealizada->setChecked(s.realizada);
+            chbNFaturada->setChecked(s.nFaturada);
+            break;
+        }
+    }
+    depCHTIni->SetDate(Filtro.DataIni);
+    depCHTFin->SetDate(Filtro.DataFin);
+}

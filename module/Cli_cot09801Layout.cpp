@@ -1,0 +1,153 @@
+// Screen definition of the CHT filter: layout, captions, hints, initial states and the message
+// table.
+#include "module/Cli_cot09801.h"
+
+#include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TDateEditPlus.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QRadioButton>
+
+namespace {
+
+// Magnifying glass of the lookup buttons.
+QIcon iconePesquisa()
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0, 128), 2));
+    p.drawEllipse(QRectF(2, 2, 8, 8));
+    p.setPen(QPen(QColor(96, 64, 0), 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    return QIcon(pm);
+}
+
+QGroupBox* grupo(QWidget* parent, const char* nome, const QString& titulo, const QRect& r)
+{
+    auto* g = new QGroupBox(titulo, parent);
+    g->setObjectName(QLatin1String(nome));
+    // Bold titles only: the type selector leaves the controls inside in the normal weight.
+    g->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"));
+    g->setGeometry(r);
+    return g;
+}
+
+template <class W> W* controle(QWidget* parent, const char* nome, const QString& texto,
+                               const QRect& r)
+{
+    auto* w = new W(texto, parent);
+    w->setObjectName(QLatin1String(nome));
+    w->setGeometry(r);
+    return w;
+}
+
+cht::platform::TButtonFlat* botaoPesquisa(QWidget* parent, const char* nome, const QRect& r)
+{
+    auto* b = new cht::platform::TButtonFlat(parent);
+    b->setObjectName(QLatin1String(nome));
+    b->SetHint(QStringLiteral("Pesquisar"));
+    b->setIcon(iconePesquisa());
+    b->setGeometry(r);
+    b->SetEnabled(false);
+    return b;
+}
+
+cht::platform::TDateEditPlus* editorData(QWidget* parent, const char* nome, const QRect& r)
+{
+    auto* d = new cht::platform::TDateEditPlus(parent);
+    d->setObjectName(QLatin1String(nome));
+    d->setGeometry(r);
+    QPalette pal = d->palette();
+    pal.setColor(QPalette::Base, QColor(255, 255, 225)); // the system's tooltip background
+    d->setPalette(pal);
+    d->SetValidColors(true);
+    d->SetValidColor(Qt::blue);
+    d->SetSaveTime(false);
+    d->SetWeekDayNames({QStringLiteral("Domingo"), QStringLiteral("Segunda"),
+                        QStringLiteral("Terça"), QStringLiteral("Quarta"),
+                        QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                        QStringLiteral("Sábado")});
+    return d;
+}
+
+} // namespace
+
+void TfrmFiltroCancCHT::criaLayout()
+{
+    setObjectName(QStringLiteral("frmFiltroCancCHT"));
+    setWindowTitle(QStringLiteral("Filtro de Gerenciamento de CHT"));
+    lblCodTela->setText(QStringLiteral("COT09801"));
+
+    msgPadrao.Lines = {
+        QStringLiteral("cli_inf|Cliente deve ser informado."),
+        QStringLiteral("func_inf|Funcionário deve ser informado."),
+        QStringLiteral("DtCHTIni_inf|Data inicial de geração da CHTdeve ser informada."),
+        QStringLiteral("DtCHTFin_inf|Data final de geração da CHT deve ser informada."),
+        QStringLiteral("DtCHT_inv|Data de geração da CHT inválida. Data inicial deve ser menor ou "
+                       "igual à data final."),
+        QStringLiteral("Cliente|Cliente"),
+        QStringLiteral("cli_nc|Não há cliente cadastrado."),
+        QStringLiteral("Func|Funcionário"),
+        QStringLiteral("func_nc|Não há funcionário cadastrado."),
+        QStringLiteral("Sit_Inf|Situação deve ser informada."),
+    };
+
+    QWidget* area = grbFiltroPadrao;
+    area->setMinimumSize(322, 168);
+
+    grbCliente = grupo(area, "grbCliente", QStringLiteral("Cliente"), {6, 4, 152, 66});
+    rbtTCliente = controle<QRadioButton>(grbCliente, "rbtTCliente", QStringLiteral("Todos"),
+                                         {10, 20, 80, 18});
+    rbtLCliente = controle<QRadioButton>(grbCliente, "rbtLCliente", QStringLiteral("Lista"),
+                                         {10, 41, 80, 18});
+    btpCliente = botaoPesquisa(grbCliente, "btpCliente", {116, 38, 23, 22});
+    rbtTCliente->setChecked(true);
+
+    grbFunc = grupo(area, "grbFunc", QStringLiteral("Funcionário"), {164, 4, 152, 66});
+    rbtTFunc = controle<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"),
+                                      {10, 20, 80, 18});
+    rbtLFunc = controle<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"),
+                                      {10, 41, 80, 18});
+    btpFunc = botaoPesquisa(grbFunc, "btpFunc", {116, 38, 23, 22});
+    rbtTFunc->setChecked(true);
+
+    grbDataCHT = grupo(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"),
+                       {6, 74, 152, 90});
+    lblDe = controle<QLabel>(grbDataCHT, "lblDe", QStringLiteral("de"), {10, 26, 24, 18});
+    depCHTIni = editorData(grbDataCHT, "depCHTIni", {36, 23, 104, 24});
+    lblAte = controle<QLabel>(grbDataCHT, "lblAte", QStringLiteral("até"), {10, 58, 24, 18});
+    depCHTFin = editorData(grbDataCHT, "depCHTFin", {36, 55, 104, 24});
+
+    grbSituacao = grupo(area, "grbSituacao", QStringLiteral("Situação da CHT"),
+                        {164, 74, 152, 90});
+    chbPendente = controle<QCheckBox>(grbSituacao, "chbPendente", QStringLiteral("Pendente"),
+                                      {10, 18, 130, 17});
+    chbAprovada = controle<QCheckBox>(grbSituacao, "chbAprovada", QStringLiteral("Aprovada"),
+                                      {10, 35, 130, 17});
+    chbRealizada = controle<QCheckBox>(grbSituacao, "chbRealizada", QStringLiteral("Faturada"),
+                                       {10, 52, 130, 17});
+    chbNFaturada = controle<QCheckBox>(grbSituacao, "chbNFaturada", QStringLiteral("Não Faturar"),
+                                       {10, 69, 130, 17});
+    chbPendente->setChecked(true);
+
+    // Tab order: Cliente, Funcionário, Data Geração da CHT, Situação da CHT.
+    setTabOrder(rbtTCliente, rbtLCliente);
+    setTabOrder(rbtLCliente, btpCliente);
+    setTabOrder(btpCliente, rbtTFunc);
+    setTabOrder(rbtTFunc, rbtLFunc);
+    setTabOrder(rbtLFunc, btpFunc);
+    setTabOrder(btpFunc, depCHTIni);
+    setTabOrder(depCHTIni, depCHTFin);
+    setTabOrder(depCHTFin, chbPendente);
+    setTabOrder(chbPendente, chbAprovada);
+    setTabOrder(chbAprovada, chbRealizada);
+    setTabOrder(chbRealizada, chbNFaturada);
+
+    resize(395, 176);
+}
