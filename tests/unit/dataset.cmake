@@ -1,1 +1,5 @@
-# list(APPEND UNIT_SOURCES DataSetSomethingTest.cpp)
+list(APPEND UNIT_SOURCES
+  DataSetChangeLogTest.cpp
+  DataSetFieldTest.cpp
+  DataSetLoadTest.cpp
+)

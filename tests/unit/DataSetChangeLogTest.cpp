@@ -1,0 +1,221 @@
+// The change log (saved values, delta, merge) and the counted disabling of the controls.
+#include "DataSetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace cht::platform::testing {
+namespace {
+
+std::string textOf(const wire::Value& v) { return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<not text>"; }
+
+TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
+{
+    SmallSet s;
+    s.load();
+    // Row 1 changed twice: its saved value stays the loaded one.
+    s.cds.edit();
+    s.check.setAsString("S");
+    s.cds.post();
+    s.cds.edit();
+    s.client.setAsString("Padaria Nova");
+    s.cds.post();
+    EXPECT_EQ(s.check.asString(), "S");
+    EXPECT_EQ(s.check.oldValueAsString(), "N");
+    EXPECT_EQ(s.client.oldValueAsString(), QString::fromUtf8("Padaria São Jorge"));
+    EXPECT_EQ(s.value.oldValue(), s.value.value()) << "an untouched field's saved value is its value";
+    // While editing, the saved value is still the loaded one, not the edit buffer.
+    s.cds.edit();
+    s.check.setAsString("D");
+    EXPECT_EQ(s.check.oldValueAsString(), "N");
+    s.cds.cancel();
+
+    s.cds.last();
+    s.cds.edit();
+    s.hours.setAsInteger(31);
+    s.cds.post();
+    EXPECT_EQ(s.cds.changeCount(), 3) << "every post counts";
+
+    const wire::DeltaPacket d = s.cds.delta();
+    ASSERT_EQ(d.fields.size(), 5u);
+    EXPECT_EQ(d.fields[1].name, "NMFANTCLIE");
+    ASSERT_EQ(d.changes.size(), 2u) << "changed rows only, each once";
+    const wire::Change& first = d.changes[0];
+    EXPECT_EQ(first.op, wire::ChangeOp::Update);
+    EXPECT_EQ(textOf(first.oldValues[0]), "N");
+    EXPECT_EQ(textOf(first.newValues[0]), "S");
+    EXPECT_EQ(textOf(first.oldValues[1]), "Padaria São Jorge");
+    EXPECT_EQ(textOf(first.newValues[1]), "Padaria Nova");
+    EXPECT_EQ(first.oldValues[2], first.newValues[2]);
+    EXPECT_EQ(d.changes[1].oldValues[4], wire::Value(std::int64_t{30}));
+    EXPECT_EQ(d.changes[1].newValues[4], wire::Value(std::int64_t{31}));
+
+    const wire::DeltaPacket decoded = wire::decodeDeltaPacket(s.cds.deltaPacket());
+    ASSERT_EQ(decoded.changes.size(), 2u);
+    EXPECT_EQ(decoded.changes[0].oldValues, first.oldValues);
+    EXPECT_EQ(decoded.changes[0].newValues, first.newValues);
+
+    s.cds.mergeChangeLog();
+    EXPECT_EQ(s.cds.changeCount(), 0);
+    EXPECT_TRUE(s.cds.delta().changes.empty());
+    EXPECT_EQ(s.hours.oldValue(), wire::Value(std::int64_t{31}));
+    s.cds.first();
+    EXPECT_EQ(s.check.oldValueAsString(), "S") << "current values became the saved values";
+
+    // After a merge the next change is compared with the merged values.
+    s.cds.edit();
+    s.check.setAsString("N");
+    s.cds.post();
+    const wire::DeltaPacket again = s.cds.delta();
+    ASSERT_EQ(again.changes.size(), 1u);
+    EXPECT_EQ(textOf(again.changes[0].oldValues[0]), "S");
+    EXPECT_EQ(textOf(again.changes[0].oldValues[1]), "Padaria Nova");
+}
+
+TEST(DataSetChangeLog, InsertsAndDeletesAndTheirCombinations)
+{
+    SmallSet s;
+    s.load();
+    s.cds.append();
+    s.client.setAsString("Novo");
+    s.cds.post();
+    EXPECT_TRUE(s.client.oldValue() == wire::Value{}) << "a new row has no saved values";
+    s.cds.append();
+    s.client.setAsString("Efêmero");
+    s.cds.post();
+    s.cds.deleteRecord(); // inserted and deleted: nothing to send
+    s.cds.first();
+    s.cds.edit();
+    s.check.setAsString("S");
+    s.cds.post();
+    s.cds.deleteRecord(); // changed, then deleted: the delete carries the loaded values
+    EXPECT_EQ(s.cds.changeCount(), 5);
+
+    const wire::DeltaPacket d = s.cds.delta();
+    ASSERT_EQ(d.changes.size(), 2u);
+    EXPECT_EQ(d.changes[0].op, wire::ChangeOp::Insert);
+    EXPECT_TRUE(d.changes[0].oldValues.empty());
+    EXPECT_EQ(textOf(d.changes[0].newValues[1]), "Novo");
+    EXPECT_EQ(d.changes[1].op, wire::ChangeOp::Delete);
+    EXPECT_TRUE(d.changes[1].newValues.empty());
+    EXPECT_EQ(textOf(d.changes[1].oldValues[0]), "N");
+    EXPECT_EQ(textOf(d.changes[1].oldValues[1]), "Padaria São Jorge");
+
+    EXPECT_EQ(s.cds.recordCount(), 3);
+    s.cds.mergeChangeLog();
+    const std::string packet = s.cds.dataPacket();
+    TClientDataSet copy(QStringLiteral("cdsCopia"));
+    copy.loadFromPacket(packet);
+    ASSERT_EQ(copy.recordCount(), 3);
+    EXPECT_EQ(copy.fieldByName("NMFANTCLIE").asString(), "Oficina Irmãos Souza");
+    copy.last();
+    EXPECT_EQ(copy.fieldByName("NMFANTCLIE").asString(), "Novo");
+}
+
+TEST(DataSetChangeLog, WithLoggingOffPostsChangeRowsOnly)
+{
+    SmallSet s;
+    s.load();
+    s.cds.logChanges = false;
+    s.cds.edit();
+    s.check.setAsString("S");
+    s.cds.post();
+    EXPECT_EQ(s.check.asString(), "S");
+    EXPECT_EQ(s.cds.changeCount(), 0);
+    EXPECT_TRUE(s.cds.delta().changes.empty());
+}
+
+TEST(DataSetControls, DisablingIsCountedAndTheLastEnableRefreshesOnce)
+{
+    SmallSet s;
+    s.load();
+    TDataSource dts(&s.cds);
+    CountingLink link;
+    dts.addLink(&link);
+    int stateChanges = 0;
+    dts.onStateChange = [&](TDataSource&) { ++stateChanges; };
+
+    s.cds.next();
+    EXPECT_EQ(link.scrolls, 1);
+    link = CountingLink();
+
+    s.cds.disableControls();
+    s.cds.disableControls();
+    EXPECT_TRUE(s.cds.controlsDisabled());
+    s.cds.first();
+    while (!s.cds.eof()) {
+        s.cds.edit();
+        s.check.setAsString("S");
+        s.cds.post();
+        s.cds.next();
+    }
+    s.cds.first();
+    EXPECT_EQ(link.total(), 0) << "controls do not follow a disabled set";
+    EXPECT_EQ(stateChanges, 0);
+    s.cds.enableControls();
+    EXPECT_EQ(link.total(), 0) << "still disabled once";
+    s.cds.enableControls();
+    EXPECT_FALSE(s.cds.controlsDisabled());
+    EXPECT_EQ(link.changed, 1);
+    EXPECT_EQ(link.total(), 1);
+    EXPECT_EQ(stateChanges, 0) << "the state is what the source last saw";
+    s.cds.enableControls(); // nothing disabled: nothing happens
+    EXPECT_EQ(link.total(), 1);
+    s.cds.disableControls();
+    s.cds.enableControls();
+    EXPECT_EQ(link.changed, 2) << "a restoration run twice is harmless";
+
+    // A state left different while disabled is reported once at the end.
+    s.cds.disableControls();
+    s.cds.edit();
+    EXPECT_EQ(stateChanges, 0);
+    s.cds.enableControls();
+    EXPECT_EQ(stateChanges, 1);
+    EXPECT_EQ(dts.state(), DataSetState::Edit);
+    EXPECT_EQ(link.states, 1);
+}
+
+TEST(DataSetControls, DataSourceReportsStateChangesAndHandlersDetach)
+{
+    SmallSet s;
+    TDataSource dts;
+    std::vector<DataSetState> seen;
+    dts.onStateChange = [&](TDataSource& src) { seen.push_back(src.state()); };
+    dts.setDataSet(&s.cds);
+    s.load();
+    s.cds.edit();
+    s.cds.post();
+    EXPECT_EQ(seen, (std::vector<DataSetState>{DataSetState::Browse, DataSetState::Edit, DataSetState::Browse}));
+
+    // Detached as the screens suspend their reactions, then attached again.
+    auto handler = dts.onStateChange;
+    int scrolls = 0;
+    s.cds.afterScroll = [&](TClientDataSet&) { ++scrolls; };
+    auto scroll = s.cds.afterScroll;
+    dts.onStateChange = {};
+    s.cds.afterScroll = {};
+    s.cds.edit();
+    s.cds.post();
+    s.cds.next();
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(scrolls, 0);
+    dts.onStateChange = handler;
+    s.cds.afterScroll = scroll;
+    s.cds.edit();
+    s.cds.next();
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_EQ(scrolls, 1);
+
+    // A new data set refreshes the links; a data set that goes away leaves the source empty.
+    CountingLink a;
+    dts.addLink(&a);
+    auto cds = std::make_unique<TClientDataSet>(QStringLiteral("cdsCurto"));
+    cds->addField("X", FieldType::Text, 1);
+    dts.setDataSet(cds.get());
+    EXPECT_GE(a.changed, 1);
+    cds.reset();
+    EXPECT_EQ(dts.dataSet(), nullptr);
+    EXPECT_EQ(dts.state(), DataSetState::Inactive);
+}
+
+} // namespace
+} // namespace cht::platform::testing
