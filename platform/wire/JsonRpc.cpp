@@ -168,6 +168,30 @@ std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_vi
     return args;
 }
 
+// A top-level value that is not an object: a parse error unless it is a well-formed scalar.
+[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix)
+{
+    ondemand::json_type type;
+    simdjson::error_code e = doc.type().get(type);
+    if (!e) {
+        switch (type) {
+        case ondemand::json_type::array: break;
+        case ondemand::json_type::object: break;
+        case ondemand::json_type::number: e = doc.get_double().error(); break;
+        case ondemand::json_type::string: e = doc.get_string().error(); break;
+        case ondemand::json_type::boolean: e = doc.get_bool().error(); break;
+        case ondemand::json_type::null: {
+            bool null = false;
+            e = doc.is_null().get(null);
+            if (!e && !null) e = simdjson::N_ATOM_ERROR;
+            break;
+        }
+        }
+    }
+    if (e) throw DecodeFailure(std::string(prefix) + describeJsonError(e) + ".", true);
+    throwShape(prefix, "a requisição deve ser um objeto JSON");
+}
+
 void readVersion(ondemand::value v, std::string_view prefix)
 {
     if (readString(v, prefix, "\"jsonrpc\"") != "2.0") throwShape(prefix, "\"jsonrpc\" deve ser \"2.0\"");
@@ -201,7 +225,7 @@ RpcRequest decodeRequest(std::string_view json)
         JsonInput input(json, kRequestPrefix);
         ondemand::object root;
         if (auto e = input.document().get_object().get(root)) {
-            if (e == simdjson::INCORRECT_TYPE) throwShape(kRequestPrefix, "a requisição deve ser um objeto JSON");
+            if (e == simdjson::INCORRECT_TYPE) notAnObject(input.document(), kRequestPrefix);
             throwJsonError(e, kRequestPrefix, {});
         }
         bool hasVersion = false, hasId = false, hasMethod = false, hasParams = false;

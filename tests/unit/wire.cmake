@@ -4,3 +4,4 @@ list(APPEND UNIT_SOURCES
   WireOleDateTest.cpp
 )
 list(APPEND UNIT_SOURCES WireDataPacketTest.cpp)
+list(APPEND UNIT_SOURCES WireDeltaKeyListTest.cpp WireJsonRpcTest.cpp)

@@ -1,0 +1,156 @@
+#include "platform/wire/Wire.h"
+
+#include <gtest/gtest.h>
+
+using namespace cht::wire;
+
+namespace {
+
+ColumnTable keyTable()
+{
+    ColumnTable t({{"NRPROPOSFAS", FieldType::Text, 10}, {"CDFUNC", FieldType::Text, 10}});
+    t.appendRow();
+    t.setText(0, 0, "0000012345");
+    t.setText(0, 1, "F01");
+    return t;
+}
+
+int requestCode(const std::string& json)
+{
+    try {
+        decodeRequest(json);
+    } catch (const RpcDecodeError& e) {
+        return e.code();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
+{
+    RpcRequest r;
+    r.id = 17;
+    r.method = "COT09800.rdmCancelaCHT.GetCHT";
+    r.params.push_back(RpcArg::ofText("[\"C1\",\"C,2\"]"));
+    r.params.push_back(RpcArg::ofText(""));
+    r.params.push_back(RpcArg::ofNumber(46000.75));
+    r.params.push_back(RpcArg{});
+    r.params.push_back(RpcArg::ofData(keyTable()));
+    DeltaPacket d;
+    d.fields = {{"IDCHECK", FieldType::Text, 1}};
+    d.changes.push_back({ChangeOp::Update, {std::string("N")}, {std::string("S")}});
+    r.params.push_back(RpcArg::ofDelta(d));
+
+    const RpcRequest back = decodeRequest(encodeRequest(r));
+    EXPECT_EQ(back.id, 17);
+    EXPECT_EQ(back.method, r.method);
+    ASSERT_EQ(back.params.size(), 6u);
+    EXPECT_EQ(back.params[0].kind, RpcArg::Kind::Text);
+    EXPECT_EQ(back.params[0].text, "[\"C1\",\"C,2\"]");
+    EXPECT_EQ(back.params[1].kind, RpcArg::Kind::Text);
+    EXPECT_EQ(back.params[2].kind, RpcArg::Kind::Number);
+    EXPECT_EQ(back.params[2].number, 46000.75);
+    EXPECT_EQ(back.params[3].kind, RpcArg::Kind::Null);
+    ASSERT_EQ(back.params[4].kind, RpcArg::Kind::Data);
+    EXPECT_EQ(back.params[4].data.text(0, 0), "0000012345");
+    ASSERT_EQ(back.params[5].kind, RpcArg::Kind::Delta);
+    EXPECT_EQ(back.params[5].delta.changes.at(0).newValues.at(0), Value{std::string("S")});
+
+    const RpcRequest none = decodeRequest(R"({"jsonrpc":"2.0","id":1,"method":"X.GetData"})");
+    EXPECT_TRUE(none.params.empty());
+}
+
+TEST(WireJsonRpc, BadRequestsCarryTheRightCode)
+{
+    EXPECT_EQ(requestCode("{\"jsonrpc\":\"2.0\",\"id\":1,"), kParseError);
+    EXPECT_EQ(requestCode("not json"), kParseError);
+    EXPECT_EQ(requestCode(""), kParseError);
+    EXPECT_EQ(requestCode("[]"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"1.0","id":1,"method":"M"})"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"id":1,"method":"M"})"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","method":"M"})"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":"a","method":"M"})"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":""})"), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":{}})"), kInvalidParams);
+    EXPECT_EQ(requestCode("nul"), kParseError);
+    EXPECT_EQ(requestCode("\"abc"), kParseError);
+    EXPECT_EQ(requestCode("12x"), kParseError);
+    EXPECT_EQ(requestCode("12"), kInvalidRequest);
+    EXPECT_EQ(requestCode("\"abc\""), kInvalidRequest);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[true]})"), kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[[1]]})"), kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[{"rows":[]}]})"), kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[1e999]})"), kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[]} [])"), kParseError);
+    try {
+        decodeRequest(R"({"jsonrpc":"2.0","id":9,"method":"M","params":[{"fields":[{"name":"A","type":"integer"}],"rows":[["x"]]}]})");
+        FAIL();
+    } catch (const RpcDecodeError& e) {
+        EXPECT_EQ(e.code(), kInvalidParams);
+        EXPECT_EQ(e.id(), 9) << "the id read before the failure is kept for the reply";
+        EXPECT_NE(std::string(e.what()).find("campo \"A\" da linha 1"), std::string::npos) << e.what();
+    }
+}
+
+TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
+{
+    const std::string data = encodeDataPacket(keyTable());
+    const std::string reply = encodeResult(5, {RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)}, data);
+    EXPECT_NE(reply.find(data), std::string::npos);
+    const RpcResponse r = decodeResponse(reply);
+    EXPECT_EQ(r.id, 5);
+    EXPECT_EQ(r.errorCode, 0);
+    EXPECT_TRUE(r.ok);
+    ASSERT_EQ(r.refs.size(), 2u);
+    EXPECT_EQ(r.refs[0].text, "C1");
+    EXPECT_EQ(r.refs[1].number, 2.5);
+    ASSERT_TRUE(r.data.has_value());
+    EXPECT_EQ(r.data->text(0, 1), "F01");
+
+    const RpcResponse empty = decodeResponse(encodeResult(6, {}, ""));
+    EXPECT_TRUE(empty.ok);
+    EXPECT_FALSE(empty.data.has_value());
+}
+
+TEST(WireJsonRpc, FailureAndProtocolError)
+{
+    const RpcResponse f = decodeResponse(encodeFailure(3, "CHT 00001 alterada por outro usuário."));
+    EXPECT_EQ(f.id, 3);
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.errorCode, 0);
+    EXPECT_EQ(f.failure, "CHT 00001 alterada por outro usuário.");
+
+    const RpcResponse p = decodeResponse(encodeProtocolError(-1, kParseError, "JSON inválido"));
+    EXPECT_EQ(p.id, -1);
+    EXPECT_EQ(p.errorCode, kParseError);
+    EXPECT_EQ(p.errorMessage, "JSON inválido");
+    EXPECT_NE(encodeProtocolError(-1, kParseError, "x").find("\"id\":null"), std::string::npos);
+
+    // A message with broken bytes still goes out as valid JSON.
+    const RpcResponse broken = decodeResponse(encodeFailure(4, "erro \xFF fim"));
+    EXPECT_EQ(broken.failure, "erro ? fim");
+}
+
+TEST(WireJsonRpc, MalformedRepliesAreErrors)
+{
+    const char* cases[] = {
+        "",
+        "<html>502</html>",
+        R"({"jsonrpc":"2.0","id":1})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":true},"error":{"code":1,"message":"x"}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"refs":[]}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":false}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":"yes"}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":[]}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"fields":[],"rows":[[1]]}}})",
+        R"({"jsonrpc":"2.0","id":1,"error":{"code":0,"message":"x"}})",
+        R"({"jsonrpc":"2.0","id":1,"error":{"message":"x"}})",
+        R"({"jsonrpc":"2.0","id":1,"error":"x"})",
+        R"({"jsonrpc":"2.0","id":1.5,"result":{"ok":true}})",
+        R"({"jsonrpc":"2.0","id":1,"result":{"ok":true}} trailing)",
+    };
+    for (const char* json : cases) EXPECT_THROW(decodeResponse(json), WireError) << json;
+    const std::string reply = encodeResult(1, {RpcArg::ofText("a")}, encodeDataPacket(keyTable()));
+    for (std::size_t n = 0; n < reply.size(); ++n) EXPECT_THROW(decodeResponse(reply.substr(0, n)), WireError) << n;
+}
