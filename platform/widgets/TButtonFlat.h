@@ -26,7 +26,8 @@ public:
 
     bool Down() const;
     /// Presses or releases without running onClick; pressing releases the group's others. A
-    /// button without a group index cannot be down: SetDown(true) is ignored for it.
+    /// button without a group index cannot be down, and the pressed button of a group without
+    /// AllowAllUp cannot be released this way (press another one instead).
     void SetDown(bool down);
 
     int GroupIndex() const { return m_groupIndex; }

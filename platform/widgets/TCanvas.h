@@ -46,8 +46,8 @@ public:
 
     /// Fills the rectangle with the current brush.
     void fillRect(const QRect& rect);
-    /// Draws a text with its top-left corner at (x, y), in the current font and font colour,
-    /// clipped to `clip` (nothing outside it is touched).
+    /// Fills `clip` with the current brush (unless it is Qt::NoBrush), then draws a text with its
+    /// top-left corner at (x, y) in the current font and font colour, clipped to `clip`.
     void textRect(const QRect& clip, int x, int y, const QString& text);
     /// Draws a text with its top-left corner at (x, y), unclipped.
     void textOut(int x, int y, const QString& text);

@@ -10,6 +10,7 @@
 #include <QFlags>
 #include <QTableView>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -77,7 +78,8 @@ public:
     /// Adds a persistent column. Without any, the grid shows one column per visible field.
     TColumn& addColumn(const QString& fieldName);
     void clearColumns();
-    int columnCount() const { return static_cast<int>(m_columns.size()); }
+    /// Columns shown: the persistent ones, or else the generated ones.
+    int columnCount() const { return static_cast<int>(shownColumns().size()); }
     TColumn& column(int index) const;
     /// First column showing that field (case-insensitive, as field names are), or nullptr.
     TColumn* columnByFieldName(const QString& fieldName) const;
@@ -144,6 +146,7 @@ public:
     void recordChanged() override;
     void dataSetScrolled() override;
     void stateChanged() override;
+    void dataSourceDestroyed() override;
 
     // Used by TColumn and the grid's helpers.
     void columnChanged(TColumn& column, bool layout);
@@ -168,6 +171,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void applyOptions();
@@ -179,6 +183,8 @@ private:
     void titleClicked(int logicalIndex);
     bool deleteCurrentRecord();
     bool highlighted(int recNo, int columnIndex) const;
+    void moveColumn(int index);
+    void reportPaintError(std::exception_ptr error);
 
     TDataSource* m_dataSource = nullptr;
     TDBGridModel* m_model = nullptr;
@@ -194,6 +200,9 @@ private:
     TCanvas m_canvas;
     bool m_syncing = false;    // current index being moved to follow the data set
     QModelIndex m_pressIndex;  // cell under the last mouse press
+    bool m_inColExit = false;
+    bool m_layingOut = false;
+    bool m_paintErrorPending = false;
 };
 
 } // namespace cht::platform

@@ -38,11 +38,13 @@ public:
     /// Before the action (may throw to stop it) and after it.
     std::function<void(TNavigateBtn)> beforeAction;
     std::function<void(TNavigateBtn)> onClick;
-    /// What the refresh button does.
+    /// What the refresh button does (assign it before setDataSource, so that the button's state
+    /// counts it from the start).
     std::function<void()> onRefresh;
 
     void dataSetChanged() override;
     void stateChanged() override;
+    void dataSourceDestroyed() override;
 
 private:
     void updateButtons();

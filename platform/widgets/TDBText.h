@@ -22,6 +22,7 @@ public:
     void setDataField(const QString& fieldName);
 
     void dataSetChanged() override;
+    void dataSourceDestroyed() override;
 
 private:
     void refresh();
