@@ -1,0 +1,529 @@
+#include "CancelaChtService.h"
+
+#include "ChtRepository.h"
+#include "ParamError.h"
+#include "RuleError.h"
+
+#include "platform/wire/KeyList.h"
+#include "platform/wire/OleDate.h"
+#include "platform/wire/Utf8.h"
+
+#include <array>
+#include <chrono>
+#include <ctime>
+#include <set>
+
+namespace cht::server {
+
+using wire::RpcArg;
+using wire::Value;
+
+namespace {
+
+constexpr std::size_t kMaxJustification = 2000;
+
+const std::array<std::string_view, 7> kMethods = {
+    "GetCHT", "CancelaCHT", "ConfirmaCHT", "SetCHT", "GetConsultaCSA", "GetParcVenc", "GetData",
+};
+
+const std::array<const char*, 6> kKeyFields = {
+    "NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT", "NRSEQUCHT", "CDFUNC",
+};
+
+bool sameName(std::string_view a, std::string_view b) { return wire::sameFieldName(a, b); }
+
+void expectCount(std::string_view method, const std::vector<RpcArg>& params, std::size_t n) {
+    if (params.size() != n) {
+        throw ParamError("O método " + std::string(method) + " espera " + std::to_string(n) +
+                         (n == 1 ? " argumento" : " argumentos") + ", mas recebeu " +
+                         std::to_string(params.size()) + ".");
+    }
+}
+
+std::string argName(std::string_view method, std::size_t i, std::string_view name) {
+    return "O argumento " + std::to_string(i + 1) + " (" + std::string(name) + ") de " +
+           std::string(method);
+}
+
+const std::string& textArg(std::string_view method, const std::vector<RpcArg>& params,
+                           std::size_t i, std::string_view name) {
+    if (params[i].kind != RpcArg::Kind::Text) {
+        throw ParamError(argName(method, i, name) + " deve ser um texto.");
+    }
+    return params[i].text;
+}
+
+double dateArg(std::string_view method, const std::vector<RpcArg>& params, std::size_t i,
+               std::string_view name) {
+    if (params[i].kind != RpcArg::Kind::Number) {
+        throw ParamError(argName(method, i, name) + " deve ser uma data (número de dias).");
+    }
+    return params[i].number;
+}
+
+std::vector<std::string> listArg(const std::string& text, const char* what) {
+    std::vector<std::string> keys;
+    try {
+        keys = wire::decodeKeyList(text);
+    } catch (const wire::WireError& e) {
+        throw RuleError(std::string("A lista de ") + what + " não está no formato esperado: " +
+                        e.what());
+    }
+    for (const auto& k : keys) {
+        if (k.find('\0') != std::string::npos) {
+            throw RuleError(std::string("A lista de ") + what + " contém um código inválido.");
+        }
+    }
+    return keys;
+}
+
+std::int64_t dayArg(double ole, const char* what) {
+    if (!wire::isOleInRange(ole)) {
+        throw RuleError(std::string("A ") + what + " está fora do intervalo de datas aceito.");
+    }
+    return wire::oleDayNumber(ole);
+}
+
+bool isTextOrNull(const Value& v) {
+    return wire::isNull(v) || std::holds_alternative<std::string>(v);
+}
+
+std::string asText(const Value& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        return *s;
+    }
+    return {};
+}
+
+// Null and the empty text are the same for texts; numbers compare by value.
+bool sameValue(const Value& a, const Value& b) {
+    if (isTextOrNull(a) && isTextOrNull(b)) {
+        return asText(a) == asText(b);
+    }
+    auto number = [](const Value& v, double& out) {
+        if (const auto* d = std::get_if<double>(&v)) {
+            out = *d;
+            return true;
+        }
+        if (const auto* i = std::get_if<std::int64_t>(&v)) {
+            out = static_cast<double>(*i);
+            return true;
+        }
+        return false;
+    };
+    double x = 0;
+    double y = 0;
+    if (number(a, x) && number(b, y)) {
+        return x == y;
+    }
+    return false;
+}
+
+bool isBlank(std::string_view s) {
+    return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+const std::string& storedValue(const ChtState& s, const std::string& column) {
+    if (column == "IDSTATUSCHT") {
+        return s.idStatusCht;
+    }
+    if (column == "IDCHTPGTOOK") {
+        return s.idChtPgtoOk;
+    }
+    if (column == "IDCHTASSINADA") {
+        return s.idChtAssinada;
+    }
+    return s.dsAlteracaoCht;
+}
+
+std::string conflict(const ChtKey& key) {
+    return "A " + key.describe() +
+           " foi alterada por outro usuário. Recarregue a lista e refaça a alteração.";
+}
+
+std::string gone(const ChtKey& key) {
+    return "A " + key.describe() + " não existe mais: foi excluída por outro usuário.";
+}
+
+} // namespace
+
+CancelaChtService::CancelaChtService(Store& store, Clock clock)
+    : m_store(store), m_clock(clock ? std::move(clock) : Clock(&CancelaChtService::localNow)) {}
+
+std::string_view CancelaChtService::findMethod(std::string_view name) {
+    for (std::string_view m : kMethods) {
+        if (sameName(m, name)) {
+            return m;
+        }
+    }
+    return {};
+}
+
+CallResult CancelaChtService::call(std::string_view method, std::vector<RpcArg> params) {
+    std::string_view m = findMethod(method);
+    if (m == "GetCHT") {
+        return getCht(std::move(params));
+    }
+    if (m == "CancelaCHT") {
+        return cancelaCht(std::move(params));
+    }
+    if (m == "ConfirmaCHT") {
+        return confirmaCht(std::move(params));
+    }
+    if (m == "SetCHT") {
+        return setCht(std::move(params));
+    }
+    if (m == "GetConsultaCSA") {
+        return getConsultaCsa(std::move(params));
+    }
+    if (m == "GetParcVenc") {
+        return getParcVenc(std::move(params));
+    }
+    if (m == "GetData") {
+        return getData(std::move(params));
+    }
+    throw ParamError("Método desconhecido: \"" + std::string(method) + "\".");
+}
+
+double CancelaChtService::localNow() {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t t = system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&t, &local);
+    wire::CivilDateTime c;
+    c.year = local.tm_year + 1900;
+    c.month = local.tm_mon + 1;
+    c.day = local.tm_mday;
+    c.hour = local.tm_hour;
+    c.minute = local.tm_min;
+    c.second = local.tm_sec > 59 ? 59 : local.tm_sec;
+    c.msec = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    return wire::oleFromCivil(c);
+}
+
+CallResult CancelaChtService::getCht(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "GetCHT";
+    expectCount(m, params, 8);
+    const std::string& clientes = textArg(m, params, 0, "Clientes");
+    const std::string& todosClientes = textArg(m, params, 1, "TodosClientes");
+    const std::string& funcs = textArg(m, params, 2, "Funcs");
+    const std::string& todosFuncs = textArg(m, params, 3, "TodosFuncs");
+    double dataIni = dateArg(m, params, 4, "DataIni");
+    double dataFin = dateArg(m, params, 5, "DataFin");
+    const std::string& situacao = textArg(m, params, 6, "Situacao");
+    textArg(m, params, 7, "Operador");
+
+    ChtFilter filter;
+    filter.allClients = todosClientes == "T";
+    if (!filter.allClients) {
+        filter.clients = listArg(clientes, "clientes");
+    }
+    filter.allFuncs = todosFuncs == "T";
+    if (!filter.allFuncs) {
+        filter.funcs = listArg(funcs, "funcionários");
+    }
+    filter.firstDay = dayArg(dataIni, "data inicial");
+    filter.lastDay = dayArg(dataFin, "data final");
+    filter.situacao = situacao;
+
+    CallResult result;
+    {
+        auto lease = m_store.acquire();
+        wire::PacketWriter writer(result.dataJson);
+        result.rows = ChtRepository::writeChtList(*lease, filter, writer);
+    }
+    result.refs = std::move(params);
+    return result;
+}
+
+std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) const {
+    std::array<std::size_t, 6> columns{};
+    for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
+        int c = packet.indexOf(kKeyFields[i]);
+        if (c < 0) {
+            throw ParamError(std::string("O pacote de chaves não traz o campo ") + kKeyFields[i] +
+                             ".");
+        }
+        if (packet.fields()[static_cast<std::size_t>(c)].type != wire::FieldType::Text) {
+            throw ParamError(std::string("O campo ") + kKeyFields[i] +
+                             " do pacote de chaves deve ser um texto.");
+        }
+        columns[i] = static_cast<std::size_t>(c);
+    }
+    if (packet.rowCount() == 0) {
+        throw RuleError("Nenhuma CHT foi informada.");
+    }
+    std::vector<ChtKey> keys;
+    std::set<ChtKey> seen;
+    for (std::size_t r = 0; r < packet.rowCount(); ++r) {
+        ChtKey k{std::string(packet.text(r, columns[0])), std::string(packet.text(r, columns[1])),
+                 std::string(packet.text(r, columns[2])), std::string(packet.text(r, columns[3])),
+                 std::string(packet.text(r, columns[4])), std::string(packet.text(r, columns[5]))};
+        if (seen.insert(k).second) {
+            keys.push_back(std::move(k));
+        }
+    }
+    return keys;
+}
+
+CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "ConfirmaCHT";
+    expectCount(m, params, 1);
+    if (params[0].kind != RpcArg::Kind::Data) {
+        throw ParamError(argName(m, 0, "chaves") + " deve ser um pacote de dados.");
+    }
+    std::vector<ChtKey> keys = keysOf(params[0].data);
+    auto lease = m_store.acquire();
+    SqlTransaction tx(*lease);
+    for (const ChtKey& key : keys) {
+        auto state = ChtRepository::find(*lease, key);
+        if (!state) {
+            throw RuleError(gone(key));
+        }
+        if (state->idStatusCht == "R") {
+            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser aprovada.");
+        }
+        if (state->idStatusCht != "A") {
+            ChtRepository::setStatus(*lease, key, "A");
+        }
+    }
+    tx.commit();
+    CallResult result;
+    result.rows = keys.size();
+    result.refs = std::move(params);
+    return result;
+}
+
+CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "CancelaCHT";
+    expectCount(m, params, 1);
+    if (params[0].kind != RpcArg::Kind::Data) {
+        throw ParamError(argName(m, 0, "chaves") + " deve ser um pacote de dados.");
+    }
+    std::vector<ChtKey> keys = keysOf(params[0].data);
+    auto lease = m_store.acquire();
+    SqlTransaction tx(*lease);
+    for (const ChtKey& key : keys) {
+        auto state = ChtRepository::find(*lease, key);
+        if (!state) {
+            throw RuleError(gone(key));
+        }
+        if (state->idStatusCht == "R") {
+            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser excluída.");
+        }
+        ChtRepository::remove(*lease, key);
+    }
+    tx.commit();
+    CallResult result;
+    result.rows = keys.size();
+    result.refs = std::move(params);
+    return result;
+}
+
+CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "SetCHT";
+    expectCount(m, params, 1);
+    if (params[0].kind != RpcArg::Kind::Delta) {
+        throw ParamError(argName(m, 0, "alterações") + " deve ser um pacote de alterações.");
+    }
+    const wire::DeltaPacket& delta = params[0].delta;
+
+    // Each field of the delta by its own name; anything that is not a CHT list field is refused.
+    const auto& known = ChtRepository::chtFields();
+    std::vector<std::string> names;
+    for (const auto& f : delta.fields) {
+        std::string canonical;
+        for (const auto& k : known) {
+            if (sameName(k.name, f.name)) {
+                canonical = k.name;
+            }
+        }
+        if (canonical.empty()) {
+            throw RuleError("O campo " + f.name + " não pertence à lista de CHTs.");
+        }
+        names.push_back(canonical);
+    }
+    std::array<std::size_t, 6> keyIndex{};
+    for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
+        int c = delta.indexOf(kKeyFields[i]);
+        if (c < 0) {
+            throw RuleError(std::string("O pacote de alterações não traz o campo de chave ") +
+                            kKeyFields[i] + ".");
+        }
+        keyIndex[i] = static_cast<std::size_t>(c);
+    }
+    const int justIndex = delta.indexOf("DSALTERACAOCHT");
+
+    auto lease = m_store.acquire();
+    SqlTransaction tx(*lease);
+    std::size_t applied = 0;
+    for (const wire::Change& change : delta.changes) {
+        if (change.op == wire::ChangeOp::Insert) {
+            throw RuleError("Não é permitido incluir CHTs.");
+        }
+        if (change.op == wire::ChangeOp::Delete) {
+            throw RuleError("CHTs não são excluídas por alteração: use o comando Excluir CHT.");
+        }
+        if (change.oldValues.size() != names.size() || change.newValues.size() != names.size()) {
+            throw ParamError("Uma alteração do pacote não traz um valor por campo.");
+        }
+        std::array<std::string, 6> k;
+        for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
+            const Value& v = change.oldValues[keyIndex[i]];
+            if (!isTextOrNull(v)) {
+                throw RuleError(std::string("O campo de chave ") + kKeyFields[i] +
+                                " deve ser um texto.");
+            }
+            k[i] = asText(v);
+        }
+        ChtKey key{k[0], k[1], k[2], k[3], k[4], k[5]};
+
+        std::vector<std::pair<std::string, std::string>> sets;
+        std::vector<std::pair<std::string, std::string>> expected;
+        bool statusChanged = false;
+        bool justChanged = false;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Value& before = change.oldValues[i];
+            const Value& after = change.newValues[i];
+            if (sameValue(before, after)) {
+                continue;
+            }
+            const std::string& name = names[i];
+            if (name == "IDCHECK") {
+                continue; // the screen's selection: not stored
+            }
+            const bool changeable = name == "IDCHTASSINADA" || name == "IDCHTPGTOOK" ||
+                                    name == "IDSTATUSCHT" || name == "DSALTERACAOCHT";
+            if (!changeable) {
+                throw RuleError("O campo " + name + " não pode ser alterado (" + key.describe() +
+                                ").");
+            }
+            if (!isTextOrNull(before) || !isTextOrNull(after)) {
+                throw RuleError("Valor inválido no campo " + name + " da " + key.describe() + ".");
+            }
+            const std::string next = asText(after);
+            if (name == "IDCHTASSINADA" || name == "IDCHTPGTOOK") {
+                if (next != "S" && next != "N") {
+                    throw RuleError("O campo " + name + " da " + key.describe() +
+                                    " aceita apenas \"S\" ou \"N\".");
+                }
+            } else if (name == "IDSTATUSCHT") {
+                const std::string previous = asText(before);
+                if (next != "N") {
+                    throw RuleError("A situação da " + key.describe() +
+                                    " só pode ser alterada para \"N\" (Não faturar) por esta via.");
+                }
+                if (previous == "R") {
+                    throw RuleError("A " + key.describe() +
+                                    " já foi faturada e não pode ser marcada para não faturar.");
+                }
+                if (previous != "P" && previous != "A") {
+                    throw RuleError(conflict(key));
+                }
+                statusChanged = true;
+            } else {
+                justChanged = true;
+            }
+            sets.emplace_back(name, next);
+            expected.emplace_back(name, asText(before));
+        }
+        if (statusChanged || justChanged) {
+            std::string justification =
+                justIndex >= 0 ? asText(change.newValues[static_cast<std::size_t>(justIndex)])
+                               : std::string();
+            if (isBlank(justification)) {
+                throw RuleError("Informe a justificativa para marcar a " + key.describe() +
+                                " para não faturar.");
+            }
+            if (wire::charCount(justification) > kMaxJustification) {
+                throw RuleError("A justificativa da " + key.describe() + " passa de " +
+                                std::to_string(kMaxJustification) + " caracteres.");
+            }
+            if (!justChanged) {
+                // The justification travels unchanged: it must still be the stored one.
+                expected.emplace_back("DSALTERACAOCHT", justification);
+            }
+        }
+        if (sets.empty()) {
+            continue;
+        }
+        auto stored = ChtRepository::find(*lease, key);
+        if (!stored) {
+            throw RuleError(gone(key));
+        }
+        for (const auto& e : expected) {
+            if (storedValue(*stored, e.first) != e.second) {
+                throw RuleError(conflict(key));
+            }
+        }
+        if (justChanged && !statusChanged && stored->idStatusCht != "N") {
+            throw RuleError("A justificativa só pode ser alterada em CHT marcada para não "
+                            "faturar (" +
+                            key.describe() + ").");
+        }
+        if (!ChtRepository::updateWhere(*lease, key, sets, expected)) {
+            throw RuleError(conflict(key));
+        }
+        ++applied;
+    }
+    tx.commit();
+    CallResult result;
+    result.rows = applied;
+    result.refs = std::move(params);
+    return result;
+}
+
+CallResult CancelaChtService::getConsultaCsa(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "GetConsultaCSA";
+    static const std::array<const char*, 8> names = {
+        "CDCLIENTE", "CDFUNC",    "CDTIPOSERV", "NRPROPOSFAS",
+        "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA",  "NRSERVCONT",
+    };
+    expectCount(m, params, names.size());
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        args.push_back(textArg(m, params, i, names[i]));
+    }
+    CallResult result;
+    {
+        auto lease = m_store.acquire();
+        wire::PacketWriter writer(result.dataJson);
+        result.rows = ChtRepository::writeCdas(*lease, args, writer);
+    }
+    result.refs = std::move(params);
+    return result;
+}
+
+CallResult CancelaChtService::getParcVenc(std::vector<RpcArg> params) {
+    constexpr std::string_view m = "GetParcVenc";
+    static const std::array<const char*, 3> names = {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"};
+    expectCount(m, params, names.size());
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        args.push_back(textArg(m, params, i, names[i]));
+    }
+    CallResult result;
+    {
+        auto lease = m_store.acquire();
+        wire::PacketWriter writer(result.dataJson);
+        result.rows = ChtRepository::writeParcels(*lease, args, writer);
+    }
+    result.refs = std::move(params);
+    return result;
+}
+
+CallResult CancelaChtService::getData(std::vector<RpcArg> params) {
+    expectCount("GetData", params, 0);
+    CallResult result;
+    wire::PacketWriter writer(result.dataJson);
+    writer.begin({{"SYSDATE", wire::FieldType::DateTime, 0}});
+    writer.beginRow();
+    writer.number(m_clock());
+    writer.endRow();
+    writer.end();
+    result.rows = 1;
+    return result;
+}
+
+} // namespace cht::server

@@ -1,0 +1,60 @@
+// The remote object "COT09800.rdmCancelaCHT": its seven methods and the rules they enforce.
+#pragma once
+
+#include "ChtKey.h"
+#include "Store.h"
+
+#include "platform/wire/JsonRpc.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cht::server {
+
+/// What a successful call gives back: the arguments after the call (the by-reference ones are
+/// read back by the caller), the data packet (empty for null) and its row count for the log.
+struct CallResult {
+    std::vector<wire::RpcArg> refs;
+    std::string dataJson;
+    std::size_t rows = 0;
+};
+
+/// Calls throw ParamError for arguments of the wrong number or type, RuleError for a refusal of
+/// the rules (Portuguese, naming the CHT or the field), StoreError for a database failure.
+/// Every changing method runs in one transaction: it applies all or nothing.
+class CancelaChtService {
+public:
+    static constexpr std::string_view kObjectName = "COT09800.rdmCancelaCHT";
+    /// The server's current date and time as an OLE date-time (local time).
+    using Clock = std::function<double()>;
+
+    explicit CancelaChtService(Store& store, Clock clock = {});
+
+    /// The method's own spelling when it exists (names compare without regard to case, as
+    /// late-bound calls do), or an empty view.
+    static std::string_view findMethod(std::string_view name);
+
+    CallResult call(std::string_view method, std::vector<wire::RpcArg> params);
+
+    CallResult getCht(std::vector<wire::RpcArg> params);
+    CallResult cancelaCht(std::vector<wire::RpcArg> params);
+    CallResult confirmaCht(std::vector<wire::RpcArg> params);
+    CallResult setCht(std::vector<wire::RpcArg> params);
+    CallResult getConsultaCsa(std::vector<wire::RpcArg> params);
+    CallResult getParcVenc(std::vector<wire::RpcArg> params);
+    CallResult getData(std::vector<wire::RpcArg> params);
+
+    /// The local date and time now, as an OLE date-time.
+    static double localNow();
+
+private:
+    std::vector<ChtKey> keysOf(const wire::ColumnTable& packet) const;
+
+    Store& m_store;
+    Clock m_clock;
+};
+
+} // namespace cht::server

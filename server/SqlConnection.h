@@ -1,0 +1,60 @@
+// One connection to the database of a store, used by one thread at a time.
+#pragma once
+
+#include "SqlStatement.h"
+
+#include <memory>
+#include <string_view>
+
+namespace cht::server {
+
+/// The SQL flavours the stores speak; the few statements that differ ask for it.
+enum class Dialect { Sqlite, Postgres };
+
+/// A database connection: statements, plain scripts and transactions.
+class SqlConnection {
+public:
+    virtual ~SqlConnection() = default;
+
+    virtual Dialect dialect() const = 0;
+    virtual std::unique_ptr<SqlStatement> prepare(std::string_view sql) = 0;
+    /// Runs one or more statements without parameters.
+    virtual void exec(std::string_view sql) = 0;
+
+    /// Starts a transaction that will write (SQLite takes the write lock at once, so that two
+    /// writers never deadlock on a lock upgrade).
+    virtual void beginWrite() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    /// True when the link to the database is lost; such a connection is not pooled again.
+    virtual bool broken() const { return false; }
+};
+
+/// Rolls back on scope exit unless committed.
+class SqlTransaction {
+public:
+    explicit SqlTransaction(SqlConnection& connection) : m_connection(connection) {
+        m_connection.beginWrite();
+    }
+    ~SqlTransaction() {
+        if (!m_done) {
+            try {
+                m_connection.rollback();
+            } catch (...) {
+                // The connection is already broken; the pool drops it.
+            }
+        }
+    }
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+    void commit() {
+        m_connection.commit();
+        m_done = true;
+    }
+
+private:
+    SqlConnection& m_connection;
+    bool m_done = false;
+};
+
+} // namespace cht::server

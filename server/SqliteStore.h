@@ -1,0 +1,24 @@
+// The embedded store: one SQLite file, created with its schema on first start.
+#pragma once
+
+#include "Store.h"
+
+#include <string>
+
+namespace cht::server {
+
+class SqliteStore final : public Store {
+public:
+    explicit SqliteStore(std::string file);
+
+    Dialect dialect() const override { return Dialect::Sqlite; }
+    std::string describe() const override { return "sqlite:" + m_file; }
+
+protected:
+    std::unique_ptr<SqlConnection> connect() override;
+
+private:
+    std::string m_file;
+};
+
+} // namespace cht::server

@@ -1,0 +1,59 @@
+// The database behind the server: one interface, an SQLite and a PostgreSQL implementation.
+#pragma once
+
+#include "SqlConnection.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace cht::server {
+
+/// A store hands out pooled connections; each request borrows one for its whole run.
+class Store {
+public:
+    class Lease {
+    public:
+        Lease(Store& store, std::unique_ptr<SqlConnection> connection)
+            : m_store(&store), m_connection(std::move(connection)) {}
+        Lease(Lease&& other) noexcept = default;
+        Lease& operator=(Lease&&) = delete;
+        ~Lease();
+        SqlConnection& operator*() const { return *m_connection; }
+        SqlConnection* operator->() const { return m_connection.get(); }
+        /// The connection failed in a way that may leave it unusable: do not pool it again.
+        void discard() { m_discard = true; }
+
+    private:
+        Store* m_store;
+        std::unique_ptr<SqlConnection> m_connection;
+        bool m_discard = false;
+    };
+
+    virtual ~Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    virtual Dialect dialect() const = 0;
+    /// What the log shows: "sqlite:FILE" or the PostgreSQL address without a password.
+    virtual std::string describe() const = 0;
+
+    Lease acquire();
+
+    /// Opens the store named by "sqlite:FILE" or "postgresql://..." (also "postgres://..."), and
+    /// brings its schema up to date. Throws StoreError with a Portuguese message.
+    static std::unique_ptr<Store> open(const std::string& url);
+
+protected:
+    Store() = default;
+    virtual std::unique_ptr<SqlConnection> connect() = 0;
+
+private:
+    void giveBack(std::unique_ptr<SqlConnection> connection);
+
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<SqlConnection>> m_idle;
+};
+
+} // namespace cht::server

@@ -1,0 +1,174 @@
+// cht-server: the application server of "Gerenciamento de CHT".
+#include "CancelaChtService.h"
+#include "DemoData.h"
+#include "RpcServer.h"
+#include "Store.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+using namespace cht::server;
+
+namespace {
+
+void usage() {
+    std::cerr << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
+                 "                  [--threads N] [--quiet]\n"
+                 "       cht-server --db ... --init-demo [--chts N]\n"
+                 "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n";
+}
+
+std::mutex g_logMutex;
+
+void logLine(const std::string& line) {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::lock_guard lock(g_logMutex);
+    std::cerr << stamp << ' ' << line << '\n';
+}
+
+bool parseCount(const char* text, std::size_t& out) {
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (end == text || *end != '\0' || v == 0) {
+        return false;
+    }
+    out = static_cast<std::size_t>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string listen = "127.0.0.1:8080";
+    std::string db = "sqlite:cht.db";
+    bool initDemo = false;
+    bool quiet = false;
+    DemoOptions demo;
+    std::size_t threads = 16;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::cerr << "cht-server: falta o valor de " << name << "\n";
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--listen") {
+            listen = value("--listen");
+        } else if (a == "--db") {
+            db = value("--db");
+        } else if (a == "--init-demo") {
+            initDemo = true;
+        } else if (a == "--chts") {
+            if (!parseCount(value("--chts"), demo.chts)) {
+                std::cerr << "cht-server: --chts espera um número positivo\n";
+                return 2;
+            }
+        } else if (a == "--threads") {
+            if (!parseCount(value("--threads"), threads)) {
+                std::cerr << "cht-server: --threads espera um número positivo\n";
+                return 2;
+            }
+        } else if (a == "--quiet") {
+            quiet = true;
+        } else if (a == "--help" || a == "-h") {
+            usage();
+            return 0;
+        } else {
+            std::cerr << "cht-server: opção desconhecida: " << a << "\n";
+            usage();
+            return 2;
+        }
+    }
+
+    std::unique_ptr<Store> store;
+    try {
+        store = Store::open(db);
+    } catch (const std::exception& e) {
+        std::cerr << "cht-server: " << e.what() << "\n";
+        return 1;
+    }
+    if (initDemo) {
+        try {
+            auto lease = store->acquire();
+            auto s = DemoData::generate(*lease, demo);
+            std::cerr << "cht-server: dados de demonstração criados em " << store->describe()
+                      << ": " << s.clients << " clientes, " << s.employees << " funcionários, "
+                      << s.proposals << " propostas, " << s.services << " serviços, " << s.chts
+                      << " CHTs, " << s.cdas << " CDAs, " << s.parcels << " parcelas\n";
+        } catch (const std::exception& e) {
+            std::cerr << "cht-server: " << e.what() << "\n";
+            return 1;
+        }
+        return 0;
+    }
+
+    auto colon = listen.rfind(':');
+    if (colon == std::string::npos) {
+        std::cerr << "cht-server: --listen espera HOST:PORTA\n";
+        return 2;
+    }
+    RpcServerOptions options;
+    options.host = listen.substr(0, colon);
+    char* end = nullptr;
+    long port = std::strtol(listen.c_str() + colon + 1, &end, 10);
+    if (*end != '\0' || port < 0 || port > 65535) {
+        std::cerr << "cht-server: porta inválida em --listen: " << listen << "\n";
+        return 2;
+    }
+    options.port = static_cast<int>(port);
+    options.threads = threads;
+    if (!quiet) {
+        options.log = logLine;
+    }
+
+    // SIGINT and SIGTERM are taken by one thread that stops the server; the workers never see
+    // them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    CancelaChtService service(*store);
+    RpcServer server(service, options);
+    int bound = 0;
+    try {
+        bound = server.bind();
+    } catch (const std::exception& e) {
+        std::cerr << "cht-server: " << e.what() << "\n";
+        return 1;
+    }
+    std::atomic<bool> signalled{false};
+    std::thread waiter([&] {
+        int received = 0;
+        sigwait(&signals, &received);
+        signalled = true;
+        logLine(std::string("sinal ") + (received == SIGINT ? "SIGINT" : "SIGTERM") +
+                " recebido: encerrando");
+        server.stop();
+    });
+    logLine("cht-server atendendo " + std::string(CancelaChtService::kObjectName) + " em http://" +
+            options.host + ":" + std::to_string(bound) + "/rpc com " + store->describe());
+    server.run();
+    // run() also returns when the listener fails: wake the waiter so that it can end.
+    if (!signalled) {
+        pthread_kill(waiter.native_handle(), SIGTERM);
+    }
+    waiter.join();
+    logLine("cht-server encerrado");
+    return 0;
+}

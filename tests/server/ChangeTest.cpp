@@ -1,0 +1,280 @@
+// ConfirmaCHT, CancelaCHT and SetCHT: the rules, all-or-nothing, conflicts.
+#include "ServerFixture.h"
+
+#include "server/ChtRepository.h"
+
+namespace cht::server::test {
+namespace {
+
+using wire::RpcArg;
+using wire::Value;
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ChangeTest : public ServerTest {
+protected:
+    std::int64_t count(const std::string& sql) {
+        auto lease = store().acquire();
+        auto st = lease->prepare(sql);
+        return st->step() ? st->integer(0) : -1;
+    }
+    std::string justificationOf(const ChtKey& key) {
+        auto lease = store().acquire();
+        auto state = ChtRepository::find(*lease, key);
+        return state ? state->dsAlteracaoCht : "<ausente>";
+    }
+    std::string flagOf(const ChtKey& key) {
+        auto lease = store().acquire();
+        auto state = ChtRepository::find(*lease, key);
+        return state ? state->idChtPgtoOk + state->idChtAssinada : "<ausente>";
+    }
+    /// SetCHT with one row changed as the lambda says.
+    template <class Edit> wire::RpcResponse setOne(const ChtKey& key, Edit edit) {
+        auto before = rowOf(key);
+        auto after = before;
+        edit(after);
+        return call("SetCHT", {delta({{before, after}})});
+    }
+    static void put(std::vector<Value>& row, const char* name, Value v) {
+        row[field(name)] = std::move(v);
+    }
+};
+
+TEST_P(ChangeTest, ConfirmaApprovesPendingAndNotToBillAndKeepsApproved) {
+    auto reply = call("ConfirmaCHT", {keyPacket({key1(), key2(), key4()})});
+    ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
+    EXPECT_EQ(statusOf(key1()), "A");
+    EXPECT_EQ(statusOf(key2()), "A");
+    EXPECT_EQ(statusOf(key4()), "A");
+    EXPECT_EQ(statusOf(key5()), "P");
+}
+
+TEST_P(ChangeTest, ConfirmaOfABilledOrMissingChtChangesNothing) {
+    auto billed = call("ConfirmaCHT", {keyPacket({key1(), key3()})});
+    EXPECT_FALSE(billed.ok);
+    EXPECT_TRUE(contains(billed.failure, "CHT 00001 (proposta P2/01")) << billed.failure;
+    EXPECT_TRUE(contains(billed.failure, "faturada")) << billed.failure;
+    EXPECT_EQ(statusOf(key1()), "P");
+
+    ChtKey missing = key1();
+    missing.nrSequCht = "99999";
+    auto gone = call("ConfirmaCHT", {keyPacket({key5(), missing})});
+    EXPECT_FALSE(gone.ok);
+    EXPECT_TRUE(contains(gone.failure, "CHT 99999")) << gone.failure;
+    EXPECT_EQ(statusOf(key5()), "P");
+}
+
+TEST_P(ChangeTest, KeyPacketsAreChecked) {
+    auto empty = call("ConfirmaCHT", {keyPacket({})});
+    EXPECT_FALSE(empty.ok);
+    EXPECT_TRUE(contains(empty.failure, "Nenhuma CHT")) << empty.failure;
+
+    wire::ColumnTable partial({{"NRPROPOSFAS", wire::FieldType::Text, 10}});
+    partial.appendRow();
+    auto noKey = call("CancelaCHT", {RpcArg::ofData(std::move(partial))});
+    EXPECT_EQ(noKey.errorCode, wire::kInvalidParams);
+    EXPECT_TRUE(contains(noKey.errorMessage, "NRVERPROPFAS")) << noKey.errorMessage;
+
+    auto text = call("ConfirmaCHT", {RpcArg::ofText("P1")});
+    EXPECT_EQ(text.errorCode, wire::kInvalidParams);
+    auto two = call("CancelaCHT", {keyPacket({key1()}), keyPacket({key2()})});
+    EXPECT_EQ(two.errorCode, wire::kInvalidParams);
+    EXPECT_EQ(statusOf(key1()), "P");
+    expectServing();
+}
+
+TEST_P(ChangeTest, CancelaDeletesAndReleasesTheCdas) {
+    auto reply = call("CancelaCHT", {keyPacket({key1(), key1(), key5()})});
+    ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
+    EXPECT_EQ(statusOf(key1()), "");
+    EXPECT_EQ(statusOf(key5()), "");
+    EXPECT_EQ(count("SELECT COUNT(*) FROM CHT"), 3);
+    // The CDAs stay, free for a new CHT; a generated one is confirmed again.
+    EXPECT_EQ(count("SELECT COUNT(*) FROM CDA"), 3);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM CDA WHERE NRSEQUCHT IS NULL"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM CDA WHERE NRSEQUCHT IS NULL AND IDSITSERVPREST = 'C'"),
+              1);
+    auto list = getCht("", "T", "", "T", 0, 100000, "_P_A_R_N_");
+    EXPECT_EQ(ids(*list.data), (std::vector<std::string>{id(key3()), id(key2()), id(key4())}));
+}
+
+TEST_P(ChangeTest, CancelaOfABilledChtFailsTheWholeCall) {
+    auto reply = call("CancelaCHT", {keyPacket({key1(), key3()})});
+    EXPECT_FALSE(reply.ok);
+    EXPECT_TRUE(contains(reply.failure, "faturada")) << reply.failure;
+    EXPECT_TRUE(contains(reply.failure, kOddFunc)) << reply.failure;
+    EXPECT_EQ(statusOf(key1()), "P");
+    EXPECT_EQ(count("SELECT COUNT(*) FROM CDA WHERE NRSEQUCHT IS NULL"), 0);
+}
+
+TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick) {
+    auto reply = setOne(key1(), [](auto& row) {
+        put(row, "IDCHTPGTOOK", std::string("S"));
+        put(row, "IDCHTASSINADA", std::string("S"));
+        put(row, "IDCHECK", std::string("S"));
+    });
+    ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
+    EXPECT_EQ(flagOf(key1()), "SS");
+    // A delta of ticks only is accepted and changes nothing.
+    auto ticks = setOne(key2(), [](auto& row) { put(row, "IDCHECK", std::string("S")); });
+    EXPECT_TRUE(ticks.ok) << ticks.failure;
+    EXPECT_EQ(flagOf(key2()), "NN");
+}
+
+TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification) {
+    auto reply = setOne(key1(), [](auto& row) {
+        put(row, "IDSTATUSCHT", std::string("N"));
+        put(row, "DSALTERACAOCHT", std::string("Cortesia acordada com o cliente"));
+        put(row, "IDCHECK", std::string("D"));
+    });
+    ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
+    EXPECT_EQ(statusOf(key1()), "N");
+    EXPECT_EQ(justificationOf(key1()), "Cortesia acordada com o cliente");
+    // An approved one too; a row already "N" may get a new justification.
+    EXPECT_TRUE(setOne(key2(), [](auto& row) {
+                    put(row, "IDSTATUSCHT", std::string("N"));
+                    put(row, "DSALTERACAOCHT", std::string("Duplicada"));
+                }).ok);
+    EXPECT_EQ(statusOf(key2()), "N");
+    auto again = setOne(key4(), [](auto& row) {
+        put(row, "DSALTERACAOCHT", std::string("Nova justificativa"));
+    });
+    EXPECT_TRUE(again.ok) << again.failure;
+    EXPECT_EQ(justificationOf(key4()), "Nova justificativa");
+}
+
+TEST_P(ChangeTest, SetChtJustificationRules) {
+    auto status = [&](Value just) {
+        return setOne(key1(), [&](auto& row) {
+            put(row, "IDSTATUSCHT", std::string("N"));
+            put(row, "DSALTERACAOCHT", just);
+        });
+    };
+    auto none = status(Value{});
+    EXPECT_FALSE(none.ok);
+    EXPECT_TRUE(contains(none.failure, "justificativa")) << none.failure;
+    EXPECT_FALSE(status(std::string("   ")).ok);
+    std::string longest;
+    for (int i = 0; i < 2000; ++i) {
+        longest += "ç";
+    }
+    // The packet's own size would cut the text: declare the field without a limit.
+    auto before = rowOf(key1());
+    auto after = before;
+    put(after, "IDSTATUSCHT", std::string("N"));
+    put(after, "DSALTERACAOCHT", longest + "a");
+    auto unlimited = delta({{before, after}});
+    unlimited.delta.fields[field("DSALTERACAOCHT")].size = 0;
+    auto tooLong = call("SetCHT", {unlimited});
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_TRUE(contains(tooLong.failure, "2000")) << tooLong.failure;
+    EXPECT_EQ(statusOf(key1()), "P");
+    EXPECT_TRUE(status(longest).ok);
+    EXPECT_EQ(justificationOf(key1()), longest);
+    // A justification alone is only for rows already not to be billed.
+    auto alone = setOne(key5(), [](auto& row) {
+        put(row, "DSALTERACAOCHT", std::string("Sem marcar"));
+    });
+    EXPECT_FALSE(alone.ok);
+    EXPECT_EQ(justificationOf(key5()), "");
+}
+
+TEST_P(ChangeTest, SetChtRefusesOtherChangesNamingTheField) {
+    auto approve = setOne(key1(), [](auto& row) { put(row, "IDSTATUSCHT", std::string("A")); });
+    EXPECT_FALSE(approve.ok);
+    auto billed = setOne(key3(), [](auto& row) {
+        put(row, "IDSTATUSCHT", std::string("N"));
+        put(row, "DSALTERACAOCHT", std::string("x"));
+    });
+    EXPECT_FALSE(billed.ok);
+    EXPECT_TRUE(contains(billed.failure, "faturada")) << billed.failure;
+    auto name = setOne(key1(), [](auto& row) { put(row, "NMFANTCLIE", std::string("Outro")); });
+    EXPECT_FALSE(name.ok);
+    EXPECT_TRUE(contains(name.failure, "NMFANTCLIE")) << name.failure;
+    auto value = setOne(key1(), [](auto& row) { put(row, "VRFATU", 1.0); });
+    EXPECT_TRUE(contains(value.failure, "VRFATU")) << value.failure;
+    auto flag = setOne(key1(), [](auto& row) { put(row, "IDCHTPGTOOK", std::string("X")); });
+    EXPECT_TRUE(contains(flag.failure, "IDCHTPGTOOK")) << flag.failure;
+    auto keyField = setOne(key1(), [](auto& row) { put(row, "NRSEQUCHT", std::string("00009")); });
+    EXPECT_TRUE(contains(keyField.failure, "NRSEQUCHT")) << keyField.failure;
+    EXPECT_EQ(statusOf(key1()), "P");
+    EXPECT_EQ(flagOf(key1()), "NN");
+}
+
+TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies) {
+    auto first = rowOf(key1());
+    auto second = first;
+    auto firstNew = first;
+    put(firstNew, "IDCHTPGTOOK", std::string("S"));
+    ASSERT_TRUE(call("SetCHT", {delta({{first, firstNew}})}).ok);
+
+    // The second copy still has the old values; with it goes a valid change of another CHT.
+    auto other = rowOf(key2());
+    auto otherNew = other;
+    put(otherNew, "IDCHTASSINADA", std::string("S"));
+    auto secondNew = second;
+    put(secondNew, "IDCHTPGTOOK", std::string("S"));
+    put(secondNew, "IDCHTASSINADA", std::string("S"));
+    auto reply = call("SetCHT", {delta({{other, otherNew}, {second, secondNew}})});
+    EXPECT_FALSE(reply.ok);
+    EXPECT_TRUE(contains(reply.failure, "alterada por outro usuário")) << reply.failure;
+    EXPECT_TRUE(contains(reply.failure, "CHT 00001 (proposta P1/01")) << reply.failure;
+    EXPECT_EQ(flagOf(key1()), "SN");
+    EXPECT_EQ(flagOf(key2()), "NN");
+
+    // A CHT deleted meanwhile.
+    ASSERT_TRUE(call("CancelaCHT", {keyPacket({key5()})}).ok);
+    auto deleted = rowOf(key1());
+    deleted[field("NRSERVCONT")] = std::string("002");
+    deleted[field("NRSEQUCHT")] = std::string("00001");
+    deleted[field("CDFUNC")] = std::string("F2");
+    auto deletedNew = deleted;
+    put(deletedNew, "IDCHTASSINADA", std::string("S"));
+    auto gone = call("SetCHT", {delta({{deleted, deletedNew}})});
+    EXPECT_FALSE(gone.ok);
+    EXPECT_TRUE(contains(gone.failure, "excluída")) << gone.failure;
+}
+
+TEST_P(ChangeTest, SetChtIsOneTransaction) {
+    auto a = rowOf(key2());
+    auto aNew = a;
+    put(aNew, "IDCHTPGTOOK", std::string("S"));
+    auto b = rowOf(key1());
+    auto bNew = b;
+    put(bNew, "NMFUNC", std::string("Outro"));
+    EXPECT_FALSE(call("SetCHT", {delta({{a, aNew}, {b, bNew}})}).ok);
+    EXPECT_EQ(flagOf(key2()), "NN");
+}
+
+TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey) {
+    wire::DeltaPacket insert;
+    insert.fields = ChtRepository::chtFields();
+    insert.changes.push_back({wire::ChangeOp::Insert, {}, rowOf(key1())});
+    auto ins = call("SetCHT", {RpcArg::ofDelta(insert)});
+    EXPECT_FALSE(ins.ok);
+    wire::DeltaPacket del;
+    del.fields = ChtRepository::chtFields();
+    del.changes.push_back({wire::ChangeOp::Delete, rowOf(key1()), {}});
+    EXPECT_FALSE(call("SetCHT", {RpcArg::ofDelta(del)}).ok);
+    EXPECT_EQ(statusOf(key1()), "P");
+
+    wire::DeltaPacket partial;
+    partial.fields = {{"NRPROPOSFAS", wire::FieldType::Text, 10},
+                      {"IDCHTPGTOOK", wire::FieldType::Text, 1}};
+    partial.changes.push_back(
+        {wire::ChangeOp::Update, {std::string("P1"), std::string("N")},
+         {std::string("P1"), std::string("S")}});
+    auto noKey = call("SetCHT", {RpcArg::ofDelta(partial)});
+    EXPECT_FALSE(noKey.ok);
+    EXPECT_TRUE(contains(noKey.failure, "NRVERPROPFAS")) << noKey.failure;
+    auto notDelta = call("SetCHT", {keyPacket({key1()})});
+    EXPECT_EQ(notDelta.errorCode, wire::kInvalidParams);
+    expectServing();
+}
+
+CHT_SERVER_SUITE(ChangeTest);
+
+} // namespace
+} // namespace cht::server::test

@@ -1,0 +1,308 @@
+// The pieces without a running server, and the cht-server program itself.
+#include "server/CancelaChtService.h"
+#include "server/ChtRepository.h"
+#include "server/DemoData.h"
+#include "server/Schema.h"
+#include "server/SqlDate.h"
+#include "server/Store.h"
+#include "server/StoreError.h"
+
+#include "platform/wire/Wire.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <netinet/in.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cht::server::test {
+namespace {
+
+namespace fs = std::filesystem;
+using wire::RpcArg;
+
+std::string tempFile(const std::string& name) {
+    return (fs::temp_directory_path() /
+            ("cht-" + name + "-" + std::to_string(::getpid()) + ".db"))
+        .string();
+}
+
+void removeDb(const std::string& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        fs::remove(file + suffix, ec);
+    }
+}
+
+TEST(SqlDate, RoundTripsToTheMillisecondAndReadsPostgresOutput) {
+    for (double ole : {46000.0, 46000.5, 46000.999988425925926, -1.25, 2.0 + 1.0 / 86400000}) {
+        const std::string text = sqldate::fromOle(ole);
+        EXPECT_NEAR(sqldate::toOle(text), ole, 0.6 / 86400000) << text;
+    }
+    EXPECT_EQ(sqldate::fromOle(46000.5), "2025-12-09 12:00:00.000");
+    EXPECT_EQ(sqldate::fromDay(-1), "1899-12-29");
+    EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09"), 46000);
+    EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09 12:00:00"), 46000.5);
+    EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09 06:00:00.25"), 46000.25 + 0.25 / 86400);
+    for (const char* bad : {"", "2025-12", "2025-13-01", "2025-12-09 1200", "2025-12-09 12:00:00x"}) {
+        EXPECT_THROW(sqldate::toOle(bad), StoreError) << bad;
+    }
+}
+
+TEST(ChtRepository, HoursTexts) {
+    EXPECT_EQ(ChtRepository::hoursText(0), "00:00");
+    EXPECT_EQ(ChtRepository::hoursText(65), "01:05");
+    EXPECT_EQ(ChtRepository::hoursText(6000), "100:00");
+    EXPECT_EQ(ChtRepository::hoursText(-30), "-00:30");
+}
+
+TEST(Schema, IsVersionedAndRefusesANewerDatabase) {
+    const std::string file = tempFile("schema");
+    removeDb(file);
+    {
+        auto store = Store::open("sqlite:" + file);
+        auto lease = store->acquire();
+        EXPECT_EQ(Schema::version(*lease), Schema::kLatestVersion);
+    }
+    {
+        // Opening again migrates nothing and keeps the data.
+        auto store = Store::open("sqlite:" + file);
+        auto lease = store->acquire();
+        lease->exec("INSERT INTO FUNCIONARIO VALUES ('F1', 'Ana')");
+        lease->exec("INSERT INTO SCHEMA_VERSION VALUES (99, 'do futuro')");
+    }
+    EXPECT_THROW(Store::open("sqlite:" + file), StoreError);
+    removeDb(file);
+    EXPECT_THROW(Store::open("mysql://x"), StoreError);
+    EXPECT_THROW(Store::open("sqlite:"), StoreError);
+}
+
+bool validCnpj(const std::string& n) {
+    if (n.size() != 14) {
+        return false;
+    }
+    auto digit = [&](std::size_t len) {
+        const int w[] = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
+        int sum = 0;
+        for (std::size_t i = 0; i < len; ++i) {
+            sum += (n[i] - '0') * w[i + 13 - len];
+        }
+        int r = sum % 11;
+        return r < 2 ? 0 : 11 - r;
+    };
+    return digit(12) == n[12] - '0' && digit(13) == n[13] - '0';
+}
+
+bool validCpf(const std::string& n) {
+    if (n.size() != 11) {
+        return false;
+    }
+    auto digit = [&](std::size_t len) {
+        int sum = 0;
+        for (std::size_t i = 0; i < len; ++i) {
+            sum += (n[i] - '0') * static_cast<int>(len + 1 - i);
+        }
+        int v = (sum * 10) % 11;
+        return v == 10 ? 0 : v;
+    };
+    return digit(9) == n[9] - '0' && digit(10) == n[10] - '0';
+}
+
+class DemoDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_file = tempFile("demo");
+        removeDb(m_file);
+        m_store = Store::open("sqlite:" + m_file);
+    }
+    void TearDown() override {
+        m_store.reset();
+        removeDb(m_file);
+    }
+    std::map<std::string, int> histogram(const std::string& sql) {
+        std::map<std::string, int> out;
+        auto lease = m_store->acquire();
+        auto st = lease->prepare(sql);
+        while (st->step()) {
+            out[std::string(st->text(0))] = static_cast<int>(st->integer(1));
+        }
+        return out;
+    }
+    std::string m_file;
+    std::unique_ptr<Store> m_store;
+};
+
+TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday) {
+    const std::int64_t today = 46000;
+    DemoOptions options;
+    options.chts = 400;
+    options.today = today;
+    {
+        auto lease = m_store->acquire();
+        auto summary = DemoData::generate(*lease, options);
+        EXPECT_EQ(summary.chts, 400u);
+        EXPECT_GT(summary.cdas, summary.chts);
+        EXPECT_GT(summary.parcels, 0u);
+        EXPECT_THROW(DemoData::generate(*lease, options), StoreError);
+    }
+    auto statuses = histogram("SELECT IDSTATUSCHT, COUNT(*) FROM CHT GROUP BY IDSTATUSCHT");
+    for (const char* s : {"P", "A", "R", "N"}) {
+        EXPECT_GT(statuses[s], 0) << s;
+    }
+    auto situations =
+        histogram("SELECT IDSITSERVPREST, COUNT(*) FROM CDA GROUP BY IDSITSERVPREST");
+    for (const char* s : {"", "P", "C", "R"}) {
+        EXPECT_GT(situations[s], 0) << "situação '" << s << "'";
+    }
+    for (const char* column : {"IDASSINATURACLIENTE", "IDORIGINALENTREGUE"}) {
+        auto marks = histogram(std::string("SELECT ") + column + ", COUNT(*) FROM CDA GROUP BY " +
+                               column);
+        for (const char* m : {"S", "N", "X"}) {
+            EXPECT_GT(marks[m], 0) << column << " " << m;
+        }
+    }
+    auto billing = histogram("SELECT IDTIPOCOBRSERV, COUNT(*) FROM SERVCONT GROUP BY 1");
+    for (const char* b : {"H", "P", "F"}) {
+        EXPECT_GT(billing[b], 0) << b;
+    }
+    auto managers = histogram("SELECT CDGERENTEIMPCLI, COUNT(*) FROM CLIENTE GROUP BY 1");
+    EXPECT_EQ(managers.size(), DemoData::operators().size());
+    EXPECT_GT(managers["DEMO"], 0);
+    {
+        auto lease = m_store->acquire();
+        auto st = lease->prepare("SELECT NRINSJURCLIE, IDTPIJURCLIE FROM CLIENTE");
+        std::set<std::string> kinds;
+        while (st->step()) {
+            const std::string number(st->text(0));
+            const std::string kind(st->text(1));
+            kinds.insert(kind);
+            EXPECT_TRUE(kind == "J" ? validCnpj(number) : validCpf(number)) << number;
+        }
+        EXPECT_EQ(kinds, (std::set<std::string>{"F", "J"}));
+        // Every parcel belongs to a proposal with a service billed by parcels.
+        auto orphan = lease->prepare(
+            "SELECT COUNT(*) FROM VENCSERVCLIE V WHERE NOT EXISTS (SELECT 1 FROM SERVCONT S"
+            " WHERE S.NRPROPOSFAS = V.NRPROPOSFAS AND S.NRVERPROPFAS = V.NRVERPROPFAS"
+            " AND S.IDTIPOCOBRSERV = 'P')");
+        ASSERT_TRUE(orphan->step());
+        EXPECT_EQ(orphan->integer(0), 0);
+    }
+    // The filter's defaults (today, pending, everyone) list DEMO's rows.
+    CancelaChtService service(*m_store);
+    auto result = service.getCht({RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
+                                  RpcArg::ofText("T"), RpcArg::ofNumber(today + 0.4),
+                                  RpcArg::ofNumber(today + 0.4), RpcArg::ofText("_P_"),
+                                  RpcArg::ofText("DEMO")});
+    auto list = wire::decodeDataPacket(result.dataJson);
+    const auto manager = static_cast<std::size_t>(list.indexOf("CDGERENTEIMPCLI"));
+    std::size_t demo = 0;
+    for (std::size_t r = 0; r < list.rowCount(); ++r) {
+        demo += list.text(r, manager) == "DEMO" ? 1 : 0;
+    }
+    EXPECT_GE(demo, 12u);
+}
+
+TEST_F(DemoDataTest, IsDeterministic) {
+    DemoOptions options;
+    options.chts = 150;
+    options.today = 46000;
+    auto dump = [&](Store& store) {
+        auto lease = store.acquire();
+        DemoData::generate(*lease, options);
+        CancelaChtService service(store);
+        return service
+            .getCht({RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
+                     RpcArg::ofText("T"), RpcArg::ofNumber(0), RpcArg::ofNumber(100000),
+                     RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")})
+            .dataJson;
+    };
+    const std::string other = tempFile("demo2");
+    removeDb(other);
+    auto second = Store::open("sqlite:" + other);
+    const std::string a = dump(*m_store);
+    EXPECT_EQ(a, dump(*second));
+    EXPECT_GT(a.size(), 1000u);
+    second.reset();
+    removeDb(other);
+}
+
+int freePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+int runProgram(const std::vector<std::string>& args) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm) {
+    const std::string file = tempFile("program");
+    removeDb(file);
+    ASSERT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--init-demo", "--chts", "60"}),
+              0);
+    EXPECT_NE(runProgram({CHT_SERVER_EXE, "--bogus"}), 0);
+
+    const int port = freePort();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::string listen = "127.0.0.1:" + std::to_string(port);
+        std::string db = "sqlite:" + file;
+        ::execl(CHT_SERVER_EXE, CHT_SERVER_EXE, "--listen", listen.c_str(), "--db", db.c_str(),
+                "--quiet", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    httplib::Client client("127.0.0.1", port);
+    bool up = false;
+    for (int i = 0; i < 200 && !up; ++i) {
+        auto res = client.Get("/health");
+        up = res && res->status == 200;
+        if (!up) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+    }
+    ASSERT_TRUE(up) << "cht-server não subiu";
+    wire::RpcRequest request;
+    request.id = 1;
+    request.method = "COT09800.rdmCancelaCHT.GetData";
+    auto res = client.Post("/rpc", wire::encodeRequest(request), "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_TRUE(wire::decodeResponse(res->body).ok);
+
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    removeDb(file);
+}
+
+} // namespace
+} // namespace cht::server::test
