@@ -4,6 +4,7 @@
 #include "Utf8.h"
 #include "WireError.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,9 +26,36 @@ std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; 
 
 void writeString(JsonWriter& w, std::string_view s)
 {
-    if (s.size() > std::numeric_limits<rapidjson::SizeType>::max() / 8)
-        throw WireError("Texto grande demais para o pacote.");
-    w.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
+    // 0: copied as is; 'u': \u00XX; anything else: a backslash and that letter.
+    static constexpr auto kEscape = [] {
+        std::array<char, 256> table{};
+        for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = 'u';
+        table['\b'] = 'b';
+        table['\f'] = 'f';
+        table['\n'] = 'n';
+        table['\r'] = 'r';
+        table['\t'] = 't';
+        table['"'] = '"';
+        table['\\'] = '\\';
+        return table;
+    }();
+    static constexpr char kHex[] = "0123456789abcdef";
+    w.RawValue("", 0, rapidjson::kStringType); // the separator and the writer's bookkeeping
+    StringOut& out = w.stream();
+    out.reserve(s.size() + 2);
+    out.putUnsafe('"');
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char e = kEscape[static_cast<unsigned char>(s[i])];
+        if (!e) continue;
+        out.append(s.substr(run, i - run));
+        const char escaped[6] = {'\\', e, '0', '0', kHex[(static_cast<unsigned char>(s[i]) >> 4) & 0xF],
+                                 kHex[static_cast<unsigned char>(s[i]) & 0xF]};
+        out.append(std::string_view(escaped, e == 'u' ? 6 : 2));
+        run = i + 1;
+    }
+    out.append(s.substr(run));
+    out.Put('"');
 }
 
 void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix)

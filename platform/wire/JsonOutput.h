@@ -56,9 +56,15 @@ private:
 inline void PutReserve(StringOut& out, std::size_t count) { out.reserve(count); }
 inline void PutUnsafe(StringOut& out, char c) { out.putUnsafe(c); }
 
-using JsonWriter = rapidjson::Writer<StringOut>;
+/// RapidJSON's Writer keeps commas and nesting right; texts and raw packets bypass its
+/// per-character loop through the stream underneath.
+class JsonWriter : public rapidjson::Writer<StringOut> {
+public:
+    explicit JsonWriter(StringOut& out) : rapidjson::Writer<StringOut>(out) {}
+    StringOut& stream() { return *os_; }
+};
 
-/// Writes a text that is known to be valid UTF-8; throws WireError when it is too long.
+/// Writes a text value that is known to be valid UTF-8, escaping only what JSON requires.
 void writeString(JsonWriter& w, std::string_view s);
 /// [{"name":..,"type":..,"size":..},...]; throws WireError for empty or repeated names.
 void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix);
