@@ -31,6 +31,7 @@ struct TClientDataSet::Impl {
     // Edit buffer: the fields written since edit() or append(), by field index.
     std::vector<wire::Value> buffer;
     std::vector<std::uint8_t> written;
+    std::vector<std::uint32_t> writtenList; // the same fields, in order of first write
     bool modified = false;
     int currentBeforeInsert = -1;
     bool eofBeforeInsert = true, bofBeforeInsert = true;
@@ -84,11 +85,30 @@ struct TClientDataSet::Impl {
         saved.clear();
     }
 
+    // Clears only what was written, so that an edit of one field of a wide row stays cheap.
     void resetBuffer(std::size_t fields)
     {
-        buffer.assign(fields, wire::Value{});
-        written.assign(fields, 0);
+        if (buffer.size() != fields) {
+            buffer.assign(fields, wire::Value{});
+            written.assign(fields, 0);
+        } else {
+            for (std::uint32_t i : writtenList) {
+                buffer[i] = wire::Value{};
+                written[i] = 0;
+            }
+        }
+        writtenList.clear();
         modified = false;
+    }
+
+    void write(std::size_t field, wire::Value v)
+    {
+        buffer[field] = std::move(v);
+        if (!written[field]) {
+            written[field] = 1;
+            writtenList.push_back(static_cast<std::uint32_t>(field));
+        }
+        modified = true;
     }
 };
 
@@ -126,6 +146,10 @@ TField& TClientDataSet::addField(const QString& name, wire::FieldType type, int 
 
 TField* TClientDataSet::findField(const QString& name) const
 {
+    // Row walks look fields up by name on every row: try the exact spelling first.
+    for (const auto& f : m_fields)
+        if (f->fieldName() == name)
+            return f.get();
     for (const auto& f : m_fields)
         if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
             return f.get();
@@ -471,9 +495,7 @@ void TClientDataSet::post()
     if (m_state == DataSetState::Edit) {
         const std::size_t row = storageOf(m_current);
         Impl::RowChange* rc = logChanges ? &d.changeFor(row, m_table.rowCount()) : nullptr;
-        for (std::size_t i = 0; i < fields; ++i) {
-            if (!d.written[i])
-                continue;
+        for (const std::uint32_t i : d.writtenList) {
             if (rc && !rc->inserted && !d.savedCell(*rc, i)) {
                 d.saved.push_back({rc->firstSaved, static_cast<std::uint32_t>(i), m_table.value(row, i)});
                 rc->firstSaved = static_cast<std::uint32_t>(d.saved.size() - 1);
@@ -482,9 +504,8 @@ void TClientDataSet::post()
         }
     } else {
         const std::size_t row = m_table.appendRow();
-        for (std::size_t i = 0; i < fields; ++i)
-            if (d.written[i])
-                m_table.setValue(row, i, d.buffer[i]);
+        for (const std::uint32_t i : d.writtenList)
+            m_table.setValue(row, i, d.buffer[i]);
         if (d.ordered)
             m_order.push_back(static_cast<std::uint32_t>(row));
         m_current = rowsInOrder() - 1;
@@ -762,9 +783,7 @@ void TClientDataSet::setCurrentValue(int fieldIndex, const wire::Value& v)
     TField& f = field(fieldIndex);
     checkEditing(QStringLiteral("alterar o campo %1").arg(f.fieldName()).toUtf8().constData());
     const auto fi = static_cast<std::size_t>(fieldIndex);
-    m_impl->buffer[fi] = dataset_text::coerce(f, v);
-    m_impl->written[fi] = 1;
-    m_impl->modified = true;
+    m_impl->write(fi, dataset_text::coerce(f, v));
     notifyRecordChanged();
 }
 
