@@ -28,6 +28,7 @@ QWidget* TDBGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(column.pickList());
         combo->setFrame(false);
+        combo->setCompleter(nullptr); // a typed text is taken as typed ("sim" is not "Sim")
         // Picking a value writes it at once, as typing and leaving the cell would.
         connect(combo, &QComboBox::activated, this, [this, combo] {
             auto* self = const_cast<TDBGridDelegate*>(this);
@@ -120,6 +121,20 @@ bool TDBGridDelegate::eventFilter(QObject* object, QEvent* event)
         if (key == Qt::Key_Escape) {
             m_grid.cancelEdit();
             return true;
+        }
+        // The combo box's line edit keeps Enter and Tab to itself: end the edit here.
+        auto* editorCombo = qobject_cast<QComboBox*>(m_editor.data());
+        if (editorCombo && object == editorCombo->lineEdit()) {
+            QAbstractItemDelegate::EndEditHint hint = QAbstractItemDelegate::NoHint;
+            if (key == Qt::Key_Tab)
+                hint = QAbstractItemDelegate::EditNextItem;
+            else if (key == Qt::Key_Backtab)
+                hint = QAbstractItemDelegate::EditPreviousItem;
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+                emit commitData(editorCombo);
+                emit closeEditor(editorCombo, hint);
+                return true;
+            }
         }
     }
     // The combo box's line edit is filtered too; only the editor itself gets the standard
