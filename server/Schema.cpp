@@ -78,7 +78,9 @@ std::string initialSchema(Dialect dialect) {
          " PRIMARY KEY (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC),"
          " FOREIGN KEY (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT)"
          "  REFERENCES SERVCONT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT));\n";
-    s += "CREATE INDEX CHT_DTINCLCHT ON CHT (DTINCLCHT);\n";
+    // The list's order: generation time, then the key (so the list needs no sort).
+    s += "CREATE INDEX CHT_DTINCLCHT ON CHT (DTINCLCHT, NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV,"
+         " NRSERVCONT, NRSEQUCHT, CDFUNC);\n";
     s += "CREATE INDEX CHT_CDFUNC ON CHT (CDFUNC);\n";
     // A CDA belongs to a CHT once one is generated from it; deleting the CHT releases it
     // (NRSEQUCHT back to null), so the key reference allows null there.

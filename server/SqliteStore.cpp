@@ -102,7 +102,8 @@ public:
         sqlite3_extended_result_codes(m_db, 0);
         // Writers wait for each other instead of failing at once.
         sqlite3_busy_timeout(m_db, 15000);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
+             " PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
     }
     ~SqliteConnection() override { sqlite3_close_v2(m_db); }
     SqliteConnection(const SqliteConnection&) = delete;

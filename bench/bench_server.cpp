@@ -1,0 +1,339 @@
+// bench_server: the server's list answer against the floor of a bare scan, and throughput.
+//   ratio getcht_100k_vs_floor: GetCHT of 100,000 rows served over loopback (request sent to
+//   body received) ÷ the same query run on the SQLite C API with the rows written by
+//   RapidJSON's Writer. Medians of interleaved runs.
+//   throughput_8_clients: eight keep-alive clients mixing the seven methods for 10 s.
+#include "server/CancelaChtService.h"
+#include "server/ChtRepository.h"
+#include "server/DemoData.h"
+#include "server/RpcServer.h"
+#include "server/SqlDate.h"
+#include "server/Store.h"
+
+#include "platform/wire/Wire.h"
+
+#include <httplib.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+using namespace cht::server;
+namespace wire = cht::wire;
+using Clock = std::chrono::steady_clock;
+using wire::RpcArg;
+
+namespace {
+
+constexpr std::size_t kRows = 100000;
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string listRequest(std::int64_t id, const std::string& clients, double first, double last,
+                        const std::string& statuses) {
+    wire::RpcRequest r;
+    r.id = id;
+    r.method = "COT09800.rdmCancelaCHT.GetCHT";
+    r.params = {RpcArg::ofText(clients), RpcArg::ofText(clients.empty() ? "T" : ""),
+                RpcArg::ofText(""),      RpcArg::ofText("T"),
+                RpcArg::ofNumber(first), RpcArg::ofNumber(last),
+                RpcArg::ofText(statuses), RpcArg::ofText("DEMO")};
+    return wire::encodeRequest(r);
+}
+
+// The floor: the list query on the bare C API, the packet written by RapidJSON.
+std::size_t floorScan(sqlite3* db, std::string& out) {
+    const std::string sql = ChtRepository::chtListSql(Dialect::Sqlite, true, true);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    const std::string first = sqldate::fromDay(0);
+    const std::string after = sqldate::fromDay(100001);
+    sqlite3_bind_text(st, 1, first.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, after.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 3, "_P_A_R_N_", -1, SQLITE_STATIC);
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
+    w.StartObject();
+    w.Key("fields");
+    w.StartArray();
+    for (const auto& f : ChtRepository::chtFields()) {
+        w.StartObject();
+        w.Key("name");
+        w.String(f.name.c_str());
+        w.Key("type");
+        w.String(std::string(wire::fieldTypeName(f.type)).c_str());
+        w.Key("size");
+        w.Uint(f.size);
+        w.EndObject();
+    }
+    w.EndArray();
+    w.Key("rows");
+    w.StartArray();
+    const auto& columns = ChtRepository::chtListColumns();
+    std::size_t rows = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        w.StartArray();
+        w.String("N", 1);
+        for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+            if (sqlite3_column_type(st, i) == SQLITE_NULL) {
+                w.Null();
+                continue;
+            }
+            switch (columns[static_cast<std::size_t>(i)]) {
+            case ChtRepository::Column::Text:
+                w.String(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                         static_cast<rapidjson::SizeType>(sqlite3_column_bytes(st, i)));
+                break;
+            case ChtRepository::Column::Date: {
+                const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                w.Double(sqldate::toOle(
+                    std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(st, i)))));
+                break;
+            }
+            case ChtRepository::Column::Float:
+                w.Double(sqlite3_column_double(st, i));
+                break;
+            }
+        }
+        w.EndArray();
+        ++rows;
+    }
+    w.EndArray();
+    w.EndObject();
+    sqlite3_finalize(st);
+    out.assign(buffer.GetString(), buffer.GetSize());
+    return rows;
+}
+
+struct Worker {
+    std::vector<std::vector<wire::Value>> rows; // own CHTs, not billed
+    std::size_t next = 0;
+    std::size_t cancelFrom = 0;
+    long requests = 0;
+    long errors = 0;
+    std::string firstError;
+};
+
+} // namespace
+
+int main() {
+    namespace fs = std::filesystem;
+    const std::string file =
+        (fs::temp_directory_path() / ("cht-bench-server-" + std::to_string(::getpid()) + ".db"))
+            .string();
+    auto cleanup = [&] {
+        std::error_code ec;
+        for (const char* s : {"", "-wal", "-shm"}) {
+            fs::remove(file + s, ec);
+        }
+    };
+    cleanup();
+    auto store = Store::open("sqlite:" + file);
+    DemoOptions options;
+    options.chts = kRows;
+    auto started = Clock::now();
+    {
+        auto lease = store->acquire();
+        DemoData::generate(*lease, options);
+    }
+    std::printf("demo data: %zu CHTs in %.0f ms\n", kRows, ms(Clock::now() - started));
+
+    CancelaChtService service(*store);
+    RpcServerOptions serverOptions;
+    serverOptions.port = 0;
+    serverOptions.threads = 16;
+    RpcServer server(service, serverOptions);
+    const int port = server.bind();
+    server.start();
+
+    // --- getcht_100k_vs_floor -----------------------------------------------------------
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(120, 0);
+    const std::string body = listRequest(1, "", 0, 100000, "_P_A_R_N_");
+    std::vector<double> served;
+    std::vector<double> floor;
+    std::size_t servedBytes = 0;
+    std::size_t floorRows = 0;
+    std::string floorOut;
+    std::string full;
+    for (int run = 0; run < 6; ++run) {
+        auto t0 = Clock::now();
+        auto res = client.Post("/rpc", body, "application/json");
+        auto t1 = Clock::now();
+        if (!res || res->status != 200) {
+            std::printf("GetCHT failed\n");
+            return 1;
+        }
+        servedBytes = res->body.size();
+        auto t2 = Clock::now();
+        floorRows = floorScan(db, floorOut);
+        auto t3 = Clock::now();
+        if (run > 0) { // the first pair warms the caches
+            served.push_back(ms(t1 - t0));
+            floor.push_back(ms(t3 - t2));
+        } else {
+            full = std::move(res->body);
+        }
+    }
+    sqlite3_close(db);
+    auto reply = wire::decodeResponse(full);
+    if (!reply.ok || !reply.data || reply.data->rowCount() != floorRows || floorRows != kRows) {
+        std::printf("GetCHT answer does not match the floor (%zu rows)\n", floorRows);
+        return 1;
+    }
+    const double servedMs = median(served);
+    const double floorMs = median(floor);
+    std::printf("getcht 100k over loopback: %.1f ms (%.1f MB); floor sqlite+rapidjson: %.1f ms "
+                "(%.1f MB)\n",
+                servedMs, static_cast<double>(servedBytes) / 1e6, floorMs,
+                static_cast<double>(floorOut.size()) / 1e6);
+    std::printf("ratio getcht_100k_vs_floor = %.3f (target <= 1.3)\n", servedMs / floorMs);
+
+    // --- throughput_8_clients -----------------------------------------------------------
+    constexpr int kClients = 8;
+    const auto& list = *reply.data;
+    auto col = [&](const char* n) { return static_cast<std::size_t>(list.indexOf(n)); };
+    std::vector<Worker> workers(kClients);
+    for (std::size_t r = 0; r < list.rowCount(); ++r) {
+        if (list.text(r, col("IDSTATUSCHT")) == "R") {
+            continue;
+        }
+        std::vector<wire::Value> row;
+        for (std::size_t c = 0; c < list.columnCount(); ++c) {
+            row.push_back(list.value(r, c));
+        }
+        workers[r % kClients].rows.push_back(std::move(row));
+    }
+    const double today = CancelaChtService::localNow();
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kClients; ++t) {
+        threads.emplace_back([&, t] {
+            Worker& w = workers[static_cast<std::size_t>(t)];
+            w.cancelFrom = w.rows.size();
+            httplib::Client c("127.0.0.1", port);
+            c.set_read_timeout(60, 0);
+            std::int64_t id = 0;
+            while (!stop) {
+                const auto& row = w.rows[w.next++ % (w.cancelFrom / 2)];
+                auto text = [&](const char* n) { return std::get<std::string>(row[col(n)]); };
+                wire::RpcRequest r;
+                r.id = ++id;
+                const std::string object = "COT09800.rdmCancelaCHT.";
+                bool setFlag = false;
+                switch (id % 7) {
+                case 0:
+                    r.method = object + "GetCHT";
+                    r.params = wire::decodeRequest(listRequest(
+                                   id, wire::encodeKeyList({text("CDCLIENTE")}), today - 7,
+                                   today, "_P_A_N_")).params;
+                    break;
+                case 1:
+                    r.method = object + "GetConsultaCSA";
+                    for (const char* n : {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS",
+                                          "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"}) {
+                        r.params.push_back(RpcArg::ofText(text(n)));
+                    }
+                    break;
+                case 2:
+                    r.method = object + "GetParcVenc";
+                    for (const char* n : {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"}) {
+                        r.params.push_back(RpcArg::ofText(text(n)));
+                    }
+                    break;
+                case 3:
+                    r.method = object + "GetData";
+                    break;
+                case 4:
+                case 5: {
+                    wire::ColumnTable keys({{"NRPROPOSFAS", wire::FieldType::Text, 10},
+                                            {"NRVERPROPFAS", wire::FieldType::Text, 2},
+                                            {"CDTIPOSERV", wire::FieldType::Text, 3},
+                                            {"NRSERVCONT", wire::FieldType::Text, 3},
+                                            {"NRSEQUCHT", wire::FieldType::Text, 5},
+                                            {"CDFUNC", wire::FieldType::Text, 10}});
+                    // Approve from the first half of the own CHTs, delete from the second.
+                    const auto& target = id % 7 == 4 ? row : w.rows[--w.cancelFrom];
+                    std::size_t k = keys.appendRow();
+                    std::size_t i = 0;
+                    for (const char* n : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV",
+                                          "NRSERVCONT", "NRSEQUCHT", "CDFUNC"}) {
+                        keys.setText(k, i++, std::get<std::string>(target[col(n)]));
+                    }
+                    r.method = object + (id % 7 == 4 ? "ConfirmaCHT" : "CancelaCHT");
+                    r.params.push_back(RpcArg::ofData(std::move(keys)));
+                    break;
+                }
+                default: {
+                    wire::DeltaPacket d;
+                    d.fields = ChtRepository::chtFields();
+                    auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
+                    auto after = mine;
+                    const std::size_t flag = col("IDCHTPGTOOK");
+                    after[flag] = std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
+                    d.changes.push_back({wire::ChangeOp::Update, mine, after});
+                    r.method = object + "SetCHT";
+                    r.params.push_back(RpcArg::ofDelta(std::move(d)));
+                    setFlag = true;
+                    break;
+                }
+                }
+                auto res = c.Post("/rpc", wire::encodeRequest(r), "application/json");
+                ++w.requests;
+                bool ok = false;
+                if (res && res->status == 200) {
+                    auto answer = wire::decodeResponse(res->body);
+                    ok = answer.ok;
+                    if (!ok && w.firstError.empty()) {
+                        w.firstError = r.method + ": " + answer.failure + answer.errorMessage;
+                    }
+                } else if (w.firstError.empty()) {
+                    w.firstError = r.method + ": sem resposta";
+                }
+                if (!ok) {
+                    ++w.errors;
+                } else if (setFlag) {
+                    auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
+                    const std::size_t flag = col("IDCHTPGTOOK");
+                    mine[flag] = std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
+                }
+            }
+        });
+    }
+    auto t0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    stop = true;
+    for (auto& th : threads) {
+        th.join();
+    }
+    const double seconds = ms(Clock::now() - t0) / 1000.0;
+    long requests = 0;
+    long errors = 0;
+    for (const auto& w : workers) {
+        requests += w.requests;
+        errors += w.errors;
+        if (!w.firstError.empty()) {
+            std::printf("first error: %s\n", w.firstError.c_str());
+        }
+    }
+    std::printf("throughput_8_clients = %.0f req/s over %.1f s, errors = %ld (target: 0 errors)\n",
+                static_cast<double>(requests) / seconds, seconds, errors);
+    server.stop();
+    store.reset();
+    cleanup();
+    return errors == 0 ? 0 : 1;
+}
