@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +52,14 @@ public:
     virtual ~TNetTransport() = default;
     virtual std::string Post(const QString& host, int port, const std::string& body,
                              int timeoutMs) = 0;
+    /// Checks that the server at host:port answers (Open calls it); raises EServerError when it
+    /// does not. A transport that reaches no real server has nothing to check.
+    virtual void CheckHealth(const QString& host, int port, int timeoutMs)
+    {
+        (void)host;
+        (void)port;
+        (void)timeoutMs;
+    }
 };
 
 class TNetConnection;
@@ -99,6 +108,8 @@ public:
 
 private:
     friend class TRemoteServer;
+    /// Runs BeforeConnect and the health check; raises whatever ThrowException says.
+    void openOrRaise();
     bool m_connected = false;
     std::int64_t m_nextId = 1;
     std::shared_ptr<TNetTransport> m_transport;

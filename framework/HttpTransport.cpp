@@ -1,0 +1,96 @@
+#include "HttpTransport.h"
+
+#include "NetMessages.h"
+#include "UiWait.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace cht::framework {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A health check is a quick question: it never waits as long as a call may.
+constexpr int kHealthTimeoutCapMs = 15000;
+
+void configure(httplib::Client& client, int timeoutMs)
+{
+    const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 1));
+    client.set_connection_timeout(timeout);
+    client.set_read_timeout(timeout);
+    client.set_write_timeout(timeout);
+    client.set_keep_alive(false);
+}
+
+[[noreturn]] void raiseFor(httplib::Error error, Clock::time_point start, int timeoutMs,
+                           const QString& host, int port)
+{
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    switch (error) {
+    case httplib::Error::Connection:
+    case httplib::Error::ConnectionTimeout:
+    case httplib::Error::BindIPAddress:
+        net::raise(net::cannotConnect(host, port));
+    case httplib::Error::Read:
+        // A read that gives up after the whole timeout is a server that never answered; an
+        // earlier one is a connection the server dropped.
+        if (elapsed + 50 >= timeoutMs)
+            net::raise(net::timedOut(timeoutMs));
+        net::raise(net::connectionLost(host, port));
+    case httplib::Error::Write:
+        net::raise(net::connectionLost(host, port));
+    default:
+        net::raise(QStringLiteral("Falha na comunicação com o servidor de aplicação em %1:%2.")
+                       .arg(host)
+                       .arg(port));
+    }
+}
+
+} // namespace
+
+std::string HttpTransport::Post(const QString& host, int port, const std::string& body,
+                                int timeoutMs)
+{
+    const std::string hostUtf8 = host.toStdString();
+    std::string reply;
+    runWhileUiWaits([&] {
+        httplib::Client client(hostUtf8, port);
+        configure(client, timeoutMs);
+        const Clock::time_point start = Clock::now();
+        httplib::Result res = client.Post("/rpc", body, "application/json");
+        if (!res)
+            raiseFor(res.error(), start, timeoutMs, host, port);
+        // Protocol errors may come with a non-200 status; their JSON body says what went wrong.
+        const bool jsonBody = !res->body.empty() && res->body.front() == '{';
+        if (res->status != 200 && !jsonBody)
+            net::raise(net::invalidReply(QStringLiteral("HTTP %1.").arg(res->status)));
+        reply = std::move(res->body);
+    });
+    return reply;
+}
+
+void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)
+{
+    const std::string hostUtf8 = host.toStdString();
+    const int timeout = std::min(timeoutMs, kHealthTimeoutCapMs);
+    runWhileUiWaits([&] {
+        httplib::Client client(hostUtf8, port);
+        configure(client, timeout);
+        const Clock::time_point start = Clock::now();
+        httplib::Result res = client.Get("/health");
+        if (!res)
+            raiseFor(res.error(), start, timeout, host, port);
+        if (res->status != 200)
+            net::raise(QStringLiteral("O servidor de aplicação em %1:%2 não está disponível (HTTP %3).")
+                           .arg(host)
+                           .arg(port)
+                           .arg(res->status));
+    });
+}
+
+} // namespace cht::framework

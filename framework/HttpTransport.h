@@ -1,0 +1,16 @@
+// The transport every connection starts with: HTTP to the application server's /rpc and /health.
+#pragma once
+
+#include "module/contracts/Netconnection.h"
+
+namespace cht::framework {
+
+/// Each request runs on a worker thread while the UI thread waits without processing input
+/// (runWhileUiWaits). Failures raise EServerError in Portuguese naming the server's address.
+class HttpTransport : public TNetTransport {
+public:
+    std::string Post(const QString& host, int port, const std::string& body, int timeoutMs) override;
+    void CheckHealth(const QString& host, int port, int timeoutMs) override;
+};
+
+} // namespace cht::framework

@@ -1,0 +1,109 @@
+#include "NetMessages.h"
+#include "module/contracts/Netconnection.h"
+
+#include <utility>
+
+namespace cht::framework {
+
+namespace {
+
+using cht::wire::RpcArg;
+
+QString kindName(RpcArg::Kind kind)
+{
+    switch (kind) {
+    case RpcArg::Kind::Null: return QStringLiteral("nulo");
+    case RpcArg::Kind::Text: return QStringLiteral("texto");
+    case RpcArg::Kind::Number: return QStringLiteral("número");
+    case RpcArg::Kind::Data: return QStringLiteral("pacote de dados");
+    case RpcArg::Kind::Delta: return QStringLiteral("pacote de alterações");
+    }
+    return QStringLiteral("desconhecido");
+}
+
+/// Checks every by-reference value before writing any, so that a bad reply changes nothing of
+/// the caller's variables.
+void writeBackRefs(const std::vector<TRemoteArg>& args, const std::vector<RpcArg>& refs)
+{
+    bool anyRef = false;
+    for (const TRemoteArg& a : args)
+        anyRef = anyRef || a.textRef || a.numberRef;
+    if (!anyRef)
+        return;
+    if (refs.size() != args.size())
+        net::raise(net::invalidReply(
+            QStringLiteral("%1 valores de retorno para %2 argumentos.").arg(refs.size()).arg(args.size())));
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const RpcArg& r = refs[i];
+        const bool textOk = r.kind == RpcArg::Kind::Text || r.kind == RpcArg::Kind::Null;
+        const bool numberOk = r.kind == RpcArg::Kind::Number;
+        if ((args[i].textRef && !textOk) || (args[i].numberRef && !numberOk))
+            net::raise(net::invalidReply(QStringLiteral("o argumento %1 voltou como %2.")
+                                             .arg(i + 1)
+                                             .arg(kindName(r.kind))));
+    }
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i].textRef)
+            *args[i].textRef = QString::fromStdString(refs[i].text);
+        else if (args[i].numberRef)
+            *args[i].numberRef = refs[i].number;
+    }
+}
+
+} // namespace
+
+TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg> args)
+{
+    const QString fullName = m_connection.ServerName + QLatin1Char('.') + method;
+
+    cht::wire::RpcRequest request;
+    request.id = m_connection.m_nextId++;
+    request.method = fullName.toStdString();
+    request.params.reserve(args.size());
+    for (const TRemoteArg& a : args)
+        request.params.push_back(a.wire);
+
+    std::string body;
+    try {
+        body = cht::wire::encodeRequest(request);
+    } catch (const cht::wire::WireError& e) {
+        net::raise(QStringLiteral("Não foi possível montar a chamada %1: %2")
+                       .arg(fullName, QString::fromUtf8(e.what())));
+    }
+
+    std::shared_ptr<TNetTransport> transport = m_connection.Transport();
+    const std::string reply =
+        transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
+
+    cht::wire::RpcResponse response;
+    try {
+        response = cht::wire::decodeResponse(reply);
+    } catch (const cht::wire::WireError& e) {
+        net::raise(net::invalidReply(QString::fromUtf8(e.what())));
+    }
+
+    if (response.errorCode == cht::wire::kMethodNotFound)
+        net::raise(net::unknownMethod(fullName));
+    if (response.errorCode != 0) {
+        const QString detail = QString::fromStdString(response.errorMessage);
+        net::raise(QStringLiteral("O servidor de aplicação recusou a chamada %1: %2")
+                       .arg(fullName, detail.isEmpty() ? QStringLiteral("erro %1.").arg(response.errorCode)
+                                                        : detail));
+    }
+    if (response.id != request.id)
+        net::raise(net::invalidReply(QStringLiteral("resposta da chamada %1 recebida para a chamada %2.")
+                                         .arg(response.id)
+                                         .arg(request.id)));
+
+    TServerResult result;
+    result.ok = response.ok;
+    if (!response.ok) {
+        result.failure = QString::fromStdString(response.failure);
+        return result;
+    }
+    writeBackRefs(args, response.refs);
+    result.data = std::move(response.data);
+    return result;
+}
+
+} // namespace cht::framework
