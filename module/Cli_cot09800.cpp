@@ -1,0 +1,340 @@
+// Behaviour of the CHT management screen: launch, creation, activation, closing, the command-state
+// rule, the list reload, the list reactions and the row walk, and the field texts.
+#include "module/Cli_cot09800.h"
+
+#include "module/Cli_cot09801.h"
+#include "module/contracts/Consiste.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/PageControl98.h"
+#include "module/contracts/Showavi.h"
+#include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TColumn.h"
+#include "platform/widgets/TDBGrid.h"
+
+#include <QAction>
+
+#include <utility>
+
+using cht::framework::Application;
+using cht::framework::CheckResultServ;
+using cht::framework::CursorGuard;
+using cht::framework::TCloseAction;
+using cht::framework::TNetConnection;
+using cht::framework::TRemoteArg;
+using cht::platform::DataSetState;
+using cht::platform::TClientDataSet;
+using cht::platform::TColumn;
+using cht::platform::TDataSource;
+using cht::platform::TDBGrid;
+using cht::platform::TField;
+using cht::platform::TGridDrawState;
+
+namespace Cli_cot09800 {
+
+TfrmCancelaCHT* frmCancelaCHT = nullptr;
+bool boIdCriado = false;
+bool boTodosServ = false;
+bool boConfirmou = false;
+bool boEdit = false;
+
+namespace {
+int s_contadorUnidade = 0;
+} // namespace
+
+void CriaCancelaCHT()
+{
+    {
+        // The hourglass goes on every way out, a creation that raises included.
+        const CursorGuard ampulheta;
+        if (!boIdCriado) {
+            frmCancelaCHT = cht::framework::CreateForm<TfrmCancelaCHT>();
+            boIdCriado = true;
+        }
+        frmCancelaCHT->Show();
+        frmCancelaCHT->SetWindowState(cht::framework::TWindowState::wsNormal);
+    }
+    // The modal filter screen (Cli_cot09801::CriaFiltroCancCHT) opens here, wired with its unit.
+}
+
+void Initialization()
+{
+    if (s_contadorUnidade++ != 0)
+        return;
+    frmCancelaCHT = nullptr;
+    boIdCriado = false;
+    boTodosServ = false;
+    boConfirmou = false;
+    boEdit = false;
+}
+
+void Finalization()
+{
+    if (s_contadorUnidade == 0 || --s_contadorUnidade != 0)
+        return;
+    // A screen left open must not outlive the code that defines it; its destructor resets the
+    // unit's references.
+    delete frmCancelaCHT;
+}
+
+} // namespace Cli_cot09800
+
+namespace {
+
+/// Runs an action when the scope ends, however it ends.
+template <class F> class AoSair {
+public:
+    explicit AoSair(F acao) : m_acao(std::move(acao)) {}
+    ~AoSair() { m_acao(); }
+    AoSair(const AoSair&) = delete;
+    AoSair& operator=(const AoSair&) = delete;
+
+private:
+    F m_acao;
+};
+
+} // namespace
+
+QString TfrmCancelaCHT::textoAtual(const TField* field)
+{
+    if (field == nullptr || !field->dataSet().active() || field->dataSet().isEmpty())
+        return {};
+    return field->asString();
+}
+
+// --- creation, activation, closing -----------------------------------------------------------
+
+void TfrmCancelaCHT::FormCreate()
+{
+    TfrmPadraoGrid::FormCreate();
+    netCancelaCHT.Open();
+    pgcPadrao->SetActivePage(tshPadrao);
+}
+
+void TfrmCancelaCHT::netCancelaCHTBeforeConnect(TNetConnection& sender)
+{
+    sender.Host = Corvanta::WebURL();
+    sender.Port = Corvanta::WebPort();
+}
+
+void TfrmCancelaCHT::FormActivate()
+{
+    TfrmPadraoGrid::FormActivate();
+    dtsPadraoStateChange(&dtsPadrao);
+}
+
+void TfrmCancelaCHT::FormClose(TCloseAction& action)
+{
+    netCancelaCHT.Close();
+    if (Cli_cot09801::frmFiltroCancCHT != nullptr) {
+        Cli_cot09801::frmFiltroCancCHT->deleteLater();
+        Cli_cot09801::frmFiltroCancCHT = nullptr;
+    }
+    TfrmPadraoGrid::FormClose(action);
+    Cli_cot09800::boIdCriado = false;
+}
+
+void TfrmCancelaCHT::cdsCancelaCHTBeforeOpen(TClientDataSet&)
+{
+    Cli_cot09800::boTodosServ = false;
+}
+
+// --- commands ----------------------------------------------------------------------------------
+
+void TfrmCancelaCHT::sbtFiltroClick(QObject*)
+{
+    Cli_cot09801::CriaFiltroCancCHT();
+}
+
+void TfrmCancelaCHT::sbtAlterarClick(QObject* sender)
+{
+    TfrmPadraoGrid::sbtAlterarClick(sender);
+    // The signed flag is the one editable column.
+    if (TColumn* assinada = dbgPadrao->columnByFieldName(QStringLiteral("IDCHTASSINADA")))
+        dbgPadrao->setSelectedIndex(assinada->index());
+    dbgPadrao->setFocus();
+}
+
+void TfrmCancelaCHT::sbtVerificarClick(QObject*)
+{
+    RecarregaListaCHT();
+}
+
+// --- the command-state rule --------------------------------------------------------------------
+
+void TfrmCancelaCHT::dtsPadraoStateChange(TDataSource* sender)
+{
+    TfrmPadraoGrid::dtsPadraoStateChange(sender);
+
+    const bool vazia = cdsCancelaCHT.isEmpty();
+    const bool navegando = cdsCancelaCHT.state() == DataSetState::Browse;
+
+    BaseActionMenu(1)->setEnabled(false);
+    const bool alterar = navegando && !vazia;
+    BaseActionMenu(2)->setEnabled(alterar);
+    BaseActionMenu(3)->setEnabled(false);
+    BaseMenuItem(6)->setEnabled(false);
+    BaseMenuItem(7)->setEnabled(false);
+
+    BaseActionButton(1)->SetEnabled(false);
+    BaseActionButton(3)->SetEnabled(false);
+    BaseActionButton(2)->SetEnabled(alterar);
+
+    BaseActionButton(5)->SetEnabled(navegando);
+    BaseActionMenu(5)->setEnabled(navegando);
+
+    const bool comandos = !vazia && navegando;
+    const bool justificativa = !vazia && textoAtual(cdsCancelaCHTIDSTATUSCHT) == QLatin1String("N");
+    dbgPadrao->setEnabled(!vazia);
+    BaseActionButton(4)->SetEnabled(comandos);
+    sbtCancelaCHT->SetEnabled(comandos);
+    sbtConfirmaCHT->SetEnabled(comandos);
+    sbtNaoFaturar->SetEnabled(comandos);
+    sbtJustificativa->SetEnabled(justificativa);
+
+    BaseActionMenu(4)->setEnabled(comandos);
+    mnuCancelaCHT->setEnabled(comandos);
+    mnuConfirmaCHT->setEnabled(comandos);
+    mnuNaoFaturar->setEnabled(comandos);
+    mnuJustificativa->setEnabled(justificativa);
+
+    const bool vencimento =
+        navegando && textoAtual(cdsCancelaCHTIDTIPOCOBRSERV) == QLatin1String("P");
+    sbtVencimento->SetEnabled(vencimento);
+    mnuVencimento->setEnabled(vencimento);
+}
+
+// --- the list: reload, reactions, row walk -----------------------------------------------------
+
+void TfrmCancelaCHT::RecarregaListaCHT()
+{
+    const cht::framework::AviGuard animacao(Application::MainForm(), 6);
+    const QString operador = Corvanta::Operador();
+    TFiltro& f = Cli_cot09801::Filtro;
+    cht::framework::TServerResult resultado = netCancelaCHT.AppServer().Call(
+        QStringLiteral("GetCHT"),
+        {TRemoteArg::ByRef(f.Clientes), TRemoteArg::ByRef(f.TodosClientes),
+         TRemoteArg::ByRef(f.Funcs), TRemoteArg::ByRef(f.TodosFuncs), TRemoteArg::ByRef(f.DataIni),
+         TRemoteArg::ByRef(f.DataFin), TRemoteArg::ByRef(f.Situacao), TRemoteArg::ByVal(operador)});
+    cdsCancelaCHT.loadFromPacket(CheckResultServ(std::move(resultado), true, 0));
+}
+
+void TfrmCancelaCHT::SuspendeReacoes()
+{
+    dtsPadrao.onStateChange = nullptr;
+    cdsCancelaCHT.afterScroll = nullptr;
+    cdsCancelaCHT.afterPost = nullptr;
+}
+
+void TfrmCancelaCHT::ReanexaReacoes()
+{
+    dtsPadrao.onStateChange = [this](TDataSource& s) { dtsPadraoStateChange(&s); };
+    cdsCancelaCHT.afterScroll = [this](TClientDataSet& d) { cdsCancelaCHTAfterScroll(d); };
+    cdsCancelaCHT.afterPost = [this](TClientDataSet& d) { cdsCancelaCHTAfterPost(d); };
+}
+
+void TfrmCancelaCHT::PercorreLinhas(const std::function<void()>& visita)
+{
+    SuspendeReacoes();
+    cdsCancelaCHT.disableControls();
+    const AoSair restaura([this] {
+        cdsCancelaCHT.enableControls();
+        ReanexaReacoes();
+    });
+    const CursorGuard ampulheta;
+    if (!cdsCancelaCHT.active())
+        return;
+    cdsCancelaCHT.first();
+    while (!cdsCancelaCHT.eof()) {
+        visita();
+        cdsCancelaCHT.next();
+    }
+    cdsCancelaCHT.first();
+}
+
+void TfrmCancelaCHT::cdsCancelaCHTAfterScroll(TClientDataSet&)
+{
+    dtsPadraoStateChange(&dtsPadrao);
+    // The CDA query and the parcels that follow the current row join here with the CDA tab.
+}
+
+// --- field texts -------------------------------------------------------------------------------
+
+void TfrmCancelaCHT::cdsCancelaCHTIDCHTASSINADAGetText(TField& sender, QString& text, bool)
+{
+    const QString v = sender.asString();
+    if (v == QLatin1String("S"))
+        text = msgPadrao.Msg(QStringLiteral("sim"));
+    else if (v == QLatin1String("N"))
+        text = msgPadrao.Msg(QStringLiteral("nao"));
+    else
+        text.clear();
+}
+
+void TfrmCancelaCHT::cdsCancelaCHTIDCHTASSINADASetText(TField& sender, const QString& text)
+{
+    if (text == msgPadrao.Msg(QStringLiteral("sim")))
+        sender.setAsString(QStringLiteral("S"));
+    else if (text == msgPadrao.Msg(QStringLiteral("nao")))
+        sender.setAsString(QStringLiteral("N"));
+}
+
+void TfrmCancelaCHT::cdsCancelaCHTIDTIPOPROPFASGetText(TField& sender, QString& text, bool)
+{
+    const QString v = sender.asString();
+    text = (v == QLatin1String("M") || v == QLatin1String("L") || v == QLatin1String("S"))
+               ? msgPadrao.Msg(v)
+               : QString();
+}
+
+void TfrmCancelaCHT::cdsCancelaCHTIDTIPOCOBRCONTGetText(TField& sender, QString& text, bool)
+{
+    const QString v = sender.asString();
+    text = (v == QLatin1String("H") || v == QLatin1String("P") || v == QLatin1String("F"))
+               ? msgPadrao.Msg(v)
+               : QString();
+}
+
+void TfrmCancelaCHT::cdsConsultaCSAIDSITSERVPRESTGetText(TField& sender, QString& text, bool)
+{
+    const QString v = sender.asString();
+    if (v.isEmpty() || v == QLatin1String("P"))
+        text = msgPadrao.Msg(QStringLiteral("PENDENTE"));
+    else if (v == QLatin1String("C"))
+        text = msgPadrao.Msg(QStringLiteral("CONFIRMADA"));
+    else if (v == QLatin1String("R"))
+        text = msgPadrao.Msg(QStringLiteral("CHT_GERADA"));
+    else
+        text.clear();
+}
+
+void TfrmCancelaCHT::cdsConsultaCSAIDASSINATURACLIENTEGetText(TField& sender, QString& text, bool)
+{
+    text = sender.asString() == QLatin1String("X") ? QStringLiteral("-") : QString();
+}
+
+void TfrmCancelaCHT::cdsConsultaCSAIDORIGINALENTREGUEGetText(TField& sender, QString& text, bool)
+{
+    text = sender.asString() == QLatin1String("X") ? QStringLiteral("-") : QString();
+}
+
+// --- handlers whose behaviour comes with the selection, approval, not-billing, saving, CDA and
+// --- parcels work; bound now so that the screen definition is complete ------------------------
+
+void TfrmCancelaCHT::cdsCancelaCHTAfterPost(TClientDataSet&) {}
+void TfrmCancelaCHT::cdsCancelaCHTAfterCancel(TClientDataSet&) {}
+void TfrmCancelaCHT::dbgPadraoCellClick(TColumn&) {}
+void TfrmCancelaCHT::dbgPadraoTitleClick(TColumn&) {}
+void TfrmCancelaCHT::dbgPadraoColEnter(QObject*) {}
+void TfrmCancelaCHT::dbgPadraoColExit(QObject*) {}
+void TfrmCancelaCHT::dbgPadraoDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&, TGridDrawState) {}
+void TfrmCancelaCHT::sbtConfirmaCHTClick(QObject*) {}
+void TfrmCancelaCHT::sbtCancelaCHTClick(QObject*) {}
+void TfrmCancelaCHT::sbtNaoFaturarClick(QObject*) {}
+void TfrmCancelaCHT::sbtJustificativaClick(QObject*) {}
+void TfrmCancelaCHT::pgcPadraoChange(QObject*) {}
+void TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&,
+                                                  TGridDrawState)
+{
+}
+void TfrmCancelaCHT::sbtVencimentoClick(QObject*) {}
+void TfrmCancelaCHT::mnuVencimentoClick(QObject*) {}

@@ -1,0 +1,259 @@
+// Unit Cli_cot09800: the CHT management screen, its module state and its factory.
+#pragma once
+
+#include "module/ModuleExport.h"
+#include "module/contracts/Forms.h"
+#include "module/contracts/Netconnection.h"
+#include "module/contracts/TfrmPadraoGrid.h"
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/dataset/Field.h"
+#include "platform/widgets/TDBGrid.h"
+
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QScrollArea;
+class QSplitter;
+class QWidget;
+
+namespace cht::platform {
+class TButtonFlat;
+class TColumn;
+class TDBText;
+} // namespace cht::platform
+
+/// The CHT management screen: the CHT list and its commands, the CDA tab and the due-date
+/// parcels. It owns the server connection and every client data set of the module.
+class CHT_MODULE_EXPORT TfrmCancelaCHT : public cht::framework::TfrmPadraoGrid {
+    Q_OBJECT
+public:
+    explicit TfrmCancelaCHT(QWidget* parent = nullptr);
+    ~TfrmCancelaCHT() override;
+
+    // --- data (declared before the controls' data sources, which must go first) ---
+    cht::platform::TClientDataSet cdsCancelaCHT{QStringLiteral("cdsCancelaCHT")};
+    cht::platform::TClientDataSet cdsChave{QStringLiteral("cdsChave")};
+    cht::platform::TClientDataSet cdsData{QStringLiteral("cdsData")};
+    cht::platform::TClientDataSet cdsConsultaCSA{QStringLiteral("cdsConsultaCSA")};
+    cht::platform::TClientDataSet cdsVencParcela{QStringLiteral("cdsVencParcela")};
+    cht::platform::TDataSource dtsConsultaCsa;
+    cht::platform::TDataSource dtsVencParcela;
+    cht::framework::TNetConnection netCancelaCHT;
+
+    // Fields of cdsCancelaCHT, in definition order.
+    cht::platform::TField* cdsCancelaCHTIDCHECK = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDSTATUSCHT = nullptr;
+    cht::platform::TField* cdsCancelaCHTDTINCLCHT = nullptr;
+    cht::platform::TField* cdsCancelaCHTNMFANTCLIE = nullptr;
+    cht::platform::TField* cdsCancelaCHTNMFUNC = nullptr;
+    cht::platform::TField* cdsCancelaCHTNMTIPOSERV = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRSEQUCHT = nullptr;
+    cht::platform::TField* cdsCancelaCHTINICIOCSA = nullptr;
+    cht::platform::TField* cdsCancelaCHTFIMCSA = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRPROPOSFAS = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRVERPROPFAS = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRINSJURCLIE = nullptr;
+    cht::platform::TField* cdsCancelaCHTCDCLIENTE = nullptr;
+    cht::platform::TField* cdsCancelaCHTCDFUNC = nullptr;
+    cht::platform::TField* cdsCancelaCHTCDTIPOSERV = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRSERVCONT = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRLANCTONF = nullptr;
+    cht::platform::TField* cdsCancelaCHTNRINVOICE = nullptr;
+    cht::platform::TField* cdsCancelaCHTDSALTERACAOCHT = nullptr;
+    cht::platform::TField* cdsCancelaCHTQTHRAPROFATUCHT = nullptr;
+    cht::platform::TField* cdsCancelaCHTVRFATU = nullptr;
+    cht::platform::TField* cdsCancelaCHTCDEMPRESA = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDCHTPGTOOK = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDCHTASSINADA = nullptr;
+    cht::platform::TField* cdsCancelaCHTCDGERENTEIMPCLI = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDCDAOK = nullptr;
+    cht::platform::TField* cdsCancelaCHTDSLOCALCONT = nullptr;
+    cht::platform::TField* cdsCancelaCHTPROPOSTA = nullptr;
+    cht::platform::TField* cdsCancelaCHTDSREFEPROPOSFAS = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDTIPOPROPFAS = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDTIPOCOBRCONT = nullptr;
+    cht::platform::TField* cdsCancelaCHTIDTIPOCOBRSERV = nullptr;
+    // Fields of cdsChave.
+    cht::platform::TField* cdsChaveNRPROPOSFAS = nullptr;
+    cht::platform::TField* cdsChaveNRVERPROPFAS = nullptr;
+    cht::platform::TField* cdsChaveCDTIPOSERV = nullptr;
+    cht::platform::TField* cdsChaveNRSERVCONT = nullptr;
+    cht::platform::TField* cdsChaveNRSEQUCHT = nullptr;
+    cht::platform::TField* cdsChaveCDFUNC = nullptr;
+    // Field of cdsData.
+    cht::platform::TField* cdsDataSYSDATE = nullptr;
+    // Fields of cdsConsultaCSA.
+    cht::platform::TField* cdsConsultaCSAIDSITSERVPREST = nullptr;
+    cht::platform::TField* cdsConsultaCSANOMEFUNC = nullptr;
+    cht::platform::TField* cdsConsultaCSADSREFERENCIA = nullptr;
+    cht::platform::TField* cdsConsultaCSANOMECLIENTE = nullptr;
+    cht::platform::TField* cdsConsultaCSADTHRENTR1TUR = nullptr;
+    cht::platform::TField* cdsConsultaCSADTHRSAID1TUR = nullptr;
+    cht::platform::TField* cdsConsultaCSANMINTCLIENTE = nullptr;
+    cht::platform::TField* cdsConsultaCSAQTHRTOTAL_AUX = nullptr;
+    cht::platform::TField* cdsConsultaCSAQTHRDESLOCAMENTOFAT_AUX = nullptr;
+    cht::platform::TField* cdsConsultaCSAQTHRNFATU_AUX = nullptr;
+    cht::platform::TField* cdsConsultaCSAQTHRAPROFATU_AUX = nullptr;
+    cht::platform::TField* cdsConsultaCSAQTHRAPRCOMIS_AUX = nullptr;
+    cht::platform::TField* cdsConsultaCSADTSERVPREST = nullptr;
+    cht::platform::TField* cdsConsultaCSANMOPERINC = nullptr;
+    cht::platform::TField* cdsConsultaCSAIDASSINATURACLIENTE = nullptr;
+    cht::platform::TField* cdsConsultaCSAIDORIGINALENTREGUE = nullptr;
+    // Fields of cdsVencParcela.
+    cht::platform::TField* cdsVencParcelaDTVENCSERVCLIE = nullptr;
+    cht::platform::TField* cdsVencParcelaVRVENCSERVCLIE = nullptr;
+
+    // --- tool bar ---
+    cht::platform::TButtonFlat* sbtFiltro = nullptr;
+    cht::platform::TButtonFlat* sbtConfirmaCHT = nullptr;
+    cht::platform::TButtonFlat* sbtNaoFaturar = nullptr;
+    cht::platform::TButtonFlat* sbtCancelaCHT = nullptr;
+    cht::platform::TButtonFlat* sbtJustificativa = nullptr;
+    cht::platform::TButtonFlat* sbtVencimento = nullptr;
+    // Hidden 16 x 16 pictures that the grids paint; olive (128, 128, 0) is their key colour.
+    QLabel* imgCheck = nullptr;
+    QLabel* imgNoCheck = nullptr;
+    QLabel* imgUnCheck = nullptr;
+    QLabel* imgOk = nullptr;
+    QLabel* imgNOk = nullptr;
+
+    // --- menu ---
+    QAction* mnuConfirmaCHT = nullptr;
+    QAction* mnuNaoFaturar = nullptr;
+    QAction* mnuCancelaCHT = nullptr;
+    QAction* mnuLinha = nullptr;
+    QAction* mnuJustificativa = nullptr;
+    QAction* mnuVencimento = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Filtrar1 = nullptr;
+
+    // --- tab "CHT" ---
+    QWidget* panDbgPadrao = nullptr;
+    QScrollArea* scbFolhaDados = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    cht::platform::TDBGrid* dbgVencParcela = nullptr;
+    QWidget* panCHT = nullptr;
+    QLabel* lblHrNormal = nullptr;
+    cht::platform::TDBText* dbtHrNormal = nullptr;
+    QLabel* lblValorFaturar = nullptr;
+    cht::platform::TDBText* dbtVrFaturar = nullptr;
+    QLabel* lblNotaFisc = nullptr;
+    cht::platform::TDBText* dbtNotaFiscal = nullptr;
+    QLabel* lblInvoice = nullptr;
+    cht::platform::TDBText* dbtInvoice = nullptr;
+    // Legend: the status balls (17 x 17; shown with the olive key transparent) and their labels.
+    QLabel* imgAmarelo = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* imgAzul = nullptr;
+    QLabel* lblNaoAprovada = nullptr;
+    QLabel* imgVerde = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* imgCinza = nullptr;
+    QLabel* Label4 = nullptr;
+
+    // --- tab "CDA" ---
+    QWidget* tshCSA = nullptr;
+    QWidget* Panel1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    cht::platform::TDBGrid* dbgConsultaCsa = nullptr;
+
+    // --- shared procedures of the list ---
+    /// Fetches the CHTs that match Filtro (GetCHT, under wait animation 6) and replaces the list
+    /// with them, first row current. A failure before the load keeps the previous rows.
+    void RecarregaListaCHT();
+    /// Detaches the three list reactions: state change, after scroll, after post.
+    void SuspendeReacoes();
+    /// Attaches the three list reactions again (always these handlers, in that order).
+    void ReanexaReacoes();
+    /// Visits every row, first to last, with the reactions suspended, the controls disabled and
+    /// the hourglass; leaves the list on its first row. Reactions, controls and cursor are
+    /// restored on every way out, a raising visit included.
+    void PercorreLinhas(const std::function<void()>& visita);
+
+    // --- handlers ---
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose(cht::framework::TCloseAction& action) override;
+    void netCancelaCHTBeforeConnect(cht::framework::TNetConnection& sender);
+    /// The command-state rule.
+    void dtsPadraoStateChange(cht::platform::TDataSource* sender) override;
+    void sbtFiltroClick(QObject* sender);
+    void sbtAlterarClick(QObject* sender) override;
+    void sbtVerificarClick(QObject* sender) override;
+    void cdsCancelaCHTBeforeOpen(cht::platform::TClientDataSet& dataSet);
+    void cdsCancelaCHTAfterScroll(cht::platform::TClientDataSet& dataSet);
+    void cdsCancelaCHTAfterPost(cht::platform::TClientDataSet& dataSet);
+    void cdsCancelaCHTAfterCancel(cht::platform::TClientDataSet& dataSet);
+
+    void dbgPadraoCellClick(cht::platform::TColumn& column);
+    void dbgPadraoTitleClick(cht::platform::TColumn& column);
+    void dbgPadraoColEnter(QObject* sender);
+    void dbgPadraoColExit(QObject* sender);
+    void dbgPadraoDrawColumnCell(cht::platform::TDBGrid& sender, const QRect& rect, int dataCol,
+                                 cht::platform::TColumn& column,
+                                 cht::platform::TGridDrawState state);
+    void cdsCancelaCHTIDCHTASSINADAGetText(cht::platform::TField& sender, QString& text,
+                                           bool displayText);
+    void cdsCancelaCHTIDCHTASSINADASetText(cht::platform::TField& sender, const QString& text);
+    void cdsCancelaCHTIDTIPOPROPFASGetText(cht::platform::TField& sender, QString& text,
+                                           bool displayText);
+    void cdsCancelaCHTIDTIPOCOBRCONTGetText(cht::platform::TField& sender, QString& text,
+                                            bool displayText);
+    void sbtConfirmaCHTClick(QObject* sender);
+    void sbtCancelaCHTClick(QObject* sender);
+    void sbtNaoFaturarClick(QObject* sender);
+    void sbtJustificativaClick(QObject* sender);
+    void pgcPadraoChange(QObject* sender);
+    void dbgConsultaCsaDrawColumnCell(cht::platform::TDBGrid& sender, const QRect& rect,
+                                      int dataCol, cht::platform::TColumn& column,
+                                      cht::platform::TGridDrawState state);
+    void cdsConsultaCSAIDSITSERVPRESTGetText(cht::platform::TField& sender, QString& text,
+                                             bool displayText);
+    void cdsConsultaCSAIDASSINATURACLIENTEGetText(cht::platform::TField& sender, QString& text,
+                                                  bool displayText);
+    void cdsConsultaCSAIDORIGINALENTREGUEGetText(cht::platform::TField& sender, QString& text,
+                                                 bool displayText);
+    void sbtVencimentoClick(QObject* sender);
+    void mnuVencimentoClick(QObject* sender);
+
+private:
+    // Layout and definitions (Cli_cot09800Layout.cpp).
+    void criaCampos();
+    void criaBarraFerramentas();
+    void criaMenus();
+    void criaAbas();
+    void criaPainelCHT();
+    void criaColunas();
+    void criaMensagens();
+    void ligaEventos();
+
+    /// Text of a field of the current row; empty on a closed or empty list.
+    static QString textoAtual(const cht::platform::TField* field);
+};
+
+namespace Cli_cot09800 {
+
+/// The one CHT management screen; null until created and once it is gone.
+CHT_MODULE_EXPORT extern TfrmCancelaCHT* frmCancelaCHT;
+/// True while the management screen exists; the launch tests it.
+CHT_MODULE_EXPORT extern bool boIdCriado;
+/// Direction of the next tick-all pass: false ticks, true unticks.
+CHT_MODULE_EXPORT extern bool boTodosServ;
+/// The operator confirmed a justification.
+CHT_MODULE_EXPORT extern bool boConfirmou;
+/// The justification screen opens for entry (true) or for reading only (false).
+CHT_MODULE_EXPORT extern bool boEdit;
+
+/// The launch: creates the management screen once, shows it in normal state, then the filter.
+CHT_MODULE_EXPORT void CriaCancelaCHT();
+
+/// Unit start and stop, counted: only the first start and the matching last stop do the work.
+CHT_MODULE_EXPORT void Initialization();
+CHT_MODULE_EXPORT void Finalization();
+
+} // namespace Cli_cot09800

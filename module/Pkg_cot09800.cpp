@@ -1,0 +1,70 @@
+// The package unit: what the host calls to load, open and unload the module.
+#include "module/Pkg_cot09800.h"
+
+#include "module/Cli_cot09800.h"
+#include "module/Cli_cot09801.h"
+
+#include <iterator>
+
+namespace {
+
+// Framework and toolkit units first (they initialize with their own libraries), the module's
+// screen units last.
+constexpr TPackageUnitEntry kUnits[] = {
+    {"Forms", nullptr, nullptr},
+    {"Cvn_msg", nullptr, nullptr},
+    {"Consiste", nullptr, nullptr},
+    {"Corvanta", nullptr, nullptr},
+    {"Netconnection", nullptr, nullptr},
+    {"Showavi", nullptr, nullptr},
+    {"Pesqlista", nullptr, nullptr},
+    {"PageControl98", nullptr, nullptr},
+    {"TADOIBQuery", nullptr, nullptr},
+    {"TfrmPadraoGrid", nullptr, nullptr},
+    {"TfrmFiltroPadrao", nullptr, nullptr},
+    {"TfrmRotiGeral", nullptr, nullptr},
+    {"ClientDataSet", nullptr, nullptr},
+    {"DataSource", nullptr, nullptr},
+    {"TDBGrid", nullptr, nullptr},
+    {"TDBText", nullptr, nullptr},
+    {"TDBNavigator", nullptr, nullptr},
+    {"TButtonFlat", nullptr, nullptr},
+    {"TDateEditPlus", nullptr, nullptr},
+    {"Pkg_cot09800", nullptr, nullptr},
+    // The justification unit's routines join this entry when that unit is built.
+    {"Cli_cot09802", nullptr, nullptr},
+    {"Cli_cot09800", &Cli_cot09800::Initialization, &Cli_cot09800::Finalization},
+    {"Cli_cot09801", &Cli_cot09801::Initialization, &Cli_cot09801::Finalization},
+};
+
+constexpr TPackageInfoTable kTable{static_cast<int>(std::size(kUnits)), kUnits};
+
+constexpr TPackageVersionInfo kVersion{
+    "6.25.017", "6.25.017", 6, 25, 17, 0, 0x0416, 1252, "Português (Brasil)", "PKG_COT09800",
+};
+
+} // namespace
+
+extern "C" {
+
+void IniProc() { Cli_cot09800::CriaCancelaCHT(); }
+
+void Initialize()
+{
+    for (const TPackageUnitEntry& unit : kUnits)
+        if (unit.Init)
+            unit.Init();
+}
+
+void Finalize()
+{
+    for (auto it = std::rbegin(kUnits); it != std::rend(kUnits); ++it)
+        if (it->FInit)
+            it->FInit();
+}
+
+const TPackageInfoTable* GetPackageInfoTable() { return &kTable; }
+
+const TPackageVersionInfo* GetPackageVersionInfo() { return &kVersion; }
+
+} // extern "C"
