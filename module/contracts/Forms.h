@@ -6,8 +6,11 @@
 
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <stdexcept>
+
+class QMdiArea;
 
 namespace cht::framework {
 
@@ -47,8 +50,8 @@ public:
     static QWidget* MainForm();
     static void SetMainForm(QWidget* w);
     /// Parent for new child screens: the host's MDI area (null in a host without one).
-    static class QMdiArea* MdiArea();
-    static void SetMdiArea(class QMdiArea* area);
+    static QMdiArea* MdiArea();
+    static void SetMdiArea(QMdiArea* area);
 
     /// The application's mouse cursor; crDefault restores the normal one.
     static void SetCursor(TCursor c);
@@ -56,6 +59,11 @@ public:
 
     /// Runs a handler: nothing it raises crosses Qt's event loop; it reaches the error display.
     static void Dispatch(const std::function<void()>& handler);
+    /// Dispatch that tells whether the handler returned normally.
+    static bool TryDispatch(const std::function<void()>& handler);
+    /// What Dispatch does with a caught error: an EMensErro has been shown already; anything
+    /// else goes to the error display.
+    static void HandleException(std::exception_ptr error);
     /// The host's error display; the default shows a modal error box.
     static void SetErrorDisplay(std::function<void(const QString& message)> display);
     static void ShowError(const QString& message);

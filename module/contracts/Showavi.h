@@ -14,6 +14,8 @@ CHT_FRAMEWORK_EXPORT void ActiveShowAvi(QWidget* mainForm, int animation);
 CHT_FRAMEWORK_EXPORT void DeactiveShowAvi();
 /// True while an animation is up (for the host and tests).
 CHT_FRAMEWORK_EXPORT bool ShowAviActive();
+/// The overlay widget while it is up over a main form, else null (for the host and tests).
+CHT_FRAMEWORK_EXPORT QWidget* ShowAviWidget();
 
 /// Shows the animation for a scope: removed on every way out.
 class AviGuard {

@@ -54,18 +54,39 @@ public:
     /// Load step: restores the screen's standard controls from Opcoes (the options set chosen in
     /// ppmOpcoes has already been read into Opcoes).
     virtual void btfLoadOpcClick(QObject* sender);
-    /// Save step: persists Opcoes in the store under the chosen set name.
+    /// Save step: persists Opcoes in the store under the chosen set name (asked for unless
+    /// SaveOptions named it).
     virtual void btfSaveOpcClick(QObject* sender);
+
+    /// What the options menu does, callable directly: read a saved set into Opcoes and run
+    /// btfLoadOpcClick; run btfSaveOpcClick saving under `name`; delete a saved set.
+    void LoadOptions(const QString& name);
+    void SaveOptions(const QString& name);
+    void DeleteOptions(const QString& name);
+    /// Names of this screen's saved sets for the logged-in operator (also loaded into
+    /// cdsCarregaOpcoes, field NMOPCAO).
+    QStringList SavedOptionNames();
+    /// Name of the set last loaded or saved.
+    QString OptionSetName() const { return m_optionSetName; }
 
     /// Shows the dialog modally; returns its modal result.
     int ShowModal();
     /// Closes through FormClose (hide or free, as it decides).
     void Close();
+    /// accept(), reject() and Esc end here: the close goes through FormClose.
+    void done(int result) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void fillOptionMenu(QMenu* menu, bool forDeletion);
+
+    QString m_optionSetName;
+    QString m_nameToSave;
+    int m_result = 0;
 };
 
 } // namespace cht::framework

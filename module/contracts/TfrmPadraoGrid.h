@@ -55,8 +55,10 @@ public:
     QAction* mnuGravar = nullptr;
     QAction* mnuCancelar = nullptr;
     QAction* mnuFechar = nullptr;
+    QAction* mnuImprimir = nullptr; // base items of mnuOperacao, after the screen's own
+    QAction* mnuAjuda = nullptr;
     TCustomPageControl98* pgcPadrao = nullptr;
-    QWidget* tshPadrao = nullptr; // first tab; holds dbgPadrao (the screen may re-parent it)
+    QWidget* tshPadrao = nullptr; // first tab; its QVBoxLayout holds dbgPadrao (movable)
     cht::platform::TDBGrid* dbgPadrao = nullptr;
     cht::platform::TDataSource dtsPadrao;
     QWidget* panNavigator = nullptr;
@@ -86,6 +88,18 @@ public:
     virtual void sbtCancelarClick(QObject* sender);
     /// Standard verify command; the base does nothing.
     virtual void sbtVerificarClick(QObject* sender);
+    /// Standard insert command: appends a row to dtsPadrao's data set.
+    virtual void sbtIncluirClick(QObject* sender);
+    /// Standard delete command: asks msgMensagensPadroes' "Excl" and deletes the current row.
+    virtual void sbtExcluirClick(QObject* sender);
+    /// Standard find command: asks for a text and moves to the next row showing it.
+    virtual void sbtLocalizarClick(QObject* sender);
+    /// Save item: posts a pending edit of dtsPadrao's data set.
+    virtual void sbtGravarClick(QObject* sender);
+    /// Print command; disabled in the base, which has no report of its own.
+    virtual void sbtImprimirClick(QObject* sender);
+    /// Help command: tells the screen code, this host having no help files.
+    virtual void sbtAjudaClick(QObject* sender);
 
     // --- window ---
     /// Shows the screen as a child window of the host's MDI area (or top-level without one).
@@ -102,7 +116,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void bindCommands();
+    void runFormActivate();
+
     QMdiSubWindow* m_subWindow = nullptr;
+    QString m_findText;
 };
 
 } // namespace cht::framework

@@ -40,10 +40,16 @@ public:
 
     int ShowModal();
     void Close();
+    /// accept() closes through FormClose; reject() and Esc are the cancel button.
+    void done(int result) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+private:
+    int m_result = 0;
+    bool m_closing = false;
 };
 
 } // namespace cht::framework

@@ -1,0 +1,312 @@
+#include "module/contracts/TfrmFiltroPadrao.h"
+
+#include "framework/DialogClose.h"
+#include "framework/Glyphs.h"
+#include "framework/MessageBoxes.h"
+#include "framework/OptionStore.h"
+#include "module/contracts/Consiste.h"
+#include "module/contracts/Corvanta.h"
+#include "platform/widgets/TButtonFlat.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace cht::framework {
+
+using cht::platform::TButtonFlat;
+
+namespace {
+
+TButtonFlat* columnButton(QWidget* parent, const char* name, const QString& caption,
+                          const QString& hint, Glyph glyph)
+{
+    auto* b = new TButtonFlat(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->SetCaption(caption);
+    b->SetHint(hint);
+    b->setIcon(glyphIcon(glyph));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setFixedSize(96, 25);
+    return b;
+}
+
+} // namespace
+
+TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
+{
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(4, 4, 4, 4);
+    root->setSpacing(4);
+
+    grbFiltroPadrao = new QGroupBox(this);
+    grbFiltroPadrao->setObjectName(QStringLiteral("grbFiltroPadrao"));
+    root->addWidget(grbFiltroPadrao, 1);
+
+    panMenu = new QWidget(this);
+    panMenu->setObjectName(QStringLiteral("panMenu"));
+    root->addWidget(panMenu);
+    auto* column = new QVBoxLayout(panMenu);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    lblCodTela = new QLabel(panMenu);
+    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
+    lblCodTela->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont codeFont = lblCodTela->font();
+    codeFont.setBold(true);
+    lblCodTela->setFont(codeFont);
+    column->addWidget(lblCodTela);
+
+    panBotoes = new QWidget(panMenu);
+    panBotoes->setObjectName(QStringLiteral("panBotoes"));
+    column->addWidget(panBotoes);
+    auto* buttons = new QVBoxLayout(panBotoes);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(4);
+    sbtConfirma = columnButton(panBotoes, "sbtConfirma", QStringLiteral("Confirmar"),
+                               QStringLiteral("Confirmar (Enter)"), Glyph::Confirmar);
+    sbtFechar = columnButton(panBotoes, "sbtFechar", QStringLiteral("Fechar"),
+                             QStringLiteral("Fechar sem confirmar (Esc)"), Glyph::Fechar);
+    btfOpcoes = columnButton(panBotoes, "btfOpcoes", QStringLiteral("Opções"),
+                             QStringLiteral("Opções salvas"), Glyph::Opcoes);
+    buttons->addWidget(sbtConfirma);
+    buttons->addWidget(sbtFechar);
+    buttons->addWidget(btfOpcoes);
+    column->addStretch(1);
+
+    ppmOpcoes = new QMenu(this);
+    ppmOpcoes->setObjectName(QStringLiteral("ppmOpcoes"));
+    QMenu* loadMenu = ppmOpcoes->addMenu(QStringLiteral("Carregar opções"));
+    loadMenu->setObjectName(QStringLiteral("mnuCarregarOpcoes"));
+    QAction* saveAction = ppmOpcoes->addAction(QStringLiteral("Salvar opções..."));
+    saveAction->setObjectName(QStringLiteral("mnuSalvarOpcoes"));
+    QMenu* deleteMenu = ppmOpcoes->addMenu(QStringLiteral("Excluir opções"));
+    deleteMenu->setObjectName(QStringLiteral("mnuExcluirOpcoes"));
+    connect(loadMenu, &QMenu::aboutToShow, this, [this, loadMenu] { fillOptionMenu(loadMenu, false); });
+    connect(deleteMenu, &QMenu::aboutToShow, this,
+            [this, deleteMenu] { fillOptionMenu(deleteMenu, true); });
+    connect(saveAction, &QAction::triggered, this, [this, saveAction] {
+        Application::Dispatch([this, saveAction] { btfSaveOpcClick(saveAction); });
+    });
+    btfOpcoes->setMenu(ppmOpcoes);
+    btfOpcoes->setPopupMode(QToolButton::InstantPopup);
+
+    // The same entries on a right click over the criteria.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addActions(ppmOpcoes->actions());
+    grbFiltroPadrao->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grbFiltroPadrao, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(grbFiltroPadrao->mapToGlobal(pos)); });
+
+    cdsCarregaOpcoes.addField(QStringLiteral("NMOPCAO"), cht::wire::FieldType::Text, 60)
+        .displayLabel = QStringLiteral("Opção");
+
+    sbtConfirma->onClick = [this](QObject* sender) {
+        Application::Dispatch([this, sender] { sbtConfirmaClick(sender); });
+    };
+    sbtFechar->onClick = [this](QObject*) {
+        Application::Dispatch([this] {
+            m_result = QDialog::Rejected;
+            Close();
+        });
+    };
+}
+
+TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
+
+void TfrmFiltroPadrao::fillOptionMenu(QMenu* menu, bool forDeletion)
+{
+    menu->clear();
+    QStringList names;
+    if (!Application::TryDispatch([this, &names] { names = SavedOptionNames(); })) {
+        menu->addAction(QStringLiteral("(opções indisponíveis)"))->setEnabled(false);
+        return;
+    }
+    if (names.isEmpty()) {
+        menu->addAction(QStringLiteral("(nenhuma opção salva)"))->setEnabled(false);
+        return;
+    }
+    for (const QString& name : names) {
+        QAction* a = menu->addAction(name);
+        connect(a, &QAction::triggered, this, [this, name, forDeletion] {
+            Application::Dispatch([this, name, forDeletion] {
+                if (!forDeletion) {
+                    LoadOptions(name);
+                    return;
+                }
+                if (messageBox(QStringLiteral("message"), TMsgDlgType::mtConfirmation,
+                               QStringLiteral("Excluir opções"),
+                               QStringLiteral("Excluir as opções \"%1\"?").arg(name),
+                               mbYes | mbNo) == mrYes)
+                    DeleteOptions(name);
+            });
+        });
+    }
+}
+
+QString TfrmFiltroPadrao::OptionValue(const QString& name) const
+{
+    const QString prefix = name + QLatin1Char('=');
+    for (const QString& line : Opcoes)
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    return {};
+}
+
+void TfrmFiltroPadrao::SetOptionValue(const QString& name, const QString& value)
+{
+    // One line per name: a value never carries a line break.
+    QString flat = value;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const QString prefix = name + QLatin1Char('=');
+    for (QString& line : Opcoes) {
+        if (line.startsWith(prefix)) {
+            line = prefix + flat;
+            return;
+        }
+    }
+    Opcoes << prefix + flat;
+}
+
+QString TfrmFiltroPadrao::OptionsKey() const
+{
+    const QString code = lblCodTela->text().trimmed();
+    if (!code.isEmpty())
+        return code;
+    return objectName().isEmpty() ? QString::fromLatin1(metaObject()->className()) : objectName();
+}
+
+QStringList TfrmFiltroPadrao::SavedOptionNames()
+{
+    const QStringList names = OptionStore::Names(OptionsKey(), Corvanta::Operador());
+    cht::wire::ColumnTable table({{"NMOPCAO", cht::wire::FieldType::Text, 60}});
+    for (const QString& name : names)
+        table.setText(table.appendRow(), 0, name.toStdString());
+    cdsCarregaOpcoes.loadFromPacket(std::move(table));
+    return names;
+}
+
+void TfrmFiltroPadrao::LoadOptions(const QString& name)
+{
+    const auto lines = OptionStore::Load(OptionsKey(), Corvanta::Operador(), name);
+    if (!lines)
+        MensErro(QStringLiteral("As opções \"%1\" não estão mais salvas.").arg(name));
+    Opcoes = *lines;
+    m_optionSetName = name;
+    btfLoadOpcClick(nullptr);
+}
+
+void TfrmFiltroPadrao::SaveOptions(const QString& name)
+{
+    m_nameToSave = name;
+    try {
+        btfSaveOpcClick(nullptr);
+    } catch (...) {
+        m_nameToSave.clear();
+        throw;
+    }
+    m_nameToSave.clear();
+}
+
+void TfrmFiltroPadrao::DeleteOptions(const QString& name)
+{
+    OptionStore::Remove(OptionsKey(), Corvanta::Operador(), name);
+    if (m_optionSetName == name)
+        m_optionSetName.clear();
+}
+
+void TfrmFiltroPadrao::FormCreate() {}
+
+void TfrmFiltroPadrao::FormActivate() {}
+
+void TfrmFiltroPadrao::FormClose(TCloseAction& action)
+{
+    action = TCloseAction::caFree;
+}
+
+void TfrmFiltroPadrao::sbtConfirmaClick(QObject*)
+{
+    m_result = QDialog::Accepted;
+    Close();
+}
+
+void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
+{
+    // The base's own controls hold no values: the screen has read Opcoes already.
+    update();
+}
+
+void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
+{
+    QString name = m_nameToSave;
+    if (name.isEmpty()) {
+        const auto asked = askText(QStringLiteral("Salvar opções"),
+                                   QStringLiteral("Nome das opções:"), m_optionSetName);
+        if (!asked)
+            return;
+        name = *asked;
+    }
+    name = name.trimmed();
+    if (name.isEmpty())
+        MensErro(QStringLiteral("O nome das opções deve ser informado."));
+    OptionStore::Save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
+    m_optionSetName = name;
+}
+
+int TfrmFiltroPadrao::ShowModal()
+{
+    m_result = QDialog::Rejected;
+    return exec() == QDialog::Accepted ? mrOk : mrCancel;
+}
+
+void TfrmFiltroPadrao::Close()
+{
+    QWidget::close();
+}
+
+void TfrmFiltroPadrao::done(int result)
+{
+    m_result = result;
+    QWidget::close();
+}
+
+void TfrmFiltroPadrao::closeEvent(QCloseEvent* event)
+{
+    const int result = m_result;
+    m_result = QDialog::Rejected;
+    closeDialog(*this, *event, result, [this](TCloseAction& action) { FormClose(action); });
+}
+
+void TfrmFiltroPadrao::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        Application::Dispatch([this] { FormActivate(); });
+}
+
+void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        QWidget* focus = focusWidget();
+        if (!qobject_cast<QTextEdit*>(focus) && !qobject_cast<QPlainTextEdit*>(focus)) {
+            sbtConfirma->Click();
+            event->accept();
+            return;
+        }
+    }
+    if (plain && key == Qt::Key_Escape) {
+        sbtFechar->Click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace cht::framework
