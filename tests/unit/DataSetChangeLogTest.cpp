@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace cht::platform::testing {
 namespace {
 
@@ -128,8 +130,8 @@ TEST(DataSetControls, DisablingIsCountedAndTheLastEnableRefreshesOnce)
 {
     SmallSet s;
     s.load();
+    CountingLink link; // declared first: the source tells its links when it dies
     TDataSource dts(&s.cds);
-    CountingLink link;
     dts.addLink(&link);
     int stateChanges = 0;
     dts.onStateChange = [&](TDataSource&) { ++stateChanges; };
@@ -215,6 +217,7 @@ TEST(DataSetControls, DataSourceReportsStateChangesAndHandlersDetach)
     cds.reset();
     EXPECT_EQ(dts.dataSet(), nullptr);
     EXPECT_EQ(dts.state(), DataSetState::Inactive);
+    dts.removeLink(&a);
 }
 
 } // namespace
