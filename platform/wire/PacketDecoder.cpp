@@ -52,6 +52,15 @@ inline bool dateTimeInRange(double v)
     return v < 2958465.0 || isOleInRange(v);
 }
 
+// A number written without fraction or exponent that still is no int64: too big, not a float.
+inline bool isWholeNumberToken(ondemand::value& v)
+{
+    ondemand::json_type type;
+    if (v.type().get(type) || type != ondemand::json_type::number) return false;
+    const std::string_view token = v.raw_json_token();
+    return token.find_first_of(".eE") == std::string_view::npos;
+}
+
 // One cell read into a Value, for delta packets; text cut to the field size.
 enum class Read { Ok, Null, WrongType, Error };
 
@@ -104,6 +113,7 @@ inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, On
             onNull();
             return {};
         }
+        if (e == simdjson::INCORRECT_TYPE && isWholeNumberToken(v)) return {Read::Error, simdjson::NUMBER_OUT_OF_RANGE};
         return {Read::Error, e};
     }
     }

@@ -101,6 +101,9 @@ TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow)
         EXPECT_TRUE(mentions(message, "Pacote de dados inválido: ")) << message;
         EXPECT_TRUE(mentions(message, c.expect)) << c.rows << " -> " << message;
     }
+    EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1,1,99999999999999999999])")), "fora do intervalo"));
+    EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1,1,2.0])")), "deve ser um número inteiro"));
+    EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1e999,1,1])")), "fora do intervalo"));
 }
 
 TEST(WireDataPacket, WrongShapesAreErrors)
