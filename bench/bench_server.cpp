@@ -161,6 +161,9 @@ int main() {
     // --- getcht_100k_vs_floor -----------------------------------------------------------
     sqlite3* db = nullptr;
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    // The same cache and sort settings as the server's connections.
+    sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;", nullptr, nullptr,
+                 nullptr);
     httplib::Client client("127.0.0.1", port);
     client.set_read_timeout(120, 0);
     const std::string body = listRequest(1, "", 0, 100000, "_P_A_R_N_");

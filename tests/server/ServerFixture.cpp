@@ -137,7 +137,7 @@ void ServerTest::SetUp() {
         url = "sqlite:" + m_file;
     }
     m_store = Store::open(url);
-    {
+    if (m_seed) {
         auto lease = m_store->acquire();
         seed(*lease);
     }

@@ -64,6 +64,8 @@ protected:
     Store& store() { return *m_store; }
     int port() const { return m_port; }
 
+    /// Derived suites that want an empty database clear it in their constructor.
+    bool m_seed = true;
     std::unique_ptr<Store> m_store;
     std::unique_ptr<CancelaChtService> m_service;
     std::unique_ptr<RpcServer> m_server;

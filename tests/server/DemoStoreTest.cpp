@@ -1,0 +1,98 @@
+// The demo data on each store, served through the server; both stores give the same answers.
+#include "ServerFixture.h"
+
+#include "server/DemoData.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace cht::server::test {
+namespace {
+
+using wire::RpcArg;
+
+class DemoStoreTest : public ServerTest {
+protected:
+    DemoStoreTest() { m_seed = false; }
+
+    static DemoOptions options() {
+        DemoOptions o;
+        o.chts = 300;
+        o.today = kDay;
+        return o;
+    }
+    static std::vector<RpcArg> everything() {
+        return {RpcArg::ofText(""),       RpcArg::ofText("T"),        RpcArg::ofText(""),
+                RpcArg::ofText("T"),      RpcArg::ofNumber(0),        RpcArg::ofNumber(100000),
+                RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")};
+    }
+};
+
+TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
+    {
+        auto lease = store().acquire();
+        DemoData::generate(*lease, options());
+    }
+    auto today = getCht("", "T", "", "T", kDay + 0.6, kDay + 0.6, "_P_");
+    ASSERT_TRUE(today.ok) << today.failure << today.errorMessage;
+    const auto& list = *today.data;
+    const auto manager = static_cast<std::size_t>(list.indexOf("CDGERENTEIMPCLI"));
+    const auto status = static_cast<std::size_t>(list.indexOf("IDSTATUSCHT"));
+    std::size_t demo = 0;
+    for (std::size_t r = 0; r < list.rowCount(); ++r) {
+        EXPECT_EQ(list.text(r, status), "P");
+        demo += list.text(r, manager) == "DEMO" ? 1 : 0;
+    }
+    EXPECT_GE(demo, 12u);
+
+    // The same generation on a private SQLite file answers byte for byte alike.
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("cht-demo-ref-" + std::to_string(::getpid()) + ".db"))
+                                 .string();
+    std::filesystem::remove(file);
+    std::string reference;
+    {
+        auto other = Store::open("sqlite:" + file);
+        {
+            auto lease = other->acquire();
+            DemoData::generate(*lease, options());
+        }
+        CancelaChtService service(*other);
+        reference = service.getCht(everything()).dataJson;
+    }
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(file + suffix);
+    }
+    EXPECT_EQ(m_service->getCht(everything()).dataJson, reference);
+
+    // The CDAs and parcels of the first CHT with parcels come through too.
+    auto all = getCht("", "T", "", "T", 0, 100000, "_P_A_R_N_");
+    const auto& t = *all.data;
+    auto col = [&](const char* n) { return static_cast<std::size_t>(t.indexOf(n)); };
+    bool sawParcels = false;
+    for (std::size_t r = 0; r < t.rowCount() && !sawParcels; ++r) {
+        if (t.text(r, col("IDTIPOCOBRSERV")) != "P") {
+            continue;
+        }
+        auto parcels = call("GetParcVenc", {RpcArg::ofText(std::string(t.text(r, col("CDCLIENTE")))),
+                                            RpcArg::ofText(std::string(t.text(r, col("NRPROPOSFAS")))),
+                                            RpcArg::ofText(std::string(t.text(r, col("NRVERPROPFAS"))))});
+        ASSERT_TRUE(parcels.ok);
+        EXPECT_GE(parcels.data->rowCount(), 3u);
+        std::vector<RpcArg> args;
+        for (const char* n : {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS", "NRVERPROPFAS",
+                              "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"}) {
+            args.push_back(RpcArg::ofText(std::string(t.text(r, col(n)))));
+        }
+        auto cdas = call("GetConsultaCSA", std::move(args));
+        ASSERT_TRUE(cdas.ok);
+        EXPECT_GE(cdas.data->rowCount(), 1u);
+        sawParcels = true;
+    }
+    EXPECT_TRUE(sawParcels);
+}
+
+CHT_SERVER_SUITE(DemoStoreTest);
+
+} // namespace
+} // namespace cht::server::test
