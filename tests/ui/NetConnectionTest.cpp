@@ -1,0 +1,455 @@
+// The server connection against real sockets (refused, silent, an echoing httplib server) and
+// against fake transports (malformed replies, failure reports, injected faults).
+#include "framework/FaultyTransport.h"
+#include "framework/RecordingTransport.h"
+#include "module/contracts/Consiste.h"
+#include "module/contracts/Forms.h"
+#include "module/contracts/Netconnection.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using namespace cht::framework;
+using cht::wire::RpcArg;
+
+namespace {
+
+const QString kServerName = QStringLiteral("COT09800.rdmCancelaCHT");
+
+/// A loopback socket bound to a port the kernel chose; listening or not, it never accepts.
+class SilentSocket {
+public:
+    explicit SilentSocket(bool listening)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            throw std::runtime_error("bind");
+        socklen_t len = sizeof addr;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        if (listening && ::listen(m_fd, 8) != 0)
+            throw std::runtime_error("listen");
+    }
+    ~SilentSocket() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+/// A port nobody listens on: bound once to learn a free number, then released.
+int refusedPort()
+{
+    return SilentSocket(false).port();
+}
+
+/// Answers every call with what `reply` makes of the decoded request.
+class FakeTransport : public TNetTransport {
+public:
+    explicit FakeTransport(std::function<std::string(const cht::wire::RpcRequest&)> reply)
+        : m_reply(std::move(reply))
+    {
+    }
+    std::string Post(const QString&, int, const std::string& body, int) override
+    {
+        return m_reply(cht::wire::decodeRequest(body));
+    }
+
+private:
+    std::function<std::string(const cht::wire::RpcRequest&)> m_reply;
+};
+
+std::string okEmpty(const cht::wire::RpcRequest& r)
+{
+    return cht::wire::encodeResult(r.id, r.params, {});
+}
+
+/// The message of the EServerError `f` raises; fails the test when it raises nothing.
+QString serverErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EServerError& e) {
+        return QString::fromUtf8(e.what());
+    }
+    ADD_FAILURE() << "no EServerError raised";
+    return {};
+}
+
+/// Collects what reaches the error display while it lives.
+class ErrorCapture {
+public:
+    ErrorCapture()
+    {
+        Application::SetErrorDisplay([this](const QString& m) { shown << m; });
+    }
+    ~ErrorCapture() { Application::SetErrorDisplay(nullptr); }
+    QStringList shown;
+};
+
+TNetConnection connectionTo(const QString& host, int port)
+{
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.BeforeConnect = [host, port](TNetConnection& sender) {
+        sender.Host = host;
+        sender.Port = port;
+    };
+    return c;
+}
+
+} // namespace
+
+TEST(NetConnection, UnreachableServerIsAClearErrorEitherWay)
+{
+    const int port = refusedPort();
+    const QString expected =
+        QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.").arg(port);
+
+    TNetConnection raising = connectionTo(QStringLiteral("127.0.0.1"), port);
+    raising.ThrowException = true;
+    EXPECT_EQ(serverErrorOf([&] { raising.Open(); }), expected);
+    EXPECT_FALSE(raising.Connected());
+
+    // ThrowException false: shown once by the connection, and Open returns normally.
+    ErrorCapture capture;
+    TNetConnection quiet = connectionTo(QStringLiteral("127.0.0.1"), port);
+    quiet.ThrowException = false;
+    EXPECT_NO_THROW(quiet.Open());
+    EXPECT_FALSE(quiet.Connected());
+    EXPECT_EQ(capture.shown, QStringList{expected});
+    // A call on it still stops its caller, and is not shown a second time by the connection.
+    EXPECT_EQ(serverErrorOf([&] { quiet.AppServer().Call(QStringLiteral("GetData"), {}); }), expected);
+    EXPECT_EQ(capture.shown.size(), 1);
+}
+
+TEST(NetConnection, BeforeConnectRunsAtEveryOpenAndSetsTheAddress)
+{
+    int runs = 0;
+    auto fake = std::make_shared<FakeTransport>(okEmpty);
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.SetTransport(fake);
+    c.BeforeConnect = [&](TNetConnection& sender) {
+        ++runs;
+        sender.Host = QStringLiteral("servidor");
+        sender.Port = 9000 + runs;
+    };
+    c.Open();
+    EXPECT_TRUE(c.Connected());
+    c.Close();
+    EXPECT_FALSE(c.Connected());
+    c.AppServer(); // reopens
+    EXPECT_TRUE(c.Connected());
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(c.Port, 9002);
+
+    TNetConnection noAddress;
+    noAddress.SetTransport(fake);
+    EXPECT_TRUE(serverErrorOf([&] { noAddress.Open(); }).startsWith("Endereço do servidor de aplicação inválido"));
+}
+
+TEST(NetConnection, ServerThatNeverAnswersTimesOutWhileTheUiKeepsRunning)
+{
+    SilentSocket silent(true);
+    TNetConnection c = connectionTo(QStringLiteral("127.0.0.1"), silent.port());
+    c.TimeoutMs = 400;
+    c.SetTransport(nullptr); // the HTTP transport
+    // Open's health check goes unanswered too.
+    EXPECT_EQ(serverErrorOf([&] { c.Open(); }), QStringLiteral("O servidor não respondeu em 0,4 segundos."));
+
+    // Timers (and so painting) go on in the UI thread while the call waits.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    const auto start = std::chrono::steady_clock::now();
+    c.TimeoutMs = 1500;
+    const QString message = serverErrorOf([&] {
+        TRemoteServer(c).Call(QStringLiteral("GetData"), {});
+    });
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(message, QStringLiteral("O servidor não respondeu em 1,5 segundos."));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(1400));
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
+    EXPECT_GE(ticks, 20);
+}
+
+TEST(NetConnection, MalformedRepliesAndProtocolErrorsAreClear)
+{
+    auto fake = std::make_shared<FakeTransport>([](const cht::wire::RpcRequest& r) -> std::string {
+        const std::string m = r.method;
+        if (m.ends_with(".Lixo"))
+            return "<html>502 Bad Gateway</html>";
+        if (m.ends_with(".Truncada"))
+            return R"({"jsonrpc":"2.0","id":)" + std::to_string(r.id) + R"(,"result":{"ok":tr)";
+        if (m.ends_with(".OutraChamada"))
+            return cht::wire::encodeResult(r.id + 7, {}, {});
+        if (m.ends_with(".Interna"))
+            return cht::wire::encodeProtocolError(r.id, cht::wire::kInternalError, "banco indisponível");
+        return cht::wire::encodeProtocolError(r.id, cht::wire::kMethodNotFound, "Method not found");
+    });
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("h");
+    c.Port = 1;
+    c.SetTransport(fake);
+    auto call = [&](const char* method) {
+        return serverErrorOf([&] { c.AppServer().Call(QString::fromLatin1(method), {}); });
+    };
+    EXPECT_TRUE(call("Lixo").startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_GT(call("Lixo").size(), QStringLiteral("Resposta inválida do servidor: ").size());
+    EXPECT_TRUE(call("Truncada").startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_TRUE(call("OutraChamada").startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_EQ(call("Inexistente"), QStringLiteral("Método remoto desconhecido: COT09800.rdmCancelaCHT.Inexistente."));
+    EXPECT_TRUE(call("Interna").contains(QStringLiteral("banco indisponível")));
+}
+
+TEST(NetConnection, ByReferenceValuesMustComeBackWholeOrNotAtAll)
+{
+    // The server answers a text where the caller passed a date by reference.
+    auto fake = std::make_shared<FakeTransport>([](const cht::wire::RpcRequest& r) {
+        std::vector<RpcArg> refs{RpcArg::ofText("novo"), RpcArg::ofText("errado")};
+        return cht::wire::encodeResult(r.id, refs, {});
+    });
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("h");
+    c.Port = 1;
+    c.SetTransport(fake);
+    QString text = QStringLiteral("antes");
+    double date = 46000.0;
+    const QString message = serverErrorOf([&] {
+        c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
+    });
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_EQ(text, QStringLiteral("antes"));
+    EXPECT_EQ(date, 46000.0);
+
+    // Too few values back.
+    auto shortReply = std::make_shared<FakeTransport>([](const cht::wire::RpcRequest& r) {
+        return cht::wire::encodeResult(r.id, {RpcArg::ofText("só um")}, {});
+    });
+    c.SetTransport(shortReply);
+    EXPECT_TRUE(serverErrorOf([&] {
+        c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
+    }).startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_EQ(text, QStringLiteral("antes"));
+}
+
+namespace {
+
+/// An application server in miniature: /health, and /rpc answering every call with its
+/// parameters changed (texts get " (servidor)", numbers +1) and a one-row packet naming the
+/// method. "Recusa" is refused with a failure report.
+class EchoServer {
+public:
+    EchoServer()
+    {
+        m_server.Get("/health", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("ok", "text/plain");
+        });
+        m_server.Post("/rpc", [](const httplib::Request& req, httplib::Response& res) {
+            const cht::wire::RpcRequest r = cht::wire::decodeRequest(req.body);
+            if (r.method.ends_with(".Recusa")) {
+                res.set_content(cht::wire::encodeFailure(r.id, "A CHT 0000000001 foi alterada por outro usuário."),
+                                "application/json");
+                return;
+            }
+            std::vector<RpcArg> refs = r.params;
+            for (RpcArg& a : refs) {
+                if (a.kind == RpcArg::Kind::Text)
+                    a.text += " (servidor)";
+                else if (a.kind == RpcArg::Kind::Number)
+                    a.number += 1;
+            }
+            cht::wire::ColumnTable table({cht::wire::FieldDef{"METODO", cht::wire::FieldType::Text, 60}});
+            table.setText(table.appendRow(), 0, r.method);
+            res.set_content(cht::wire::encodeResult(r.id, refs, cht::wire::encodeDataPacket(table)),
+                            "application/json");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~EchoServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+    int port() const { return m_port; }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+};
+
+} // namespace
+
+TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
+{
+    EchoServer server;
+    auto recorder = std::make_shared<RecordingTransport>(); // around the HTTP transport
+    TNetConnection c = connectionTo(QStringLiteral("127.0.0.1"), server.port());
+    c.SetTransport(recorder);
+    c.Open();
+    ASSERT_TRUE(c.Connected());
+
+    QString clientes = QStringLiteral("'0001','Ação'");
+    const QString operador = QStringLiteral("DEMO");
+    double dataIni = 46000.25;
+    TServerResult result = c.AppServer().Call(
+        QStringLiteral("GetCHT"), {TRemoteArg::ByRef(clientes), TRemoteArg::ByVal(operador), TRemoteArg::ByRef(dataIni)});
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(clientes, QStringLiteral("'0001','Ação' (servidor)"));
+    EXPECT_EQ(operador, QStringLiteral("DEMO"));
+    EXPECT_DOUBLE_EQ(dataIni, 46001.25);
+
+    TDataPacket packet = CheckResultServ(std::move(result), true, 0);
+    ASSERT_EQ(packet.rowCount(), 1u);
+    EXPECT_EQ(packet.text(0, 0), "COT09800.rdmCancelaCHT.GetCHT");
+
+    // A refusal of the server's rules comes back in the result, refs untouched, and
+    // CheckResultServ raises the server's own message.
+    QString untouched = QStringLiteral("x");
+    TServerResult refused = c.AppServer().Call(QStringLiteral("Recusa"), {TRemoteArg::ByRef(untouched)});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(untouched, QStringLiteral("x"));
+    EXPECT_EQ(serverErrorOf([&] { CheckResultServ(refused, true, 0); }),
+              QStringLiteral("A CHT 0000000001 foi alterada por outro usuário."));
+
+    c.AppServer().Call(QStringLiteral("GetData"), {});
+
+    // Recorded in order, with the arguments as they were sent.
+    const std::vector<std::string> expectedMethods{"GetCHT", "Recusa", "GetData"};
+    EXPECT_EQ(recorder->Methods(), expectedMethods);
+    const std::vector<RecordedCall> calls = recorder->Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].method, "COT09800.rdmCancelaCHT.GetCHT");
+    ASSERT_EQ(calls[0].params.size(), 3u);
+    EXPECT_EQ(calls[0].params[0].kind, RpcArg::Kind::Text);
+    EXPECT_EQ(calls[0].params[0].text, "'0001','Ação'");
+    EXPECT_EQ(calls[0].params[1].text, "DEMO");
+    EXPECT_EQ(calls[0].params[2].kind, RpcArg::Kind::Number);
+    EXPECT_DOUBLE_EQ(calls[0].params[2].number, 46000.25);
+    EXPECT_TRUE(calls[2].params.empty());
+    recorder->Clear();
+    EXPECT_TRUE(recorder->Calls().empty());
+}
+
+TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
+{
+    std::vector<RpcArg> seen;
+    auto fake = std::make_shared<FakeTransport>([&](const cht::wire::RpcRequest& r) {
+        seen = r.params;
+        return okEmpty(r);
+    });
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("h");
+    c.Port = 1;
+    c.SetTransport(fake);
+
+    cht::wire::ColumnTable keys({cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10}});
+    keys.setText(keys.appendRow(), 0, "0000000042");
+    c.AppServer().Call(QStringLiteral("ConfirmaCHT"), {TRemoteArg::Packet(cht::wire::encodeDataPacket(keys))});
+    ASSERT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen[0].kind, RpcArg::Kind::Data);
+    EXPECT_EQ(seen[0].data.text(0, 0), "0000000042");
+
+    cht::wire::DeltaPacket delta;
+    delta.fields = {cht::wire::FieldDef{"IDCHTASSINADA", cht::wire::FieldType::Text, 1}};
+    delta.changes.push_back(cht::wire::Change{cht::wire::ChangeOp::Update, {std::string("N")}, {std::string("S")}});
+    c.AppServer().Call(QStringLiteral("SetCHT"), {TRemoteArg::Delta(delta)});
+    ASSERT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen[0].kind, RpcArg::Kind::Delta);
+    ASSERT_EQ(seen[0].delta.changes.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].oldValues[0]), "N");
+    EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].newValues[0]), "S");
+
+    EXPECT_TRUE(serverErrorOf([] { TRemoteArg::Packet("{\"fields\":"); }).startsWith("Pacote de dados inválido"));
+}
+
+TEST(CheckResultServ, UnwrapsOrRaises)
+{
+    TServerResult empty;
+    empty.ok = true;
+    TDataPacket none = CheckResultServ(empty, true, 0);
+    EXPECT_EQ(none.columnCount(), 0u);
+    EXPECT_EQ(none.rowCount(), 0u);
+
+    TServerResult blank;
+    blank.failure = QStringLiteral("  ");
+    EXPECT_EQ(serverErrorOf([&] { CheckResultServ(blank, true, 0); }),
+              QStringLiteral("O servidor de aplicação recusou a operação."));
+
+    // Told not to raise: the failure is shown and an empty packet comes back.
+    ErrorCapture capture;
+    TServerResult failed;
+    failed.failure = QStringLiteral("Nenhuma CHT selecionada.");
+    EXPECT_EQ(CheckResultServ(failed, false, 0).rowCount(), 0u);
+    EXPECT_EQ(capture.shown, QStringList{QStringLiteral("Nenhuma CHT selecionada.")});
+}
+
+TEST(FaultyTransport, FailsExactlyTheChosenCalls)
+{
+    int reached = 0;
+    auto inner = std::make_shared<FakeTransport>([&](const cht::wire::RpcRequest& r) {
+        ++reached;
+        return okEmpty(r);
+    });
+    auto faulty = std::make_shared<FaultyTransport>(inner);
+    faulty->FailCall(2, QStringLiteral("Falha simulada de rede."));
+    faulty->AnswerFailure(3, QStringLiteral("CHT já faturada."));
+    faulty->AnswerRaw(4, "{}");
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("h");
+    c.Port = 1;
+    c.SetTransport(faulty);
+
+    EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
+    EXPECT_EQ(serverErrorOf([&] { c.AppServer().Call(QStringLiteral("GetData"), {}); }),
+              QStringLiteral("Falha simulada de rede."));
+    TServerResult third = c.AppServer().Call(QStringLiteral("SetCHT"), {});
+    EXPECT_EQ(serverErrorOf([&] { CheckResultServ(third, true, 0); }), QStringLiteral("CHT já faturada."));
+    EXPECT_TRUE(serverErrorOf([&] { c.AppServer().Call(QStringLiteral("GetData"), {}); })
+                    .startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
+    EXPECT_EQ(faulty->CallCount(), 5);
+    EXPECT_EQ(reached, 2);
+
+    faulty->FailConnect(QStringLiteral("Servidor em manutenção."));
+    c.Close();
+    EXPECT_EQ(serverErrorOf([&] { c.Open(); }), QStringLiteral("Servidor em manutenção."));
+}
+
+int main(int argc, char** argv)
+{
+    // Test discovery runs this binary at build time, where there is no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
