@@ -203,10 +203,11 @@ std::string encodeRequest(const RpcRequest& request)
 {
     if (request.method.empty() || !isValidUtf8(request.method))
         throw WireError(std::string(kOutPrefix) + "nome de método inválido.");
+    if (request.id < 0) throw WireError(std::string(kOutPrefix) + "o id não pode ser negativo.");
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
-    writeEnvelopeStart(w, request.id < 0 ? 0 : request.id);
+    writeEnvelopeStart(w, request.id);
     w.Key("method", 6);
     writeString(w, request.method);
     w.Key("params", 6);

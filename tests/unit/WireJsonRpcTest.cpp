@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace cht::wire;
 
 namespace {
@@ -59,6 +61,16 @@ TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
 
     const RpcRequest none = decodeRequest(R"({"jsonrpc":"2.0","id":1,"method":"X.GetData"})");
     EXPECT_TRUE(none.params.empty());
+
+    RpcRequest bad = r;
+    bad.id = -1;
+    EXPECT_THROW(encodeRequest(bad), WireError);
+    bad = r;
+    bad.params.push_back(RpcArg::ofNumber(std::numeric_limits<double>::infinity()));
+    EXPECT_THROW(encodeRequest(bad), WireError);
+    bad = r;
+    bad.params.push_back(RpcArg::ofText("\xC3"));
+    EXPECT_THROW(encodeRequest(bad), WireError);
 }
 
 TEST(WireJsonRpc, BadRequestsCarryTheRightCode)
