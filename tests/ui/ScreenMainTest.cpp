@@ -1,0 +1,125 @@
+// The management screen tests' entry, the fake application server and the launch helpers.
+#include "ScreenTestSupport.h"
+
+#include "module/Pkg_cot09800.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/Forms.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <utility>
+
+#include <gtest/gtest.h>
+
+using cht::framework::Application;
+using cht::wire::RpcArg;
+
+namespace screen_test {
+
+std::string FakeServer::Post(const QString&, int, const std::string& body, int)
+{
+    cht::wire::RpcRequest request = cht::wire::decodeRequest(body);
+    requests.push_back(request);
+    const std::string method = request.method.substr(request.method.rfind('.') + 1);
+    if (method == "GetCHT") {
+        const Failure failure = std::exchange(nextGetCHT, Failure::None);
+        if (failure == Failure::Transport)
+            throw cht::framework::EServerError("Não foi possível falar com o servidor de aplicação.");
+        if (failure == Failure::Server)
+            return cht::wire::encodeFailure(request.id, "Filtro recusado pelo servidor.");
+        std::vector<RpcArg> refs = request.params;
+        if (!clientesAfterCall.isEmpty() && !refs.empty())
+            refs[0] = RpcArg::ofText(clientesAfterCall.toStdString());
+        return cht::wire::encodeResult(request.id, refs, cht::wire::encodeDataPacket(chtRows));
+    }
+    if (method == "GetData") {
+        cht::wire::ColumnTable t({{"SYSDATE", cht::wire::FieldType::DateTime, 0}});
+        t.setNumber(t.appendRow(), 0, 46000.5);
+        return cht::wire::encodeResult(request.id, request.params, cht::wire::encodeDataPacket(t));
+    }
+    return cht::wire::encodeProtocolError(request.id, cht::wire::kMethodNotFound,
+                                          "Método desconhecido: " + request.method);
+}
+
+QStringList FakeServer::methods() const
+{
+    QStringList out;
+    for (const auto& r : requests)
+        out << QString::fromStdString(r.method.substr(r.method.rfind('.') + 1));
+    return out;
+}
+
+cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows)
+{
+    std::vector<cht::wire::FieldDef> defs;
+    const cht::platform::TClientDataSet& cds = screen.cdsCancelaCHT;
+    for (int i = 0; i < cds.fieldCount(); ++i) {
+        const cht::platform::TField& f = cds.field(i);
+        defs.push_back({f.fieldName().toStdString(), f.dataType(),
+                        static_cast<std::uint32_t>(f.size())});
+    }
+    cht::wire::ColumnTable t(defs);
+    auto put = [&t](std::size_t row, const char* field, const QString& value) {
+        t.setText(row, static_cast<std::size_t>(t.indexOf(field)), value.toStdString());
+    };
+    for (const Cht& c : rows) {
+        const std::size_t r = t.appendRow();
+        put(r, "IDCHECK", QStringLiteral("N"));
+        put(r, "NRSEQUCHT", c.seq);
+        put(r, "IDSTATUSCHT", c.status);
+        put(r, "IDTIPOCOBRSERV", c.cobrServ);
+        put(r, "NMFANTCLIE", c.cliente);
+        put(r, "CDGERENTEIMPCLI", QStringLiteral("DEMO"));
+    }
+    return t;
+}
+
+QStringList& errors()
+{
+    static QStringList list;
+    return list;
+}
+
+TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server)
+{
+    IniProc();
+    TfrmCancelaCHT* screen = Cli_cot09800::frmCancelaCHT;
+    if (screen != nullptr && server)
+        screen->netCancelaCHT.SetTransport(server);
+    return screen;
+}
+
+void closeScreen()
+{
+    if (Cli_cot09800::frmCancelaCHT != nullptr)
+        Cli_cot09800::frmCancelaCHT->Close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+void load(TfrmCancelaCHT& screen, FakeServer& server, const std::vector<Cht>& rows)
+{
+    server.chtRows = chtPacket(screen, rows);
+    screen.RecarregaListaCHT();
+}
+
+} // namespace screen_test
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Nothing listens there: the screen's own connect fails quietly into the error display, and
+    // each test puts its fake server behind the connection.
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), 1);
+    Application::SetErrorDisplay([](const QString& m) { screen_test::errors() << m; });
+    ::testing::InitGoogleTest(&argc, argv);
+    Initialize();
+    const int rc = RUN_ALL_TESTS();
+    screen_test::closeScreen();
+    Finalize();
+    return rc;
+}

@@ -1,0 +1,60 @@
+// Shared by the management screen tests: a fake application server behind the connection's
+// transport seam, CHT packets shaped like the screen's list, and the launch and close steps.
+#pragma once
+
+#include "module/Cli_cot09800.h"
+#include "module/contracts/Netconnection.h"
+#include "platform/wire/Wire.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace screen_test {
+
+/// Answers the remote methods the screen calls; records every request it receives.
+class FakeServer : public cht::framework::TNetTransport {
+public:
+    enum class Failure { None, Transport, Server };
+
+    std::string Post(const QString& host, int port, const std::string& body,
+                     int timeoutMs) override;
+
+    /// Requests received, decoded, oldest first.
+    std::vector<cht::wire::RpcRequest> requests;
+    /// Short method names of the requests ("GetCHT").
+    QStringList methods() const;
+
+    /// What GetCHT returns.
+    cht::wire::ColumnTable chtRows;
+    /// How the next GetCHT fails (reset after it did).
+    Failure nextGetCHT = Failure::None;
+    /// Written back into the first by-reference argument of GetCHT when not empty.
+    QString clientesAfterCall;
+};
+
+/// One CHT of a packet; the rest of the row is null except IDCHECK "N".
+struct Cht {
+    QString seq;
+    QString status;
+    QString cobrServ;
+    QString cliente = QStringLiteral("Cliente");
+};
+
+/// A GetCHT packet with exactly the fields of the screen's list.
+cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows);
+
+/// Errors handed to the host's error display since the last clear.
+QStringList& errors();
+
+/// Opens the screen through the package entry and puts `server` behind its connection.
+TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server);
+/// Closes the management screen, if any, and lets deferred deletions run.
+void closeScreen();
+/// Loads `rows` through the screen's reload.
+void load(TfrmCancelaCHT& screen, FakeServer& server, const std::vector<Cht>& rows);
+
+} // namespace screen_test
