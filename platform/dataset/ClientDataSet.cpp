@@ -596,7 +596,7 @@ wire::DeltaPacket TClientDataSet::delta() const
 {
     const Impl& d = *m_impl;
     wire::DeltaPacket out;
-    out.fields = fieldDefs();
+    out.fields = m_table.fields();
     out.changes.reserve(d.changes.size());
     const std::size_t fields = m_fields.size();
     auto current = [&](std::size_t row) {
