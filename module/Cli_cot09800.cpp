@@ -53,7 +53,7 @@ void CriaCancelaCHT()
         frmCancelaCHT->Show();
         frmCancelaCHT->SetWindowState(cht::framework::TWindowState::wsNormal);
     }
-    // The modal filter screen (Cli_cot09801::CriaFiltroCancCHT) opens here, wired with its unit.
+    Cli_cot09801::CriaFiltroCancCHT();
 }
 
 void Initialization()
