@@ -1,4 +1,5 @@
 #include "NetMessages.h"
+#include "UiWait.h"
 #include "module/contracts/Netconnection.h"
 
 #include <utility>
@@ -8,6 +9,8 @@ namespace cht::framework {
 namespace {
 
 using cht::wire::RpcArg;
+
+constexpr std::size_t kDecodeOffThreadBytes = 256 * 1024;
 
 QString kindName(RpcArg::Kind kind)
 {
@@ -60,8 +63,9 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
     request.id = m_connection.m_nextId++;
     request.method = fullName.toStdString();
     request.params.reserve(args.size());
-    for (const TRemoteArg& a : args)
-        request.params.push_back(a.wire);
+    // The packets move into the request: only the by-reference pointers are needed afterwards.
+    for (TRemoteArg& a : args)
+        request.params.push_back(std::move(a.wire));
 
     std::string body;
     try {
@@ -76,11 +80,19 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
         transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
 
     cht::wire::RpcResponse response;
-    try {
-        response = cht::wire::decodeResponse(reply);
-    } catch (const cht::wire::WireError& e) {
-        net::raise(net::invalidReply(QString::fromUtf8(e.what())));
-    }
+    auto decode = [&] {
+        try {
+            response = cht::wire::decodeResponse(reply);
+        } catch (const cht::wire::WireError& e) {
+            net::raise(net::invalidReply(QString::fromUtf8(e.what())));
+        }
+    };
+    // A big packet takes tens of milliseconds to decode: off the UI thread, so that the wait
+    // animation keeps moving. Small replies are not worth a thread.
+    if (reply.size() >= kDecodeOffThreadBytes)
+        runWhileUiWaits(decode);
+    else
+        decode();
 
     if (response.errorCode == cht::wire::kMethodNotFound)
         net::raise(net::unknownMethod(fullName));

@@ -390,6 +390,35 @@ TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
     EXPECT_TRUE(serverErrorOf([] { TRemoteArg::Packet("{\"fields\":"); }).startsWith("Pacote de dados inválido"));
 }
 
+TEST(NetConnection, LargeRepliesComeBackWhole)
+{
+    // Big enough to be decoded off the UI thread.
+    auto fake = std::make_shared<FakeTransport>([](const cht::wire::RpcRequest& r) {
+        cht::wire::ColumnTable table({cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10},
+                                      cht::wire::FieldDef{"DTGERACAO", cht::wire::FieldType::DateTime, 0}});
+        for (int i = 0; i < 40000; ++i) {
+            const std::size_t row = table.appendRow();
+            table.setText(row, 0, std::to_string(1000000000 + i));
+            table.setNumber(row, 1, 46000.0 + i);
+        }
+        std::vector<RpcArg> refs{RpcArg::ofText("devolvido")};
+        const std::string reply = cht::wire::encodeResult(r.id, refs, cht::wire::encodeDataPacket(table));
+        EXPECT_GT(reply.size(), 256u * 1024u);
+        return reply;
+    });
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("h");
+    c.Port = 1;
+    c.SetTransport(fake);
+    QString ref = QStringLiteral("enviado");
+    TDataPacket packet = CheckResultServ(c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(ref)}));
+    EXPECT_EQ(ref, QStringLiteral("devolvido"));
+    ASSERT_EQ(packet.rowCount(), 40000u);
+    EXPECT_EQ(packet.text(39999, 0), "1000039999");
+    EXPECT_DOUBLE_EQ(packet.number(39999, 1), 46000.0 + 39999);
+}
+
 TEST(CheckResultServ, UnwrapsOrRaises)
 {
     TServerResult empty;
