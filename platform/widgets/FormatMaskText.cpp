@@ -6,17 +6,27 @@
 namespace cht::platform {
 namespace {
 
-enum class MaskCharType { None, Literal, IntlLiteral, Directive, Mask, MaskOpt, FieldSeparator, Field };
+enum class MaskCharType {
+    None,
+    Literal,
+    IntlLiteral,
+    Directive,
+    Mask,
+    MaskOpt,
+    FieldSeparator,
+    Field
+};
 
 constexpr QChar kFieldSeparator = u';';
 constexpr QChar kNoSave = u'0';
 constexpr QChar kDefaultBlank = u'_';
 constexpr QChar kLiteral = u'\\';
 
-QChar charAt(const QString& s, qsizetype pos) { return pos >= 1 && pos <= s.size() ? s[pos - 1] : QChar(); }
+QChar charAt(const QString& s, qsizetype pos) {
+    return pos >= 1 && pos <= s.size() ? s[pos - 1] : QChar();
+}
 
-QString copy(const QString& s, qsizetype index, qsizetype count)
-{
+QString copy(const QString& s, qsizetype index, qsizetype count) {
     if (index < 1)
         index = 1;
     if (index > s.size() || count <= 0)
@@ -24,22 +34,23 @@ QString copy(const QString& s, qsizetype index, qsizetype count)
     return s.mid(index - 1, count);
 }
 
-QString copyFrom(const QString& s, qsizetype index) { return copy(s, index, s.size()); }
+QString copyFrom(const QString& s, qsizetype index) {
+    return copy(s, index, s.size());
+}
 
-MaskCharType charType(const QString& mask, qsizetype offset)
-{
+MaskCharType charType(const QString& mask, qsizetype offset) {
     const qsizetype len = mask.size();
     if (offset > len || offset < 1)
         return MaskCharType::None;
     const QChar c = mask[offset - 1];
-    const bool escapedBefore = charAt(mask, offset - 1) == kLiteral
-                               && !(offset > 2 && charAt(mask, offset - 2) == kLiteral);
+    const bool escapedBefore = charAt(mask, offset - 1) == kLiteral &&
+                               !(offset > 2 && charAt(mask, offset - 2) == kLiteral);
     if (offset > 1 && escapedBefore)
         return MaskCharType::Literal;
     if (c == kFieldSeparator && len >= 4 && offset > len - 4)
         return MaskCharType::FieldSeparator;
-    if (len >= 4 && offset > len - 4 && charAt(mask, offset - 1) == kFieldSeparator
-        && !(offset > 2 && charAt(mask, offset - 2) == kLiteral))
+    if (len >= 4 && offset > len - 4 && charAt(mask, offset - 1) == kFieldSeparator &&
+        !(offset > 2 && charAt(mask, offset - 2) == kLiteral))
         return MaskCharType::Field;
     if (c == u':' || c == u'/')
         return MaskCharType::IntlLiteral;
@@ -52,28 +63,35 @@ MaskCharType charType(const QString& mask, qsizetype offset)
     return MaskCharType::Literal;
 }
 
-bool isLiteralType(MaskCharType t) { return t == MaskCharType::Literal || t == MaskCharType::IntlLiteral; }
-bool isMaskType(MaskCharType t) { return t == MaskCharType::Mask || t == MaskCharType::MaskOpt; }
+bool isLiteralType(MaskCharType t) {
+    return t == MaskCharType::Literal || t == MaskCharType::IntlLiteral;
+}
+bool isMaskType(MaskCharType t) {
+    return t == MaskCharType::Mask || t == MaskCharType::MaskOpt;
+}
 
 // '!' anywhere in the mask places the value from the end.
-bool reverseDirective(const QString& mask) { return mask.contains(u'!'); }
+bool reverseDirective(const QString& mask) {
+    return mask.contains(u'!');
+}
 
 // The date and time separators of pt-BR are the mask's own characters.
-QChar intlLiteralToChar(QChar c) { return c; }
+QChar intlLiteralToChar(QChar c) {
+    return c;
+}
 
-qsizetype maskOffsetToOffset(const QString& mask, qsizetype maskOffset)
-{
+qsizetype maskOffsetToOffset(const QString& mask, qsizetype maskOffset) {
     qsizetype n = 0;
     for (qsizetype i = 1; i <= maskOffset; ++i) {
         const MaskCharType t = charType(mask, i);
-        if (t != MaskCharType::Directive && t != MaskCharType::Field && t != MaskCharType::FieldSeparator)
+        if (t != MaskCharType::Directive && t != MaskCharType::Field &&
+            t != MaskCharType::FieldSeparator)
             ++n;
     }
     return n;
 }
 
-qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset)
-{
+qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset) {
     if (offset > maskOffsetToOffset(mask, mask.size()))
         return -1;
     qsizetype result = 0;
@@ -90,20 +108,19 @@ qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset)
 }
 
 // offset is 0-based here, as the callers use it.
-bool isLiteralChar(const QString& mask, qsizetype offset)
-{
+bool isLiteralChar(const QString& mask, qsizetype offset) {
     const qsizetype maskOffset = offsetToMaskOffset(mask, offset);
     return maskOffset >= 0 && isLiteralType(charType(mask, maskOffset));
 }
 
-QString padSubField(const QString& mask, const QString& value, qsizetype startFld, qsizetype stopFld,
-                    qsizetype len, QChar blank)
-{
+QString padSubField(const QString& mask, const QString& value, qsizetype startFld,
+                    qsizetype stopFld, qsizetype len, QChar blank) {
     const qsizetype have = stopFld - startFld;
     const bool reverse = reverseDirective(mask);
     if (have < len) {
         const qsizetype startPad = reverse ? startFld - 1 : stopFld - 1;
-        return copy(value, 1, startPad) + QString(len - have, blank) + copyFrom(value, startPad + 1);
+        return copy(value, 1, startPad) + QString(len - have, blank) +
+               copyFrom(value, startPad + 1);
     }
     if (have > len) {
         if (reverse)
@@ -113,8 +130,7 @@ QString padSubField(const QString& mask, const QString& value, qsizetype startFl
     return value;
 }
 
-QString padInputLiterals(const QString& mask, const QString& value, QChar blank)
-{
+QString padInputLiterals(const QString& mask, const QString& value, QChar blank) {
     qsizetype lastLiteral = 0;
     QString result = value;
     for (qsizetype maskOffset = 1; maskOffset <= mask.size(); ++maskOffset) {
@@ -131,20 +147,21 @@ QString padInputLiterals(const QString& mask, const QString& value, QChar blank)
         }
         if (endSubFld > result.size())
             result += literal;
-        result = padSubField(mask, result, lastLiteral + 1, endSubFld, offset - (lastLiteral + 1), blank);
+        result = padSubField(mask, result, lastLiteral + 1, endSubFld, offset - (lastLiteral + 1),
+                             blank);
         lastLiteral = offset;
     }
     const qsizetype maxChars = maskOffsetToOffset(mask, mask.size());
     if (result.size() != maxChars)
-        result = padSubField(mask, result, lastLiteral + 1, result.size() + 1, maxChars - lastLiteral, blank);
+        result = padSubField(mask, result, lastLiteral + 1, result.size() + 1,
+                             maxChars - lastLiteral, blank);
     for (qsizetype i = 0; i < result.size(); ++i)
         if (result[i] == u' ' && !isLiteralChar(mask, i))
             result[i] = blank;
     return result;
 }
 
-QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
-{
+QString maskDoFormatText(const QString& mask, const QString& value, QChar blank) {
     QString result = value;
     if (!reverseDirective(mask)) {
         // From the start: literals inserted, missing positions blank at the end.
@@ -152,8 +169,8 @@ QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
         for (qsizetype maskOffset = 1; maskOffset <= mask.size(); ++maskOffset) {
             const MaskCharType t = charType(mask, maskOffset);
             if (isLiteralType(t)) {
-                result = copy(result, 1, offset - 1) + intlLiteralToChar(mask[maskOffset - 1])
-                         + copy(result, offset, result.size() - offset + 1);
+                result = copy(result, 1, offset - 1) + intlLiteralToChar(mask[maskOffset - 1]) +
+                         copy(result, offset, result.size() - offset + 1);
                 ++offset;
             } else if (isMaskType(t)) {
                 if (offset > result.size())
@@ -168,8 +185,8 @@ QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
     for (qsizetype maskOffset = mask.size(); maskOffset >= 1; --maskOffset) {
         const MaskCharType t = charType(mask, maskOffset);
         if (isLiteralType(t)) {
-            result = copy(result, 1, offset) + intlLiteralToChar(mask[maskOffset - 1])
-                     + copy(result, offset + 1, result.size() - offset);
+            result = copy(result, 1, offset) + intlLiteralToChar(mask[maskOffset - 1]) +
+                     copy(result, offset + 1, result.size() - offset);
         } else if (isMaskType(t)) {
             if (offset < 1)
                 result = blank + result;
@@ -182,8 +199,7 @@ QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
 
 } // namespace
 
-bool MaskGetMaskSave(const QString& editMask)
-{
+bool MaskGetMaskSave(const QString& editMask) {
     const qsizetype len = editMask.size();
     if (len < 4)
         return true;
@@ -208,18 +224,16 @@ bool MaskGetMaskSave(const QString& editMask)
     return true;
 }
 
-QChar MaskGetMaskBlank(const QString& editMask)
-{
+QChar MaskGetMaskBlank(const QString& editMask) {
     const qsizetype len = editMask.size();
-    if (len >= 4 && charType(editMask, len - 1) == MaskCharType::FieldSeparator
-        && (charType(editMask, len - 2) == MaskCharType::FieldSeparator
-            || charType(editMask, len - 3) == MaskCharType::FieldSeparator))
+    if (len >= 4 && charType(editMask, len - 1) == MaskCharType::FieldSeparator &&
+        (charType(editMask, len - 2) == MaskCharType::FieldSeparator ||
+         charType(editMask, len - 3) == MaskCharType::FieldSeparator))
         return editMask[len - 1];
     return kDefaultBlank;
 }
 
-QString FormatMaskText(const QString& editMask, const QString& value)
-{
+QString FormatMaskText(const QString& editMask, const QString& value) {
     if (MaskGetMaskSave(editMask))
         return padInputLiterals(editMask, value, u' ');
     return maskDoFormatText(editMask, value, u' ');

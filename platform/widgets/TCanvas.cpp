@@ -6,8 +6,7 @@
 namespace cht::platform {
 
 void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, const QRect& srcRect,
-                     const QColor& key, const QColor& replacement)
-{
+                     const QColor& key, const QColor& replacement) {
     // Unscaled: the copy is as large as the smallest of destination, source rectangle and image.
     const QRect from = srcRect.intersected(src.rect());
     const int width = std::min(dest.width(), from.width() - (from.left() - srcRect.left()));
@@ -32,14 +31,12 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
 
 TCanvas::TCanvas(QPainter* painter) : m_painter(painter) {}
 
-void TCanvas::fillRect(const QRect& rect)
-{
+void TCanvas::fillRect(const QRect& rect) {
     if (m_painter)
         m_painter->fillRect(rect, m_brush);
 }
 
-void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text)
-{
+void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text) {
     if (!m_painter)
         return;
     m_painter->save();
@@ -53,8 +50,7 @@ void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text)
     m_painter->restore();
 }
 
-void TCanvas::textOut(int x, int y, const QString& text)
-{
+void TCanvas::textOut(int x, int y, const QString& text) {
     if (!m_painter)
         return;
     m_painter->save();
@@ -65,15 +61,16 @@ void TCanvas::textOut(int x, int y, const QString& text)
     m_painter->restore();
 }
 
-int TCanvas::textWidth(const QString& text) const { return QFontMetrics(m_font).horizontalAdvance(text); }
+int TCanvas::textWidth(const QString& text) const {
+    return QFontMetrics(m_font).horizontalAdvance(text);
+}
 
-int TCanvas::textHeight(const QString& text) const
-{
+int TCanvas::textHeight(const QString& text) const {
     return QFontMetrics(m_font).boundingRect(text).height();
 }
 
-void TCanvas::drawBitmapKeyed(const QRect& dest, const QImage& src, const QRect& srcRect, const QColor& key)
-{
+void TCanvas::drawBitmapKeyed(const QRect& dest, const QImage& src, const QRect& srcRect,
+                              const QColor& key) {
     if (m_painter)
         cht::platform::drawBitmapKeyed(*m_painter, dest, src, srcRect, key, m_brush.color());
 }

@@ -16,7 +16,9 @@ class QPainter;
 namespace cht::platform {
 
 /// Key colour of the module's bitmaps: olive (128, 128, 0).
-inline QColor keyColorOlive() { return QColor(128, 128, 0); }
+inline QColor keyColorOlive() {
+    return QColor(128, 128, 0);
+}
 
 /// Copies `srcRect` of `src` unscaled to the top-left of `dest`, cut to `dest` (and to the
 /// image), drawing every pixel of colour `key` in `replacement` instead, so that the bitmap's

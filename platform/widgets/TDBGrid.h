@@ -198,8 +198,8 @@ private:
     int m_selectedIndex = -1;
     int m_paintedRecNo = 0;
     TCanvas m_canvas;
-    bool m_syncing = false;    // current index being moved to follow the data set
-    QModelIndex m_pressIndex;  // cell under the last mouse press
+    bool m_syncing = false;   // current index being moved to follow the data set
+    QModelIndex m_pressIndex; // cell under the last mouse press
     bool m_inColExit = false;
     bool m_layingOut = false;
     bool m_paintErrorPending = false;

@@ -22,12 +22,13 @@ const ButtonDef kButtons[TDBNavigator::kButtonCount] = {
     {"Atualizar", QStyle::SP_BrowserReload},
 };
 
-std::size_t slot(TNavigateBtn b) { return static_cast<std::size_t>(b); }
+std::size_t slot(TNavigateBtn b) {
+    return static_cast<std::size_t>(b);
+}
 
 } // namespace
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
-{
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -45,14 +46,12 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
     updateButtons();
 }
 
-TDBNavigator::~TDBNavigator()
-{
+TDBNavigator::~TDBNavigator() {
     if (m_dataSource)
         m_dataSource->removeLink(this);
 }
 
-void TDBNavigator::setDataSource(TDataSource* source)
-{
+void TDBNavigator::setDataSource(TDataSource* source) {
     if (source == m_dataSource)
         return;
     if (m_dataSource)
@@ -63,39 +62,56 @@ void TDBNavigator::setDataSource(TDataSource* source)
     updateButtons();
 }
 
-QToolButton* TDBNavigator::button(TNavigateBtn which) const { return m_buttons[slot(which)]; }
+QToolButton* TDBNavigator::button(TNavigateBtn which) const {
+    return m_buttons[slot(which)];
+}
 
-void TDBNavigator::setButtonVisible(TNavigateBtn which, bool visible) { m_buttons[slot(which)]->setVisible(visible); }
+void TDBNavigator::setButtonVisible(TNavigateBtn which, bool visible) {
+    m_buttons[slot(which)]->setVisible(visible);
+}
 
-void TDBNavigator::btnClick(TNavigateBtn which)
-{
+void TDBNavigator::btnClick(TNavigateBtn which) {
     if (m_buttons[slot(which)]->isEnabled())
         runAction(which);
 }
 
-void TDBNavigator::dataSetChanged() { updateButtons(); }
-void TDBNavigator::stateChanged() { updateButtons(); }
+void TDBNavigator::dataSetChanged() {
+    updateButtons();
+}
+void TDBNavigator::stateChanged() {
+    updateButtons();
+}
 
-void TDBNavigator::dataSourceDestroyed()
-{
+void TDBNavigator::dataSourceDestroyed() {
     m_dataSource = nullptr;
     updateButtons();
 }
 
-void TDBNavigator::runAction(TNavigateBtn which)
-{
+void TDBNavigator::runAction(TNavigateBtn which) {
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     TWidgetErrors::guard([&] {
         if (beforeAction)
             beforeAction(which);
         if (ds) {
             switch (which) {
-            case TNavigateBtn::nbFirst: ds->first(); break;
-            case TNavigateBtn::nbPrior: ds->prior(); break;
-            case TNavigateBtn::nbNext: ds->next(); break;
-            case TNavigateBtn::nbLast: ds->last(); break;
-            case TNavigateBtn::nbPost: ds->post(); break;
-            case TNavigateBtn::nbCancel: ds->cancel(); break;
+            case TNavigateBtn::nbFirst:
+                ds->first();
+                break;
+            case TNavigateBtn::nbPrior:
+                ds->prior();
+                break;
+            case TNavigateBtn::nbNext:
+                ds->next();
+                break;
+            case TNavigateBtn::nbLast:
+                ds->last();
+                break;
+            case TNavigateBtn::nbPost:
+                ds->post();
+                break;
+            case TNavigateBtn::nbCancel:
+                ds->cancel();
+                break;
             case TNavigateBtn::nbRefresh:
                 if (onRefresh)
                     onRefresh();
@@ -108,11 +124,11 @@ void TDBNavigator::runAction(TNavigateBtn which)
     updateButtons();
 }
 
-void TDBNavigator::updateButtons()
-{
+void TDBNavigator::updateButtons() {
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     const bool active = ds && ds->active();
-    const bool editing = active && (ds->state() == DataSetState::Edit || ds->state() == DataSetState::Insert);
+    const bool editing =
+        active && (ds->state() == DataSetState::Edit || ds->state() == DataSetState::Insert);
     const bool canBack = active && !ds->isEmpty() && !ds->bof();
     const bool canForward = active && !ds->isEmpty() && !ds->eof();
     m_buttons[slot(TNavigateBtn::nbFirst)]->setEnabled(canBack);

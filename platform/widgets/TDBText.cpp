@@ -8,14 +8,12 @@ namespace cht::platform {
 
 TDBText::TDBText(QWidget* parent) : QLabel(parent) {}
 
-TDBText::~TDBText()
-{
+TDBText::~TDBText() {
     if (m_dataSource)
         m_dataSource->removeLink(this);
 }
 
-void TDBText::setDataSource(TDataSource* source)
-{
+void TDBText::setDataSource(TDataSource* source) {
     if (source == m_dataSource)
         return;
     if (m_dataSource)
@@ -26,22 +24,21 @@ void TDBText::setDataSource(TDataSource* source)
     refresh();
 }
 
-void TDBText::setDataField(const QString& fieldName)
-{
+void TDBText::setDataField(const QString& fieldName) {
     m_dataField = fieldName;
     refresh();
 }
 
-void TDBText::dataSetChanged() { refresh(); }
+void TDBText::dataSetChanged() {
+    refresh();
+}
 
-void TDBText::dataSourceDestroyed()
-{
+void TDBText::dataSourceDestroyed() {
     m_dataSource = nullptr;
     refresh();
 }
 
-void TDBText::refresh()
-{
+void TDBText::refresh() {
     QString shown;
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     if (ds && ds->active() && !ds->isEmpty() && !m_dataField.isEmpty()) {

@@ -22,8 +22,7 @@ using namespace widgets_testing;
 
 // --- keyed bitmap copy ---------------------------------------------------------------------------
 
-QImage oliveBitmap()
-{
+QImage oliveBitmap() {
     QImage src(16, 16, QImage::Format_RGB32);
     src.fill(QColor(128, 128, 0));
     src.setPixelColor(3, 3, Qt::black);
@@ -32,27 +31,27 @@ QImage oliveBitmap()
     return src;
 }
 
-TEST(KeyedBitmap, ReplacesOnlyTheKeyColourUnscaledAndCutAtTheDestination)
-{
-    for (const QImage& src : {oliveBitmap(), oliveBitmap().convertToFormat(QImage::Format_Indexed8)}) {
+TEST(KeyedBitmap, ReplacesOnlyTheKeyColourUnscaledAndCutAtTheDestination) {
+    for (const QImage& src :
+         {oliveBitmap(), oliveBitmap().convertToFormat(QImage::Format_Indexed8)}) {
         QImage target(40, 14, QImage::Format_RGB32);
         target.fill(Qt::white);
         {
             QPainter p(&target);
-            drawBitmapKeyed(p, QRect(5, 0, 16, 10), src, QRect(0, 0, 16, 10), QColor(128, 128, 0), Qt::blue);
+            drawBitmapKeyed(p, QRect(5, 0, 16, 10), src, QRect(0, 0, 16, 10), QColor(128, 128, 0),
+                            Qt::blue);
         }
         EXPECT_EQ(target.pixelColor(5, 0), QColor(Qt::blue));
         EXPECT_EQ(target.pixelColor(8, 3), QColor(Qt::black));   // unscaled: same offset
         EXPECT_EQ(target.pixelColor(5, 9), QColor(128, 128, 1)); // only the exact key goes
         EXPECT_EQ(target.pixelColor(20, 9), QColor(Qt::blue));
-        EXPECT_EQ(target.pixelColor(5, 10), QColor(Qt::white));  // cut at the destination height
-        EXPECT_EQ(target.pixelColor(21, 0), QColor(Qt::white));  // and width
+        EXPECT_EQ(target.pixelColor(5, 10), QColor(Qt::white)); // cut at the destination height
+        EXPECT_EQ(target.pixelColor(21, 0), QColor(Qt::white)); // and width
         EXPECT_EQ(target.pixelColor(4, 0), QColor(Qt::white));
     }
 }
 
-TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush)
-{
+TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush) {
     QImage target(20, 20, QImage::Format_RGB32);
     target.fill(Qt::white);
     QPainter p(&target);
@@ -67,8 +66,7 @@ TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush)
     EXPECT_EQ(target.pixelColor(10, 10), QColor(Qt::white));
 }
 
-TEST(Canvas, TextRectFillsWithTheBrushAndClipsTheText)
-{
+TEST(Canvas, TextRectFillsWithTheBrushAndClipsTheText) {
     QImage target(60, 20, QImage::Format_RGB32);
     target.fill(Qt::white);
     QPainter p(&target);
@@ -97,19 +95,22 @@ struct ButtonGroup {
     TButtonFlat* plain = new TButtonFlat(&panel);
     std::vector<std::string> log;
 
-    ButtonGroup()
-    {
+    ButtonGroup() {
         a->SetGroupIndex(1);
         b->SetGroupIndex(1);
-        a->onClick = [this](QObject* s) { log.push_back(std::string("a ") + (static_cast<TButtonFlat*>(s)->Down() ? "down" : "up")); };
-        b->onClick = [this](QObject*) { log.push_back(std::string("b ") + (b->Down() ? "down" : "up")); };
+        a->onClick = [this](QObject* s) {
+            log.push_back(std::string("a ") +
+                          (static_cast<TButtonFlat*>(s)->Down() ? "down" : "up"));
+        };
+        b->onClick = [this](QObject*) {
+            log.push_back(std::string("b ") + (b->Down() ? "down" : "up"));
+        };
         plain->onClick = [this](QObject*) { log.push_back("plain"); };
         panel.show();
     }
 };
 
-TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp)
-{
+TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp) {
     ButtonGroup g;
     QTest::mouseClick(g.a, Qt::LeftButton);
     EXPECT_TRUE(g.a->Down());
@@ -123,8 +124,7 @@ TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp
     EXPECT_EQ(g.log, (std::vector<std::string>{"a down", "b down", "b down"}));
 }
 
-TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState)
-{
+TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState) {
     ButtonGroup g;
     g.a->SetAllowAllUp(true);
     EXPECT_TRUE(g.b->AllowAllUp()); // shared by the group
@@ -139,8 +139,7 @@ TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState)
     EXPECT_FALSE(g.b->Down());
 }
 
-TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked)
-{
+TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked) {
     ButtonGroup g;
     g.plain->SetDown(true);
     EXPECT_FALSE(g.plain->Down());
@@ -155,8 +154,7 @@ TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked)
     EXPECT_EQ(g.plain->toolTip(), QStringLiteral("Consultar Vencimentos"));
 }
 
-TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink)
-{
+TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink) {
     ErrorCatcher errors;
     ButtonGroup g;
     g.plain->onClick = [](QObject*) { throw std::runtime_error("Sem conexão."); };
@@ -166,8 +164,7 @@ TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink)
 
 // --- date editor ---------------------------------------------------------------------------------
 
-double ole(int y, int m, int d)
-{
+double ole(int y, int m, int d) {
     wire::CivilDateTime c;
     c.year = y;
     c.month = m;
@@ -175,8 +172,7 @@ double ole(int y, int m, int d)
     return wire::oleFromCivil(c);
 }
 
-TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers)
-{
+TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers) {
     TDateEditPlus edit;
     edit.show();
     EXPECT_EQ(edit.Text(), QString());
@@ -199,11 +195,10 @@ TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers)
     EXPECT_EQ(edit.Text(), QString());
 }
 
-TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
-{
+TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese) {
     TDateEditPlus edit;
-    for (const QString& typed : {QStringLiteral("31022026"), QStringLiteral("0101"), QStringLiteral("00012026"),
-                                 QStringLiteral("15132026")}) {
+    for (const QString& typed : {QStringLiteral("31022026"), QStringLiteral("0101"),
+                                 QStringLiteral("00012026"), QStringLiteral("15132026")}) {
         edit.clear();
         QTest::keyClicks(&edit, typed);
         SCOPED_TRACE(typed.toStdString());
@@ -223,8 +218,7 @@ TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
     EXPECT_EQ(edit.GetDate(), ole(2026, 3, 1)); // two-digit years are this century's
 }
 
-TEST(DateEditPlus, ValidColoursFollowTheText)
-{
+TEST(DateEditPlus, ValidColoursFollowTheText) {
     TDateEditPlus edit;
     edit.SetValidColors(true);
     edit.SetText(QStringLiteral("01/01/2026"));
@@ -235,8 +229,7 @@ TEST(DateEditPlus, ValidColoursFollowTheText)
 
 // --- data-bound label and navigator --------------------------------------------------------------
 
-TEST(DBText, ShowsTheCurrentRecordsDisplayText)
-{
+TEST(DBText, ShowsTheCurrentRecordsDisplayText) {
     SampleSet set;
     TDBText label;
     label.setDataSource(&set.dts);
@@ -257,14 +250,14 @@ TEST(DBText, ShowsTheCurrentRecordsDisplayText)
     EXPECT_EQ(label.text(), QString());
 }
 
-TEST(DBNavigator, ButtonsActOnTheSetAndFollowItsState)
-{
+TEST(DBNavigator, ButtonsActOnTheSetAndFollowItsState) {
     SampleSet set;
     set.load();
     TDBNavigator nav;
     nav.onRefresh = [] {};
     nav.setDataSource(&set.dts);
-    const char* hints[] = {"Primeiro", "Anterior", "Próximo", "Último", "Gravar", "Cancelar", "Atualizar"};
+    const char* hints[] = {"Primeiro", "Anterior", "Próximo",  "Último",
+                           "Gravar",   "Cancelar", "Atualizar"};
     for (int i = 0; i < TDBNavigator::kButtonCount; ++i)
         EXPECT_EQ(nav.button(static_cast<TNavigateBtn>(i))->toolTip(), QString::fromUtf8(hints[i]));
 

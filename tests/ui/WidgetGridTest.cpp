@@ -17,7 +17,9 @@ namespace {
 
 using namespace widgets_testing;
 
-std::string str(const QString& s) { return s.toStdString(); }
+std::string str(const QString& s) {
+    return s.toStdString();
+}
 
 class GridTest : public ::testing::Test {
 protected:
@@ -25,13 +27,13 @@ protected:
     SampleSet set;
     TDBGrid grid;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         set.load();
         grid.setDataSource(&set.dts);
         grid.addColumn(QStringLiteral("IDCHECK")).setWidth(18);
         grid.addColumn(QStringLiteral("NMFANTCLIE"));
-        grid.addColumn(QStringLiteral("IDCHTASSINADA")).setPickList({QStringLiteral("Não"), QStringLiteral("Sim")});
+        grid.addColumn(QStringLiteral("IDCHTASSINADA"))
+            .setPickList({QStringLiteral("Não"), QStringLiteral("Sim")});
         grid.addColumn(QStringLiteral("VRFATU"));
         grid.setOption(dgEditing, false);
         grid.resize(700, 300);
@@ -39,14 +41,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
     }
 
-    void click(int recNo, int column)
-    {
-        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(recNo, column).center());
+    void click(int recNo, int column) {
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                          grid.cellRect(recNo, column).center());
     }
 
     // The open in-place editor (closed editors are deleted later: flush them first).
-    template <typename T> T* editor()
-    {
+    template <typename T> T* editor() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (T* w : grid.viewport()->findChildren<T*>())
             if (w->isVisible())
@@ -55,8 +56,7 @@ protected:
     }
 };
 
-TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick)
-{
+TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick) {
     std::vector<std::string> log;
     grid.onColExit = [&] { log.push_back("exit " + str(grid.selectedColumn()->fieldName())); };
     grid.onColEnter = [&] { log.push_back("enter " + str(grid.selectedColumn()->fieldName())); };
@@ -71,7 +71,8 @@ TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick)
     EXPECT_EQ(set.cds.recNo(), 3);
     EXPECT_EQ(grid.selectedIndex(), 1);
     EXPECT_EQ(scrolls, 1);
-    EXPECT_EQ(log, (std::vector<std::string>{"exit IDCHECK", "enter NMFANTCLIE", "click NMFANTCLIE 3"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"exit IDCHECK", "enter NMFANTCLIE", "click NMFANTCLIE 3"}));
 
     log.clear();
     click(3, 1); // same cell: only the click
@@ -79,8 +80,7 @@ TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick)
     EXPECT_EQ(scrolls, 1);
 }
 
-TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents)
-{
+TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents) {
     int events = 0;
     grid.onCellClick = [&](TColumn&) { ++events; };
     grid.onColEnter = [&] { ++events; };
@@ -92,21 +92,21 @@ TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents)
     EXPECT_EQ(events, 0);
 }
 
-TEST_F(GridTest, TitleClickReportsTheColumnAndMovesNothing)
-{
+TEST_F(GridTest, TitleClickReportsTheColumnAndMovesNothing) {
     std::vector<std::string> titles;
     int cells = 0;
     grid.onTitleClick = [&](TColumn& c) { titles.push_back(str(c.fieldName())); };
     grid.onCellClick = [&](TColumn&) { ++cells; };
-    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {}, grid.titleRect(2).center());
-    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {}, grid.titleRect(0).center());
+    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      grid.titleRect(2).center());
+    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      grid.titleRect(0).center());
     EXPECT_EQ(titles, (std::vector<std::string>{"IDCHTASSINADA", "IDCHECK"}));
     EXPECT_EQ(cells, 0);
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced)
-{
+TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced) {
     std::vector<std::pair<int, Qt::KeyboardModifiers>> seen;
     int replaceWith = -1;
     grid.onKeyDown = [&](QObject* sender, int& key, Qt::KeyboardModifiers shift) {
@@ -135,8 +135,7 @@ TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced)
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption)
-{
+TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption) {
     int keys = 0;
     grid.onKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) { keys += key == Qt::Key_Tab; };
     QTest::keyClick(&grid, Qt::Key_Tab);
@@ -147,8 +146,7 @@ TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption)
     EXPECT_EQ(grid.selectedIndex(), 1);
 }
 
-TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn)
-{
+TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn) {
     click(1, 2);
     ASSERT_EQ(grid.selectedIndex(), 2);
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(1, 2).center());
@@ -184,8 +182,7 @@ TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn)
     EXPECT_EQ(editor<QLineEdit>(), nullptr);
 }
 
-TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels)
-{
+TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels) {
     grid.setOption(dgEditing, true);
     click(1, 2);
     QTest::keyClick(&grid, Qt::Key_Return);
@@ -203,12 +200,12 @@ TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels)
     EXPECT_EQ(set.cds.changeCount(), 0);
 }
 
-TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt)
-{
+TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt) {
     grid.setOption(dgEditing, true);
     // The screen's rule: leaving the column posts a changed row.
     grid.onColExit = [&] {
-        if (set.cds.state() == DataSetState::Edit && set.signedFlag.asString() != set.signedFlag.oldValueAsString())
+        if (set.cds.state() == DataSetState::Edit &&
+            set.signedFlag.asString() != set.signedFlag.oldValueAsString())
             set.cds.post();
     };
     click(1, 2);
@@ -232,8 +229,7 @@ TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt)
     EXPECT_EQ(set.cds.changeCount(), 1);
 }
 
-TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush)
-{
+TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush) {
     grid.setOption(dgAlwaysShowSelection, true);
     set.cds.setRecNo(2);
     grid.setSelectedIndex(1);
@@ -245,10 +241,12 @@ TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush)
         bool selected;
     };
     std::vector<Call> calls;
-    grid.onDrawColumnCell = [&](TDBGrid& g, const QRect& rect, int col, TColumn& column, TGridDrawState state) {
+    grid.onDrawColumnCell = [&](TDBGrid& g, const QRect& rect, int col, TColumn& column,
+                                TGridDrawState state) {
         EXPECT_EQ(&column, &g.column(col));
-        calls.push_back({g.paintedRecNo(), col, rect, g.cellRect(g.paintedRecNo(), col), g.canvas().brush().color(),
-                         str(set.check.asString()), state.testFlag(gdSelected)});
+        calls.push_back({g.paintedRecNo(), col, rect, g.cellRect(g.paintedRecNo(), col),
+                         g.canvas().brush().color(), str(set.check.asString()),
+                         state.testFlag(gdSelected)});
     };
     grid.viewport()->repaint();
 
@@ -258,7 +256,8 @@ TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush)
     for (const Call& c : calls) {
         SCOPED_TRACE("record " + std::to_string(c.recNo) + " column " + std::to_string(c.col));
         EXPECT_EQ(c.rect, c.expected);
-        EXPECT_EQ(c.check, rows[static_cast<std::size_t>(c.recNo - 1)].check); // the painted row, not the current one
+        EXPECT_EQ(c.check, rows[static_cast<std::size_t>(c.recNo - 1)]
+                               .check); // the painted row, not the current one
         const bool current = c.recNo == 2 && c.col == 1;
         EXPECT_EQ(c.selected, current);
         EXPECT_EQ(c.brush, current ? highlight : grid.color());
@@ -279,8 +278,7 @@ TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush)
     }
 }
 
-TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
-{
+TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground) {
     const QColor olive(128, 128, 0);
     QImage bitmap(16, 16, QImage::Format_RGB32);
     bitmap.fill(olive);
@@ -288,7 +286,8 @@ TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
         for (int x = 2; x < 6; ++x)
             bitmap.setPixelColor(x, y, Qt::black);
     grid.setOption(dgAlwaysShowSelection, true);
-    grid.onDrawColumnCell = [&](TDBGrid& g, const QRect& rect, int, TColumn& column, TGridDrawState) {
+    grid.onDrawColumnCell = [&](TDBGrid& g, const QRect& rect, int, TColumn& column,
+                                TGridDrawState) {
         if (column.fieldName() != QLatin1String("IDCHECK"))
             return;
         g.canvas().fillRect(rect);
@@ -298,7 +297,8 @@ TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
     const QImage shot = grid.viewport()->grab().toImage();
     const QRect current = grid.cellRect(1, 0);
     const QRect other = grid.cellRect(2, 0);
-    EXPECT_EQ(shot.pixelColor(current.left() + 1, current.top()), grid.palette().color(QPalette::Highlight));
+    EXPECT_EQ(shot.pixelColor(current.left() + 1, current.top()),
+              grid.palette().color(QPalette::Highlight));
     EXPECT_EQ(shot.pixelColor(current.left() + 4, current.top() + 4), QColor(Qt::black));
     EXPECT_EQ(shot.pixelColor(other.left() + 1, other.top()), grid.color());
     EXPECT_EQ(shot.pixelColor(other.left() + 3, other.top() + 3), QColor(Qt::black));
@@ -308,20 +308,19 @@ TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
                 ASSERT_NE(shot.pixelColor(x, y), olive) << x << "," << y;
 }
 
-TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem)
-{
+TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem) {
     std::vector<std::string> clicked;
     grid.onCellClick = [&](TColumn& c) { clicked.push_back(str(c.fieldName())); };
     grid.horizontalHeader()->moveSection(0, 3); // IDCHECK dragged to the end
     EXPECT_EQ(grid.column(0).fieldName(), QStringLiteral("IDCHECK"));
     EXPECT_GT(grid.cellRect(1, 0).left(), grid.cellRect(1, 3).left());
     click(1, 0);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(3, grid.cellRect(1, 1).center().y()));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      QPoint(3, grid.cellRect(1, 1).center().y()));
     EXPECT_EQ(clicked, (std::vector<std::string>{"IDCHECK", "NMFANTCLIE"}));
 }
 
-TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField)
-{
+TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField) {
     EXPECT_EQ(grid.column(1).title(), QStringLiteral("Cliente")); // the field's label
     EXPECT_EQ(grid.column(3).title(), QStringLiteral("VRFATU"));  // no label: the field name
     grid.column(3).setTitle(QStringLiteral("Valor"));
@@ -332,7 +331,8 @@ TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField)
     const int avg = QFontMetrics(grid.font()).averageCharWidth();
     EXPECT_GE(grid.column(1).defaultWidth(), 50 * avg); // the field's display width wins
     const TColumn& flag = grid.column(2);               // a 1-character field: the title wins
-    EXPECT_GE(flag.defaultWidth(), QFontMetrics(flag.titleFont()).horizontalAdvance(QStringLiteral("CHT Assinada")));
+    EXPECT_GE(flag.defaultWidth(),
+              QFontMetrics(flag.titleFont()).horizontalAdvance(QStringLiteral("CHT Assinada")));
     EXPECT_EQ(grid.horizontalHeader()->sectionSize(2), flag.defaultWidth());
 
     QFont big = grid.titleFont();
@@ -351,8 +351,7 @@ TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField)
     EXPECT_TRUE(grid.isColumnHidden(1));
 }
 
-TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing)
-{
+TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing) {
     EXPECT_TRUE(grid.horizontalHeader()->isVisible());
     EXPECT_TRUE(grid.verticalHeader()->isVisible());
     EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
@@ -367,8 +366,7 @@ TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing)
     EXPECT_FALSE(grid.canEditColumn(2)); // whole-row selection never edits
 }
 
-TEST_F(GridTest, DisabledGridTakesNoClicks)
-{
+TEST_F(GridTest, DisabledGridTakesNoClicks) {
     int clicks = 0;
     grid.onCellClick = [&](TColumn&) { ++clicks; };
     grid.setEnabled(false);
@@ -377,16 +375,14 @@ TEST_F(GridTest, DisabledGridTakesNoClicks)
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, HandlerErrorsGoToTheErrorSinkAndTheGridCarriesOn)
-{
+TEST_F(GridTest, HandlerErrorsGoToTheErrorSinkAndTheGridCarriesOn) {
     grid.onCellClick = [](TColumn&) { throw std::runtime_error("Falha no clique."); };
     click(2, 1);
     EXPECT_EQ(errors.messages, (std::vector<std::string>{"Falha no clique."}));
     EXPECT_EQ(set.cds.recNo(), 2);
 }
 
-TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete)
-{
+TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete) {
     grid.setOption(dgEditing, true);
     std::vector<std::string> asked;
     bool answer = false;
@@ -403,8 +399,7 @@ TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete)
     EXPECT_EQ(grid.model()->rowCount(), 3);
 }
 
-TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid)
-{
+TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid) {
     set.load({{"S", "Único", "S", 1.0}});
     EXPECT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.model()->index(0, 1).data().toString(), QStringLiteral("Único"));
@@ -413,8 +408,7 @@ TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid)
     EXPECT_EQ(grid.model()->rowCount(), 0);
 }
 
-TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField)
-{
+TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField) {
     SampleSet set;
     set.value.visible = false;
     set.load();
@@ -425,8 +419,7 @@ TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField)
     EXPECT_EQ(grid.model()->index(1, 2).data().toString(), QStringLiteral("Sim"));
 }
 
-TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten)
-{
+TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten) {
     SampleSet set;
     set.load();
     TDBGrid grid;
@@ -439,13 +432,13 @@ TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten)
     EXPECT_EQ(grid.model()->rowCount(), 0);
 }
 
-TEST(GridLarge, AMillionRowsAreDrawnOnlyWhereVisible)
-{
+TEST(GridLarge, AMillionRowsAreDrawnOnlyWhereVisible) {
     constexpr int kRows = 1'000'000;
     TClientDataSet cds(QStringLiteral("cdsGrande"));
     cds.addField(QStringLiteral("NRSEQUCHT"), wire::FieldType::Text, 7);
     cds.addField(QStringLiteral("VRFATU"), wire::FieldType::Float);
-    wire::ColumnTable t({{"NRSEQUCHT", wire::FieldType::Text, 7}, {"VRFATU", wire::FieldType::Float, 0}});
+    wire::ColumnTable t(
+        {{"NRSEQUCHT", wire::FieldType::Text, 7}, {"VRFATU", wire::FieldType::Float, 0}});
     t.reserveRows(kRows);
     for (int i = 0; i < kRows; ++i) {
         const std::size_t r = t.appendRow();
