@@ -1,4 +1,5 @@
 #include "CancelaChtService.h"
+#include "SqlTransaction.h"
 
 #include "ChtRepository.h"
 #include "ParamError.h"

@@ -1,4 +1,5 @@
 #include "DemoData.h"
+#include "SqlTransaction.h"
 
 #include "ChtRepository.h"
 #include "SqlDate.h"

@@ -1,4 +1,5 @@
 #include "Schema.h"
+#include "SqlTransaction.h"
 
 #include "StoreError.h"
 

@@ -3,6 +3,7 @@
 #include "server/ChtRepository.h"
 #include "server/PgStore.h"
 #include "server/SqlDate.h"
+#include "server/SqlTransaction.h"
 
 #include <chrono>
 #include <cstdlib>
