@@ -4,8 +4,6 @@
 #include "JsonOutput.h"
 #include "PacketDecoder.h"
 #include "PacketEncoder.h"
-#include "Utf8.h"
-#include "WireError.h"
 
 #include <memory>
 
@@ -43,130 +41,6 @@ std::string encodeDataPacket(const ColumnTable& table, const std::vector<std::si
     writeDataPacket(w, table, &rows);
     out.finish();
     return json;
-}
-
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-constexpr std::string_view kWriterPrefix = "Não foi possível escrever o pacote de dados: ";
-} // namespace
-
-struct PacketWriter::Impl {
-    enum class State { Idle, Open, InRow, Done };
-    explicit Impl(std::string& s) : out(s), writer(out) {}
-    StringOut out;
-    JsonWriter writer;
-    std::vector<FieldDef> fields;
-    std::size_t col = 0;
-    std::size_t row = 0;
-    State state = State::Idle;
-
-    [[noreturn]] void misuse(const char* what) const
-    {
-        throw WireError(std::string(kWriterPrefix) + what + ".");
-    }
-    const FieldDef& nextField()
-    {
-        if (state != State::InRow) misuse("valor fora de uma linha");
-        if (col >= fields.size())
-            throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(row + 1) +
-                            " tem mais valores que os " + std::to_string(fields.size()) + " campos.");
-        return fields[col];
-    }
-    Place place() const { return Place{"da linha ", row}; }
-};
-
-PacketWriter::PacketWriter(std::string& out) : m_impl(new Impl(out)) {}
-
-PacketWriter::~PacketWriter() { delete m_impl; }
-
-void PacketWriter::begin(const std::vector<FieldDef>& fields)
-{
-    Impl& d = *m_impl;
-    if (d.state != Impl::State::Idle) d.misuse("begin chamado duas vezes");
-    d.writer.StartObject();
-    d.writer.Key("fields", 6);
-    writeFields(d.writer, fields, kWriterPrefix);
-    d.writer.Key("rows", 4);
-    d.writer.StartArray();
-    d.fields = fields;
-    d.state = Impl::State::Open;
-}
-
-void PacketWriter::beginRow()
-{
-    Impl& d = *m_impl;
-    if (d.state != Impl::State::Open) d.misuse("linha começada fora do pacote ou dentro de outra linha");
-    d.writer.StartArray();
-    d.col = 0;
-    d.state = Impl::State::InRow;
-}
-
-void PacketWriter::null()
-{
-    m_impl->nextField();
-    m_impl->writer.Null();
-    ++m_impl->col;
-}
-
-void PacketWriter::text(std::string_view utf8)
-{
-    Impl& d = *m_impl;
-    const FieldDef& f = d.nextField();
-    if (f.type != FieldType::Text)
-        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " + d.place().text() + " não é de texto.");
-    if (!isValidUtf8(utf8))
-        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " + d.place().text() + " tem UTF-8 inválido.");
-    writeString(d.writer, f.size ? cutToChars(utf8, f.size) : utf8);
-    ++d.col;
-}
-
-void PacketWriter::number(double v)
-{
-    Impl& d = *m_impl;
-    writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
-    ++d.col;
-}
-
-void PacketWriter::integer(std::int64_t v)
-{
-    Impl& d = *m_impl;
-    writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
-    ++d.col;
-}
-
-void PacketWriter::value(const Value& v)
-{
-    Impl& d = *m_impl;
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        text(*s);
-        return;
-    }
-    writeValue(d.writer, d.nextField(), v, kWriterPrefix, d.place());
-    ++d.col;
-}
-
-void PacketWriter::endRow()
-{
-    Impl& d = *m_impl;
-    if (d.state != Impl::State::InRow) d.misuse("fim de linha sem linha começada");
-    if (d.col != d.fields.size())
-        throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(d.row + 1) + " tem " +
-                        std::to_string(d.col) + " valores, mas o pacote tem " +
-                        std::to_string(d.fields.size()) + " campos.");
-    d.writer.EndArray();
-    ++d.row;
-    d.state = Impl::State::Open;
-}
-
-void PacketWriter::end()
-{
-    Impl& d = *m_impl;
-    if (d.state != Impl::State::Open) d.misuse("fim do pacote sem begin ou com uma linha aberta");
-    d.writer.EndArray();
-    d.writer.EndObject();
-    d.out.finish();
-    d.state = Impl::State::Done;
 }
 
 } // namespace cht::wire

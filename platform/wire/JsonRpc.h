@@ -9,7 +9,7 @@
 
 #include "ColumnTable.h"
 #include "DeltaPacket.h"
-#include "WireError.h"
+#include "RpcDecodeError.h"
 #include "WireExport.h"
 
 #include <cstdint>
@@ -49,21 +49,6 @@ enum RpcErrorCode : int {
     kMethodNotFound = -32601,
     kInvalidParams = -32602,
     kInternalError = -32603,
-};
-
-/// What decodeRequest throws: a WireError that also carries the JSON-RPC code to answer with
-/// (kParseError for unreadable JSON, kInvalidRequest for a wrong envelope, kInvalidParams for a
-/// malformed argument), and the request's id when it could be read (-1 otherwise).
-class CHT_WIRE_EXPORT RpcDecodeError : public WireError {
-public:
-    RpcDecodeError(int code, const std::string& message, std::int64_t id = -1)
-        : WireError(message), m_code(code), m_id(id) {}
-    int code() const { return m_code; }
-    std::int64_t id() const { return m_id; }
-
-private:
-    int m_code;
-    std::int64_t m_id;
 };
 
 struct RpcResponse {

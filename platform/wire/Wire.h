@@ -10,6 +10,8 @@
 #include "JsonRpc.h"
 #include "KeyList.h"
 #include "OleDate.h"
+#include "PacketWriter.h"
+#include "RpcDecodeError.h"
 #include "Utf8.h"
 #include "WireError.h"
 #include "WireExport.h"

@@ -1,0 +1,39 @@
+// Streaming writer of data packets.
+#pragma once
+
+#include "FieldDef.h"
+#include "WireExport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cht::wire {
+
+/// Streaming writer of a data packet for producers that do not hold a table (the server writes
+/// query results straight to the reply with it). Appends to `out`. Each row must carry one value
+/// per field, of the field's kind; anything else throws WireError.
+class CHT_WIRE_EXPORT PacketWriter {
+public:
+    explicit PacketWriter(std::string& out);
+    ~PacketWriter();
+    PacketWriter(const PacketWriter&) = delete;
+    PacketWriter& operator=(const PacketWriter&) = delete;
+
+    void begin(const std::vector<FieldDef>& fields);
+    void beginRow();
+    void null();
+    void text(std::string_view utf8);
+    void number(double v);
+    void integer(std::int64_t v);
+    void value(const Value& v);
+    void endRow();
+    void end();
+
+private:
+    struct Impl;
+    Impl* m_impl;
+};
+
+} // namespace cht::wire
