@@ -1,0 +1,135 @@
+#include "tests/e2e/ServerProcess.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cht::testing {
+
+namespace {
+
+// A port the kernel had free a moment ago; the server binds it right after.
+int freeLoopbackPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool accepts(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+ServerProcess::ServerProcess(int chts) : m_chts(chts) {}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+QString ServerProcess::serverBinary()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("cht-server"));
+}
+
+QString ServerProcess::databasePath() const
+{
+    return m_dir.filePath(QStringLiteral("demo.db"));
+}
+
+bool ServerProcess::start()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    const QString db = QStringLiteral("sqlite:") + databasePath();
+
+    QStringList initArgs{QStringLiteral("--db"), db, QStringLiteral("--init-demo")};
+    if (m_chts >= 0)
+        initArgs << QStringLiteral("--chts") << QString::number(m_chts);
+    QProcess init;
+    init.setProcessChannelMode(QProcess::MergedChannels);
+    init.start(serverBinary(), initArgs);
+    if (!init.waitForFinished(600000) || init.exitStatus() != QProcess::NormalExit
+        || init.exitCode() != 0) {
+        m_error = QStringLiteral("cht-server --init-demo failed: ")
+                  + QString::fromLocal8Bit(init.readAll());
+        return false;
+    }
+
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        m_port = freeLoopbackPort();
+        m_process = std::make_unique<QProcess>();
+        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process->setStandardOutputFile(QProcess::nullDevice());
+        m_process->start(serverBinary(),
+                         {QStringLiteral("--listen"),
+                          QStringLiteral("127.0.0.1:") + QString::number(m_port),
+                          QStringLiteral("--db"), db});
+        if (waitReady(15000))
+            return true;
+        stop();
+    }
+    m_error = QStringLiteral("cht-server did not start listening");
+    return false;
+}
+
+bool ServerProcess::waitReady(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (m_process->state() == QProcess::NotRunning)
+            return false;
+        if (accepts(m_port))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void ServerProcess::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(2000);
+        }
+    }
+    m_process.reset();
+}
+
+} // namespace cht::testing

@@ -1,0 +1,40 @@
+// A real cht-server on loopback over a temporary SQLite demo database, for the screen tests.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace cht::testing {
+
+class ServerProcess {
+public:
+    /// chts < 0: the demo generator's default amount.
+    explicit ServerProcess(int chts = -1);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    /// Creates the demo database and starts serving; false with the reason in error().
+    bool start();
+    void stop();
+
+    int port() const { return m_port; }
+    QString databasePath() const;
+    const QString& error() const { return m_error; }
+    /// The server binary: next to the running executable.
+    static QString serverBinary();
+
+private:
+    bool waitReady(int timeoutMs);
+
+    int m_chts;
+    int m_port = 0;
+    QString m_error;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+};
+
+} // namespace cht::testing

@@ -1,0 +1,236 @@
+// The filter screen over the real management screen and a real cht-server: first opening,
+// reopening after closing without confirming, a failing GetCHT, and a result without rows.
+#include "framework/FaultyTransport.h"
+#include "module/Cli_cot09800.h"
+#include "module/Cli_cot09801.h"
+#include "module/Pkg_cot09800.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/Forms.h"
+#include "module/contracts/Showavi.h"
+#include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TDBGrid.h"
+#include "platform/widgets/TDateEditPlus.h"
+#include "platform/wire/OleDate.h"
+#include "tests/e2e/ServerProcess.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDate>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using cht::framework::Application;
+using Cli_cot09801::Filtro;
+
+namespace {
+
+cht::testing::ServerProcess* g_server = nullptr;
+
+double oleToday()
+{
+    const QDate d = QDate::currentDate();
+    return cht::wire::oleFromCivil({d.year(), d.month(), d.day()});
+}
+
+// Runs `script` once the filter is up in its modal loop; a script that leaves it open gets it
+// closed, so that a failing test never hangs.
+void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> script)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, script] {
+        TfrmFiltroCancCHT* f = Cli_cot09801::frmFiltroCancCHT;
+        if (f == nullptr || !f->isVisible() || QApplication::activeModalWidget() != f)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        script(*f);
+        if (f->isVisible()) {
+            ADD_FAILURE() << "the filter stayed open after the script";
+            f->Close();
+        }
+    });
+    poll->start();
+}
+
+class FilterScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_server = new cht::testing::ServerProcess();
+        if (!g_server->start())
+            FAIL() << g_server->error().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete g_server;
+        g_server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(g_server, nullptr);
+        Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), g_server->port());
+        Application::SetErrorDisplay([this](const QString& m) { m_messages << m; });
+        Initialize();
+    }
+    void TearDown() override
+    {
+        if (Cli_cot09800::frmCancelaCHT != nullptr)
+            Cli_cot09800::frmCancelaCHT->Close();
+        Application::ProcessMessages();
+        Finalize();
+        Application::SetErrorDisplay(nullptr);
+    }
+
+    TfrmCancelaCHT& tela() { return *Cli_cot09800::frmCancelaCHT; }
+
+    QStringList m_messages;
+};
+
+TEST_F(FilterScreen, FirstOpeningThenReopeningAfterClosingWithoutConfirming)
+{
+    bool ran = false;
+    whenFilterShows([&](TfrmFiltroCancCHT& f) {
+        ran = true;
+        EXPECT_EQ(f.depCHTIni->GetDate(), oleToday());
+        EXPECT_EQ(f.depCHTFin->GetDate(), oleToday());
+        EXPECT_TRUE(f.rbtTCliente->isChecked());
+        EXPECT_TRUE(f.rbtTFunc->isChecked());
+        EXPECT_FALSE(f.btpCliente->Enabled());
+        EXPECT_FALSE(f.btpFunc->Enabled());
+        EXPECT_TRUE(f.chbPendente->isChecked());
+        EXPECT_FALSE(f.chbAprovada->isChecked());
+        // The creation stored the defaults.
+        EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_"));
+        EXPECT_EQ(Filtro.TodosClientes, QStringLiteral("T"));
+        EXPECT_EQ(Filtro.TodosFuncs, QStringLiteral("T"));
+        EXPECT_TRUE(Filtro.Clientes.isEmpty() && Filtro.Funcs.isEmpty());
+        EXPECT_EQ(Filtro.DataIni, oleToday());
+        EXPECT_EQ(Filtro.DataFin, oleToday());
+
+        f.rbtLFunc->setChecked(true);
+        f.stFunc = QStringLiteral("[\"F1\"]");
+        f.chbPendente->setChecked(false);
+        f.chbAprovada->setChecked(true);
+        f.depCHTIni->SetText(QStringLiteral("01/01/2020"));
+        f.Close();
+    });
+    Cli_cot09800::CriaCancelaCHT();
+    ASSERT_TRUE(ran);
+    EXPECT_FALSE(Cli_cot09801::boIdCriado);
+    EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_"));
+    EXPECT_EQ(Filtro.TodosFuncs, QStringLiteral("T"));
+    EXPECT_EQ(Filtro.DataIni, oleToday());
+    EXPECT_TRUE(tela().cdsCancelaCHT.isEmpty());
+
+    TfrmFiltroCancCHT* first = Cli_cot09801::frmFiltroCancCHT;
+    ran = false;
+    whenFilterShows([&](TfrmFiltroCancCHT& f) {
+        ran = true;
+        EXPECT_EQ(&f, first); // hidden, not destroyed
+        EXPECT_TRUE(f.rbtTFunc->isChecked());
+        EXPECT_FALSE(f.btpFunc->Enabled());
+        EXPECT_TRUE(f.stFunc.isEmpty());
+        EXPECT_TRUE(f.chbPendente->isChecked());
+        EXPECT_FALSE(f.chbAprovada->isChecked());
+        EXPECT_EQ(f.depCHTIni->GetDate(), oleToday());
+        f.Close();
+    });
+    Cli_cot09801::CriaFiltroCancCHT();
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(FilterScreen, ConfirmingLoadsTheListClosesAndFocusesTheGrid)
+{
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->Click(); });
+    Cli_cot09800::CriaCancelaCHT();
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
+    EXPECT_FALSE(Cli_cot09801::frmFiltroCancCHT->isVisible());
+    ASSERT_GT(tela().cdsCancelaCHT.recordCount(), 0);
+    EXPECT_EQ(tela().dbgPadrao->model()->rowCount(), tela().cdsCancelaCHT.recordCount());
+    EXPECT_TRUE(tela().dbgPadrao->isEnabled());
+    EXPECT_EQ(tela().window()->focusWidget(), tela().dbgPadrao);
+    EXPECT_FALSE(cht::framework::ShowAviActive());
+}
+
+TEST_F(FilterScreen, FailingGetCHTKeepsTheScreenOpenTheOldRowsAndTheNewCriteria)
+{
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->Click(); });
+    Cli_cot09800::CriaCancelaCHT();
+    const int rows = tela().cdsCancelaCHT.recordCount();
+    ASSERT_GT(rows, 0);
+
+    auto faulty = std::make_shared<cht::framework::FaultyTransport>(tela().netCancelaCHT.Transport());
+    faulty->FailCall(1, QStringLiteral("Servidor de aplicação fora do ar."));
+    tela().netCancelaCHT.SetTransport(faulty);
+
+    bool stayedOpen = false;
+    whenFilterShows([&](TfrmFiltroCancCHT& f) {
+        f.chbAprovada->setChecked(true);
+        f.sbtConfirma->Click();
+        stayedOpen = f.isVisible();
+        EXPECT_FALSE(cht::framework::ShowAviActive());
+        f.Close();
+    });
+    m_messages.clear();
+    Cli_cot09801::CriaFiltroCancCHT();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("fora do ar")));
+    EXPECT_EQ(faulty->CallCount(), 1);
+    EXPECT_EQ(tela().cdsCancelaCHT.recordCount(), rows);
+    EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_A_"));
+
+    // The management screen's next reload sends the criteria of the failed attempt.
+    tela().RecarregaListaCHT();
+    EXPECT_GE(tela().cdsCancelaCHT.recordCount(), rows);
+    EXPECT_EQ(faulty->CallCount(), 2);
+}
+
+TEST_F(FilterScreen, ResultWithoutRowsLeavesTheGridDisabledAndWithoutFocus)
+{
+    whenFilterShows([](TfrmFiltroCancCHT& f) {
+        f.depCHTIni->SetText(QStringLiteral("01/01/1990"));
+        f.depCHTFin->SetText(QStringLiteral("02/01/1990"));
+        f.sbtConfirma->Click();
+    });
+    Cli_cot09800::CriaCancelaCHT();
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
+    EXPECT_FALSE(Cli_cot09801::frmFiltroCancCHT->isVisible());
+    EXPECT_TRUE(tela().cdsCancelaCHT.active());
+    EXPECT_EQ(tela().cdsCancelaCHT.recordCount(), 0);
+    EXPECT_FALSE(tela().dbgPadrao->isEnabled());
+    EXPECT_NE(tela().window()->focusWidget(), tela().dbgPadrao);
+}
+
+TEST_F(FilterScreen, ClosingTheManagementScreenGivesAFreshFilterNextTime)
+{
+    whenFilterShows([](TfrmFiltroCancCHT& f) {
+        f.chbNFaturada->setChecked(true);
+        f.sbtConfirma->Click();
+    });
+    Cli_cot09800::CriaCancelaCHT();
+    EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_N_"));
+    tela().Close();
+    Application::ProcessMessages();
+    EXPECT_EQ(Cli_cot09801::frmFiltroCancCHT, nullptr);
+
+    whenFilterShows([](TfrmFiltroCancCHT& f) {
+        // A new screen whose creation stored its own defaults again.
+        EXPECT_TRUE(f.chbPendente->isChecked());
+        EXPECT_FALSE(f.chbNFaturada->isChecked());
+        f.Close();
+    });
+    Cli_cot09800::CriaCancelaCHT();
+    EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_"));
+}
+
+} // namespace
