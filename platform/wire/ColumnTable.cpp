@@ -14,16 +14,21 @@ namespace cht::wire {
 
 namespace {
 
-std::string inQuotes(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string inQuotes(std::string_view name) {
+    return "\"" + std::string(name) + "\"";
+}
 
-bool isNumeric(FieldType t) { return t == FieldType::DateTime || t == FieldType::Float; }
+bool isNumeric(FieldType t) {
+    return t == FieldType::DateTime || t == FieldType::Float;
+}
 
-template <class T> std::size_t bytesOf(const std::vector<T>& v) { return v.capacity() * sizeof(T); }
+template <class T> std::size_t bytesOf(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
+}
 
 } // namespace
 
-ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fields))
-{
+ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fields)) {
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].name.empty())
             throw WireError("Campo sem nome na posição " + std::to_string(i + 1) + ".");
@@ -34,15 +39,14 @@ ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fiel
     m_columns.resize(m_fields.size());
 }
 
-int ColumnTable::indexOf(std::string_view name) const
-{
+int ColumnTable::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < m_fields.size(); ++i)
-        if (sameFieldName(m_fields[i].name, name)) return static_cast<int>(i);
+        if (sameFieldName(m_fields[i].name, name))
+            return static_cast<int>(i);
     return -1;
 }
 
-void ColumnTable::appendNull(Column& c, FieldType type)
-{
+void ColumnTable::appendNull(Column& c, FieldType type) {
     switch (type) {
     case FieldType::Text:
         c.offset.push_back(0);
@@ -60,14 +64,13 @@ void ColumnTable::appendNull(Column& c, FieldType type)
     }
 }
 
-std::size_t ColumnTable::appendRow()
-{
-    for (std::size_t i = 0; i < m_columns.size(); ++i) appendNull(m_columns[i], m_fields[i].type);
+std::size_t ColumnTable::appendRow() {
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        appendNull(m_columns[i], m_fields[i].type);
     return m_rows++;
 }
 
-void ColumnTable::reserveRows(std::size_t rows)
-{
+void ColumnTable::reserveRows(std::size_t rows) {
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         Column& c = m_columns[i];
         switch (m_fields[i].type) {
@@ -88,63 +91,64 @@ void ColumnTable::reserveRows(std::size_t rows)
     }
 }
 
-void ColumnTable::check(std::size_t row, std::size_t col) const
-{
+void ColumnTable::check(std::size_t row, std::size_t col) const {
     if (row >= m_rows || col >= m_fields.size())
         throw std::out_of_range("ColumnTable: linha " + std::to_string(row) + ", coluna " +
                                 std::to_string(col) + " fora da tabela");
 }
 
-bool ColumnTable::isNull(std::size_t row, std::size_t col) const
-{
+bool ColumnTable::isNull(std::size_t row, std::size_t col) const {
     check(row, col);
     const Column& c = m_columns[col];
-    if (m_fields[col].type == FieldType::Text) return c.length[row] == kNullLength;
+    if (m_fields[col].type == FieldType::Text)
+        return c.length[row] == kNullLength;
     return c.nulls[row] != 0;
 }
 
-std::string_view ColumnTable::text(std::size_t row, std::size_t col) const
-{
+std::string_view ColumnTable::text(std::size_t row, std::size_t col) const {
     check(row, col);
     if (m_fields[col].type != FieldType::Text)
         throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é de texto.");
     const Column& c = m_columns[col];
     const std::uint32_t len = c.length[row];
-    if (len == kNullLength) return {};
+    if (len == kNullLength)
+        return {};
     return {c.arena.data() + c.offset[row], len};
 }
 
-double ColumnTable::number(std::size_t row, std::size_t col) const
-{
+double ColumnTable::number(std::size_t row, std::size_t col) const {
     check(row, col);
     const FieldType t = m_fields[col].type;
-    if (isNumeric(t)) return m_columns[col].numbers[row];
-    if (t == FieldType::Integer) return static_cast<double>(m_columns[col].integers[row]);
+    if (isNumeric(t))
+        return m_columns[col].numbers[row];
+    if (t == FieldType::Integer)
+        return static_cast<double>(m_columns[col].integers[row]);
     throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é numérico.");
 }
 
-std::int64_t ColumnTable::integer(std::size_t row, std::size_t col) const
-{
+std::int64_t ColumnTable::integer(std::size_t row, std::size_t col) const {
     check(row, col);
     if (m_fields[col].type != FieldType::Integer)
         throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é inteiro.");
     return m_columns[col].integers[row];
 }
 
-Value ColumnTable::value(std::size_t row, std::size_t col) const
-{
-    if (isNull(row, col)) return std::monostate{};
+Value ColumnTable::value(std::size_t row, std::size_t col) const {
+    if (isNull(row, col))
+        return std::monostate{};
     switch (m_fields[col].type) {
-    case FieldType::Text: return std::string(text(row, col));
+    case FieldType::Text:
+        return std::string(text(row, col));
     case FieldType::DateTime:
-    case FieldType::Float: return m_columns[col].numbers[row];
-    case FieldType::Integer: return m_columns[col].integers[row];
+    case FieldType::Float:
+        return m_columns[col].numbers[row];
+    case FieldType::Integer:
+        return m_columns[col].integers[row];
     }
     return std::monostate{};
 }
 
-void ColumnTable::setNull(std::size_t row, std::size_t col)
-{
+void ColumnTable::setNull(std::size_t row, std::size_t col) {
     check(row, col);
     Column& c = m_columns[col];
     if (m_fields[col].type == FieldType::Text) {
@@ -158,8 +162,7 @@ void ColumnTable::setNull(std::size_t row, std::size_t col)
         c.numbers[row] = 0.0;
 }
 
-void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes)
-{
+void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes) {
     // A text taken from this very arena must be copied before the arena moves under it.
     if (!bytes.empty() && !c.arena.empty() && bytes.data() >= c.arena.data() &&
         bytes.data() < c.arena.data() + c.arena.size()) {
@@ -170,7 +173,8 @@ void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes)
     const std::uint32_t old = c.length[row];
     // An edit that fits where the old text was reuses its bytes, so edits do not grow the arena.
     if (old != kNullLength && bytes.size() <= old) {
-        if (!bytes.empty()) std::memcpy(c.arena.data() + c.offset[row], bytes.data(), bytes.size());
+        if (!bytes.empty())
+            std::memcpy(c.arena.data() + c.offset[row], bytes.data(), bytes.size());
         c.length[row] = static_cast<std::uint32_t>(bytes.size());
         return;
     }
@@ -182,8 +186,7 @@ void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes)
     c.length[row] = static_cast<std::uint32_t>(bytes.size());
 }
 
-void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf8)
-{
+void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf8) {
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (f.type != FieldType::Text)
@@ -193,8 +196,7 @@ void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf
     storeText(m_columns[col], row, f.size ? cutToChars(utf8, f.size) : utf8);
 }
 
-void ColumnTable::setNumber(std::size_t row, std::size_t col, double v)
-{
+void ColumnTable::setNumber(std::size_t row, std::size_t col, double v) {
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (!std::isfinite(v))
@@ -216,8 +218,7 @@ void ColumnTable::setNumber(std::size_t row, std::size_t col, double v)
     throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
-void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v)
-{
+void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v) {
     check(row, col);
     const FieldDef& f = m_fields[col];
     Column& c = m_columns[col];
@@ -234,8 +235,7 @@ void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v)
     throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
-void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
-{
+void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v) {
     check(row, col);
     if (std::holds_alternative<std::monostate>(v))
         setNull(row, col);
@@ -249,9 +249,9 @@ void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
         setInteger(row, col, std::get<std::int64_t>(v));
 }
 
-void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from)
-{
-    if (&other == this) throw WireError("Uma tabela não pode adotar a própria coluna.");
+void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from) {
+    if (&other == this)
+        throw WireError("Uma tabela não pode adotar a própria coluna.");
     if (from >= other.m_fields.size())
         throw WireError("Coluna " + std::to_string(from) + " inexistente na tabela de origem.");
     const bool empty = m_fields.empty() && m_rows == 0;
@@ -265,22 +265,24 @@ void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from)
     m_columns.push_back(std::move(other.m_columns[from]));
     other.m_fields.erase(other.m_fields.begin() + at);
     other.m_columns.erase(other.m_columns.begin() + at);
-    if (empty) m_rows = other.m_rows;
+    if (empty)
+        m_rows = other.m_rows;
 }
 
-void ColumnTable::shrinkToFit()
-{
+void ColumnTable::shrinkToFit() {
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         Column& c = m_columns[i];
         if (m_fields[i].type == FieldType::Text) {
             std::size_t live = 0;
             for (std::uint32_t len : c.length)
-                if (len != kNullLength) live += len;
+                if (len != kNullLength)
+                    live += len;
             if (live < c.arena.size()) {
                 std::vector<char> packed;
                 packed.reserve(live);
                 for (std::size_t r = 0; r < c.length.size(); ++r) {
-                    if (c.length[r] == kNullLength) continue;
+                    if (c.length[r] == kNullLength)
+                        continue;
                     const char* p = c.arena.data() + c.offset[r];
                     c.offset[r] = static_cast<std::uint32_t>(packed.size());
                     packed.insert(packed.end(), p, p + c.length[r]);
@@ -297,11 +299,11 @@ void ColumnTable::shrinkToFit()
     }
 }
 
-std::size_t ColumnTable::memoryBytes() const
-{
+std::size_t ColumnTable::memoryBytes() const {
     std::size_t total = sizeof(*this) + bytesOf(m_fields) + bytesOf(m_columns);
     for (const FieldDef& f : m_fields)
-        if (f.name.capacity() > 15) total += f.name.capacity();
+        if (f.name.capacity() > 15)
+            total += f.name.capacity();
     for (const Column& c : m_columns)
         total += bytesOf(c.arena) + bytesOf(c.offset) + bytesOf(c.length) + bytesOf(c.numbers) +
                  bytesOf(c.integers) + bytesOf(c.nulls);

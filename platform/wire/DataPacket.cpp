@@ -9,12 +9,12 @@
 
 namespace cht::wire {
 
-ColumnTable decodeDataPacket(std::string_view json)
-{
+ColumnTable decodeDataPacket(std::string_view json) {
     JsonInput input(json, kDataPrefix);
     ondemand::object root;
     if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(kDataPrefix, "o pacote deve ser um objeto JSON");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(kDataPrefix, "o pacote deve ser um objeto JSON");
         throwJsonError(e, kDataPrefix, {});
     }
     PacketDecoder decoder(kDataPrefix, &input);
@@ -23,8 +23,7 @@ ColumnTable decodeDataPacket(std::string_view json)
     return std::move(packet.table);
 }
 
-std::string encodeDataPacket(const ColumnTable& table)
-{
+std::string encodeDataPacket(const ColumnTable& table) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -33,8 +32,7 @@ std::string encodeDataPacket(const ColumnTable& table)
     return json;
 }
 
-std::string encodeDataPacket(const ColumnTable& table, const std::vector<std::size_t>& rows)
-{
+std::string encodeDataPacket(const ColumnTable& table, const std::vector<std::size_t>& rows) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);

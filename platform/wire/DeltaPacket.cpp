@@ -7,15 +7,14 @@
 
 namespace cht::wire {
 
-int DeltaPacket::indexOf(std::string_view name) const
-{
+int DeltaPacket::indexOf(std::string_view name) const {
     for (std::size_t i = 0; i < fields.size(); ++i)
-        if (sameFieldName(fields[i].name, name)) return static_cast<int>(i);
+        if (sameFieldName(fields[i].name, name))
+            return static_cast<int>(i);
     return -1;
 }
 
-std::string encodeDeltaPacket(const DeltaPacket& delta)
-{
+std::string encodeDeltaPacket(const DeltaPacket& delta) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -24,12 +23,12 @@ std::string encodeDeltaPacket(const DeltaPacket& delta)
     return json;
 }
 
-DeltaPacket decodeDeltaPacket(std::string_view json)
-{
+DeltaPacket decodeDeltaPacket(std::string_view json) {
     JsonInput input(json, kDeltaPrefix);
     ondemand::object root;
     if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(kDeltaPrefix, "o pacote deve ser um objeto JSON");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(kDeltaPrefix, "o pacote deve ser um objeto JSON");
         throwJsonError(e, kDeltaPrefix, {});
     }
     PacketDecoder decoder(kDeltaPrefix, nullptr);

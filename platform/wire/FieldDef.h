@@ -30,7 +30,9 @@ struct FieldDef {
 /// One cell value: null, text (UTF-8), a number (float or date-time) or an integer.
 using Value = std::variant<std::monostate, std::string, double, std::int64_t>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 /// Field names compare without regard to ASCII case.
 CHT_WIRE_EXPORT bool sameFieldName(std::string_view a, std::string_view b);

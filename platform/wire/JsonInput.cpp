@@ -6,46 +6,61 @@ namespace {
 constexpr std::size_t kSharedParserLimit = 4u << 20;
 } // namespace
 
-std::string describeJsonError(simdjson::error_code code)
-{
+std::string describeJsonError(simdjson::error_code code) {
     using namespace simdjson;
     switch (code) {
-    case UTF8_ERROR: return "o texto não é UTF-8 válido";
-    case UNCLOSED_STRING: return "texto sem aspas de fechamento (JSON truncado?)";
-    case INCOMPLETE_ARRAY_OR_OBJECT: return "JSON truncado: lista ou objeto sem fechamento";
-    case TAPE_ERROR: return "JSON malformado";
-    case EMPTY: return "texto vazio ou só com espaços";
-    case STRING_ERROR: return "texto com sequência de escape inválida";
-    case UNESCAPED_CHARS: return "caractere de controle sem escape dentro de um texto";
+    case UTF8_ERROR:
+        return "o texto não é UTF-8 válido";
+    case UNCLOSED_STRING:
+        return "texto sem aspas de fechamento (JSON truncado?)";
+    case INCOMPLETE_ARRAY_OR_OBJECT:
+        return "JSON truncado: lista ou objeto sem fechamento";
+    case TAPE_ERROR:
+        return "JSON malformado";
+    case EMPTY:
+        return "texto vazio ou só com espaços";
+    case STRING_ERROR:
+        return "texto com sequência de escape inválida";
+    case UNESCAPED_CHARS:
+        return "caractere de controle sem escape dentro de um texto";
     case T_ATOM_ERROR:
     case F_ATOM_ERROR:
-    case N_ATOM_ERROR: return "valor true, false ou null malformado";
-    case DEPTH_ERROR: return "JSON aninhado demais";
-    case CAPACITY: return "documento grande demais";
-    case TRAILING_CONTENT: return "conteúdo após o fim do JSON";
-    case NUMBER_ERROR: return "número malformado ou fora do intervalo";
-    case NUMBER_OUT_OF_RANGE: return "número fora do intervalo";
-    case INCORRECT_TYPE: return "tipo de valor inesperado";
-    case MEMALLOC: return "memória insuficiente";
-    default: return std::string("JSON malformado (") + error_message(code) + ")";
+    case N_ATOM_ERROR:
+        return "valor true, false ou null malformado";
+    case DEPTH_ERROR:
+        return "JSON aninhado demais";
+    case CAPACITY:
+        return "documento grande demais";
+    case TRAILING_CONTENT:
+        return "conteúdo após o fim do JSON";
+    case NUMBER_ERROR:
+        return "número malformado ou fora do intervalo";
+    case NUMBER_OUT_OF_RANGE:
+        return "número fora do intervalo";
+    case INCORRECT_TYPE:
+        return "tipo de valor inesperado";
+    case MEMALLOC:
+        return "memória insuficiente";
+    default:
+        return std::string("JSON malformado (") + error_message(code) + ")";
     }
 }
 
-bool isSyntaxError(simdjson::error_code code)
-{
+bool isSyntaxError(simdjson::error_code code) {
     using namespace simdjson;
     switch (code) {
     case INCORRECT_TYPE:
     case NUMBER_ERROR:
     case NUMBER_OUT_OF_RANGE:
     case NO_SUCH_FIELD:
-    case MEMALLOC: return false;
-    default: return true;
+    case MEMALLOC:
+        return false;
+    default:
+        return true;
     }
 }
 
-void throwJsonError(simdjson::error_code code, std::string_view prefix, std::string_view where)
-{
+void throwJsonError(simdjson::error_code code, std::string_view prefix, std::string_view where) {
     std::string message(prefix);
     if (!where.empty()) {
         message += where;
@@ -56,8 +71,7 @@ void throwJsonError(simdjson::error_code code, std::string_view prefix, std::str
     throw DecodeFailure(message, isSyntaxError(code));
 }
 
-void throwShape(std::string_view prefix, std::string_view what)
-{
+void throwShape(std::string_view prefix, std::string_view what) {
     std::string message(prefix);
     message += what;
     message += '.';
@@ -65,8 +79,7 @@ void throwShape(std::string_view prefix, std::string_view what)
 }
 
 JsonInput::JsonInput(std::string_view json, std::string_view prefix)
-    : m_prefix(prefix), m_buffer(json.data(), json.size())
-{
+    : m_prefix(prefix), m_buffer(json.data(), json.size()) {
     thread_local ondemand::parser shared;
     thread_local bool sharedInUse = false;
     ondemand::parser* parser = &shared;
@@ -78,18 +91,18 @@ JsonInput::JsonInput(std::string_view json, std::string_view prefix)
         parser = m_ownParser.get();
     }
     if (auto error = parser->iterate(m_buffer).get(m_doc)) {
-        if (m_releaseShared) *m_releaseShared = false;
+        if (m_releaseShared)
+            *m_releaseShared = false;
         throwJsonError(error, m_prefix, {});
     }
 }
 
-JsonInput::~JsonInput()
-{
-    if (m_releaseShared) *m_releaseShared = false;
+JsonInput::~JsonInput() {
+    if (m_releaseShared)
+        *m_releaseShared = false;
 }
 
-void JsonInput::expectEnd()
-{
+void JsonInput::expectEnd() {
     // At the end of the text there is no location left; anything else is a further token.
     const char* at = nullptr;
     if (m_doc.current_location().get(at) != simdjson::OUT_OF_BOUNDS)

@@ -36,7 +36,8 @@ bool isSyntaxError(simdjson::error_code code);
 [[noreturn]] void throwShape(std::string_view prefix, std::string_view what);
 
 /// Copies the text into a padded buffer and starts iterating it. Small texts reuse a parser kept
-/// per thread (unless one is being read already); big ones get their own, so that one 30 MB load does not pin its buffers.
+/// per thread (unless one is being read already); big ones get their own, so that one 30 MB load
+/// does not pin its buffers.
 class JsonInput {
 public:
     JsonInput(std::string_view json, std::string_view prefix);

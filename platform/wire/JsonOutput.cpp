@@ -13,23 +13,24 @@ namespace cht::wire {
 
 namespace {
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string inQuotes(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 [[noreturn]] void wrongKind(std::string_view prefix, const FieldDef& f, const Place& place,
-                            const char* expected)
-{
-    throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " deve ser " +
-                    expected + ".");
+                            const char* expected) {
+    throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() +
+                    " deve ser " + expected + ".");
 }
 
 } // namespace
 
-void writeString(JsonWriter& w, std::string_view s)
-{
+void writeString(JsonWriter& w, std::string_view s) {
     // 0: copied as is; 'u': \u00XX; anything else: a backslash and that letter.
     static constexpr auto kEscape = [] {
         std::array<char, 256> table{};
-        for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = 'u';
+        for (int c = 0; c < 0x20; ++c)
+            table[static_cast<std::size_t>(c)] = 'u';
         table['\b'] = 'b';
         table['\f'] = 'f';
         table['\n'] = 'n';
@@ -47,9 +48,14 @@ void writeString(JsonWriter& w, std::string_view s)
     std::size_t run = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char e = kEscape[static_cast<unsigned char>(s[i])];
-        if (!e) continue;
+        if (!e)
+            continue;
         out.append(s.substr(run, i - run));
-        const char escaped[6] = {'\\', e, '0', '0', kHex[(static_cast<unsigned char>(s[i]) >> 4) & 0xF],
+        const char escaped[6] = {'\\',
+                                 e,
+                                 '0',
+                                 '0',
+                                 kHex[(static_cast<unsigned char>(s[i]) >> 4) & 0xF],
                                  kHex[static_cast<unsigned char>(s[i]) & 0xF]};
         out.append(std::string_view(escaped, e == 'u' ? 6 : 2));
         run = i + 1;
@@ -58,13 +64,13 @@ void writeString(JsonWriter& w, std::string_view s)
     out.Put('"');
 }
 
-void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix)
-{
+void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix) {
     w.StartArray();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef& f = fields[i];
         if (f.name.empty())
-            throw WireError(std::string(prefix) + "campo sem nome na posição " + std::to_string(i + 1) + ".");
+            throw WireError(std::string(prefix) + "campo sem nome na posição " +
+                            std::to_string(i + 1) + ".");
         if (!isValidUtf8(f.name))
             throw WireError(std::string(prefix) + "nome de campo com UTF-8 inválido na posição " +
                             std::to_string(i + 1) + ".");
@@ -72,7 +78,8 @@ void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string
             if (sameFieldName(fields[j].name, f.name))
                 throw WireError(std::string(prefix) + "campo repetido " + inQuotes(f.name) + ".");
         if (f.size > 0x7FFFFFFFu)
-            throw WireError(std::string(prefix) + "tamanho inválido no campo " + inQuotes(f.name) + ".");
+            throw WireError(std::string(prefix) + "tamanho inválido no campo " + inQuotes(f.name) +
+                            ".");
         w.StartObject();
         w.Key("name", 4);
         writeString(w, f.name);
@@ -89,8 +96,7 @@ void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string
 }
 
 void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_view prefix,
-                const Place& place)
-{
+                const Place& place) {
     if (std::holds_alternative<std::monostate>(v)) {
         w.Null();
         return;
@@ -98,20 +104,27 @@ void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_vi
     switch (f.type) {
     case FieldType::Text: {
         const auto* s = std::get_if<std::string>(&v);
-        if (!s) wrongKind(prefix, f, place, "um texto ou nulo");
+        if (!s)
+            wrongKind(prefix, f, place, "um texto ou nulo");
         if (!isValidUtf8(*s))
-            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " tem UTF-8 inválido.");
+            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() +
+                            " tem UTF-8 inválido.");
         writeString(w, *s);
         return;
     }
     case FieldType::DateTime:
     case FieldType::Float: {
         double d = 0;
-        if (const auto* p = std::get_if<double>(&v)) d = *p;
-        else if (const auto* i = std::get_if<std::int64_t>(&v)) d = static_cast<double>(*i);
-        else wrongKind(prefix, f, place, f.type == FieldType::Float ? "um número ou nulo" : "uma data e hora ou nulo");
+        if (const auto* p = std::get_if<double>(&v))
+            d = *p;
+        else if (const auto* i = std::get_if<std::int64_t>(&v))
+            d = static_cast<double>(*i);
+        else
+            wrongKind(prefix, f, place,
+                      f.type == FieldType::Float ? "um número ou nulo" : "uma data e hora ou nulo");
         if (!std::isfinite(d) || (f.type == FieldType::DateTime && !isOleInRange(d)))
-            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() + " tem valor fora do intervalo.");
+            throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() +
+                            " tem valor fora do intervalo.");
         w.Double(d);
         return;
     }
@@ -121,7 +134,8 @@ void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_vi
             return;
         }
         const auto* d = std::get_if<double>(&v);
-        if (!d || *d != std::trunc(*d) || *d < -9223372036854775808.0 || *d >= 9223372036854775808.0)
+        if (!d || *d != std::trunc(*d) || *d < -9223372036854775808.0 ||
+            *d >= 9223372036854775808.0)
             wrongKind(prefix, f, place, "um número inteiro ou nulo");
         w.Int64(static_cast<std::int64_t>(*d));
         return;
@@ -129,9 +143,9 @@ void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_vi
     }
 }
 
-std::string sanitizedUtf8(std::string_view s)
-{
-    if (isValidUtf8(s)) return std::string(s);
+std::string sanitizedUtf8(std::string_view s) {
+    if (isValidUtf8(s))
+        return std::string(s);
     std::string out;
     out.reserve(s.size());
     std::size_t i = 0;

@@ -25,20 +25,20 @@ public:
     StringOut& operator=(const StringOut&) = delete;
     ~StringOut() { finish(); }
 
-    void Put(char c)
-    {
-        if (m_used == m_s.size()) grow(1);
+    void Put(char c) {
+        if (m_used == m_s.size())
+            grow(1);
         m_s[m_used++] = c;
     }
     void Flush() {}
-    void reserve(std::size_t n)
-    {
-        if (m_s.size() - m_used < n) grow(n);
+    void reserve(std::size_t n) {
+        if (m_s.size() - m_used < n)
+            grow(n);
     }
     void putUnsafe(char c) { m_s[m_used++] = c; }
-    void append(std::string_view v)
-    {
-        if (v.empty()) return;
+    void append(std::string_view v) {
+        if (v.empty())
+            return;
         reserve(v.size());
         std::memcpy(m_s.data() + m_used, v.data(), v.size());
         m_used += v.size();
@@ -53,8 +53,12 @@ private:
 };
 
 // Found by argument-dependent lookup from inside RapidJSON's Writer.
-inline void PutReserve(StringOut& out, std::size_t count) { out.reserve(count); }
-inline void PutUnsafe(StringOut& out, char c) { out.putUnsafe(c); }
+inline void PutReserve(StringOut& out, std::size_t count) {
+    out.reserve(count);
+}
+inline void PutUnsafe(StringOut& out, char c) {
+    out.putUnsafe(c);
+}
 
 /// RapidJSON's Writer keeps commas and nesting right; texts and raw packets bypass its
 /// per-character loop through the stream underneath.

@@ -11,32 +11,28 @@
 
 namespace cht::wire {
 
-RpcArg RpcArg::ofText(std::string t)
-{
+RpcArg RpcArg::ofText(std::string t) {
     RpcArg a;
     a.kind = Kind::Text;
     a.text = std::move(t);
     return a;
 }
 
-RpcArg RpcArg::ofNumber(double n)
-{
+RpcArg RpcArg::ofNumber(double n) {
     RpcArg a;
     a.kind = Kind::Number;
     a.number = n;
     return a;
 }
 
-RpcArg RpcArg::ofData(ColumnTable t)
-{
+RpcArg RpcArg::ofData(ColumnTable t) {
     RpcArg a;
     a.kind = Kind::Data;
     a.data = std::move(t);
     return a;
 }
 
-RpcArg RpcArg::ofDelta(DeltaPacket d)
-{
+RpcArg RpcArg::ofDelta(DeltaPacket d) {
     RpcArg a;
     a.kind = Kind::Delta;
     a.delta = std::move(d);
@@ -49,22 +45,26 @@ constexpr std::string_view kRequestPrefix = "Requisição inválida: ";
 constexpr std::string_view kResponsePrefix = "Resposta inválida do servidor: ";
 constexpr std::string_view kOutPrefix = "Não foi possível escrever a chamada: ";
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string inQuotes(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
-void writeEnvelopeStart(JsonWriter& w, std::int64_t id)
-{
+void writeEnvelopeStart(JsonWriter& w, std::int64_t id) {
     w.StartObject();
     w.Key("jsonrpc", 7);
     w.String("2.0", 3);
     w.Key("id", 2);
-    if (id < 0) w.Null();
-    else w.Int64(id);
+    if (id < 0)
+        w.Null();
+    else
+        w.Int64(id);
 }
 
-void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index)
-{
+void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index) {
     switch (a.kind) {
-    case RpcArg::Kind::Null: w.Null(); return;
+    case RpcArg::Kind::Null:
+        w.Null();
+        return;
     case RpcArg::Kind::Text:
         if (!isValidUtf8(a.text))
             throw WireError(std::string(kOutPrefix) + "o parâmetro " + std::to_string(index + 1) +
@@ -77,71 +77,80 @@ void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index)
                             " não é um número finito.");
         w.Double(a.number);
         return;
-    case RpcArg::Kind::Data: writeDataPacket(w, a.data, nullptr); return;
-    case RpcArg::Kind::Delta: writeDeltaPacket(w, a.delta); return;
+    case RpcArg::Kind::Data:
+        writeDataPacket(w, a.data, nullptr);
+        return;
+    case RpcArg::Kind::Delta:
+        writeDeltaPacket(w, a.delta);
+        return;
     }
 }
 
-void writeArgs(JsonWriter& w, const std::vector<RpcArg>& args)
-{
+void writeArgs(JsonWriter& w, const std::vector<RpcArg>& args) {
     w.StartArray();
-    for (std::size_t i = 0; i < args.size(); ++i) writeArg(w, args[i], i);
+    for (std::size_t i = 0; i < args.size(); ++i)
+        writeArg(w, args[i], i);
     w.EndArray();
 }
 
-std::string_view readKey(ondemand::field& field, std::string_view prefix)
-{
+std::string_view readKey(ondemand::field& field, std::string_view prefix) {
     std::string_view key;
-    if (auto e = field.unescaped_key().get(key)) throwJsonError(e, prefix, {});
+    if (auto e = field.unescaped_key().get(key))
+        throwJsonError(e, prefix, {});
     return key;
 }
 
-ondemand::object readObject(ondemand::value v, std::string_view prefix, const std::string& what)
-{
+ondemand::object readObject(ondemand::value v, std::string_view prefix, const std::string& what) {
     ondemand::object o;
     if (auto e = v.get_object().get(o)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(prefix, what + " deve ser um objeto");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(prefix, what + " deve ser um objeto");
         throwJsonError(e, prefix, what);
     }
     return o;
 }
 
-std::string readString(ondemand::value v, std::string_view prefix, const std::string& what)
-{
+std::string readString(ondemand::value v, std::string_view prefix, const std::string& what) {
     std::string_view s;
     if (auto e = v.get_string().get(s)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(prefix, what + " deve ser um texto");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(prefix, what + " deve ser um texto");
         throwJsonError(e, prefix, what);
     }
     return std::string(s);
 }
 
 // One argument: string, number, null, a data packet or a delta packet.
-RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input)
-{
+RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input) {
     const std::string prefix = "Parâmetro " + std::to_string(index + 1) + " inválido: ";
     ondemand::json_type type;
-    if (auto e = v.type().get(type)) throwJsonError(e, prefix, {});
+    if (auto e = v.type().get(type))
+        throwJsonError(e, prefix, {});
     switch (type) {
     case ondemand::json_type::string: {
         std::string_view s;
-        if (auto e = v.get_string().get(s)) throwJsonError(e, prefix, {});
+        if (auto e = v.get_string().get(s))
+            throwJsonError(e, prefix, {});
         return RpcArg::ofText(std::string(s));
     }
     case ondemand::json_type::number: {
         double d = 0;
-        if (auto e = v.get_double().get(d)) throwJsonError(e, prefix, {});
+        if (auto e = v.get_double().get(d))
+            throwJsonError(e, prefix, {});
         return RpcArg::ofNumber(d);
     }
     case ondemand::json_type::null: {
         bool null = false;
-        if (auto e = v.is_null().get(null)) throwJsonError(e, prefix, {});
-        if (!null) throwJsonError(simdjson::N_ATOM_ERROR, prefix, {});
+        if (auto e = v.is_null().get(null))
+            throwJsonError(e, prefix, {});
+        if (!null)
+            throwJsonError(simdjson::N_ATOM_ERROR, prefix, {});
         return RpcArg{};
     }
     case ondemand::json_type::object: {
         ondemand::object o;
-        if (auto e = v.get_object().get(o)) throwJsonError(e, prefix, {});
+        if (auto e = v.get_object().get(o))
+            throwJsonError(e, prefix, {});
         PacketDecoder decoder(kDataPrefix, &input);
         PacketDecoder::Packet p = decoder.packet(o, PacketDecoder::Expect::Either);
         return p.isDelta ? RpcArg::ofDelta(std::move(p.delta)) : RpcArg::ofData(std::move(p.table));
@@ -152,58 +161,68 @@ RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input)
 }
 
 std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_view prefix,
-                             const char* what)
-{
+                             const char* what) {
     ondemand::array list;
     if (auto e = v.get_array().get(list)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(prefix, std::string(what) + " deve ser uma lista");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(prefix, std::string(what) + " deve ser uma lista");
         throwJsonError(e, prefix, what);
     }
     std::vector<RpcArg> args;
     for (auto item : list) {
         ondemand::value arg;
-        if (auto e = item.get(arg)) throwJsonError(e, prefix, what);
+        if (auto e = item.get(arg))
+            throwJsonError(e, prefix, what);
         args.push_back(readArg(arg, args.size(), input));
     }
     return args;
 }
 
 // A top-level value that is not an object: a parse error unless it is a well-formed scalar.
-[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix)
-{
+[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix) {
     ondemand::json_type type;
     simdjson::error_code e = doc.type().get(type);
     if (!e) {
         switch (type) {
-        case ondemand::json_type::array: break;
-        case ondemand::json_type::object: break;
-        case ondemand::json_type::number: e = doc.get_double().error(); break;
-        case ondemand::json_type::string: e = doc.get_string().error(); break;
-        case ondemand::json_type::boolean: e = doc.get_bool().error(); break;
+        case ondemand::json_type::array:
+            break;
+        case ondemand::json_type::object:
+            break;
+        case ondemand::json_type::number:
+            e = doc.get_double().error();
+            break;
+        case ondemand::json_type::string:
+            e = doc.get_string().error();
+            break;
+        case ondemand::json_type::boolean:
+            e = doc.get_bool().error();
+            break;
         case ondemand::json_type::null: {
             bool null = false;
             e = doc.is_null().get(null);
-            if (!e && !null) e = simdjson::N_ATOM_ERROR;
+            if (!e && !null)
+                e = simdjson::N_ATOM_ERROR;
             break;
         }
         }
     }
-    if (e) throw DecodeFailure(std::string(prefix) + describeJsonError(e) + ".", true);
+    if (e)
+        throw DecodeFailure(std::string(prefix) + describeJsonError(e) + ".", true);
     throwShape(prefix, "a requisição deve ser um objeto JSON");
 }
 
-void readVersion(ondemand::value v, std::string_view prefix)
-{
-    if (readString(v, prefix, "\"jsonrpc\"") != "2.0") throwShape(prefix, "\"jsonrpc\" deve ser \"2.0\"");
+void readVersion(ondemand::value v, std::string_view prefix) {
+    if (readString(v, prefix, "\"jsonrpc\"") != "2.0")
+        throwShape(prefix, "\"jsonrpc\" deve ser \"2.0\"");
 }
 
 } // namespace
 
-std::string encodeRequest(const RpcRequest& request)
-{
+std::string encodeRequest(const RpcRequest& request) {
     if (request.method.empty() || !isValidUtf8(request.method))
         throw WireError(std::string(kOutPrefix) + "nome de método inválido.");
-    if (request.id < 0) throw WireError(std::string(kOutPrefix) + "o id não pode ser negativo.");
+    if (request.id < 0)
+        throw WireError(std::string(kOutPrefix) + "o id não pode ser negativo.");
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -217,8 +236,7 @@ std::string encodeRequest(const RpcRequest& request)
     return json;
 }
 
-RpcRequest decodeRequest(std::string_view json)
-{
+RpcRequest decodeRequest(std::string_view json) {
     RpcRequest request;
     std::int64_t id = -1;
     bool inParams = false;
@@ -226,13 +244,15 @@ RpcRequest decodeRequest(std::string_view json)
         JsonInput input(json, kRequestPrefix);
         ondemand::object root;
         if (auto e = input.document().get_object().get(root)) {
-            if (e == simdjson::INCORRECT_TYPE) notAnObject(input.document(), kRequestPrefix);
+            if (e == simdjson::INCORRECT_TYPE)
+                notAnObject(input.document(), kRequestPrefix);
             throwJsonError(e, kRequestPrefix, {});
         }
         bool hasVersion = false, hasId = false, hasMethod = false, hasParams = false;
         for (auto member : root) {
             ondemand::field field;
-            if (auto e = std::move(member).get(field)) throwJsonError(e, kRequestPrefix, {});
+            if (auto e = std::move(member).get(field))
+                throwJsonError(e, kRequestPrefix, {});
             const std::string_view key = readKey(field, kRequestPrefix);
             ondemand::value v = field.value();
             if (key == "jsonrpc" && !hasVersion) {
@@ -245,7 +265,8 @@ RpcRequest decodeRequest(std::string_view json)
                 hasId = true;
             } else if (key == "method" && !hasMethod) {
                 request.method = readString(v, kRequestPrefix, "\"method\"");
-                if (request.method.empty()) throwShape(kRequestPrefix, "\"method\" está vazio");
+                if (request.method.empty())
+                    throwShape(kRequestPrefix, "\"method\" está vazio");
                 hasMethod = true;
             } else if (key == "params" && !hasParams) {
                 inParams = true;
@@ -256,9 +277,12 @@ RpcRequest decodeRequest(std::string_view json)
                 throwShape(kRequestPrefix, "chave inesperada ou repetida " + inQuotes(key));
             }
         }
-        if (!hasVersion) throwShape(kRequestPrefix, "falta \"jsonrpc\"");
-        if (!hasId) throwShape(kRequestPrefix, "falta \"id\"");
-        if (!hasMethod) throwShape(kRequestPrefix, "falta \"method\"");
+        if (!hasVersion)
+            throwShape(kRequestPrefix, "falta \"jsonrpc\"");
+        if (!hasId)
+            throwShape(kRequestPrefix, "falta \"id\"");
+        if (!hasMethod)
+            throwShape(kRequestPrefix, "falta \"method\"");
         input.expectEnd();
     } catch (const DecodeFailure& e) {
         const int code = e.syntax() ? kParseError : inParams ? kInvalidParams : kInvalidRequest;
@@ -269,8 +293,8 @@ RpcRequest decodeRequest(std::string_view json)
     return request;
 }
 
-std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs, std::string_view dataJson)
-{
+std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
+                         std::string_view dataJson) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -295,8 +319,7 @@ std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs, std::
     return json;
 }
 
-std::string encodeFailure(std::int64_t id, std::string_view message)
-{
+std::string encodeFailure(std::int64_t id, std::string_view message) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -313,8 +336,7 @@ std::string encodeFailure(std::int64_t id, std::string_view message)
     return json;
 }
 
-std::string encodeProtocolError(std::int64_t id, int code, std::string_view message)
-{
+std::string encodeProtocolError(std::int64_t id, int code, std::string_view message) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -331,20 +353,21 @@ std::string encodeProtocolError(std::int64_t id, int code, std::string_view mess
     return json;
 }
 
-RpcResponse decodeResponse(std::string_view json)
-{
+RpcResponse decodeResponse(std::string_view json) {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
     JsonInput input(json, p);
     ondemand::object root;
     if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(p, "a resposta deve ser um objeto JSON");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(p, "a resposta deve ser um objeto JSON");
         throwJsonError(e, p, {});
     }
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     for (auto member : root) {
         ondemand::field field;
-        if (auto e = std::move(member).get(field)) throwJsonError(e, p, {});
+        if (auto e = std::move(member).get(field))
+            throwJsonError(e, p, {});
         const std::string_view key = readKey(field, p);
         ondemand::value v = field.value();
         if (key == "jsonrpc" && !hasVersion) {
@@ -352,19 +375,23 @@ RpcResponse decodeResponse(std::string_view json)
             hasVersion = true;
         } else if (key == "id" && !hasId) {
             bool null = false;
-            if (!v.is_null().get(null) && null) response.id = -1;
-            else if (v.get_int64().get(response.id)) throwShape(p, "\"id\" deve ser um inteiro ou nulo");
+            if (!v.is_null().get(null) && null)
+                response.id = -1;
+            else if (v.get_int64().get(response.id))
+                throwShape(p, "\"id\" deve ser um inteiro ou nulo");
             hasId = true;
         } else if (key == "result" && !hasResult && !hasError) {
             hasResult = true;
             bool hasOk = false, hasFailure = false, hasRefs = false, hasData = false;
             for (auto rm : readObject(v, p, "\"result\"")) {
                 ondemand::field rf;
-                if (auto e = std::move(rm).get(rf)) throwJsonError(e, p, "\"result\"");
+                if (auto e = std::move(rm).get(rf))
+                    throwJsonError(e, p, "\"result\"");
                 const std::string_view rkey = readKey(rf, p);
                 ondemand::value rv = rf.value();
                 if (rkey == "ok" && !hasOk) {
-                    if (rv.get_bool().get(response.ok)) throwShape(p, "\"ok\" deve ser true ou false");
+                    if (rv.get_bool().get(response.ok))
+                        throwShape(p, "\"ok\" deve ser true ou false");
                     hasOk = true;
                 } else if (rkey == "error" && !hasFailure) {
                     response.failure = readString(rv, p, "\"error\" de \"result\"");
@@ -384,27 +411,33 @@ RpcResponse decodeResponse(std::string_view json)
                             throwJsonError(e, p, "\"data\"");
                         }
                         PacketDecoder decoder(kDataPrefix, &input);
-                        response.data = std::move(decoder.packet(packet, PacketDecoder::Expect::Data).table);
+                        response.data =
+                            std::move(decoder.packet(packet, PacketDecoder::Expect::Data).table);
                     }
                     hasData = true;
                 } else {
                     throwShape(p, "chave inesperada ou repetida em \"result\": " + inQuotes(rkey));
                 }
             }
-            if (!hasOk) throwShape(p, "falta \"ok\" em \"result\"");
-            if (response.ok && hasFailure) throwShape(p, "\"result\" com \"ok\" verdadeiro não pode ter \"error\"");
-            if (!response.ok && !hasFailure) throwShape(p, "\"result\" recusado sem \"error\"");
+            if (!hasOk)
+                throwShape(p, "falta \"ok\" em \"result\"");
+            if (response.ok && hasFailure)
+                throwShape(p, "\"result\" com \"ok\" verdadeiro não pode ter \"error\"");
+            if (!response.ok && !hasFailure)
+                throwShape(p, "\"result\" recusado sem \"error\"");
         } else if (key == "error" && !hasError && !hasResult) {
             hasError = true;
             bool hasCode = false, hasMessage = false;
             for (auto em : readObject(v, p, "\"error\"")) {
                 ondemand::field ef;
-                if (auto e = std::move(em).get(ef)) throwJsonError(e, p, "\"error\"");
+                if (auto e = std::move(em).get(ef))
+                    throwJsonError(e, p, "\"error\"");
                 const std::string_view ekey = readKey(ef, p);
                 ondemand::value ev = ef.value();
                 if (ekey == "code" && !hasCode) {
                     std::int64_t code = 0;
-                    if (ev.get_int64().get(code) || code == 0 || code < INT32_MIN || code > INT32_MAX)
+                    if (ev.get_int64().get(code) || code == 0 || code < INT32_MIN ||
+                        code > INT32_MAX)
                         throwShape(p, "\"code\" deve ser um inteiro diferente de zero");
                     response.errorCode = static_cast<int>(code);
                     hasCode = true;
@@ -417,14 +450,18 @@ RpcResponse decodeResponse(std::string_view json)
                     throwShape(p, "chave inesperada ou repetida em \"error\": " + inQuotes(ekey));
                 }
             }
-            if (!hasCode || !hasMessage) throwShape(p, "\"error\" deve ter \"code\" e \"message\"");
+            if (!hasCode || !hasMessage)
+                throwShape(p, "\"error\" deve ter \"code\" e \"message\"");
         } else {
             throwShape(p, "chave inesperada ou repetida " + inQuotes(key));
         }
     }
-    if (!hasVersion) throwShape(p, "falta \"jsonrpc\"");
-    if (!hasId) throwShape(p, "falta \"id\"");
-    if (!hasResult && !hasError) throwShape(p, "falta \"result\" ou \"error\"");
+    if (!hasVersion)
+        throwShape(p, "falta \"jsonrpc\"");
+    if (!hasId)
+        throwShape(p, "falta \"id\"");
+    if (!hasResult && !hasError)
+        throwShape(p, "falta \"result\" ou \"error\"");
     input.expectEnd();
     return response;
 }

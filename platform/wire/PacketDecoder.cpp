@@ -12,51 +12,54 @@ namespace {
 
 using simdjson::error_code;
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string inQuotes(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
-std::string cellPlace(const FieldDef& f, std::size_t row)
-{
+std::string cellPlace(const FieldDef& f, std::size_t row) {
     return "campo " + inQuotes(f.name) + " da linha " + std::to_string(row + 1);
 }
 
-const char* expectedOf(FieldType t)
-{
+const char* expectedOf(FieldType t) {
     switch (t) {
-    case FieldType::Text: return "um texto ou nulo";
-    case FieldType::DateTime: return "uma data e hora (número) ou nulo";
-    case FieldType::Float: return "um número ou nulo";
-    case FieldType::Integer: return "um número inteiro ou nulo";
+    case FieldType::Text:
+        return "um texto ou nulo";
+    case FieldType::DateTime:
+        return "uma data e hora (número) ou nulo";
+    case FieldType::Float:
+        return "um número ou nulo";
+    case FieldType::Integer:
+        return "um número inteiro ou nulo";
     }
     return "";
 }
 
 // A typed read failed: a wrong type is a shape error, anything else a JSON error at the place.
 [[noreturn]] void cellError(std::string_view prefix, error_code e, const std::string& place,
-                            FieldType t)
-{
-    if (e == simdjson::INCORRECT_TYPE) throwShape(prefix, place + " deve ser " + expectedOf(t));
+                            FieldType t) {
+    if (e == simdjson::INCORRECT_TYPE)
+        throwShape(prefix, place + " deve ser " + expectedOf(t));
     throwJsonError(e, prefix, place);
 }
 
 // After a failed typed read: true when the value is null (and consumes it).
-inline bool readNull(ondemand::value& v)
-{
+inline bool readNull(ondemand::value& v) {
     bool null = false;
     return !v.is_null().get(null) && null;
 }
 
-inline bool dateTimeInRange(double v)
-{
-    if (!(v > -657435.0 && v < 2958466.0)) return false;
+inline bool dateTimeInRange(double v) {
+    if (!(v > -657435.0 && v < 2958466.0))
+        return false;
     // Only the last day needs the exact check (its last half millisecond rounds into 10000).
     return v < 2958465.0 || isOleInRange(v);
 }
 
 // A number written without fraction or exponent that still is no int64: too big, not a float.
-inline bool isWholeNumberToken(ondemand::value& v)
-{
+inline bool isWholeNumberToken(ondemand::value& v) {
     ondemand::json_type type;
-    if (v.type().get(type) || type != ondemand::json_type::number) return false;
+    if (v.type().get(type) || type != ondemand::json_type::number)
+        return false;
     const std::string_view token = v.raw_json_token();
     return token.find_first_of(".eE") == std::string_view::npos;
 }
@@ -71,8 +74,7 @@ struct CellResult {
 
 template <class OnText, class OnNumber, class OnInteger, class OnNull>
 inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, OnNumber onNumber,
-                           OnInteger onInteger, OnNull onNull)
-{
+                           OnInteger onInteger, OnNull onNull) {
     switch (type) {
     case FieldType::Text: {
         std::string_view s;
@@ -92,7 +94,8 @@ inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, On
         double d = 0;
         const error_code e = v.get_double().get(d);
         if (!e) {
-            if (type == FieldType::DateTime && !dateTimeInRange(d)) return {Read::Error, simdjson::NUMBER_OUT_OF_RANGE};
+            if (type == FieldType::DateTime && !dateTimeInRange(d))
+                return {Read::Error, simdjson::NUMBER_OUT_OF_RANGE};
             onNumber(d);
             return {};
         }
@@ -113,7 +116,8 @@ inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, On
             onNull();
             return {};
         }
-        if (e == simdjson::INCORRECT_TYPE && isWholeNumberToken(v)) return {Read::Error, simdjson::NUMBER_OUT_OF_RANGE};
+        if (e == simdjson::INCORRECT_TYPE && isWholeNumberToken(v))
+            return {Read::Error, simdjson::NUMBER_OUT_OF_RANGE};
         return {Read::Error, e};
     }
     }
@@ -122,19 +126,20 @@ inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, On
 
 } // namespace
 
-const char* PacketDecoder::location()
-{
-    if (!m_input) return nullptr;
+const char* PacketDecoder::location() {
+    if (!m_input)
+        return nullptr;
     const char* at = nullptr;
-    if (m_input->document().current_location().get(at)) return nullptr;
+    if (m_input->document().current_location().get(at))
+        return nullptr;
     return at;
 }
 
-std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
-{
+std::vector<FieldDef> PacketDecoder::fields(ondemand::value value) {
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, "\"fields\" deve ser uma lista");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, "\"fields\" deve ser uma lista");
         throwJsonError(e, m_prefix, "lista \"fields\"");
     }
     std::vector<FieldDef> out;
@@ -142,7 +147,8 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
         const std::string place = "campo " + std::to_string(out.size() + 1) + " de \"fields\"";
         ondemand::object object;
         if (auto e = item.get_object().get(object)) {
-            if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, place + " deve ser um objeto");
+            if (e == simdjson::INCORRECT_TYPE)
+                throwShape(m_prefix, place + " deve ser um objeto");
             throwJsonError(e, m_prefix, place);
         }
         FieldDef f;
@@ -150,13 +156,16 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
         for (auto member : object) {
             ondemand::field field;
             std::string_view key;
-            if (auto e = std::move(member).get(field)) throwJsonError(e, m_prefix, place);
-            if (auto e = field.unescaped_key().get(key)) throwJsonError(e, m_prefix, place);
+            if (auto e = std::move(member).get(field))
+                throwJsonError(e, m_prefix, place);
+            if (auto e = field.unescaped_key().get(key))
+                throwJsonError(e, m_prefix, place);
             ondemand::value v = field.value();
             if (key == "name" && !hasName) {
                 std::string_view name;
                 if (auto e = v.get_string().get(name)) {
-                    if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, place + ": \"name\" deve ser um texto");
+                    if (e == simdjson::INCORRECT_TYPE)
+                        throwShape(m_prefix, place + ": \"name\" deve ser um texto");
                     throwJsonError(e, m_prefix, place);
                 }
                 f.name = name;
@@ -164,60 +173,73 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
             } else if (key == "type" && !hasType) {
                 std::string_view type;
                 if (auto e = v.get_string().get(type)) {
-                    if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, place + ": \"type\" deve ser um texto");
+                    if (e == simdjson::INCORRECT_TYPE)
+                        throwShape(m_prefix, place + ": \"type\" deve ser um texto");
                     throwJsonError(e, m_prefix, place);
                 }
-                if (type == "text") f.type = FieldType::Text;
-                else if (type == "datetime") f.type = FieldType::DateTime;
-                else if (type == "float") f.type = FieldType::Float;
-                else if (type == "integer") f.type = FieldType::Integer;
-                else throwShape(m_prefix, place + ": tipo desconhecido " + inQuotes(type));
+                if (type == "text")
+                    f.type = FieldType::Text;
+                else if (type == "datetime")
+                    f.type = FieldType::DateTime;
+                else if (type == "float")
+                    f.type = FieldType::Float;
+                else if (type == "integer")
+                    f.type = FieldType::Integer;
+                else
+                    throwShape(m_prefix, place + ": tipo desconhecido " + inQuotes(type));
                 hasType = true;
             } else if (key == "size" && !hasSize) {
                 std::uint64_t size = 0;
                 if (auto e = v.get_uint64().get(size); e || size > 0x7FFFFFFFu)
-                    throwShape(m_prefix, place + ": \"size\" deve ser um inteiro de 0 a 2147483647");
+                    throwShape(m_prefix,
+                               place + ": \"size\" deve ser um inteiro de 0 a 2147483647");
                 f.size = static_cast<std::uint32_t>(size);
                 hasSize = true;
             } else {
                 throwShape(m_prefix, place + ": chave inesperada ou repetida " + inQuotes(key));
             }
         }
-        if (!hasName || f.name.empty()) throwShape(m_prefix, place + " sem nome");
-        if (!hasType) throwShape(m_prefix, place + " (" + inQuotes(f.name) + ") sem tipo");
-        if (f.type != FieldType::Text) f.size = 0;
+        if (!hasName || f.name.empty())
+            throwShape(m_prefix, place + " sem nome");
+        if (!hasType)
+            throwShape(m_prefix, place + " (" + inQuotes(f.name) + ") sem tipo");
+        if (f.type != FieldType::Text)
+            f.size = 0;
         for (const FieldDef& other : out)
-            if (sameFieldName(other.name, f.name)) throwShape(m_prefix, "campo repetido " + inQuotes(f.name));
+            if (sameFieldName(other.name, f.name))
+                throwShape(m_prefix, "campo repetido " + inQuotes(f.name));
         out.push_back(std::move(f));
     }
     return out;
 }
 
-void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std::size_t sampled)
-{
+void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std::size_t sampled) {
     const char* at = location();
-    if (!rowsStart || !at || at <= rowsStart) return;
+    if (!rowsStart || !at || at <= rowsStart)
+        return;
     const auto perRow = static_cast<double>(at - rowsStart) / static_cast<double>(sampled);
     const auto left = static_cast<double>(m_input->end() - at);
     // A little over the estimate, so that one growth at the very end is rare.
     const double estimate = (static_cast<double>(sampled) + left / perRow) * 1.05 + 16.0;
-    if (estimate > 1e8) return;
+    if (estimate > 1e8)
+        return;
     const auto rows = static_cast<std::size_t>(estimate);
     t.reserveRows(rows);
     for (std::size_t i = 0; i < t.m_columns.size(); ++i) {
-        if (t.m_fields[i].type != FieldType::Text) continue;
+        if (t.m_fields[i].type != FieldType::Text)
+            continue;
         auto& arena = t.m_columns[i].arena;
         const double perCell = static_cast<double>(arena.size()) / static_cast<double>(sampled);
         arena.reserve(static_cast<std::size_t>(perCell * static_cast<double>(rows)) + 64);
     }
 }
 
-void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
-{
+void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
     const char* rowsStart = location();
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, "\"rows\" deve ser uma lista");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, "\"rows\" deve ser uma lista");
         throwJsonError(e, m_prefix, "lista \"rows\"");
     }
     constexpr std::size_t kSample = 32;
@@ -227,7 +249,8 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
         ondemand::array cells;
         if (auto e = item.get_array().get(cells)) {
             const std::string place = "linha " + std::to_string(row + 1);
-            if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, "a " + place + " não é uma lista de valores");
+            if (e == simdjson::INCORRECT_TYPE)
+                throwShape(m_prefix, "a " + place + " não é uma lista de valores");
             throwJsonError(e, m_prefix, place);
         }
         std::size_t col = 0;
@@ -236,13 +259,15 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
                 throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
                                          std::to_string(width) + " valores, um por campo");
             ondemand::value cell;
-            if (auto e = cellItem.get(cell)) throwJsonError(e, m_prefix, cellPlace(t.m_fields[col], row));
+            if (auto e = cellItem.get(cell))
+                throwJsonError(e, m_prefix, cellPlace(t.m_fields[col], row));
             const FieldDef& f = t.m_fields[col];
             ColumnTable::Column& c = t.m_columns[col];
             const CellResult r = readCell(
                 cell, f.type,
                 [&](std::string_view s) {
-                    if (f.size) s = cutToChars(s, f.size);
+                    if (f.size)
+                        s = cutToChars(s, f.size);
                     const std::size_t at = c.arena.size();
                     if (at + s.size() >= ColumnTable::kNullLength)
                         throwShape(m_prefix, "textos demais no campo " + inQuotes(f.name));
@@ -259,53 +284,64 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
                     c.nulls.push_back(0);
                 },
                 [&] { ColumnTable::appendNull(c, f.type); });
-            if (r.read != Read::Ok) cellError(m_prefix, r.error, cellPlace(f, row), f.type);
+            if (r.read != Read::Ok)
+                cellError(m_prefix, r.error, cellPlace(f, row), f.type);
             ++col;
         }
         if (col != width)
-            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " + std::to_string(col) +
-                                     " valores, mas o pacote tem " + std::to_string(width) + " campos");
+            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " +
+                                     std::to_string(col) + " valores, mas o pacote tem " +
+                                     std::to_string(width) + " campos");
         t.m_rows = ++row;
-        if (row == kSample && m_input) reserveFromSample(t, rowsStart, kSample);
+        if (row == kSample && m_input)
+            reserveFromSample(t, rowsStart, kSample);
     }
 }
 
 std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vector<FieldDef>& fields,
-                                         std::size_t change, std::string_view key)
-{
-    const std::string place = "\"" + std::string(key) + "\" da alteração " + std::to_string(change + 1);
+                                         std::size_t change, std::string_view key) {
+    const std::string place =
+        "\"" + std::string(key) + "\" da alteração " + std::to_string(change + 1);
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, place + " deve ser uma lista de valores");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, place + " deve ser uma lista de valores");
         throwJsonError(e, m_prefix, place);
     }
     std::vector<Value> out;
     out.reserve(fields.size());
     for (auto item : list) {
         if (out.size() == fields.size())
-            throwShape(m_prefix, place + " tem mais de " + std::to_string(fields.size()) + " valores");
+            throwShape(m_prefix,
+                       place + " tem mais de " + std::to_string(fields.size()) + " valores");
         const FieldDef& f = fields[out.size()];
         const std::string where = "campo " + inQuotes(f.name) + " de " + place;
         ondemand::value cell;
-        if (auto e = item.get(cell)) throwJsonError(e, m_prefix, where);
+        if (auto e = item.get(cell))
+            throwJsonError(e, m_prefix, where);
         const CellResult r = readCell(
             cell, f.type,
-            [&](std::string_view s) { out.emplace_back(std::string(f.size ? cutToChars(s, f.size) : s)); },
+            [&](std::string_view s) {
+                out.emplace_back(std::string(f.size ? cutToChars(s, f.size) : s));
+            },
             [&](double d) { out.emplace_back(d); }, [&](std::int64_t i) { out.emplace_back(i); },
             [&] { out.emplace_back(std::monostate{}); });
-        if (r.read != Read::Ok) cellError(m_prefix, r.error, where, f.type);
+        if (r.read != Read::Ok)
+            cellError(m_prefix, r.error, where, f.type);
     }
     if (out.size() != fields.size())
-        throwShape(m_prefix, place + " tem " + std::to_string(out.size()) + " valores, mas o pacote tem " +
-                                 std::to_string(fields.size()) + " campos");
+        throwShape(m_prefix, place + " tem " + std::to_string(out.size()) +
+                                 " valores, mas o pacote tem " + std::to_string(fields.size()) +
+                                 " campos");
     return out;
 }
 
-std::vector<Change> PacketDecoder::changes(ondemand::value value, const std::vector<FieldDef>& fields)
-{
+std::vector<Change> PacketDecoder::changes(ondemand::value value,
+                                           const std::vector<FieldDef>& fields) {
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
-        if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, "\"changes\" deve ser uma lista");
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, "\"changes\" deve ser uma lista");
         throwJsonError(e, m_prefix, "lista \"changes\"");
     }
     std::vector<Change> out;
@@ -314,7 +350,8 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value, const std::vec
         const std::string place = "alteração " + std::to_string(index + 1);
         ondemand::object object;
         if (auto e = item.get_object().get(object)) {
-            if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, "a " + place + " deve ser um objeto");
+            if (e == simdjson::INCORRECT_TYPE)
+                throwShape(m_prefix, "a " + place + " deve ser um objeto");
             throwJsonError(e, m_prefix, place);
         }
         Change change;
@@ -322,19 +359,26 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value, const std::vec
         for (auto member : object) {
             ondemand::field field;
             std::string_view key;
-            if (auto e = std::move(member).get(field)) throwJsonError(e, m_prefix, place);
-            if (auto e = field.unescaped_key().get(key)) throwJsonError(e, m_prefix, place);
+            if (auto e = std::move(member).get(field))
+                throwJsonError(e, m_prefix, place);
+            if (auto e = field.unescaped_key().get(key))
+                throwJsonError(e, m_prefix, place);
             ondemand::value v = field.value();
             if (key == "op" && !hasOp) {
                 std::string_view op;
                 if (auto e = v.get_string().get(op)) {
-                    if (e == simdjson::INCORRECT_TYPE) throwShape(m_prefix, place + ": \"op\" deve ser um texto");
+                    if (e == simdjson::INCORRECT_TYPE)
+                        throwShape(m_prefix, place + ": \"op\" deve ser um texto");
                     throwJsonError(e, m_prefix, place);
                 }
-                if (op == "update") change.op = ChangeOp::Update;
-                else if (op == "insert") change.op = ChangeOp::Insert;
-                else if (op == "delete") change.op = ChangeOp::Delete;
-                else throwShape(m_prefix, place + ": operação desconhecida " + inQuotes(op));
+                if (op == "update")
+                    change.op = ChangeOp::Update;
+                else if (op == "insert")
+                    change.op = ChangeOp::Insert;
+                else if (op == "delete")
+                    change.op = ChangeOp::Delete;
+                else
+                    throwShape(m_prefix, place + ": operação desconhecida " + inQuotes(op));
                 hasOp = true;
             } else if (key == "old" && !hasOld) {
                 change.oldValues = values(v, fields, index, "old");
@@ -346,16 +390,18 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value, const std::vec
                 throwShape(m_prefix, place + ": chave inesperada ou repetida " + inQuotes(key));
             }
         }
-        if (!hasOp) throwShape(m_prefix, "a " + place + " não tem \"op\"");
+        if (!hasOp)
+            throwShape(m_prefix, "a " + place + " não tem \"op\"");
         const bool wantOld = change.op != ChangeOp::Insert;
         const bool wantNew = change.op != ChangeOp::Delete;
         if (wantOld != hasOld || wantNew != hasNew) {
             const char* shape = change.op == ChangeOp::Update   ? "\"old\" e \"new\""
                                 : change.op == ChangeOp::Insert ? "só \"new\""
                                                                 : "só \"old\"";
-            throwShape(m_prefix, "a " + place + " (" + std::string(change.op == ChangeOp::Update ? "update"
-                                                         : change.op == ChangeOp::Insert   ? "insert"
-                                                                                           : "delete") +
+            throwShape(m_prefix, "a " + place + " (" +
+                                     std::string(change.op == ChangeOp::Update   ? "update"
+                                                 : change.op == ChangeOp::Insert ? "insert"
+                                                                                 : "delete") +
                                      ") deve ter " + shape);
         }
         out.push_back(std::move(change));
@@ -363,19 +409,21 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value, const std::vec
     return out;
 }
 
-PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expect)
-{
+PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expect) {
     Packet out;
     std::vector<FieldDef> defs;
     bool hasFields = false, hasBody = false;
     for (auto member : object) {
         ondemand::field field;
         std::string_view key;
-        if (auto e = std::move(member).get(field)) throwJsonError(e, m_prefix, {});
-        if (auto e = field.unescaped_key().get(key)) throwJsonError(e, m_prefix, {});
+        if (auto e = std::move(member).get(field))
+            throwJsonError(e, m_prefix, {});
+        if (auto e = field.unescaped_key().get(key))
+            throwJsonError(e, m_prefix, {});
         ondemand::value v = field.value();
         if (!hasFields) {
-            if (key != "fields") throwShape(m_prefix, "a primeira chave deve ser \"fields\", não " + inQuotes(key));
+            if (key != "fields")
+                throwShape(m_prefix, "a primeira chave deve ser \"fields\", não " + inQuotes(key));
             defs = fields(v);
             hasFields = true;
         } else if (!hasBody && key == "rows" && expect != Expect::Delta) {
@@ -391,7 +439,8 @@ PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expe
             throwShape(m_prefix, "chave inesperada ou repetida " + inQuotes(key));
         }
     }
-    if (!hasFields) throwShape(m_prefix, "falta a lista \"fields\"");
+    if (!hasFields)
+        throwShape(m_prefix, "falta a lista \"fields\"");
     if (!hasBody)
         throwShape(m_prefix, expect == Expect::Data    ? "falta a lista \"rows\""
                              : expect == Expect::Delta ? "falta a lista \"changes\""

@@ -13,8 +13,7 @@ namespace {
 constexpr std::string_view kDataOut = "Não foi possível escrever o pacote de dados: ";
 constexpr std::string_view kDeltaOut = "Não foi possível escrever o pacote de alterações: ";
 
-void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
-{
+void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row) {
     const auto& fields = t.fields();
     w.StartArray();
     for (std::size_t col = 0; col < fields.size(); ++col) {
@@ -24,7 +23,9 @@ void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
         }
         const FieldDef& f = fields[col];
         switch (f.type) {
-        case FieldType::Text: writeString(w, t.text(row, col)); break;
+        case FieldType::Text:
+            writeString(w, t.text(row, col));
+            break;
         case FieldType::DateTime:
         case FieldType::Float: {
             const double d = t.number(row, col);
@@ -34,7 +35,9 @@ void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
             w.Double(d);
             break;
         }
-        case FieldType::Integer: w.Int64(t.integer(row, col)); break;
+        case FieldType::Integer:
+            w.Int64(t.integer(row, col));
+            break;
         }
     }
     w.EndArray();
@@ -42,8 +45,7 @@ void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
 
 } // namespace
 
-void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std::size_t>* rows)
-{
+void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std::size_t>* rows) {
     w.StartObject();
     w.Key("fields", 6);
     writeFields(w, t.fields(), kDataOut);
@@ -52,18 +54,19 @@ void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std:
     if (rows) {
         for (std::size_t r : *rows) {
             if (r >= t.rowCount())
-                throw WireError(std::string(kDataOut) + "linha " + std::to_string(r) + " inexistente.");
+                throw WireError(std::string(kDataOut) + "linha " + std::to_string(r) +
+                                " inexistente.");
             writeRow(w, t, r);
         }
     } else {
-        for (std::size_t r = 0; r < t.rowCount(); ++r) writeRow(w, t, r);
+        for (std::size_t r = 0; r < t.rowCount(); ++r)
+            writeRow(w, t, r);
     }
     w.EndArray();
     w.EndObject();
 }
 
-void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
-{
+void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta) {
     w.StartObject();
     w.Key("fields", 6);
     writeFields(w, delta.fields, kDeltaOut);
@@ -88,13 +91,19 @@ void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
         };
         w.StartObject();
         w.Key("op", 2);
-        w.String(c.op == ChangeOp::Update ? "update" : c.op == ChangeOp::Insert ? "insert" : "delete");
-        if (wantOld) writeValues(c.oldValues, "old");
+        w.String(c.op == ChangeOp::Update   ? "update"
+                 : c.op == ChangeOp::Insert ? "insert"
+                                            : "delete");
+        if (wantOld)
+            writeValues(c.oldValues, "old");
         else if (!c.oldValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place + " (insert) não pode ter \"old\".");
-        if (wantNew) writeValues(c.newValues, "new");
+            throw WireError(std::string(kDeltaOut) + "a " + place +
+                            " (insert) não pode ter \"old\".");
+        if (wantNew)
+            writeValues(c.newValues, "new");
         else if (!c.newValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place + " (delete) não pode ter \"new\".");
+            throw WireError(std::string(kDeltaOut) + "a " + place +
+                            " (delete) não pode ter \"new\".");
         w.EndObject();
     }
     w.EndArray();

@@ -20,16 +20,16 @@ struct PacketWriter::Impl {
     std::size_t row = 0;
     State state = State::Idle;
 
-    [[noreturn]] void misuse(const char* what) const
-    {
+    [[noreturn]] void misuse(const char* what) const {
         throw WireError(std::string(kWriterPrefix) + what + ".");
     }
-    const FieldDef& nextField()
-    {
-        if (state != State::InRow) misuse("valor fora de uma linha");
+    const FieldDef& nextField() {
+        if (state != State::InRow)
+            misuse("valor fora de uma linha");
         if (col >= fields.size())
             throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(row + 1) +
-                            " tem mais valores que os " + std::to_string(fields.size()) + " campos.");
+                            " tem mais valores que os " + std::to_string(fields.size()) +
+                            " campos.");
         return fields[col];
     }
     Place place() const { return Place{"da linha ", row}; }
@@ -37,12 +37,14 @@ struct PacketWriter::Impl {
 
 PacketWriter::PacketWriter(std::string& out) : m_impl(new Impl(out)) {}
 
-PacketWriter::~PacketWriter() { delete m_impl; }
+PacketWriter::~PacketWriter() {
+    delete m_impl;
+}
 
-void PacketWriter::begin(const std::vector<FieldDef>& fields)
-{
+void PacketWriter::begin(const std::vector<FieldDef>& fields) {
     Impl& d = *m_impl;
-    if (d.state != Impl::State::Idle) d.misuse("begin chamado duas vezes");
+    if (d.state != Impl::State::Idle)
+        d.misuse("begin chamado duas vezes");
     d.writer.StartObject();
     d.writer.Key("fields", 6);
     writeFields(d.writer, fields, kWriterPrefix);
@@ -52,50 +54,47 @@ void PacketWriter::begin(const std::vector<FieldDef>& fields)
     d.state = Impl::State::Open;
 }
 
-void PacketWriter::beginRow()
-{
+void PacketWriter::beginRow() {
     Impl& d = *m_impl;
-    if (d.state != Impl::State::Open) d.misuse("linha começada fora do pacote ou dentro de outra linha");
+    if (d.state != Impl::State::Open)
+        d.misuse("linha começada fora do pacote ou dentro de outra linha");
     d.writer.StartArray();
     d.col = 0;
     d.state = Impl::State::InRow;
 }
 
-void PacketWriter::null()
-{
+void PacketWriter::null() {
     m_impl->nextField();
     m_impl->writer.Null();
     ++m_impl->col;
 }
 
-void PacketWriter::text(std::string_view utf8)
-{
+void PacketWriter::text(std::string_view utf8) {
     Impl& d = *m_impl;
     const FieldDef& f = d.nextField();
     if (f.type != FieldType::Text)
-        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " + d.place().text() + " não é de texto.");
+        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " +
+                        d.place().text() + " não é de texto.");
     if (!isValidUtf8(utf8))
-        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " + d.place().text() + " tem UTF-8 inválido.");
+        throw WireError(std::string(kWriterPrefix) + "campo \"" + f.name + "\" " +
+                        d.place().text() + " tem UTF-8 inválido.");
     writeString(d.writer, f.size ? cutToChars(utf8, f.size) : utf8);
     ++d.col;
 }
 
-void PacketWriter::number(double v)
-{
+void PacketWriter::number(double v) {
     Impl& d = *m_impl;
     writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
     ++d.col;
 }
 
-void PacketWriter::integer(std::int64_t v)
-{
+void PacketWriter::integer(std::int64_t v) {
     Impl& d = *m_impl;
     writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
     ++d.col;
 }
 
-void PacketWriter::value(const Value& v)
-{
+void PacketWriter::value(const Value& v) {
     Impl& d = *m_impl;
     if (const auto* s = std::get_if<std::string>(&v)) {
         text(*s);
@@ -105,23 +104,23 @@ void PacketWriter::value(const Value& v)
     ++d.col;
 }
 
-void PacketWriter::endRow()
-{
+void PacketWriter::endRow() {
     Impl& d = *m_impl;
-    if (d.state != Impl::State::InRow) d.misuse("fim de linha sem linha começada");
+    if (d.state != Impl::State::InRow)
+        d.misuse("fim de linha sem linha começada");
     if (d.col != d.fields.size())
-        throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(d.row + 1) + " tem " +
-                        std::to_string(d.col) + " valores, mas o pacote tem " +
+        throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(d.row + 1) +
+                        " tem " + std::to_string(d.col) + " valores, mas o pacote tem " +
                         std::to_string(d.fields.size()) + " campos.");
     d.writer.EndArray();
     ++d.row;
     d.state = Impl::State::Open;
 }
 
-void PacketWriter::end()
-{
+void PacketWriter::end() {
     Impl& d = *m_impl;
-    if (d.state != Impl::State::Open) d.misuse("fim do pacote sem begin ou com uma linha aberta");
+    if (d.state != Impl::State::Open)
+        d.misuse("fim do pacote sem begin ou com uma linha aberta");
     d.writer.EndArray();
     d.writer.EndObject();
     d.out.finish();

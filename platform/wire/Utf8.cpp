@@ -5,32 +5,35 @@
 namespace cht::wire {
 
 namespace {
-inline bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+inline bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
+}
 } // namespace
 
-std::string_view cutToChars(std::string_view utf8, std::size_t chars)
-{
+std::string_view cutToChars(std::string_view utf8, std::size_t chars) {
     // A character takes at least one byte, so a text no longer in bytes already fits.
-    if (utf8.size() <= chars) return utf8;
+    if (utf8.size() <= chars)
+        return utf8;
     std::size_t seen = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (isContinuation(utf8[i])) continue;
-        if (seen == chars) return utf8.substr(0, i);
+        if (isContinuation(utf8[i]))
+            continue;
+        if (seen == chars)
+            return utf8.substr(0, i);
         ++seen;
     }
     return utf8;
 }
 
-std::size_t charCount(std::string_view utf8)
-{
+std::size_t charCount(std::string_view utf8) {
     std::size_t n = 0;
     for (char c : utf8)
-        if (!isContinuation(c)) ++n;
+        if (!isContinuation(c))
+            ++n;
     return n;
 }
 
-bool isValidUtf8(std::string_view bytes)
-{
+bool isValidUtf8(std::string_view bytes) {
     return simdjson::validate_utf8(bytes.data(), bytes.size());
 }
 

@@ -11,22 +11,22 @@ using namespace cht::wire;
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok) __builtin_trap();
+void check(bool ok) {
+    if (!ok)
+        __builtin_trap();
 }
 
-bool sameTable(const ColumnTable& a, const ColumnTable& b)
-{
-    if (a.fields() != b.fields() || a.rowCount() != b.rowCount()) return false;
+bool sameTable(const ColumnTable& a, const ColumnTable& b) {
+    if (a.fields() != b.fields() || a.rowCount() != b.rowCount())
+        return false;
     for (std::size_t r = 0; r < a.rowCount(); ++r)
         for (std::size_t c = 0; c < a.columnCount(); ++c)
-            if (a.value(r, c) != b.value(r, c)) return false;
+            if (a.value(r, c) != b.value(r, c))
+                return false;
     return true;
 }
 
-void dataPacket(std::string_view in)
-{
+void dataPacket(std::string_view in) {
     ColumnTable t;
     try {
         t = decodeDataPacket(in);
@@ -40,11 +40,11 @@ void dataPacket(std::string_view in)
     for (std::size_t c = 0; c < t.columnCount(); ++c)
         if (t.fields()[c].type == FieldType::DateTime)
             for (std::size_t r = 0; r < t.rowCount(); ++r)
-                if (!t.isNull(r, c)) civilFromOle(t.number(r, c)); // in range by then: must not throw
+                if (!t.isNull(r, c))
+                    civilFromOle(t.number(r, c)); // in range by then: must not throw
 }
 
-void deltaPacket(std::string_view in)
-{
+void deltaPacket(std::string_view in) {
     DeltaPacket d;
     try {
         d = decodeDeltaPacket(in);
@@ -55,8 +55,7 @@ void deltaPacket(std::string_view in)
     check(encodeDeltaPacket(decodeDeltaPacket(once)) == once);
 }
 
-void keyList(std::string_view in)
-{
+void keyList(std::string_view in) {
     std::vector<std::string> keys;
     try {
         keys = decodeKeyList(in);
@@ -66,8 +65,7 @@ void keyList(std::string_view in)
     check(decodeKeyList(encodeKeyList(keys)) == keys);
 }
 
-void request(std::string_view in)
-{
+void request(std::string_view in) {
     RpcRequest r;
     try {
         r = decodeRequest(in);
@@ -78,14 +76,14 @@ void request(std::string_view in)
     check(encodeRequest(decodeRequest(once)) == once);
 }
 
-void response(std::string_view in)
-{
+void response(std::string_view in) {
     try {
         const RpcResponse r = decodeResponse(in);
         if (r.errorCode == 0 && r.ok) {
             const std::string data = r.data ? encodeDataPacket(*r.data) : std::string();
             const RpcResponse back = decodeResponse(encodeResult(r.id, r.refs, data));
-            check(back.ok && back.refs.size() == r.refs.size() && back.data.has_value() == r.data.has_value());
+            check(back.ok && back.refs.size() == r.refs.size() &&
+                  back.data.has_value() == r.data.has_value());
         }
     } catch (const WireError&) {
     }
@@ -93,8 +91,7 @@ void response(std::string_view in)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view in(reinterpret_cast<const char*>(data), size);
     dataPacket(in);
     deltaPacket(in);

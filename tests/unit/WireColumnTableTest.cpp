@@ -6,8 +6,7 @@ using namespace cht::wire;
 
 namespace {
 
-ColumnTable sample()
-{
+ColumnTable sample() {
     return ColumnTable({{"NRPROPOSFAS", FieldType::Text, 10},
                         {"DTGERACAO", FieldType::DateTime, 0},
                         {"VLHORA", FieldType::Float, 0},
@@ -17,8 +16,7 @@ ColumnTable sample()
 
 } // namespace
 
-TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore)
-{
+TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore) {
     ColumnTable t = sample();
     EXPECT_EQ(t.appendRow(), 0u);
     EXPECT_EQ(t.appendRow(), 1u);
@@ -48,8 +46,7 @@ TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore)
     EXPECT_TRUE(t.isNull(0, 3));
 }
 
-TEST(WireColumnTable, TextsAreCutByCharactersNotBytes)
-{
+TEST(WireColumnTable, TextsAreCutByCharactersNotBytes) {
     ColumnTable t = sample();
     t.appendRow();
     t.setText(0, 4, "ÁÉÍÓÚ");
@@ -71,12 +68,12 @@ TEST(WireColumnTable, TextsAreCutByCharactersNotBytes)
     EXPECT_EQ(charCount("ção€"), 4u);
     EXPECT_TRUE(isValidUtf8("ção"));
     EXPECT_FALSE(isValidUtf8("\xC3"));
-    EXPECT_FALSE(isValidUtf8("a\xFF" "b"));
+    EXPECT_FALSE(isValidUtf8("a\xFF"
+                             "b"));
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // a lone surrogate
 }
 
-TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField)
-{
+TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField) {
     ColumnTable t = sample();
     t.appendRow();
     try {
@@ -103,16 +100,14 @@ TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField)
     EXPECT_THROW(ColumnTable({{"", FieldType::Text, 1}}), WireError);
 }
 
-TEST(WireColumnTable, IndexOfIgnoresCase)
-{
+TEST(WireColumnTable, IndexOfIgnoresCase) {
     ColumnTable t = sample();
     EXPECT_EQ(t.indexOf("vlhora"), 2);
     EXPECT_EQ(t.indexOf("NmCurto"), 4);
     EXPECT_EQ(t.indexOf("NMCURT"), -1);
 }
 
-TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage)
-{
+TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage) {
     ColumnTable t({{"T", FieldType::Text, 0}, {"N", FieldType::Float, 0}});
     for (int i = 0; i < 100; ++i) {
         const std::size_t r = t.appendRow();
@@ -120,7 +115,8 @@ TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage)
         t.setNumber(r, 1, i);
     }
     // Growing texts go to the end of the arena; the old bytes stay until shrinkToFit.
-    for (std::size_t r = 0; r < 100; ++r) t.setText(r, 0, "um texto bem mais comprido " + std::to_string(r));
+    for (std::size_t r = 0; r < 100; ++r)
+        t.setText(r, 0, "um texto bem mais comprido " + std::to_string(r));
     t.setText(3, 0, std::string(t.text(4, 0))); // copy from within the same column
     t.setText(5, 0, t.text(6, 0));              // straight from the arena
     const std::size_t before = t.memoryBytes();
@@ -133,8 +129,7 @@ TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage)
     EXPECT_GT(t.memoryBytes(), 100u * (sizeof(double) + 2 * sizeof(std::uint32_t)));
 }
 
-TEST(WireColumnTable, AdoptColumnMovesOneColumn)
-{
+TEST(WireColumnTable, AdoptColumnMovesOneColumn) {
     ColumnTable src({{"A", FieldType::Text, 5}, {"B", FieldType::Integer, 0}});
     for (int i = 0; i < 3; ++i) {
         src.appendRow();
@@ -157,7 +152,8 @@ TEST(WireColumnTable, AdoptColumnMovesOneColumn)
     other.appendRow();
     EXPECT_THROW(dst.adoptColumn(other, 0), WireError) << "row counts differ";
     ColumnTable dup({{"a", FieldType::Float, 0}});
-    for (int i = 0; i < 3; ++i) dup.appendRow();
+    for (int i = 0; i < 3; ++i)
+        dup.appendRow();
     EXPECT_THROW(dst.adoptColumn(dup, 0), WireError) << "name already present";
     EXPECT_THROW(dst.adoptColumn(dup, 4), WireError);
 }

@@ -9,15 +9,17 @@ using namespace cht::wire;
 
 namespace {
 
-const char* kFields = R"("fields":[{"name":"CDFUNC","type":"text","size":4},)"
-                      R"({"name":"DTGERACAO","type":"datetime"},{"name":"VLHORA","type":"float","size":0},)"
-                      R"({"name":"QTHORAS","type":"integer"}])";
+const char* kFields =
+    R"("fields":[{"name":"CDFUNC","type":"text","size":4},)"
+    R"({"name":"DTGERACAO","type":"datetime"},{"name":"VLHORA","type":"float","size":0},)"
+    R"({"name":"QTHORAS","type":"integer"}])";
 
-std::string packet(const std::string& rows) { return std::string("{") + kFields + R"(,"rows":[)" + rows + "]}"; }
+std::string packet(const std::string& rows) {
+    return std::string("{") + kFields + R"(,"rows":[)" + rows + "]}";
+}
 
 // The message of the WireError the text raises, or "" when it decodes.
-std::string errorOf(const std::string& json)
-{
+std::string errorOf(const std::string& json) {
     try {
         decodeDataPacket(json);
     } catch (const WireError& e) {
@@ -26,12 +28,13 @@ std::string errorOf(const std::string& json)
     return "";
 }
 
-bool mentions(const std::string& message, const std::string& part) { return message.find(part) != std::string::npos; }
+bool mentions(const std::string& message, const std::string& part) {
+    return message.find(part) != std::string::npos;
+}
 
 } // namespace
 
-TEST(WireDataPacket, DecodesEveryTypeAndNull)
-{
+TEST(WireDataPacket, DecodesEveryTypeAndNull) {
     const ColumnTable t = decodeDataPacket(packet(
         R"(["0001", 46000.25, 12.5, 8], [null, null, null, null], ["Ação", 3, -7, -9223372036854775808],)"
         R"(["a\"b\\c\u00e9", -1.25, 1e-300, 9223372036854775807])"));
@@ -43,7 +46,8 @@ TEST(WireDataPacket, DecodesEveryTypeAndNull)
     EXPECT_EQ(t.number(0, 1), 46000.25);
     EXPECT_EQ(t.number(0, 2), 12.5);
     EXPECT_EQ(t.integer(0, 3), 8);
-    for (std::size_t c = 0; c < 4; ++c) EXPECT_TRUE(t.isNull(1, c)) << c;
+    for (std::size_t c = 0; c < 4; ++c)
+        EXPECT_TRUE(t.isNull(1, c)) << c;
     EXPECT_EQ(t.text(2, 0), "Ação");
     EXPECT_EQ(t.number(2, 1), 3.0) << "an integer is a valid date-time";
     EXPECT_EQ(t.integer(2, 3), INT64_MIN);
@@ -52,17 +56,16 @@ TEST(WireDataPacket, DecodesEveryTypeAndNull)
     EXPECT_EQ(civilFromOle(t.number(3, 1)), (CivilDateTime{1899, 12, 29, 6, 0, 0, 0}));
 }
 
-TEST(WireDataPacket, TextsAreCutByCharacters)
-{
-    const ColumnTable t = decodeDataPacket(packet(R"(["ÇÃÕÉÍ", 1, 1, 1], ["ab", 1, 1, 1], ["", 1, 1, 1])"));
+TEST(WireDataPacket, TextsAreCutByCharacters) {
+    const ColumnTable t =
+        decodeDataPacket(packet(R"(["ÇÃÕÉÍ", 1, 1, 1], ["ab", 1, 1, 1], ["", 1, 1, 1])"));
     EXPECT_EQ(t.text(0, 0), "ÇÃÕÉ");
     EXPECT_EQ(t.text(1, 0), "ab");
     EXPECT_EQ(t.text(2, 0), "");
     EXPECT_FALSE(t.isNull(2, 0));
 }
 
-TEST(WireDataPacket, EmptyAndFieldOrder)
-{
+TEST(WireDataPacket, EmptyAndFieldOrder) {
     const ColumnTable t = decodeDataPacket(R"({"fields":[],"rows":[]})");
     EXPECT_EQ(t.columnCount(), 0u);
     EXPECT_EQ(t.rowCount(), 0u);
@@ -71,8 +74,7 @@ TEST(WireDataPacket, EmptyAndFieldOrder)
     EXPECT_EQ(u.integer(0, 0), 1);
 }
 
-TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow)
-{
+TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow) {
     struct Case {
         const char* rows;
         const char* expect;
@@ -101,13 +103,13 @@ TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow)
         EXPECT_TRUE(mentions(message, "Pacote de dados inválido: ")) << message;
         EXPECT_TRUE(mentions(message, c.expect)) << c.rows << " -> " << message;
     }
-    EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1,1,99999999999999999999])")), "fora do intervalo"));
+    EXPECT_TRUE(
+        mentions(errorOf(packet(R"(["1",1,1,99999999999999999999])")), "fora do intervalo"));
     EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1,1,2.0])")), "deve ser um número inteiro"));
     EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1e999,1,1])")), "fora do intervalo"));
 }
 
-TEST(WireDataPacket, WrongShapesAreErrors)
-{
+TEST(WireDataPacket, WrongShapesAreErrors) {
     const char* cases[] = {
         "",
         "   ",
@@ -138,19 +140,19 @@ TEST(WireDataPacket, WrongShapesAreErrors)
         R"({"fields":[],"rows":[]]})",
         R"({'fields':[],"rows":[]})",
     };
-    for (const char* json : cases) EXPECT_FALSE(errorOf(json).empty()) << json;
+    for (const char* json : cases)
+        EXPECT_FALSE(errorOf(json).empty()) << json;
 }
 
-TEST(WireDataPacket, TruncationAtEveryByteIsAnError)
-{
-    const std::string full = packet(R"(["0001",46000.25,12.5,8],[null,null,null,null],["Ação",3,-7,1])");
+TEST(WireDataPacket, TruncationAtEveryByteIsAnError) {
+    const std::string full =
+        packet(R"(["0001",46000.25,12.5,8],[null,null,null,null],["Ação",3,-7,1])");
     ASSERT_TRUE(errorOf(full).empty());
     for (std::size_t n = 0; n < full.size(); ++n)
         EXPECT_FALSE(errorOf(full.substr(0, n)).empty()) << full.substr(0, n);
 }
 
-TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors)
-{
+TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors) {
     EXPECT_TRUE(mentions(errorOf(packet("[\"a\xC3\",1,1,1]")), "UTF-8"));
     EXPECT_FALSE(errorOf(packet("[\"\xED\xA0\x80\",1,1,1]")).empty());
     EXPECT_FALSE(errorOf(packet(R"(["\ud800",1,1,1])")).empty()) << "lone surrogate escape";
@@ -159,9 +161,10 @@ TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors)
     EXPECT_FALSE(errorOf(packet("[\"a\",1,1,1]\xFF")).empty());
 }
 
-TEST(WireDataPacket, RoundTripKeepsValuesExactly)
-{
-    ColumnTable t({{"T", FieldType::Text, 6}, {"D", FieldType::DateTime, 0}, {"F", FieldType::Float, 0},
+TEST(WireDataPacket, RoundTripKeepsValuesExactly) {
+    ColumnTable t({{"T", FieldType::Text, 6},
+                   {"D", FieldType::DateTime, 0},
+                   {"F", FieldType::Float, 0},
                    {"I", FieldType::Integer, 0}});
     const double floats[] = {0.1, -0.0, 1.0 / 3.0, 1e308, -4.9e-324, 123456789.123456789};
     for (std::size_t i = 0; i < 6; ++i) {
@@ -177,7 +180,8 @@ TEST(WireDataPacket, RoundTripKeepsValuesExactly)
     ASSERT_EQ(back.fields(), t.fields());
     ASSERT_EQ(back.rowCount(), t.rowCount());
     for (std::size_t r = 0; r < t.rowCount(); ++r)
-        for (std::size_t c = 0; c < t.columnCount(); ++c) EXPECT_EQ(back.value(r, c), t.value(r, c)) << r << "," << c;
+        for (std::size_t c = 0; c < t.columnCount(); ++c)
+            EXPECT_EQ(back.value(r, c), t.value(r, c)) << r << "," << c;
     EXPECT_TRUE(std::signbit(back.number(1, 2)));
 
     const std::string some = encodeDataPacket(t, {4, 0});
@@ -188,23 +192,24 @@ TEST(WireDataPacket, RoundTripKeepsValuesExactly)
     EXPECT_THROW(encodeDataPacket(t, {7}), WireError);
 }
 
-TEST(WireDataPacket, EncoderRefusesWhatTheDecoderWouldRefuse)
-{
+TEST(WireDataPacket, EncoderRefusesWhatTheDecoderWouldRefuse) {
     ColumnTable t({{"D", FieldType::DateTime, 0}});
     t.appendRow();
     t.setNumber(0, 0, 1e7);
     EXPECT_THROW(encodeDataPacket(t), WireError);
 }
 
-TEST(WireDataPacket, LargePacketRoundTrips)
-{
-    ColumnTable t({{"K", FieldType::Text, 10}, {"V", FieldType::Float, 0}, {"N", FieldType::Integer, 0}});
+TEST(WireDataPacket, LargePacketRoundTrips) {
+    ColumnTable t(
+        {{"K", FieldType::Text, 10}, {"V", FieldType::Float, 0}, {"N", FieldType::Integer, 0}});
     t.reserveRows(20000);
     for (std::size_t i = 0; i < 20000; ++i) {
         t.appendRow();
-        if (i % 7) t.setText(i, 0, "k" + std::to_string(i));
+        if (i % 7)
+            t.setText(i, 0, "k" + std::to_string(i));
         t.setNumber(i, 1, static_cast<double>(i) / 8);
-        if (i % 3) t.setInteger(i, 2, static_cast<std::int64_t>(i));
+        if (i % 3)
+            t.setInteger(i, 2, static_cast<std::int64_t>(i));
     }
     const ColumnTable back = decodeDataPacket(encodeDataPacket(t));
     ASSERT_EQ(back.rowCount(), 20000u);
@@ -217,12 +222,13 @@ TEST(WireDataPacket, LargePacketRoundTrips)
     EXPECT_TRUE(back.isNull(19999, 0));
 }
 
-TEST(WireDataPacket, PacketWriterStreamsAValidPacket)
-{
+TEST(WireDataPacket, PacketWriterStreamsAValidPacket) {
     std::string out = "prefix:";
     {
         PacketWriter w(out);
-        w.begin({{"A", FieldType::Text, 3}, {"B", FieldType::DateTime, 0}, {"C", FieldType::Integer, 0}});
+        w.begin({{"A", FieldType::Text, 3},
+                 {"B", FieldType::DateTime, 0},
+                 {"C", FieldType::Integer, 0}});
         w.beginRow();
         w.text("abcdef");
         w.number(2.5);
@@ -246,8 +252,7 @@ TEST(WireDataPacket, PacketWriterStreamsAValidPacket)
     EXPECT_EQ(t.integer(1, 2), 8);
 }
 
-TEST(WireDataPacket, PacketWriterRefusesMisuse)
-{
+TEST(WireDataPacket, PacketWriterRefusesMisuse) {
     const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
     std::string out;
     auto rowWith = [&](auto&& fill) {
@@ -259,10 +264,27 @@ TEST(WireDataPacket, PacketWriterRefusesMisuse)
     };
     EXPECT_THROW(rowWith([](PacketWriter& w) { w.integer(1); }), WireError);
     EXPECT_THROW(rowWith([](PacketWriter& w) { w.text("\xFF"); }), WireError);
-    EXPECT_THROW(rowWith([](PacketWriter& w) { w.text("a"); w.number(1.5); }), WireError);
-    EXPECT_THROW(rowWith([](PacketWriter& w) { w.text("a"); w.text("b"); }), WireError);
-    EXPECT_THROW(rowWith([](PacketWriter& w) { w.text("a"); w.endRow(); }), WireError);
-    EXPECT_THROW(rowWith([](PacketWriter& w) { w.null(); w.null(); w.null(); }), WireError);
+    EXPECT_THROW(rowWith([](PacketWriter& w) {
+                     w.text("a");
+                     w.number(1.5);
+                 }),
+                 WireError);
+    EXPECT_THROW(rowWith([](PacketWriter& w) {
+                     w.text("a");
+                     w.text("b");
+                 }),
+                 WireError);
+    EXPECT_THROW(rowWith([](PacketWriter& w) {
+                     w.text("a");
+                     w.endRow();
+                 }),
+                 WireError);
+    EXPECT_THROW(rowWith([](PacketWriter& w) {
+                     w.null();
+                     w.null();
+                     w.null();
+                 }),
+                 WireError);
     EXPECT_THROW(rowWith([](PacketWriter& w) { w.end(); }), WireError);
     PacketWriter w(out);
     EXPECT_THROW(w.beginRow(), WireError);

@@ -8,8 +8,7 @@ using namespace cht::wire;
 
 namespace {
 
-ColumnTable keyTable()
-{
+ColumnTable keyTable() {
     ColumnTable t({{"NRPROPOSFAS", FieldType::Text, 10}, {"CDFUNC", FieldType::Text, 10}});
     t.appendRow();
     t.setText(0, 0, "0000012345");
@@ -17,8 +16,7 @@ ColumnTable keyTable()
     return t;
 }
 
-int requestCode(const std::string& json)
-{
+int requestCode(const std::string& json) {
     try {
         decodeRequest(json);
     } catch (const RpcDecodeError& e) {
@@ -29,8 +27,7 @@ int requestCode(const std::string& json)
 
 } // namespace
 
-TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
-{
+TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument) {
     RpcRequest r;
     r.id = 17;
     r.method = "COT09800.rdmCancelaCHT.GetCHT";
@@ -73,8 +70,7 @@ TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
     EXPECT_THROW(encodeRequest(bad), WireError);
 }
 
-TEST(WireJsonRpc, BadRequestsCarryTheRightCode)
-{
+TEST(WireJsonRpc, BadRequestsCarryTheRightCode) {
     EXPECT_EQ(requestCode("{\"jsonrpc\":\"2.0\",\"id\":1,"), kParseError);
     EXPECT_EQ(requestCode("not json"), kParseError);
     EXPECT_EQ(requestCode(""), kParseError);
@@ -90,23 +86,28 @@ TEST(WireJsonRpc, BadRequestsCarryTheRightCode)
     EXPECT_EQ(requestCode("12x"), kParseError);
     EXPECT_EQ(requestCode("12"), kInvalidRequest);
     EXPECT_EQ(requestCode("\"abc\""), kInvalidRequest);
-    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[true]})"), kInvalidParams);
-    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[[1]]})"), kInvalidParams);
-    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[{"rows":[]}]})"), kInvalidParams);
-    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[1e999]})"), kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[true]})"),
+              kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[[1]]})"),
+              kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[{"rows":[]}]})"),
+              kInvalidParams);
+    EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[1e999]})"),
+              kInvalidParams);
     EXPECT_EQ(requestCode(R"({"jsonrpc":"2.0","id":1,"method":"M","params":[]} [])"), kParseError);
     try {
-        decodeRequest(R"({"jsonrpc":"2.0","id":9,"method":"M","params":[{"fields":[{"name":"A","type":"integer"}],"rows":[["x"]]}]})");
+        decodeRequest(
+            R"({"jsonrpc":"2.0","id":9,"method":"M","params":[{"fields":[{"name":"A","type":"integer"}],"rows":[["x"]]}]})");
         FAIL();
     } catch (const RpcDecodeError& e) {
         EXPECT_EQ(e.code(), kInvalidParams);
         EXPECT_EQ(e.id(), 9) << "the id read before the failure is kept for the reply";
-        EXPECT_NE(std::string(e.what()).find("campo \"A\" da linha 1"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("campo \"A\" da linha 1"), std::string::npos)
+            << e.what();
     }
 }
 
-TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
-{
+TEST(WireJsonRpc, ResultSplicesTheEncodedPacket) {
     const std::string data = encodeDataPacket(keyTable());
     const std::string reply = encodeResult(5, {RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)}, data);
     EXPECT_NE(reply.find(data), std::string::npos);
@@ -125,8 +126,7 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
     EXPECT_FALSE(empty.data.has_value());
 }
 
-TEST(WireJsonRpc, FailureAndProtocolError)
-{
+TEST(WireJsonRpc, FailureAndProtocolError) {
     const RpcResponse f = decodeResponse(encodeFailure(3, "CHT 00001 alterada por outro usuário."));
     EXPECT_EQ(f.id, 3);
     EXPECT_FALSE(f.ok);
@@ -144,8 +144,7 @@ TEST(WireJsonRpc, FailureAndProtocolError)
     EXPECT_EQ(broken.failure, "erro ? fim");
 }
 
-TEST(WireJsonRpc, MalformedRepliesAreErrors)
-{
+TEST(WireJsonRpc, MalformedRepliesAreErrors) {
     const char* cases[] = {
         "",
         "<html>502</html>",
@@ -162,7 +161,9 @@ TEST(WireJsonRpc, MalformedRepliesAreErrors)
         R"({"jsonrpc":"2.0","id":1.5,"result":{"ok":true}})",
         R"({"jsonrpc":"2.0","id":1,"result":{"ok":true}} trailing)",
     };
-    for (const char* json : cases) EXPECT_THROW(decodeResponse(json), WireError) << json;
+    for (const char* json : cases)
+        EXPECT_THROW(decodeResponse(json), WireError) << json;
     const std::string reply = encodeResult(1, {RpcArg::ofText("a")}, encodeDataPacket(keyTable()));
-    for (std::size_t n = 0; n < reply.size(); ++n) EXPECT_THROW(decodeResponse(reply.substr(0, n)), WireError) << n;
+    for (std::size_t n = 0; n < reply.size(); ++n)
+        EXPECT_THROW(decodeResponse(reply.substr(0, n)), WireError) << n;
 }
