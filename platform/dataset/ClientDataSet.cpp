@@ -762,11 +762,17 @@ wire::Value TClientDataSet::currentValue(int fieldIndex) const
 
 wire::Value TClientDataSet::oldValue(int fieldIndex) const
 {
+    return oldValueAt(m_activeRecord > 0 ? m_activeRecord : m_current + 1, fieldIndex);
+}
+
+wire::Value TClientDataSet::oldValueAt(int recNo, int fieldIndex) const
+{
     field(fieldIndex);
-    if (!active() || m_state == DataSetState::Insert || m_current < 0 || m_current >= rowsInOrder())
+    const int index = recNo - 1;
+    if (!active() || index < 0 || index >= rowsInOrder())
         return {};
     const auto fi = static_cast<std::size_t>(fieldIndex);
-    const std::size_t row = storageOf(m_current);
+    const std::size_t row = storageOf(index);
     const std::uint32_t c = m_impl->changeIndex(row);
     if (c != kNone) {
         const Impl::RowChange& rc = m_impl->changes[c];

@@ -49,22 +49,28 @@ public:
     TField& field(int index) const;
 
     // --- opening and loading ---
-    /// Opens with no rows (the fields as defined).
+    /// Opens with no rows (the fields as defined): before-open, after-open, after-scroll.
     void open();
+    /// Closes, dropping the rows and the change log; an open edit is discarded without events.
     void close();
     bool active() const { return m_state != DataSetState::Inactive; }
-    /// Loads a packet: every row replaced, the change log discarded, the set closed and reopened
-    /// (before-open, after-open, after-scroll), the first row current. A packet lacking a
-    /// persistent field, or carrying one of another type, throws DataSetError naming the field and
-    /// leaves the set as it was.
+    /// Loads a packet: every row replaced, the change log and any open edit discarded, the set
+    /// closed and reopened (before-open, after-open, after-scroll, also when empty), the first row
+    /// current. Columns map to the persistent fields by name, without regard to case, and are
+    /// adopted without copying; extra columns are ignored, integers are taken for a float field.
+    /// A packet lacking a persistent field, or carrying one of another type, throws DataSetError
+    /// naming the field and leaves the set as it was. With no persistent fields, the packet's
+    /// fields become the fields.
     void loadFromPacket(wire::ColumnTable packet);
+    /// Decodes, then loads; a malformed packet throws wire::WireError and changes nothing.
     void loadFromPacket(std::string_view json);
     /// Data packet of the current rows, for sending (a key packet is one).
     std::string dataPacket() const;
     /// Empties the rows (the set stays open), discarding the change log.
     void emptyDataSet();
 
-    // --- cursor ---
+    // --- cursor: each move first ends an open edit as checkBrowseMode does ---
+    /// first and last fire after-scroll always, the other moves only when the row changes.
     void first();
     void next();
     void prior();
@@ -81,10 +87,16 @@ public:
 
     // --- states ---
     DataSetState state() const { return m_state; }
+    /// Throws DataSetError on a closed or empty set; nothing happens while editing already.
     void edit();
+    /// Starts a new row after the last one (after-scroll fires); post adds it to the rows.
     void append();
+    /// before-post (an exception there keeps the edit open), the row written and logged, browse,
+    /// after-post. Nothing happens in browse state.
     void post();
+    /// Drops the open edit or insertion; after-cancel fires even when nothing was written.
     void cancel();
+    /// Deletes the current row (logged) and fires after-scroll; during an insertion, cancels it.
     void deleteRecord();
 
     // --- change log ---
@@ -128,7 +140,11 @@ public:
     /// buffer is honoured.
     wire::Value valueAt(int recNo, int fieldIndex) const;
 
-    // Used by TField.
+    /// Saved value of a field at a record (1-based): as loaded or last merged; null for a row
+    /// inserted since.
+    wire::Value oldValueAt(int recNo, int fieldIndex) const;
+
+    // Used by TField; they read the active record when one is set, else the current one.
     wire::Value currentValue(int fieldIndex) const;
     wire::Value oldValue(int fieldIndex) const;
     void setCurrentValue(int fieldIndex, const wire::Value& v);

@@ -36,6 +36,15 @@ TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
     s.hours.setAsInteger(31);
     s.cds.post();
     EXPECT_EQ(s.cds.changeCount(), 3) << "every post counts";
+    // Other rows, as a grid reads them while drawing, without moving the cursor.
+    EXPECT_EQ(s.cds.oldValueAt(1, s.check.index()), wire::Value(std::string("N")));
+    EXPECT_EQ(s.cds.valueAt(1, s.check.index()), wire::Value(std::string("S")));
+    s.cds.setActiveRecord(1);
+    EXPECT_EQ(s.client.asString(), "Padaria Nova");
+    EXPECT_EQ(s.client.oldValueAsString(), QString::fromUtf8("Padaria São Jorge"));
+    s.cds.setActiveRecord(0);
+    EXPECT_EQ(s.client.asString(), "Mercado Bom Preço");
+    EXPECT_EQ(s.cds.recNo(), 3);
 
     const wire::DeltaPacket d = s.cds.delta();
     ASSERT_EQ(d.fields.size(), 5u);
