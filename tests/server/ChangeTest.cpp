@@ -3,6 +3,9 @@
 
 #include "server/ChtRepository.h"
 
+#include <atomic>
+#include <thread>
+
 namespace cht::server::test {
 namespace {
 
@@ -235,6 +238,43 @@ TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies) {
     auto gone = call("SetCHT", {delta({{deleted, deletedNew}})});
     EXPECT_FALSE(gone.ok);
     EXPECT_TRUE(contains(gone.failure, "excluída")) << gone.failure;
+}
+
+TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough) {
+    auto before = rowOf(key1());
+    auto after = before;
+    put(after, "IDCHTPGTOOK", std::string("S"));
+    const std::string body = [&] {
+        wire::RpcRequest r;
+        r.id = 1;
+        r.method = "COT09800.rdmCancelaCHT.SetCHT";
+        r.params = {delta({{before, after}})};
+        return wire::encodeRequest(r);
+    }();
+    std::atomic<int> ok{0};
+    std::atomic<int> conflicts{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            httplib::Client client("127.0.0.1", port());
+            auto res = client.Post("/rpc", body, "application/json");
+            if (!res) {
+                return;
+            }
+            auto reply = wire::decodeResponse(res->body);
+            if (reply.ok) {
+                ++ok;
+            } else if (contains(reply.failure, "alterada por outro usuário")) {
+                ++conflicts;
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(ok.load(), 1);
+    EXPECT_EQ(conflicts.load(), 3);
+    EXPECT_EQ(flagOf(key1()), "SN");
 }
 
 TEST_P(ChangeTest, SetChtIsOneTransaction) {
