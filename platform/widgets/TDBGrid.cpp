@@ -619,7 +619,7 @@ void TDBGrid::titleClicked(int logicalIndex) {
 void TDBGrid::focusOutEvent(QFocusEvent* event) {
     QTableView::focusOutEvent(event);
     QWidget* focus = QApplication::focusWidget();
-    const bool intoEditor = focus && isAncestorOf(focus);
+    const bool intoEditor = focus && focus != this && isAncestorOf(focus);
     TClientDataSet* ds = dataSet();
     if (hasOption(dgCancelOnExit) && !intoEditor && ds && ds->state() == DataSetState::Insert &&
         !ds->modified())

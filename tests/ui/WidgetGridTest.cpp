@@ -4,6 +4,7 @@
 
 #include "platform/widgets/TDBGrid.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -227,6 +228,48 @@ TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt)
     EXPECT_EQ(set.cds.state(), DataSetState::Browse);
     EXPECT_EQ(set.signedFlag.asString(), QStringLiteral("S"));
     EXPECT_EQ(set.cds.changeCount(), 1);
+}
+
+TEST_F(GridTest, EditorKeysReachOnKeyDownOnceAndEscCancelsTheRecord) {
+    grid.setOption(dgEditing, true);
+    std::vector<int> keys;
+    grid.onKeyDown = [&](QObject* sender, int& key, Qt::KeyboardModifiers) {
+        EXPECT_EQ(sender, &grid);
+        keys.push_back(key);
+        if (key == Qt::Key_X)
+            key = 0; // consumed: the editor never sees it
+    };
+    grid.setSelectedIndex(1);
+    QTest::keyClick(&grid, Qt::Key_F2);
+    QLineEdit* line = editor<QLineEdit>();
+    ASSERT_NE(line, nullptr);
+    line->setText(QString());
+    QTest::keyClick(line, Qt::Key_A);
+    QTest::keyClick(line, Qt::Key_X);
+    QTest::keyClick(line, Qt::Key_Space);
+    EXPECT_EQ(line->text(), QStringLiteral("a "));
+    EXPECT_EQ(keys, (std::vector<int>{Qt::Key_F2, Qt::Key_A, Qt::Key_X, Qt::Key_Space}));
+    QTest::keyClick(line, Qt::Key_Return); // commits the text into the record (queued)
+    QCoreApplication::processEvents();
+    EXPECT_EQ(set.cds.state(), DataSetState::Edit);
+    EXPECT_EQ(set.client.asString(), QStringLiteral("a "));
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_EQ(set.cds.state(), DataSetState::Browse);
+    EXPECT_EQ(set.client.asString(), QStringLiteral("Padaria São Jorge"));
+}
+
+TEST_F(GridTest, LeavingTheGridDropsAnUntouchedInsertedRowWithCancelOnExit) {
+    set.cds.append();
+    ASSERT_EQ(set.cds.state(), DataSetState::Insert);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&grid, &out);
+    EXPECT_EQ(set.cds.state(), DataSetState::Browse);
+    EXPECT_EQ(set.cds.recordCount(), 4);
+
+    set.cds.append();
+    set.client.setAsString(QStringLiteral("Novo"));
+    QApplication::sendEvent(&grid, &out); // a touched row stays for the operator to post
+    EXPECT_EQ(set.cds.state(), DataSetState::Insert);
 }
 
 TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush) {
