@@ -99,41 +99,41 @@ void TfrmFiltroCancCHT::criaLayout()
     };
 
     QWidget* area = grbFiltroPadrao;
-    area->setMinimumSize(287, 168);
+    area->setMinimumSize(289, 168);
 
-    grbCliente = grupo(area, "grbCliente", QStringLiteral("Cliente"), {4, 2, 137, 66});
+    grbCliente = grupo(area, "grbCliente", QStringLiteral("Cliente"), {4, 2, 156, 66});
     rbtTCliente = controle<QRadioButton>(grbCliente, "rbtTCliente", QStringLiteral("Todos"),
                                          {10, 20, 70, 18});
     rbtLCliente = controle<QRadioButton>(grbCliente, "rbtLCliente", QStringLiteral("Lista"),
                                          {10, 41, 70, 18});
-    btpCliente = botaoPesquisa(grbCliente, "btpCliente", {102, 37, 23, 22});
+    btpCliente = botaoPesquisa(grbCliente, "btpCliente", {120, 37, 23, 22});
     rbtTCliente->setChecked(true);
 
-    grbFunc = grupo(area, "grbFunc", QStringLiteral("Funcionário"), {146, 2, 137, 66});
+    grbFunc = grupo(area, "grbFunc", QStringLiteral("Funcionário"), {165, 2, 120, 66});
     rbtTFunc = controle<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"),
                                       {10, 20, 70, 18});
     rbtLFunc = controle<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"),
                                       {10, 41, 70, 18});
-    btpFunc = botaoPesquisa(grbFunc, "btpFunc", {102, 37, 23, 22});
+    btpFunc = botaoPesquisa(grbFunc, "btpFunc", {88, 37, 23, 22});
     rbtTFunc->setChecked(true);
 
     grbDataCHT = grupo(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"),
-                       {4, 72, 137, 94});
+                       {4, 72, 156, 94});
     lblDe = controle<QLabel>(grbDataCHT, "lblDe", QStringLiteral("de"), {8, 27, 24, 18});
-    depCHTIni = editorData(grbDataCHT, "depCHTIni", {32, 24, 96, 24});
+    depCHTIni = editorData(grbDataCHT, "depCHTIni", {36, 24, 104, 24});
     lblAte = controle<QLabel>(grbDataCHT, "lblAte", QStringLiteral("até"), {8, 61, 24, 18});
-    depCHTFin = editorData(grbDataCHT, "depCHTFin", {32, 58, 96, 24});
+    depCHTFin = editorData(grbDataCHT, "depCHTFin", {36, 58, 104, 24});
 
     grbSituacao = grupo(area, "grbSituacao", QStringLiteral("Situação da CHT"),
-                        {146, 72, 137, 94});
+                        {165, 72, 120, 94});
     chbPendente = controle<QCheckBox>(grbSituacao, "chbPendente", QStringLiteral("Pendente"),
-                                      {10, 20, 120, 17});
+                                      {10, 20, 104, 17});
     chbAprovada = controle<QCheckBox>(grbSituacao, "chbAprovada", QStringLiteral("Aprovada"),
-                                      {10, 37, 120, 17});
+                                      {10, 37, 104, 17});
     chbRealizada = controle<QCheckBox>(grbSituacao, "chbRealizada", QStringLiteral("Faturada"),
-                                       {10, 54, 120, 17});
+                                       {10, 54, 104, 17});
     chbNFaturada = controle<QCheckBox>(grbSituacao, "chbNFaturada", QStringLiteral("Não Faturar"),
-                                       {10, 71, 120, 17});
+                                       {10, 71, 104, 17});
     chbPendente->setChecked(true);
 
     // Tab order: Cliente, Funcionário, Data Geração da CHT, Situação da CHT.
