@@ -83,6 +83,8 @@ std::string describeBackend(const ::testing::TestParamInfo<Backend>& info);
 
 #define CHT_SERVER_SUITE(Suite)                                                                  \
     INSTANTIATE_TEST_SUITE_P(Sqlite, Suite,                                                      \
-                             ::testing::Values(::cht::server::test::Backend::Sqlite));           \
+                             ::testing::Values(::cht::server::test::Backend::Sqlite),            \
+                             ::cht::server::test::describeBackend);                              \
     INSTANTIATE_TEST_SUITE_P(Postgres, Suite,                                                    \
-                             ::testing::Values(::cht::server::test::Backend::Postgres))
+                             ::testing::Values(::cht::server::test::Backend::Postgres),          \
+                             ::cht::server::test::describeBackend)
