@@ -152,8 +152,14 @@ RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input) {
         if (auto e = v.get_object().get(o))
             throwJsonError(e, prefix, {});
         PacketDecoder decoder(kDataPrefix, &input);
-        PacketDecoder::Packet p = decoder.packet(o, PacketDecoder::Expect::Either);
-        return p.isDelta ? RpcArg::ofDelta(std::move(p.delta)) : RpcArg::ofData(std::move(p.table));
+        try {
+            PacketDecoder::Packet p = decoder.packet(o, PacketDecoder::Expect::Either);
+            return p.isDelta ? RpcArg::ofDelta(std::move(p.delta))
+                             : RpcArg::ofData(std::move(p.table));
+        } catch (const DecodeFailure& e) {
+            throw DecodeFailure("Parâmetro " + std::to_string(index + 1) + ": " + e.what(),
+                                e.syntax());
+        }
     }
     default:
         throwShape(prefix, "deve ser um texto, um número, nulo ou um pacote");

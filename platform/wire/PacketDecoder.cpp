@@ -1,5 +1,6 @@
 #include "PacketDecoder.h"
 
+#include "Messages.h"
 #include "OleDate.h"
 #include "Utf8.h"
 
@@ -255,12 +256,12 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
         }
         std::size_t col = 0;
         for (auto cellItem : cells) {
-            if (col == width)
-                throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
-                                         std::to_string(width) + " valores, um por campo");
             ondemand::value cell;
             if (auto e = cellItem.get(cell))
-                throwJsonError(e, m_prefix, cellPlace(t.m_fields[col], row));
+                throwJsonError(e, m_prefix, "linha " + std::to_string(row + 1));
+            if (col == width)
+                throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
+                                         valueCount(width) + ", um por campo");
             const FieldDef& f = t.m_fields[col];
             ColumnTable::Column& c = t.m_columns[col];
             const CellResult r = readCell(
@@ -289,9 +290,8 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
             ++col;
         }
         if (col != width)
-            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " +
-                                     std::to_string(col) + " valores, mas o pacote tem " +
-                                     std::to_string(width) + " campos");
+            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " + valueCount(col) +
+                                     ", mas o pacote tem " + fieldCount(width));
         t.m_rows = ++row;
         if (row == kSample && m_input)
             reserveFromSample(t, rowsStart, kSample);
@@ -312,8 +312,7 @@ std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vecto
     out.reserve(fields.size());
     for (auto item : list) {
         if (out.size() == fields.size())
-            throwShape(m_prefix,
-                       place + " tem mais de " + std::to_string(fields.size()) + " valores");
+            throwShape(m_prefix, place + " tem mais de " + valueCount(fields.size()));
         const FieldDef& f = fields[out.size()];
         const std::string where = "campo " + inQuotes(f.name) + " de " + place;
         ondemand::value cell;
@@ -330,9 +329,8 @@ std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vecto
             cellError(m_prefix, r.error, where, f.type);
     }
     if (out.size() != fields.size())
-        throwShape(m_prefix, place + " tem " + std::to_string(out.size()) +
-                                 " valores, mas o pacote tem " + std::to_string(fields.size()) +
-                                 " campos");
+        throwShape(m_prefix, place + " tem " + valueCount(out.size()) + ", mas o pacote tem " +
+                                 fieldCount(fields.size()));
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "PacketEncoder.h"
 
+#include "Messages.h"
 #include "OleDate.h"
 #include "WireError.h"
 
@@ -81,8 +82,8 @@ void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta) {
             const std::string before = "de \"" + std::string(key) + "\" da alteração ";
             if (values.size() != delta.fields.size())
                 throw WireError(std::string(kDeltaOut) + "\"" + key + "\" da " + place + " tem " +
-                                std::to_string(values.size()) + " valores, mas o pacote tem " +
-                                std::to_string(delta.fields.size()) + " campos.");
+                                valueCount(values.size()) + ", mas o pacote tem " +
+                                fieldCount(delta.fields.size()) + ".");
             w.Key(key);
             w.StartArray();
             for (std::size_t col = 0; col < values.size(); ++col)

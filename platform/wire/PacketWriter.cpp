@@ -1,6 +1,7 @@
 #include "PacketWriter.h"
 
 #include "JsonOutput.h"
+#include "Messages.h"
 #include "Utf8.h"
 #include "WireError.h"
 
@@ -28,8 +29,7 @@ struct PacketWriter::Impl {
             misuse("valor fora de uma linha");
         if (col >= fields.size())
             throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(row + 1) +
-                            " tem mais valores que os " + std::to_string(fields.size()) +
-                            " campos.");
+                            " tem mais valores que " + fieldCount(fields.size()) + ".");
         return fields[col];
     }
     Place place() const { return Place{"da linha ", row}; }
@@ -110,8 +110,8 @@ void PacketWriter::endRow() {
         d.misuse("fim de linha sem linha começada");
     if (d.col != d.fields.size())
         throw WireError(std::string(kWriterPrefix) + "a linha " + std::to_string(d.row + 1) +
-                        " tem " + std::to_string(d.col) + " valores, mas o pacote tem " +
-                        std::to_string(d.fields.size()) + " campos.");
+                        " tem " + valueCount(d.col) + ", mas o pacote tem " +
+                        fieldCount(d.fields.size()) + ".");
     d.writer.EndArray();
     ++d.row;
     d.state = Impl::State::Open;

@@ -91,7 +91,7 @@ TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow) {
         {R"(["1",1,1e400,1])", "campo \"VLHORA\" da linha 1"},
         {R"(["1",3000000,1,1])", "campo \"DTGERACAO\" da linha 1"},
         {R"(["1",-657435.5,1,1])", "campo \"DTGERACAO\" da linha 1"},
-        {R"(["1",1,1])", "a linha 1 tem 3 valores"},
+        {R"(["1",1,1])", "a linha 1 tem 3 valores, mas o pacote tem 4 campos"},
         {R"(["1",1,1,1],["1",1,1,1,1])", "a linha 2 tem mais de 4 valores"},
         {R"([])", "a linha 1 tem 0 valores"},
         {R"(["1",1,1,1],"x")", "a linha 2 não é uma lista"},

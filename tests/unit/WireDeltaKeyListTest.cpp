@@ -69,7 +69,7 @@ TEST(WireDelta, DecoderChecksEveryChange) {
         {R"([{"op":"delete","new":["a",1]}])", "alteração 1"},
         {R"([{"op":"upsert","new":["a",1]}])", "operação desconhecida"},
         {R"([{"new":["a",1]}])", "não tem \"op\""},
-        {R"([{"op":"insert","new":["a"]}])", "\"new\" da alteração 1 tem 1 valores"},
+        {R"([{"op":"insert","new":["a"]}])", "\"new\" da alteração 1 tem 1 valor,"},
         {R"([{"op":"insert","new":["a",1,2]}])", "\"new\" da alteração 1 tem mais de 2"},
         {R"([{"op":"insert","new":["a",1.5]}])", "campo \"N\" de \"new\" da alteração 1"},
         {R"([{"op":"insert","new":["a",1]},{"op":"delete","old":[1,1]}])",
