@@ -60,7 +60,7 @@ public:
     /// adopted without copying; extra columns are ignored, integers are taken for a float field.
     /// A packet lacking a persistent field, or carrying one of another type, throws DataSetError
     /// naming the field and leaves the set as it was. With no persistent fields, the packet's
-    /// fields become the fields.
+    /// fields become the fields (made anew when a later packet brings other fields).
     void loadFromPacket(wire::ColumnTable packet);
     /// Decodes, then loads; a malformed packet throws wire::WireError and changes nothing.
     void loadFromPacket(std::string_view json);
