@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
+#include <cmath>
+#include <random>
+
 namespace cht::platform::testing {
 namespace {
 
@@ -28,6 +33,26 @@ TEST(DisplayFormat, NumbersFollowThePictureInPtBr)
     EXPECT_EQ(formatFloat(QStringLiteral("#,##0.00;(#,##0.00);zero"), 0), "zero");
     EXPECT_EQ(formatFloat(QString(), 1234.5), "1234,5");
     EXPECT_EQ(formatFloatGeneral(0.1), "0,1");
+}
+
+TEST(DisplayFormat, MoneyPictureAgreesWithThePtBrLocaleAwayFromHalves)
+{
+    const QLocale ptBr(QLocale::Portuguese, QLocale::Brazil);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> magnitude(-12.0, 9.0);
+    int compared = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const double v = std::copysign(std::pow(10.0, magnitude(rng)), (rng() & 1) ? 1.0 : -1.0);
+        const double cents = std::fabs(v) * 100.0;
+        if (std::fabs(cents - std::floor(cents) - 0.5) < 1e-3)
+            continue; // halves are ours to round (on 15 digits); the locale rounds the binary value
+        QString expected = ptBr.toString(v, 'f', 2);
+        if (expected == QStringLiteral("-0,00"))
+            expected = QStringLiteral("0,00");
+        ASSERT_EQ(formatFloat(QStringLiteral("#,###,##0.00"), v).toStdString(), expected.toStdString()) << v;
+        ++compared;
+    }
+    EXPECT_GT(compared, 4000);
 }
 
 TEST(DisplayFormat, DatesDropAMidnightTimeAndHonourPictures)
