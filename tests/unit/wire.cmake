@@ -1,7 +1,8 @@
 # Codec tests.
 list(APPEND UNIT_SOURCES
   WireColumnTableTest.cpp
+  WireDataPacketTest.cpp
+  WireDeltaKeyListTest.cpp
+  WireJsonRpcTest.cpp
   WireOleDateTest.cpp
 )
-list(APPEND UNIT_SOURCES WireDataPacketTest.cpp)
-list(APPEND UNIT_SOURCES WireDeltaKeyListTest.cpp WireJsonRpcTest.cpp)
