@@ -2,7 +2,6 @@
 // close, the cursor after a failing creation, and the unit counters through load and unload.
 #include "ScreenTestSupport.h"
 
-#include "framework/DialogResponder.h"
 
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -10,7 +9,6 @@
 #include "module/contracts/Forms.h"
 #include "module/contracts/PageControl98.h"
 
-#include <QDialog>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -43,15 +41,22 @@ protected:
 
 TEST_F(Launch, SecondLaunchBringsTheSameScreenBackToNormal)
 {
-    TfrmCancelaCHT* first = launch(server);
+    int filterShown = 0;
+    TfrmCancelaCHT* first = launch(nullptr, &filterShown);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(Cli_cot09800::boIdCriado);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(Application::Cursor(), TCursor::crDefault);
+    EXPECT_EQ(filterShown, 1);
+    // Connected at creation, to where the session says.
+    EXPECT_TRUE(first->netCancelaCHT.Connected());
+    EXPECT_EQ(first->netCancelaCHT.Host, QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
 
     first->SetWindowState(TWindowState::wsMinimized);
-    TfrmCancelaCHT* second = launch(nullptr);
+    TfrmCancelaCHT* second = launch(nullptr, &filterShown);
     EXPECT_EQ(second, first);
+    EXPECT_EQ(filterShown, 2);
     EXPECT_EQ(first->WindowState(), TWindowState::wsNormal);
     EXPECT_EQ(Application::Cursor(), TCursor::crDefault);
 }
@@ -62,12 +67,7 @@ TEST_F(Launch, CloseAndRelaunchBuildsAFreshScreenOnTheCHTTab)
     ASSERT_NE(first, nullptr);
     load(*first, *server, {{QStringLiteral("00001"), QStringLiteral("P"), QString()}});
     first->pgcPadrao->SetActivePage(first->tshCSA);
-    // A filter screen made for this management screen goes with it.
-    cht::framework::DialogResponder::WhenModal([](QDialog* d) {
-        if (d != nullptr)
-            d->close();
-    });
-    Cli_cot09801::CriaFiltroCancCHT();
+    // The filter screen made by the launch goes with the management screen.
     ASSERT_NE(Cli_cot09801::frmFiltroCancCHT, nullptr);
     QPointer<QObject> oldFilter(Cli_cot09801::frmFiltroCancCHT);
     QPointer<QObject> old(first);
@@ -91,8 +91,10 @@ TEST_F(Launch, CreationThatRaisesLeavesTheDefaultCursor)
 {
     // The connect at creation fails (nothing listens) and its report raises here, so the
     // creation itself raises out of the entry point.
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), 1);
     Application::SetErrorDisplay([](const QString&) { throw std::runtime_error("falha"); });
     EXPECT_THROW(IniProc(), std::runtime_error);
+    useRealServer();
     EXPECT_EQ(Application::Cursor(), TCursor::crDefault);
     EXPECT_FALSE(Cli_cot09800::boIdCriado);
     EXPECT_EQ(Cli_cot09800::frmCancelaCHT, nullptr);
@@ -110,7 +112,7 @@ TEST_F(Launch, ConnectionTakesHostAndPortAtEveryConnect)
     EXPECT_EQ(screen->netCancelaCHT.Host, QStringLiteral("srv-cht"));
     EXPECT_EQ(screen->netCancelaCHT.Port, 8123);
     EXPECT_TRUE(screen->netCancelaCHT.Connected());
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), 1);
+    useRealServer();
 }
 
 TEST(PackageUnits, CountersMakeNestedLoadsCountAndASecondUnloadDoNothing)

@@ -1,14 +1,21 @@
 // The management screen tests' entry, the fake application server and the launch helpers.
 #include "ScreenTestSupport.h"
 
+#include "framework/DialogResponder.h"
+#include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
+#include "tests/e2e/ServerProcess.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
+#include <cstdio>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -76,14 +83,46 @@ cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector
     return t;
 }
 
+namespace {
+QMdiArea* g_area = nullptr;
+int g_serverPort = 0;
+} // namespace
+
+void useRealServer()
+{
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), g_serverPort);
+}
+
+QMdiArea* mdiArea() { return g_area; }
+
+void reactivate(TfrmCancelaCHT& screen)
+{
+    static QMdiSubWindow* other = nullptr;
+    if (other == nullptr) {
+        other = g_area->addSubWindow(new QWidget);
+        other->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    other->show();
+    g_area->setActiveSubWindow(other);
+    g_area->setActiveSubWindow(screen.SubWindow());
+}
+
 QStringList& errors()
 {
     static QStringList list;
     return list;
 }
 
-TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server)
+TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server, int* filterShown)
 {
+    // The launch ends in the modal filter: leave it without confirming.
+    cht::framework::DialogResponder::WhenModal([filterShown](QDialog* d) {
+        if (d == nullptr)
+            return;
+        if (filterShown != nullptr && d == Cli_cot09801::frmFiltroCancCHT)
+            ++*filterShown;
+        d->close();
+    });
     IniProc();
     TfrmCancelaCHT* screen = Cli_cot09800::frmCancelaCHT;
     if (screen != nullptr && server)
@@ -112,14 +151,30 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // Nothing listens there: the screen's own connect fails quietly into the error display, and
-    // each test puts its fake server behind the connection.
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), 1);
-    Application::SetErrorDisplay([](const QString& m) { screen_test::errors() << m; });
+    QMdiArea area;
+    area.resize(1100, 700);
+    area.show();
+    screen_test::g_area = &area;
+    Application::SetMainForm(&area);
+    Application::SetMdiArea(&area);
+    // The launch connects to a real server (the filter's creation asks it for the date); each
+    // test then puts its fake server behind the connection.
     ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    cht::testing::ServerProcess realServer;
+    if (!realServer.start()) {
+        fprintf(stderr, "cht-server: %s\n", qPrintable(realServer.error()));
+        return 1;
+    }
+    screen_test::g_serverPort = realServer.port();
+    screen_test::useRealServer();
+    Application::SetErrorDisplay([](const QString& m) { screen_test::errors() << m; });
     Initialize();
     const int rc = RUN_ALL_TESTS();
     screen_test::closeScreen();
     Finalize();
+    Application::SetMdiArea(nullptr);
+    Application::SetMainForm(nullptr);
     return rc;
 }

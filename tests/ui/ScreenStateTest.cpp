@@ -8,8 +8,6 @@
 #include "platform/widgets/TDBText.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 
@@ -66,11 +64,7 @@ protected:
         EXPECT_TRUE(s.sbtFiltro->Enabled());
     }
 
-    void activate()
-    {
-        QEvent activation(QEvent::WindowActivate);
-        QApplication::sendEvent(screen, &activation);
-    }
+    void activate() { reactivate(*screen); }
 
     std::shared_ptr<FakeServer> server;
     TfrmCancelaCHT* screen = nullptr;

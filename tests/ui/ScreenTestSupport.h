@@ -47,11 +47,20 @@ struct Cht {
 /// A GetCHT packet with exactly the fields of the screen's list.
 cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows);
 
+/// The host's MDI area the screens open in (made by main()).
+class QMdiArea* mdiArea();
+/// Makes another child window active and then the screen's again, as an operator switching
+/// windows does.
+void reactivate(TfrmCancelaCHT& screen);
+
 /// Errors handed to the host's error display since the last clear.
 QStringList& errors();
 
-/// Opens the screen through the package entry and puts `server` behind its connection.
-TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server);
+/// Opens the screen through the package entry (leaving the filter it ends in without
+/// confirming; counted in `filterShown`) and then puts `server` behind its connection.
+TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server, int* filterShown = nullptr);
+/// Points the session at the real cht-server that main() started.
+void useRealServer();
 /// Closes the management screen, if any, and lets deferred deletions run.
 void closeScreen();
 /// Loads `rows` through the screen's reload.
