@@ -31,7 +31,7 @@ void exec(const QString& sql)
     ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
 }
 
-class DataTest : public ::testing::Test {
+class FrameworkDataTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -74,7 +74,7 @@ protected:
 
 } // namespace
 
-TEST(DatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
+TEST(FrameworkDatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
 {
     const TDatabaseSettings lite = dtmDBGeral::ParseSettings("sqlite:/var/lib/host.db");
     EXPECT_EQ(lite.driver, QString("QSQLITE"));
@@ -105,7 +105,7 @@ TEST(DatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
     EXPECT_THROW(dtmDBGeral::ParseSettings("  "), EServerError);
 }
 
-TEST_F(DataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
+TEST_F(FrameworkDataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -128,7 +128,7 @@ TEST_F(DataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
     EXPECT_EQ(q.fieldByName("NRINSJURCLIE").displayText(), QString("99.887.766/0001-00"));
 }
 
-TEST_F(DataTest, QueryWithoutFieldsTakesTheColumns)
+TEST_F(FrameworkDataTest, QueryWithoutFieldsTakesTheColumns)
 {
     TADOIBQuery q;
     q.SQL = QStringList{"SELECT CDCLIENTE, NMFANTCLIE, 7 AS N FROM CLIENTE ORDER BY CDCLIENTE"};
@@ -139,7 +139,7 @@ TEST_F(DataTest, QueryWithoutFieldsTakesTheColumns)
     EXPECT_EQ(q.fieldByName("N").asInteger(), 7);
 }
 
-TEST_F(DataTest, QueryIsReadOnlyAndReportsFailuresInPortuguese)
+TEST_F(FrameworkDataTest, QueryIsReadOnlyAndReportsFailuresInPortuguese)
 {
     TADOIBQuery q("qryApaga");
     q.SQL = QStringList{"DELETE FROM CLIENTE"};
@@ -183,7 +183,7 @@ public:
 
 } // namespace
 
-TEST_F(DataTest, SavedOptionsRoundTripPerScreenAndOperator)
+TEST_F(FrameworkDataTest, SavedOptionsRoundTripPerScreenAndOperator)
 {
     const QString list = QString::fromStdString(cht::wire::encodeKeyList({"1", "a,b"}));
     {
@@ -218,7 +218,7 @@ TEST_F(DataTest, SavedOptionsRoundTripPerScreenAndOperator)
     EXPECT_EQ(again.SavedOptionNames(), QStringList({"Clientes grandes"}));
 }
 
-TEST_F(DataTest, SavingFromTheMenuAsksForAName)
+TEST_F(FrameworkDataTest, SavingFromTheMenuAsksForAName)
 {
     QString proposed;
     DialogResponder::Set([&](const DialogRequest& r) -> std::optional<DialogReply> {
@@ -267,7 +267,7 @@ void clickRow(QTableView* view, int row)
 
 } // namespace
 
-TEST_F(DataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
+TEST_F(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -307,7 +307,7 @@ TEST_F(DataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
     EXPECT_EQ(q.recNo(), 2); // the current row is where it was
 }
 
-TEST_F(DataTest, PickListMarkAllUnmarkAllAndCancel)
+TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -340,7 +340,7 @@ TEST_F(DataTest, PickListMarkAllUnmarkAllAndCancel)
     EXPECT_EQ(selection, keys({"1", "2", "3"}));
 }
 
-TEST_F(DataTest, PickListOverNoRowsShowsTheEmptyText)
+TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
 {
     exec("DELETE FROM CLIENTE");
     TADOIBQuery q("qryCliente");
@@ -359,7 +359,7 @@ TEST_F(DataTest, PickListOverNoRowsShowsTheEmptyText)
     EXPECT_EQ(selection, keys({"1"}));
 }
 
-TEST_F(DataTest, ScriptedPickListSeesTheRowsAsShown)
+TEST_F(FrameworkDataTest, ScriptedPickListSeesTheRowsAsShown)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);

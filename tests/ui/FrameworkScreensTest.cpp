@@ -37,7 +37,7 @@ public:
     void sbtVerificarClick(QObject*) override { ++verifies; }
 };
 
-class ScreensTest : public ::testing::Test {
+class FrameworkScreensTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -72,7 +72,7 @@ void loadRows(cht::platform::TClientDataSet& cds, int rows)
 
 } // namespace
 
-TEST_F(ScreensTest, GridScreenLivesInTheMdiAreaAndItsCloseFreesIt)
+TEST_F(FrameworkScreensTest, GridScreenLivesInTheMdiAreaAndItsCloseFreesIt)
 {
     QPointer<GridScreen> screen = CreateForm<GridScreen>();
     screen->Show();
@@ -98,7 +98,7 @@ TEST_F(ScreensTest, GridScreenLivesInTheMdiAreaAndItsCloseFreesIt)
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
-TEST_F(ScreensTest, WindowCloseButtonAlsoRunsFormClose)
+TEST_F(FrameworkScreensTest, WindowCloseButtonAlsoRunsFormClose)
 {
     QPointer<GridScreen> screen = CreateForm<GridScreen>();
     screen->callBaseClose = false;
@@ -116,7 +116,7 @@ TEST_F(ScreensTest, WindowCloseButtonAlsoRunsFormClose)
     EXPECT_TRUE(screen.isNull());
 }
 
-TEST_F(ScreensTest, ReactivatingAScreenRunsFormActivate)
+TEST_F(FrameworkScreensTest, ReactivatingAScreenRunsFormActivate)
 {
     GridScreen* a = CreateForm<GridScreen>();
     GridScreen* b = CreateForm<GridScreen>();
@@ -132,7 +132,7 @@ TEST_F(ScreensTest, ReactivatingAScreenRunsFormActivate)
     b->Close();
 }
 
-TEST_F(ScreensTest, BaseCommandStateFollowsTheListState)
+TEST_F(FrameworkScreensTest, BaseCommandStateFollowsTheListState)
 {
     GridScreen* screen = CreateForm<GridScreen>();
     cht::platform::TClientDataSet cds("cdsLista");
@@ -165,7 +165,7 @@ TEST_F(ScreensTest, BaseCommandStateFollowsTheListState)
     delete screen;
 }
 
-TEST_F(ScreensTest, VerifyRunsFromItsButtonMenuAndF5)
+TEST_F(FrameworkScreensTest, VerifyRunsFromItsButtonMenuAndF5)
 {
     GridScreen* screen = CreateForm<GridScreen>();
     cht::platform::TClientDataSet cds;
@@ -218,7 +218,7 @@ public:
 
 } // namespace
 
-TEST_F(ScreensTest, FilterEscClosesWithoutConfirming)
+TEST_F(FrameworkScreensTest, FilterEscClosesWithoutConfirming)
 {
     QPointer<FilterDialog> filter = CreateForm<FilterDialog>();
     DialogResponder::WhenModal([](QDialog* d) {
@@ -233,7 +233,7 @@ TEST_F(ScreensTest, FilterEscClosesWithoutConfirming)
     EXPECT_TRUE(filter.isNull()); // the base frees it
 }
 
-TEST_F(ScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWithEnter)
+TEST_F(FrameworkScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWithEnter)
 {
     FilterDialog* filter = CreateForm<FilterDialog>();
     filter->keep = true;
@@ -255,7 +255,7 @@ TEST_F(ScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWithEnter)
     delete filter;
 }
 
-TEST_F(ScreensTest, RoutineDialogEscIsCancelAndCloseFreesIt)
+TEST_F(FrameworkScreensTest, RoutineDialogEscIsCancelAndCloseFreesIt)
 {
     QPointer<RoutineDialog> dialog = CreateForm<RoutineDialog>();
     DialogResponder::WhenModal([](QDialog* d) {

@@ -23,7 +23,7 @@ using namespace cht::framework;
 
 namespace {
 
-class ServicesTest : public ::testing::Test {
+class FrameworkServicesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -48,7 +48,7 @@ const TMessages kTable(QStringList{"Excl|Confirma exclusão?", "Ex|curta", "vazi
 
 } // namespace
 
-TEST_F(ServicesTest, MsgFindsTheExactKeyOnly)
+TEST_F(FrameworkServicesTest, MsgFindsTheExactKeyOnly)
 {
     EXPECT_EQ(kTable.Msg("Excl"), QString("Confirma exclusão?"));
     EXPECT_EQ(kTable.Msg("Ex"), QString("curta"));
@@ -58,7 +58,7 @@ TEST_F(ServicesTest, MsgFindsTheExactKeyOnly)
     EXPECT_EQ(kTable.Msg("barra"), QString("a|b")); // only the first bar separates
 }
 
-TEST_F(ServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
+TEST_F(FrameworkServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
 {
     m_answer = mrYes;
     EXPECT_EQ(kTable.ShowMsg("Excl", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0), 6);
@@ -71,7 +71,7 @@ TEST_F(ServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
     EXPECT_EQ(r.buttons, QStringList({"Sim", "Não"}));
 }
 
-TEST_F(ServicesTest, RealMessageBoxHasSimAndNaoButtons)
+TEST_F(FrameworkServicesTest, RealMessageBoxHasSimAndNaoButtons)
 {
     DialogResponder::Clear();
     QStringList captions;
@@ -95,7 +95,7 @@ TEST_F(ServicesTest, RealMessageBoxHasSimAndNaoButtons)
     EXPECT_EQ(captions, QStringList({"Não", "Sim"}));
 }
 
-TEST_F(ServicesTest, MensErroShowsOnceAndStopsTheHandler)
+TEST_F(FrameworkServicesTest, MensErroShowsOnceAndStopsTheHandler)
 {
     bool after = false;
     Application::Dispatch([&] {
@@ -109,7 +109,7 @@ TEST_F(ServicesTest, MensErroShowsOnceAndStopsTheHandler)
     EXPECT_EQ(DialogResponder::Records()[0].text, QString("Cliente deve ser informado."));
 }
 
-TEST_F(ServicesTest, MensErroRaisesForCallersThatRestoreTheirState)
+TEST_F(FrameworkServicesTest, MensErroRaisesForCallersThatRestoreTheirState)
 {
     EXPECT_THROW(MensErro("x"), EMensErro);
     try {
@@ -119,7 +119,7 @@ TEST_F(ServicesTest, MensErroRaisesForCallersThatRestoreTheirState)
     }
 }
 
-TEST_F(ServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
+TEST_F(FrameworkServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
 {
     QStringList shown;
     Application::SetErrorDisplay([&](const QString& m) { shown << m; });
@@ -137,7 +137,7 @@ TEST_F(ServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
     EXPECT_EQ(shown[2], QString("falhou"));
 }
 
-TEST_F(ServicesTest, HourglassIsNotStacked)
+TEST_F(FrameworkServicesTest, HourglassIsNotStacked)
 {
     ASSERT_EQ(QApplication::overrideCursor(), nullptr);
     Application::SetCursor(TCursor::crHourGlass);
@@ -155,7 +155,7 @@ TEST_F(ServicesTest, HourglassIsNotStacked)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(ServicesTest, WaitOverlayNestsAndNeverOutlivesAnError)
+TEST_F(FrameworkServicesTest, WaitOverlayNestsAndNeverOutlivesAnError)
 {
     QWidget main;
     main.resize(640, 400);
@@ -183,7 +183,7 @@ TEST_F(ServicesTest, WaitOverlayNestsAndNeverOutlivesAnError)
     EXPECT_EQ(ShowAviWidget(), nullptr);
 }
 
-TEST_F(ServicesTest, WaitOverlayPaintsWhileTheUiThreadWaitsForACall)
+TEST_F(FrameworkServicesTest, WaitOverlayPaintsWhileTheUiThreadWaitsForACall)
 {
     QWidget main;
     main.resize(640, 400);
@@ -202,7 +202,7 @@ TEST_F(ServicesTest, WaitOverlayPaintsWhileTheUiThreadWaitsForACall)
     DeactiveShowAvi();
 }
 
-TEST_F(ServicesTest, RegistrationMasksFormatCnpjAndCpf)
+TEST_F(FrameworkServicesTest, RegistrationMasksFormatCnpjAndCpf)
 {
     EXPECT_EQ(cht::platform::FormatMaskText(PictPess("J"), "12345678000195"),
               QString("12.345.678/0001-95"));
@@ -212,14 +212,14 @@ TEST_F(ServicesTest, RegistrationMasksFormatCnpjAndCpf)
     EXPECT_EQ(PictPess("j"), QString());
 }
 
-TEST_F(ServicesTest, EmptyStringTreatsBlanksAsEmpty)
+TEST_F(FrameworkServicesTest, EmptyStringTreatsBlanksAsEmpty)
 {
     EXPECT_TRUE(EmptyString(""));
     EXPECT_TRUE(EmptyString("  \t"));
     EXPECT_FALSE(EmptyString(" a "));
 }
 
-TEST_F(ServicesTest, PageControlReportsTabChangesOnce)
+TEST_F(FrameworkServicesTest, PageControlReportsTabChangesOnce)
 {
     TCustomPageControl98 pgc;
     QWidget* a = pgc.AddPage("tshA", "A");
