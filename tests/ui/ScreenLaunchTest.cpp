@@ -2,6 +2,9 @@
 // close, the cursor after a failing creation, and the unit counters through load and unload.
 #include "ScreenTestSupport.h"
 
+#include "framework/DialogResponder.h"
+#include "platform/widgets/TButtonFlat.h"
+
 
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -9,6 +12,8 @@
 #include "module/contracts/Forms.h"
 #include "module/contracts/PageControl98.h"
 
+#include <QAction>
+#include <QDialog>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -113,6 +118,31 @@ TEST_F(Launch, ConnectionTakesHostAndPortAtEveryConnect)
     EXPECT_EQ(screen->netCancelaCHT.Port, 8123);
     EXPECT_TRUE(screen->netCancelaCHT.Connected());
     useRealServer();
+}
+
+TEST_F(Launch, FilterButtonAndMenuOpenTheSameFilterModally)
+{
+    TfrmCancelaCHT* screen = launch(nullptr);
+    ASSERT_NE(screen, nullptr);
+    TfrmFiltroCancCHT* filter = Cli_cot09801::frmFiltroCancCHT;
+    ASSERT_NE(filter, nullptr);
+    int shown = 0;
+    auto closeWhenUp = [&shown, filter] {
+        cht::framework::DialogResponder::WhenModal([&shown, filter](QDialog* d) {
+            if (d == filter)
+                ++shown;
+            if (d != nullptr)
+                d->close();
+        });
+    };
+    closeWhenUp();
+    screen->sbtFiltro->Click();
+    EXPECT_EQ(shown, 1);
+    closeWhenUp();
+    screen->Filtrar1->trigger();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(Cli_cot09801::frmFiltroCancCHT, filter);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
 }
 
 TEST(PackageUnits, CountersMakeNestedLoadsCountAndASecondUnloadDoNothing)
