@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -181,6 +182,31 @@ TEST_F(FrameworkScreensTest, VerifyRunsFromItsButtonMenuAndF5)
     EXPECT_EQ(screen->verifies, 3);
     screen->dtsPadrao.setDataSet(nullptr);
     delete screen;
+}
+
+TEST_F(FrameworkScreensTest, ShortcutsBelongToTheScreenWithTheFocus)
+{
+    GridScreen* a = CreateForm<GridScreen>();
+    GridScreen* b = CreateForm<GridScreen>();
+    cht::platform::TClientDataSet cds;
+    cds.addField("NOME", FieldType::Text, 20);
+    a->dtsPadrao.setDataSet(&cds);
+    b->dtsPadrao.setDataSet(&cds);
+    loadRows(cds, 2);
+    a->Show();
+    b->Show();
+    m_main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_main));
+    m_area->setActiveSubWindow(a->SubWindow());
+    a->dbgPadrao->setFocus();
+    // Both screens have F5: only the one holding the focus reloads.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    EXPECT_EQ(a->verifies, 1);
+    EXPECT_EQ(b->verifies, 0);
+    a->dtsPadrao.setDataSet(nullptr);
+    b->dtsPadrao.setDataSet(nullptr);
+    delete a;
+    delete b;
 }
 
 namespace {
