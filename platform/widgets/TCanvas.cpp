@@ -29,6 +29,18 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
     painter.drawImage(at, out);
 }
 
+QImage withKeyTransparent(const QImage& src, const QColor& key) {
+    QImage out = src.convertToFormat(QImage::Format_ARGB32);
+    const QRgb keyRgb = key.rgb() & 0xFFFFFFu;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFFu) == keyRgb)
+                line[x] = 0;
+    }
+    return out;
+}
+
 TCanvas::TCanvas(QPainter* painter) : m_painter(painter) {}
 
 void TCanvas::fillRect(const QRect& rect) {

@@ -27,6 +27,11 @@ CHT_PLATFORM_EXPORT void drawBitmapKeyed(QPainter& painter, const QRect& dest, c
                                          const QRect& srcRect, const QColor& key,
                                          const QColor& replacement);
 
+/// A copy of `src` whose pixels of colour `key` are fully transparent, for showing a keyed bitmap
+/// on any background (a legend image on a panel).
+CHT_PLATFORM_EXPORT QImage withKeyTransparent(const QImage& src,
+                                              const QColor& key = keyColorOlive());
+
 /// A painter with the current brush, font and font colour. The canvas does not own the painter;
 /// a control's canvas is valid only while the control is drawing.
 class CHT_PLATFORM_EXPORT TCanvas {

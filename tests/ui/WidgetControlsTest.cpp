@@ -66,6 +66,13 @@ TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush) {
     EXPECT_EQ(target.pixelColor(10, 10), QColor(Qt::white));
 }
 
+TEST(KeyedBitmap, KeyColourBecomesTransparentForLegends) {
+    const QImage out = withKeyTransparent(oliveBitmap().convertToFormat(QImage::Format_Indexed8));
+    EXPECT_EQ(out.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(out.pixelColor(3, 3), QColor(Qt::black));
+    EXPECT_EQ(out.pixelColor(0, 9), QColor(128, 128, 1));
+}
+
 TEST(Canvas, TextRectFillsWithTheBrushAndClipsTheText) {
     QImage target(60, 20, QImage::Format_RGB32);
     target.fill(Qt::white);
