@@ -7,6 +7,7 @@
 #include "module/contracts/PageControl98.h"
 #include "module/contracts/Showavi.h"
 #include "platform/widgets/FormatMaskText.h"
+#include "platform/widgets/TButtonFlat.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,20 @@ TEST_F(FrameworkServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
     EXPECT_EQ(shown[0], QString("Servidor indisponível."));
     EXPECT_FALSE(shown[1].isEmpty());
     EXPECT_EQ(shown[2], QString("falhou"));
+}
+
+TEST_F(FrameworkServicesTest, WidgetEventErrorsReachTheSameDisplay)
+{
+    QStringList shown;
+    Application::SetErrorDisplay([&](const QString& m) { shown << m; });
+    cht::platform::TButtonFlat button;
+    button.onClick = [](QObject*) { throw std::runtime_error("Falha no botão."); };
+    button.show();
+    QTest::mouseClick(&button, Qt::LeftButton);
+    button.onClick = [](QObject*) { MensErro("Já mostrada."); };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    // The second text went through MensErro's own display, not a second time through the sink.
+    EXPECT_EQ(shown, QStringList({"Falha no botão.", "Já mostrada."}));
 }
 
 TEST_F(FrameworkServicesTest, HourglassIsNotStacked)
