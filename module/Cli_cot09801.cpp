@@ -118,7 +118,11 @@ TfrmFiltroCancCHT::TfrmFiltroCancCHT(QWidget* parent) : TfrmFiltroPadrao(parent)
     ligaEventos();
 }
 
-TfrmFiltroCancCHT::~TfrmFiltroCancCHT() = default;
+TfrmFiltroCancCHT::~TfrmFiltroCancCHT()
+{
+    // The controls die after this body; the focus moves they cause must not reach us.
+    disconnect(m_focoMudou);
+}
 
 void TfrmFiltroCancCHT::ligaEventos()
 {
@@ -133,7 +137,7 @@ void TfrmFiltroCancCHT::ligaEventos()
     reage(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);
     reage(rbtTFunc, &TfrmFiltroCancCHT::rbtTFuncClick);
     reage(rbtLFunc, &TfrmFiltroCancCHT::rbtLFuncClick);
-    connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focoMudou);
+    m_focoMudou = connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focoMudou);
 }
 
 void TfrmFiltroCancCHT::focoMudou(QWidget* antigo, QWidget* novo)

@@ -81,6 +81,8 @@ private:
     void criaLayout();
     void ligaEventos();
     void focoMudou(QWidget* antigo, QWidget* novo);
+
+    QMetaObject::Connection m_focoMudou;
 };
 
 namespace Cli_cot09801 {
