@@ -403,7 +403,11 @@ void TfrmPadraoGrid::sbtAjudaClick(QObject*)
 void TfrmPadraoGrid::Show()
 {
     if (QMdiArea* area = Application::MdiArea()) {
-        if (!m_subWindow) {
+        const bool first = !m_subWindow;
+        // A screen's design size is its own size when it was set; the MDI frame would otherwise
+        // shrink it to its size hint.
+        const QSize design = testAttribute(Qt::WA_Resized) ? size() : QSize();
+        if (first) {
             m_subWindow = area->addSubWindow(this);
             // The close handler decides whether the window goes; Qt must not delete it first.
             m_subWindow->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -413,6 +417,10 @@ void TfrmPadraoGrid::Show()
             });
         }
         m_subWindow->show();
+        if (first && design.isValid()) {
+            const QSize frame = m_subWindow->size() - size();
+            m_subWindow->resize(design + frame);
+        }
         area->setActiveSubWindow(m_subWindow);
     } else {
         show();

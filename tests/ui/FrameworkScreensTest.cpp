@@ -99,6 +99,17 @@ TEST_F(FrameworkScreensTest, GridScreenLivesInTheMdiAreaAndItsCloseFreesIt)
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
+TEST_F(FrameworkScreensTest, ScreenKeepsItsDesignSizeInsideTheMdiFrame)
+{
+    QPointer<GridScreen> screen = CreateForm<GridScreen>();
+    screen->resize(640, 360);
+    screen->Show();
+    Application::ProcessMessages();
+    EXPECT_EQ(screen->size(), QSize(640, 360));
+    screen->Close();
+    Application::ProcessMessages();
+}
+
 TEST_F(FrameworkScreensTest, WindowCloseButtonAlsoRunsFormClose)
 {
     QPointer<GridScreen> screen = CreateForm<GridScreen>();
