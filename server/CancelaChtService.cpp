@@ -268,11 +268,12 @@ std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) c
     return keys;
 }
 
-CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
-    constexpr std::string_view m = "ConfirmaCHT";
-    expectCount(m, params, 1);
+CallResult CancelaChtService::forEachUnbilled(std::string_view method,
+                                              std::vector<RpcArg> params, std::string_view verb,
+                                              const KeyAction& action) {
+    expectCount(method, params, 1);
     if (params[0].kind != RpcArg::Kind::Data) {
-        throw ParamError(argName(m, 0, "chaves") + " deve ser um pacote de dados.");
+        throw ParamError(argName(method, 0, "chaves") + " deve ser um pacote de dados.");
     }
     std::vector<ChtKey> keys = keysOf(params[0].data);
     auto lease = m_store.acquire();
@@ -283,11 +284,10 @@ CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
             throw RuleError(gone(key));
         }
         if (state->idStatusCht == "R") {
-            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser aprovada.");
+            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser " +
+                            std::string(verb) + ".");
         }
-        if (state->idStatusCht != "A") {
-            ChtRepository::setStatus(*lease, key, "A");
-        }
+        action(*lease, key, *state);
     }
     tx.commit();
     CallResult result;
@@ -296,30 +296,20 @@ CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
     return result;
 }
 
+CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
+    return forEachUnbilled("ConfirmaCHT", std::move(params), "aprovada",
+                           [](SqlConnection& c, const ChtKey& key, const ChtState& state) {
+                               if (state.idStatusCht != "A") {
+                                   ChtRepository::setStatus(c, key, "A");
+                               }
+                           });
+}
+
 CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params) {
-    constexpr std::string_view m = "CancelaCHT";
-    expectCount(m, params, 1);
-    if (params[0].kind != RpcArg::Kind::Data) {
-        throw ParamError(argName(m, 0, "chaves") + " deve ser um pacote de dados.");
-    }
-    std::vector<ChtKey> keys = keysOf(params[0].data);
-    auto lease = m_store.acquire();
-    SqlTransaction tx(*lease);
-    for (const ChtKey& key : keys) {
-        auto state = ChtRepository::find(*lease, key);
-        if (!state) {
-            throw RuleError(gone(key));
-        }
-        if (state->idStatusCht == "R") {
-            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser excluída.");
-        }
-        ChtRepository::remove(*lease, key);
-    }
-    tx.commit();
-    CallResult result;
-    result.rows = keys.size();
-    result.refs = std::move(params);
-    return result;
+    return forEachUnbilled("CancelaCHT", std::move(params), "excluída",
+                           [](SqlConnection& c, const ChtKey& key, const ChtState&) {
+                               ChtRepository::remove(c, key);
+                           });
 }
 
 CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {

@@ -14,6 +14,8 @@
 
 namespace cht::server {
 
+struct ChtState;
+
 /// What a successful call gives back: the arguments after the call (the by-reference ones are
 /// read back by the caller), the data packet (empty for null) and its row count for the log.
 struct CallResult {
@@ -51,7 +53,13 @@ public:
     static double localNow();
 
 private:
+    using KeyAction = std::function<void(SqlConnection&, const ChtKey&, const ChtState&)>;
+
     std::vector<ChtKey> keysOf(const wire::ColumnTable& packet) const;
+    /// Checks the one key-packet argument, then, in one transaction, runs action on each key
+    /// that still exists and is not billed; verb names the refused action in the message.
+    CallResult forEachUnbilled(std::string_view method, std::vector<wire::RpcArg> params,
+                               std::string_view verb, const KeyAction& action);
 
     Store& m_store;
     Clock m_clock;
