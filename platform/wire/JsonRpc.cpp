@@ -100,6 +100,20 @@ std::string_view readKey(ondemand::field& field, std::string_view prefix) {
     return key;
 }
 
+// Hands each member's key and value to f in order; a member that cannot be read throws, naming
+// where (empty for the top level).
+template <class F>
+void forEachMember(ondemand::object object, std::string_view prefix, std::string_view where,
+                   F&& f) {
+    for (auto member : object) {
+        ondemand::field field;
+        if (auto e = std::move(member).get(field))
+            throwJsonError(e, prefix, where);
+        const std::string_view key = readKey(field, prefix);
+        f(key, field.value());
+    }
+}
+
 ondemand::object readObject(ondemand::value v, std::string_view prefix, const std::string& what) {
     ondemand::object o;
     if (auto e = v.get_object().get(o)) {
@@ -255,12 +269,7 @@ RpcRequest decodeRequest(std::string_view json) {
             throwJsonError(e, kRequestPrefix, {});
         }
         bool hasVersion = false, hasId = false, hasMethod = false, hasParams = false;
-        for (auto member : root) {
-            ondemand::field field;
-            if (auto e = std::move(member).get(field))
-                throwJsonError(e, kRequestPrefix, {});
-            const std::string_view key = readKey(field, kRequestPrefix);
-            ondemand::value v = field.value();
+        forEachMember(root, kRequestPrefix, {}, [&](std::string_view key, ondemand::value v) {
             if (key == "jsonrpc" && !hasVersion) {
                 readVersion(v, kRequestPrefix);
                 hasVersion = true;
@@ -282,7 +291,7 @@ RpcRequest decodeRequest(std::string_view json) {
             } else {
                 throwShape(kRequestPrefix, "chave inesperada ou repetida " + inQuotes(key));
             }
-        }
+        });
         if (!hasVersion)
             throwShape(kRequestPrefix, "falta \"jsonrpc\"");
         if (!hasId)
@@ -370,12 +379,7 @@ RpcResponse decodeResponse(std::string_view json) {
         throwJsonError(e, p, {});
     }
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
-    for (auto member : root) {
-        ondemand::field field;
-        if (auto e = std::move(member).get(field))
-            throwJsonError(e, p, {});
-        const std::string_view key = readKey(field, p);
-        ondemand::value v = field.value();
+    forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {
         if (key == "jsonrpc" && !hasVersion) {
             readVersion(v, p);
             hasVersion = true;
@@ -389,12 +393,8 @@ RpcResponse decodeResponse(std::string_view json) {
         } else if (key == "result" && !hasResult && !hasError) {
             hasResult = true;
             bool hasOk = false, hasFailure = false, hasRefs = false, hasData = false;
-            for (auto rm : readObject(v, p, "\"result\"")) {
-                ondemand::field rf;
-                if (auto e = std::move(rm).get(rf))
-                    throwJsonError(e, p, "\"result\"");
-                const std::string_view rkey = readKey(rf, p);
-                ondemand::value rv = rf.value();
+            forEachMember(readObject(v, p, "\"result\""), p, "\"result\"",
+                          [&](std::string_view rkey, ondemand::value rv) {
                 if (rkey == "ok" && !hasOk) {
                     if (rv.get_bool().get(response.ok))
                         throwShape(p, "\"ok\" deve ser true ou false");
@@ -424,7 +424,7 @@ RpcResponse decodeResponse(std::string_view json) {
                 } else {
                     throwShape(p, "chave inesperada ou repetida em \"result\": " + inQuotes(rkey));
                 }
-            }
+            });
             if (!hasOk)
                 throwShape(p, "falta \"ok\" em \"result\"");
             if (response.ok && hasFailure)
@@ -434,12 +434,8 @@ RpcResponse decodeResponse(std::string_view json) {
         } else if (key == "error" && !hasError && !hasResult) {
             hasError = true;
             bool hasCode = false, hasMessage = false;
-            for (auto em : readObject(v, p, "\"error\"")) {
-                ondemand::field ef;
-                if (auto e = std::move(em).get(ef))
-                    throwJsonError(e, p, "\"error\"");
-                const std::string_view ekey = readKey(ef, p);
-                ondemand::value ev = ef.value();
+            forEachMember(readObject(v, p, "\"error\""), p, "\"error\"",
+                          [&](std::string_view ekey, ondemand::value ev) {
                 if (ekey == "code" && !hasCode) {
                     std::int64_t code = 0;
                     if (ev.get_int64().get(code) || code == 0 || code < INT32_MIN ||
@@ -455,13 +451,13 @@ RpcResponse decodeResponse(std::string_view json) {
                 } else {
                     throwShape(p, "chave inesperada ou repetida em \"error\": " + inQuotes(ekey));
                 }
-            }
+            });
             if (!hasCode || !hasMessage)
                 throwShape(p, "\"error\" deve ter \"code\" e \"message\"");
         } else {
             throwShape(p, "chave inesperada ou repetida " + inQuotes(key));
         }
-    }
+    });
     if (!hasVersion)
         throwShape(p, "falta \"jsonrpc\"");
     if (!hasId)
