@@ -43,6 +43,22 @@ const char* expectedOf(FieldType t) {
     throwJsonError(e, prefix, place);
 }
 
+// Hands each member's key and value to f in order; a member or key that cannot be read throws,
+// naming where (empty for the top level).
+template <class F>
+inline void forEachMember(ondemand::object& object, std::string_view prefix,
+                          std::string_view where, F&& f) {
+    for (auto member : object) {
+        ondemand::field field;
+        std::string_view key;
+        if (auto e = std::move(member).get(field))
+            throwJsonError(e, prefix, where);
+        if (auto e = field.unescaped_key().get(key))
+            throwJsonError(e, prefix, where);
+        f(key, field.value());
+    }
+}
+
 // After a failed typed read: true when the value is null (and consumes it).
 inline bool readNull(ondemand::value& v) {
     bool null = false;
@@ -154,14 +170,7 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value) {
         }
         FieldDef f;
         bool hasName = false, hasType = false, hasSize = false;
-        for (auto member : object) {
-            ondemand::field field;
-            std::string_view key;
-            if (auto e = std::move(member).get(field))
-                throwJsonError(e, m_prefix, place);
-            if (auto e = field.unescaped_key().get(key))
-                throwJsonError(e, m_prefix, place);
-            ondemand::value v = field.value();
+        forEachMember(object, m_prefix, place, [&](std::string_view key, ondemand::value v) {
             if (key == "name" && !hasName) {
                 std::string_view name;
                 if (auto e = v.get_string().get(name)) {
@@ -199,7 +208,7 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value) {
             } else {
                 throwShape(m_prefix, place + ": chave inesperada ou repetida " + inQuotes(key));
             }
-        }
+        });
         if (!hasName || f.name.empty())
             throwShape(m_prefix, place + " sem nome");
         if (!hasType)
@@ -354,14 +363,7 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
         }
         Change change;
         bool hasOp = false, hasOld = false, hasNew = false;
-        for (auto member : object) {
-            ondemand::field field;
-            std::string_view key;
-            if (auto e = std::move(member).get(field))
-                throwJsonError(e, m_prefix, place);
-            if (auto e = field.unescaped_key().get(key))
-                throwJsonError(e, m_prefix, place);
-            ondemand::value v = field.value();
+        forEachMember(object, m_prefix, place, [&](std::string_view key, ondemand::value v) {
             if (key == "op" && !hasOp) {
                 std::string_view op;
                 if (auto e = v.get_string().get(op)) {
@@ -387,7 +389,7 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
             } else {
                 throwShape(m_prefix, place + ": chave inesperada ou repetida " + inQuotes(key));
             }
-        }
+        });
         if (!hasOp)
             throwShape(m_prefix, "a " + place + " não tem \"op\"");
         const bool wantOld = change.op != ChangeOp::Insert;
@@ -411,14 +413,7 @@ PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expe
     Packet out;
     std::vector<FieldDef> defs;
     bool hasFields = false, hasBody = false;
-    for (auto member : object) {
-        ondemand::field field;
-        std::string_view key;
-        if (auto e = std::move(member).get(field))
-            throwJsonError(e, m_prefix, {});
-        if (auto e = field.unescaped_key().get(key))
-            throwJsonError(e, m_prefix, {});
-        ondemand::value v = field.value();
+    forEachMember(object, m_prefix, {}, [&](std::string_view key, ondemand::value v) {
         if (!hasFields) {
             if (key != "fields")
                 throwShape(m_prefix, "a primeira chave deve ser \"fields\", não " + inQuotes(key));
@@ -436,7 +431,7 @@ PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expe
         } else {
             throwShape(m_prefix, "chave inesperada ou repetida " + inQuotes(key));
         }
-    }
+    });
     if (!hasFields)
         throwShape(m_prefix, "falta a lista \"fields\"");
     if (!hasBody)
