@@ -11,12 +11,7 @@ namespace cht::wire {
 
 ColumnTable decodeDataPacket(std::string_view json) {
     JsonInput input(json, kDataPrefix);
-    ondemand::object root;
-    if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE)
-            throwShape(kDataPrefix, "o pacote deve ser um objeto JSON");
-        throwJsonError(e, kDataPrefix, {});
-    }
+    ondemand::object root = input.rootObject("o pacote deve ser um objeto JSON");
     PacketDecoder decoder(kDataPrefix, &input);
     PacketDecoder::Packet packet = decoder.packet(root, PacketDecoder::Expect::Data);
     input.expectEnd();

@@ -25,12 +25,7 @@ std::string encodeDeltaPacket(const DeltaPacket& delta) {
 
 DeltaPacket decodeDeltaPacket(std::string_view json) {
     JsonInput input(json, kDeltaPrefix);
-    ondemand::object root;
-    if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE)
-            throwShape(kDeltaPrefix, "o pacote deve ser um objeto JSON");
-        throwJsonError(e, kDeltaPrefix, {});
-    }
+    ondemand::object root = input.rootObject("o pacote deve ser um objeto JSON");
     PacketDecoder decoder(kDeltaPrefix, nullptr);
     PacketDecoder::Packet packet = decoder.packet(root, PacketDecoder::Expect::Delta);
     input.expectEnd();

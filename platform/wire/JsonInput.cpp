@@ -102,6 +102,16 @@ JsonInput::~JsonInput() {
         *m_releaseShared = false;
 }
 
+ondemand::object JsonInput::rootObject(std::string_view notObject) {
+    ondemand::object root;
+    if (auto e = m_doc.get_object().get(root)) {
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, notObject);
+        throwJsonError(e, m_prefix, {});
+    }
+    return root;
+}
+
 void JsonInput::expectEnd() {
     // At the end of the text there is no location left; anything else is a further token.
     const char* at = nullptr;

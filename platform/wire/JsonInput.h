@@ -49,6 +49,8 @@ public:
     /// Start and end of the text as the parser sees it, for size estimates.
     const char* begin() const { return m_buffer.data(); }
     const char* end() const { return m_buffer.data() + m_buffer.size(); }
+    /// The top-level object; a top-level value of another type throws "<prefix><notObject>".
+    ondemand::object rootObject(std::string_view notObject);
     /// Throws when anything but white space follows the top-level value.
     void expectEnd();
 

@@ -372,12 +372,7 @@ RpcResponse decodeResponse(std::string_view json) {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
     JsonInput input(json, p);
-    ondemand::object root;
-    if (auto e = input.document().get_object().get(root)) {
-        if (e == simdjson::INCORRECT_TYPE)
-            throwShape(p, "a resposta deve ser um objeto JSON");
-        throwJsonError(e, p, {});
-    }
+    ondemand::object root = input.rootObject("a resposta deve ser um objeto JSON");
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {
         if (key == "jsonrpc" && !hasVersion) {
