@@ -1,6 +1,7 @@
 #include "DemoData.h"
 #include "SqlTransaction.h"
 
+#include "CancelaChtService.h"
 #include "ChtRepository.h"
 #include "SqlDate.h"
 #include "StoreError.h"
@@ -9,7 +10,6 @@
 
 #include <array>
 #include <cmath>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -206,14 +206,7 @@ const std::array<const char*, 6> kClerks = {
 };
 
 std::int64_t localToday() {
-    std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    wire::CivilDateTime c;
-    c.year = local.tm_year + 1900;
-    c.month = local.tm_mon + 1;
-    c.day = local.tm_mday;
-    return wire::oleDayNumber(wire::oleFromCivil(c));
+    return wire::oleDayNumber(CancelaChtService::localNow());
 }
 
 double at(std::int64_t day, int minutes) {
