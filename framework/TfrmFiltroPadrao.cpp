@@ -1,6 +1,7 @@
 #include "module/contracts/TfrmFiltroPadrao.h"
 
 #include "framework/DialogClose.h"
+#include "framework/DialogFrame.h"
 #include "framework/Glyphs.h"
 #include "framework/MessageBoxes.h"
 #include "framework/OptionStore.h"
@@ -19,64 +20,26 @@ namespace cht::framework {
 
 using cht::platform::TButtonFlat;
 
-namespace {
-
-TButtonFlat* columnButton(QWidget* parent, const char* name, const QString& caption,
-                          const QString& hint, Glyph glyph)
-{
-    auto* b = new TButtonFlat(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->SetCaption(caption);
-    b->SetHint(hint);
-    b->setIcon(glyphIcon(glyph));
-    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    b->setFixedSize(96, 25);
-    return b;
-}
-
-} // namespace
-
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
 {
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* root = new QHBoxLayout(this);
-    root->setContentsMargins(4, 4, 4, 4);
-    root->setSpacing(4);
-
-    grbFiltroPadrao = new QGroupBox(this);
-    grbFiltroPadrao->setObjectName(QStringLiteral("grbFiltroPadrao"));
-    root->addWidget(grbFiltroPadrao, 1);
-
-    panMenu = new QWidget(this);
-    panMenu->setObjectName(QStringLiteral("panMenu"));
-    root->addWidget(panMenu);
-    auto* column = new QVBoxLayout(panMenu);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(4);
-    lblCodTela = new QLabel(panMenu);
-    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
-    lblCodTela->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont codeFont = lblCodTela->font();
-    codeFont.setBold(true);
-    lblCodTela->setFont(codeFont);
-    column->addWidget(lblCodTela);
-
-    panBotoes = new QWidget(panMenu);
-    panBotoes->setObjectName(QStringLiteral("panBotoes"));
-    column->addWidget(panBotoes);
-    auto* buttons = new QVBoxLayout(panBotoes);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(4);
+    DialogFrameLook look;
+    look.rootMargin = 4;
+    look.rootSpacing = 4;
+    look.codeAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    const DialogFrame frame = buildDialogFrame(*this, "grbFiltroPadrao", look);
+    grbFiltroPadrao = frame.body;
+    panMenu = frame.panMenu;
+    lblCodTela = frame.lblCodTela;
+    panBotoes = frame.panBotoes;
     sbtConfirma = columnButton(panBotoes, "sbtConfirma", QStringLiteral("Confirmar"),
-                               QStringLiteral("Confirmar (Enter)"), Glyph::Confirmar);
+                               QStringLiteral("Confirmar (Enter)"), Glyph::Confirmar, 96);
     sbtFechar = columnButton(panBotoes, "sbtFechar", QStringLiteral("Fechar"),
-                             QStringLiteral("Fechar sem confirmar (Esc)"), Glyph::Fechar);
+                             QStringLiteral("Fechar sem confirmar (Esc)"), Glyph::Fechar, 96);
     btfOpcoes = columnButton(panBotoes, "btfOpcoes", QStringLiteral("Opções"),
-                             QStringLiteral("Opções salvas"), Glyph::Opcoes);
-    buttons->addWidget(sbtConfirma);
-    buttons->addWidget(sbtFechar);
-    buttons->addWidget(btfOpcoes);
-    column->addStretch(1);
+                             QStringLiteral("Opções salvas"), Glyph::Opcoes, 96);
+    frame.buttons->addWidget(sbtConfirma);
+    frame.buttons->addWidget(sbtFechar);
+    frame.buttons->addWidget(btfOpcoes);
 
     ppmOpcoes = new QMenu(this);
     ppmOpcoes->setObjectName(QStringLiteral("ppmOpcoes"));

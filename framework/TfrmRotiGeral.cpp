@@ -1,6 +1,7 @@
 #include "module/contracts/TfrmRotiGeral.h"
 
 #include "framework/DialogClose.h"
+#include "framework/DialogFrame.h"
 #include "framework/Glyphs.h"
 #include "platform/widgets/TButtonFlat.h"
 
@@ -12,65 +13,26 @@ namespace cht::framework {
 
 using cht::platform::TButtonFlat;
 
-namespace {
-
-TButtonFlat* columnButton(QWidget* parent, const char* name, const QString& caption,
-                          const QString& hint, Glyph glyph)
-{
-    auto* b = new TButtonFlat(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->SetCaption(caption);
-    b->SetHint(hint);
-    b->setIcon(glyphIcon(glyph));
-    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    b->setFixedSize(49, 25);
-    return b;
-}
-
-} // namespace
-
 TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent)
 {
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* root = new QHBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
-    root->setSpacing(0);
-
-    grbDadosRel = new QGroupBox(this);
-    grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
-    root->addWidget(grbDadosRel, 1);
-
-    panMenu = new QWidget(this);
-    panMenu->setObjectName(QStringLiteral("panMenu"));
-    panMenu->setFixedWidth(55);
-    root->addWidget(panMenu);
-    auto* column = new QVBoxLayout(panMenu);
-    column->setContentsMargins(3, 3, 3, 3);
-    column->setSpacing(4);
-    lblCodTela = new QLabel(panMenu);
-    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
-    lblCodTela->setAlignment(Qt::AlignCenter);
-    QFont codeFont = lblCodTela->font();
-    codeFont.setBold(true);
-    codeFont.setPointSizeF(codeFont.pointSizeF() * 0.85);
-    lblCodTela->setFont(codeFont);
-    column->addWidget(lblCodTela);
-
-    panBotoes = new QWidget(panMenu);
-    panBotoes->setObjectName(QStringLiteral("panBotoes"));
-    column->addWidget(panBotoes);
-    auto* buttons = new QVBoxLayout(panBotoes);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(4);
+    DialogFrameLook look;
+    look.menuWidth = 55;
+    look.columnMargin = 3;
+    look.codeAlignment = Qt::AlignCenter;
+    look.codeFontScale = 0.85;
+    const DialogFrame frame = buildDialogFrame(*this, "grbDadosRel", look);
+    grbDadosRel = frame.body;
+    panMenu = frame.panMenu;
+    lblCodTela = frame.lblCodTela;
+    panBotoes = frame.panBotoes;
     sbtConfirma = columnButton(panBotoes, "sbtConfirma", QString(), QStringLiteral("Confirmar"),
-                               Glyph::Confirmar);
+                               Glyph::Confirmar, 49);
     sbtCancel = columnButton(panBotoes, "sbtCancel", QString(),
-                             QStringLiteral("Cancelar (Esc)"), Glyph::Cancelar);
+                             QStringLiteral("Cancelar (Esc)"), Glyph::Cancelar, 49);
     sbtConfirma->setToolButtonStyle(Qt::ToolButtonIconOnly);
     sbtCancel->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    buttons->addWidget(sbtConfirma);
-    buttons->addWidget(sbtCancel);
-    column->addStretch(1);
+    frame.buttons->addWidget(sbtConfirma);
+    frame.buttons->addWidget(sbtCancel);
 
     sbtConfirma->onClick = [this](QObject* sender) {
         Application::Dispatch([this, sender] { sbtConfirmaClick(sender); });

@@ -16,6 +16,8 @@ list(APPEND FRAMEWORK_SOURCES
   Corvanta.cpp
   DialogClose.cpp
   DialogClose.h
+  DialogFrame.cpp
+  DialogFrame.h
   DialogResponder.cpp
   DialogResponder.h
   dtmDBGeral.cpp
