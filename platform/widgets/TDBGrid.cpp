@@ -2,6 +2,7 @@
 
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/Field.h"
+#include "platform/widgets/DataSourceLink.h"
 #include "platform/widgets/TDBGridDelegate.h"
 #include "platform/widgets/TDBGridModel.h"
 #include "platform/widgets/TWidgetErrors.h"
@@ -86,21 +87,14 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
 }
 
 TDBGrid::~TDBGrid() {
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
+    DataSourceLink::unlink(m_dataSource, this);
 }
 
 // --- data -------------------------------------------------------------------------------------
 
 void TDBGrid::setDataSource(TDataSource* source) {
-    if (source == m_dataSource)
-        return;
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
-    m_dataSource = source;
-    if (m_dataSource)
-        m_dataSource->addLink(this);
-    dataSetChanged();
+    if (DataSourceLink::relink(m_dataSource, source, this))
+        dataSetChanged();
 }
 
 TClientDataSet* TDBGrid::dataSet() const {

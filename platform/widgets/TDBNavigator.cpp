@@ -1,6 +1,7 @@
 #include "platform/widgets/TDBNavigator.h"
 
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/widgets/DataSourceLink.h"
 #include "platform/widgets/TWidgetErrors.h"
 
 #include <QHBoxLayout>
@@ -47,19 +48,12 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
 }
 
 TDBNavigator::~TDBNavigator() {
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
+    DataSourceLink::unlink(m_dataSource, this);
 }
 
 void TDBNavigator::setDataSource(TDataSource* source) {
-    if (source == m_dataSource)
-        return;
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
-    m_dataSource = source;
-    if (m_dataSource)
-        m_dataSource->addLink(this);
-    updateButtons();
+    if (DataSourceLink::relink(m_dataSource, source, this))
+        updateButtons();
 }
 
 QToolButton* TDBNavigator::button(TNavigateBtn which) const {

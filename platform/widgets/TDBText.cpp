@@ -2,6 +2,7 @@
 
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/Field.h"
+#include "platform/widgets/DataSourceLink.h"
 #include "platform/widgets/TWidgetErrors.h"
 
 namespace cht::platform {
@@ -9,19 +10,12 @@ namespace cht::platform {
 TDBText::TDBText(QWidget* parent) : QLabel(parent) {}
 
 TDBText::~TDBText() {
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
+    DataSourceLink::unlink(m_dataSource, this);
 }
 
 void TDBText::setDataSource(TDataSource* source) {
-    if (source == m_dataSource)
-        return;
-    if (m_dataSource)
-        m_dataSource->removeLink(this);
-    m_dataSource = source;
-    if (m_dataSource)
-        m_dataSource->addLink(this);
-    refresh();
+    if (DataSourceLink::relink(m_dataSource, source, this))
+        refresh();
 }
 
 void TDBText::setDataField(const QString& fieldName) {
