@@ -42,6 +42,23 @@ QSqlQuery prepared(QSqlDatabase& db, const QString& sql, const QString& screen,
     return q;
 }
 
+// Prepares and runs a statement over one named option of the screen and operator.
+QSqlQuery runForOption(QSqlDatabase& db, const QString& sql, const QString& screen,
+                       const QString& operador, const QString& name)
+{
+    QSqlQuery q = prepared(db, sql, screen, operador);
+    q.addBindValue(name);
+    if (!q.exec())
+        storeFailed(q.lastError());
+    return q;
+}
+
+QString deleteOptionSql()
+{
+    return QStringLiteral("DELETE FROM OPCAO_TELA WHERE CDTELA = ? AND CDOPERADOR = ? AND "
+                          "NMOPCAO = ?");
+}
+
 } // namespace
 
 QStringList OptionStore::Names(const QString& screen, const QString& operador)
@@ -63,13 +80,10 @@ std::optional<QStringList> OptionStore::Load(const QString& screen, const QStrin
                                              const QString& name)
 {
     QSqlDatabase db = storeDatabase();
-    QSqlQuery q = prepared(db,
-                           QStringLiteral("SELECT DSCONTEUDO FROM OPCAO_TELA WHERE CDTELA = ? "
-                                          "AND CDOPERADOR = ? AND NMOPCAO = ?"),
-                           screen, operador);
-    q.addBindValue(name);
-    if (!q.exec())
-        storeFailed(q.lastError());
+    QSqlQuery q = runForOption(db,
+                               QStringLiteral("SELECT DSCONTEUDO FROM OPCAO_TELA WHERE CDTELA = ? "
+                                              "AND CDOPERADOR = ? AND NMOPCAO = ?"),
+                               screen, operador, name);
     if (!q.next())
         return std::nullopt;
     const QString content = q.value(0).toString();
@@ -85,13 +99,7 @@ void OptionStore::Save(const QString& screen, const QString& operador, const QSt
     // Delete and insert in one transaction: the same on SQLite and PostgreSQL.
     const bool transaction = db.transaction();
     try {
-        QSqlQuery del = prepared(db,
-                                 QStringLiteral("DELETE FROM OPCAO_TELA WHERE CDTELA = ? AND "
-                                                "CDOPERADOR = ? AND NMOPCAO = ?"),
-                                 screen, operador);
-        del.addBindValue(name);
-        if (!del.exec())
-            storeFailed(del.lastError());
+        runForOption(db, deleteOptionSql(), screen, operador, name);
         QSqlQuery ins = prepared(db,
                                  QStringLiteral("INSERT INTO OPCAO_TELA (CDTELA, CDOPERADOR, "
                                                 "NMOPCAO, DSCONTEUDO) VALUES (?, ?, ?, ?)"),
@@ -112,13 +120,7 @@ void OptionStore::Save(const QString& screen, const QString& operador, const QSt
 void OptionStore::Remove(const QString& screen, const QString& operador, const QString& name)
 {
     QSqlDatabase db = storeDatabase();
-    QSqlQuery q = prepared(db,
-                           QStringLiteral("DELETE FROM OPCAO_TELA WHERE CDTELA = ? AND "
-                                          "CDOPERADOR = ? AND NMOPCAO = ?"),
-                           screen, operador);
-    q.addBindValue(name);
-    if (!q.exec())
-        storeFailed(q.lastError());
+    runForOption(db, deleteOptionSql(), screen, operador, name);
 }
 
 } // namespace cht::framework
