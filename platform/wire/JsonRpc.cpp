@@ -334,38 +334,48 @@ std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
     return json;
 }
 
-std::string encodeFailure(std::int64_t id, std::string_view message) {
+namespace {
+
+// An envelope whose one member after the id is an object of two members, the second a text.
+template <class WriteFirst>
+std::string encodeTwoMemberEnvelope(std::int64_t id, const char* member, unsigned memberLength,
+                                    WriteFirst writeFirst, const char* textKey,
+                                    unsigned textKeyLength, std::string_view text) {
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
     writeEnvelopeStart(w, id);
-    w.Key("result", 6);
+    w.Key(member, memberLength);
     w.StartObject();
-    w.Key("ok", 2);
-    w.Bool(false);
-    w.Key("error", 5);
-    writeString(w, sanitizedUtf8(message));
+    writeFirst(w);
+    w.Key(textKey, textKeyLength);
+    writeString(w, sanitizedUtf8(text));
     w.EndObject();
     w.EndObject();
     out.finish();
     return json;
 }
 
+} // namespace
+
+std::string encodeFailure(std::int64_t id, std::string_view message) {
+    return encodeTwoMemberEnvelope(
+        id, "result", 6,
+        [](JsonWriter& w) {
+            w.Key("ok", 2);
+            w.Bool(false);
+        },
+        "error", 5, message);
+}
+
 std::string encodeProtocolError(std::int64_t id, int code, std::string_view message) {
-    std::string json;
-    StringOut out(json);
-    JsonWriter w(out);
-    writeEnvelopeStart(w, id);
-    w.Key("error", 5);
-    w.StartObject();
-    w.Key("code", 4);
-    w.Int(code);
-    w.Key("message", 7);
-    writeString(w, sanitizedUtf8(message));
-    w.EndObject();
-    w.EndObject();
-    out.finish();
-    return json;
+    return encodeTwoMemberEnvelope(
+        id, "error", 5,
+        [code](JsonWriter& w) {
+            w.Key("code", 4);
+            w.Int(code);
+        },
+        "message", 7, message);
 }
 
 RpcResponse decodeResponse(std::string_view json) {
