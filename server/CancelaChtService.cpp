@@ -465,43 +465,36 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
     return result;
 }
 
-CallResult CancelaChtService::getConsultaCsa(std::vector<RpcArg> params) {
-    constexpr std::string_view m = "GetConsultaCSA";
-    static const std::array<const char*, 8> names = {
-        "CDCLIENTE", "CDFUNC",    "CDTIPOSERV", "NRPROPOSFAS",
-        "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA",  "NRSERVCONT",
-    };
-    expectCount(m, params, names.size());
+template <std::size_t N, class Write>
+CallResult CancelaChtService::textArgsQuery(std::string_view method, std::vector<RpcArg> params,
+                                            const std::array<const char*, N>& names,
+                                            Write write) {
+    expectCount(method, params, names.size());
     std::vector<std::string> args;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        args.push_back(textArg(m, params, i, names[i]));
+        args.push_back(textArg(method, params, i, names[i]));
     }
     CallResult result;
     {
         auto lease = m_store.acquire();
         wire::PacketWriter writer(result.dataJson);
-        result.rows = ChtRepository::writeCdas(*lease, args, writer);
+        result.rows = write(*lease, args, writer);
     }
     result.refs = std::move(params);
     return result;
 }
 
+CallResult CancelaChtService::getConsultaCsa(std::vector<RpcArg> params) {
+    static const std::array<const char*, 8> names = {
+        "CDCLIENTE", "CDFUNC",    "CDTIPOSERV", "NRPROPOSFAS",
+        "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA",  "NRSERVCONT",
+    };
+    return textArgsQuery("GetConsultaCSA", std::move(params), names, &ChtRepository::writeCdas);
+}
+
 CallResult CancelaChtService::getParcVenc(std::vector<RpcArg> params) {
-    constexpr std::string_view m = "GetParcVenc";
     static const std::array<const char*, 3> names = {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"};
-    expectCount(m, params, names.size());
-    std::vector<std::string> args;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        args.push_back(textArg(m, params, i, names[i]));
-    }
-    CallResult result;
-    {
-        auto lease = m_store.acquire();
-        wire::PacketWriter writer(result.dataJson);
-        result.rows = ChtRepository::writeParcels(*lease, args, writer);
-    }
-    result.refs = std::move(params);
-    return result;
+    return textArgsQuery("GetParcVenc", std::move(params), names, &ChtRepository::writeParcels);
 }
 
 CallResult CancelaChtService::getData(std::vector<RpcArg> params) {

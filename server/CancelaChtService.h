@@ -6,6 +6,7 @@
 
 #include "platform/wire/JsonRpc.h"
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -58,6 +59,10 @@ private:
     std::vector<ChtKey> keysOf(const wire::ColumnTable& packet) const;
     /// Checks the one key-packet argument, then, in one transaction, runs action on each key
     /// that still exists and is not billed; verb names the refused action in the message.
+    // A query of text arguments by value whose packet the repository writes.
+    template <std::size_t N, class Write>
+    CallResult textArgsQuery(std::string_view method, std::vector<wire::RpcArg> params,
+                             const std::array<const char*, N>& names, Write write);
     CallResult forEachUnbilled(std::string_view method, std::vector<wire::RpcArg> params,
                                std::string_view verb, const KeyAction& action);
 
