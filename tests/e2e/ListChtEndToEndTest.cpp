@@ -11,6 +11,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/KeyList.h"
+#include "tests/e2e/FilterScript.h"
 #include "tests/e2e/ServerProcess.h"
 
 #include <QApplication>
@@ -30,26 +31,9 @@ using cht::framework::RecordingTransport;
 using cht::wire::RpcArg;
 using Cli_cot09801::Filtro;
 
-namespace {
+using cht::testing::whenFilterShows;
 
-void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> script)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, script] {
-        TfrmFiltroCancCHT* f = Cli_cot09801::frmFiltroCancCHT;
-        if (f == nullptr || !f->isVisible() || QApplication::activeModalWidget() != f)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        script(*f);
-        if (f->isVisible()) {
-            ADD_FAILURE() << "the filter stayed open after the script";
-            f->Close();
-        }
-    });
-    poll->start();
-}
+namespace {
 
 std::string text(const RpcArg& a)
 {

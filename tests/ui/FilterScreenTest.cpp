@@ -11,6 +11,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/OleDate.h"
+#include "tests/e2e/FilterScript.h"
 #include "tests/e2e/ServerProcess.h"
 
 #include <QApplication>
@@ -29,6 +30,8 @@
 using cht::framework::Application;
 using Cli_cot09801::Filtro;
 
+using cht::testing::whenFilterShows;
+
 namespace {
 
 cht::testing::ServerProcess* g_server = nullptr;
@@ -37,27 +40,6 @@ double oleToday()
 {
     const QDate d = QDate::currentDate();
     return cht::wire::oleFromCivil({d.year(), d.month(), d.day()});
-}
-
-// Runs `script` once the filter is up in its modal loop; a script that leaves it open gets it
-// closed, so that a failing test never hangs.
-void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> script)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, script] {
-        TfrmFiltroCancCHT* f = Cli_cot09801::frmFiltroCancCHT;
-        if (f == nullptr || !f->isVisible() || QApplication::activeModalWidget() != f)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        script(*f);
-        if (f->isVisible()) {
-            ADD_FAILURE() << "the filter stayed open after the script";
-            f->Close();
-        }
-    });
-    poll->start();
 }
 
 class FilterScreen : public ::testing::Test {
