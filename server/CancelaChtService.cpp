@@ -230,9 +230,8 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params) {
 
     CallResult result;
     {
-        auto lease = m_store.acquire();
         wire::PacketWriter writer(result.dataJson);
-        result.rows = ChtRepository::writeChtList(*lease, filter, writer);
+        result.rows = ChtRepository::writeChtList(m_store, filter, writer, m_listSplit);
     }
     result.refs = std::move(params);
     return result;

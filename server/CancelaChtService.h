@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ChtKey.h"
+#include "ChtRepository.h"
 #include "Store.h"
 
 #include "platform/wire/JsonRpc.h"
@@ -36,6 +37,9 @@ public:
 
     explicit CancelaChtService(Store& store, Clock clock = {});
 
+    /// How GetCHT reads a long list (by default, on the machine's cores).
+    void setListSplit(const ListSplit& split) { m_listSplit = split; }
+
     /// The method's own spelling when it exists (names compare without regard to case, as
     /// late-bound calls do), or an empty view.
     static std::string_view findMethod(std::string_view name);
@@ -68,6 +72,7 @@ private:
 
     Store& m_store;
     Clock m_clock;
+    ListSplit m_listSplit = ListSplit::automatic();
 };
 
 } // namespace cht::server

@@ -5,6 +5,10 @@
 
 #include "platform/wire/KeyList.h"
 
+#include <algorithm>
+#include <exception>
+#include <thread>
+
 namespace cht::server {
 
 using wire::FieldDef;
@@ -162,19 +166,15 @@ std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs)
     return sql;
 }
 
-std::size_t ChtRepository::writeChtList(SqlConnection& c, const ChtFilter& filter,
-                                        wire::PacketWriter& out) {
-    // An empty selection selects nothing (and the empty list is not a JSON array).
-    if ((!filter.allClients && filter.clients.empty()) ||
-        (!filter.allFuncs && filter.funcs.empty()) || filter.firstDay > filter.lastDay) {
-        out.begin(chtFields());
-        out.end();
-        return 0;
-    }
-    auto st = c.prepare(chtListSql(c.dialect(), filter.allClients, filter.allFuncs));
+namespace {
+
+// One piece of the list: the rows generated in [from, to), written in list order.
+std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::string& from,
+                         const std::string& to, wire::PacketWriter& out) {
+    auto st = c.prepare(ChtRepository::chtListSql(c.dialect(), filter.allClients, filter.allFuncs));
     int p = 1;
-    st->bindText(p++, sqldate::fromDay(filter.firstDay));
-    st->bindText(p++, sqldate::fromDay(filter.lastDay + 1));
+    st->bindText(p++, from);
+    st->bindText(p++, to);
     st->bindText(p++, filter.situacao);
     if (!filter.allClients) {
         st->bindText(p++, wire::encodeKeyList(filter.clients));
@@ -182,22 +182,21 @@ std::size_t ChtRepository::writeChtList(SqlConnection& c, const ChtFilter& filte
     if (!filter.allFuncs) {
         st->bindText(p++, wire::encodeKeyList(filter.funcs));
     }
-    const auto& columns = chtListColumns();
+    const auto& columns = ChtRepository::chtListColumns();
     const int count = static_cast<int>(columns.size());
-    out.begin(chtFields());
     std::size_t rows = 0;
     while (st->step()) {
         out.beginRow();
         out.text("N");
         for (int i = 0; i < count; ++i) {
             switch (columns[static_cast<std::size_t>(i)]) {
-            case Column::Text:
+            case ChtRepository::Column::Text:
                 writeText(*st, i, out);
                 break;
-            case Column::Date:
+            case ChtRepository::Column::Date:
                 writeDate(*st, i, out);
                 break;
-            case Column::Float:
+            case ChtRepository::Column::Float:
                 if (st->isNull(i)) {
                     out.null();
                 } else {
@@ -209,8 +208,111 @@ std::size_t ChtRepository::writeChtList(SqlConnection& c, const ChtFilter& filte
         out.endRow();
         ++rows;
     }
-    out.end();
     return rows;
+}
+
+// Cut points of [from, to) into pieces of about equal CHT counts. A cut is a generation
+// date-time that starts a piece, so CHTs of one moment never straddle two pieces.
+std::vector<std::string> cutPoints(SqlConnection& c, const std::string& from, const std::string& to,
+                                   const ListSplit& split) {
+    std::vector<std::string> points{from};
+    if (split.workers < 2) {
+        points.push_back(to);
+        return points;
+    }
+    auto counter = c.prepare("SELECT COUNT(*) FROM CHT WHERE DTINCLCHT >= ? AND DTINCLCHT < ?");
+    counter->bindText(1, from);
+    counter->bindText(2, to);
+    const auto total = counter->step() ? static_cast<std::size_t>(counter->integer(0)) : 0;
+    const std::size_t pieces =
+        std::min<std::size_t>(split.workers, total / std::max<std::size_t>(split.minRows, 1));
+    auto nth = c.prepare("SELECT DTINCLCHT FROM CHT WHERE DTINCLCHT >= ? AND DTINCLCHT < ?"
+                         " ORDER BY DTINCLCHT LIMIT 1 OFFSET ?");
+    for (std::size_t k = 1; k < pieces; ++k) {
+        nth->reset();
+        nth->bindText(1, from);
+        nth->bindText(2, to);
+        nth->bindInt(3, static_cast<std::int64_t>(k * total / pieces));
+        if (nth->step()) {
+            std::string point(nth->text(0));
+            if (point > points.back()) {
+                points.push_back(std::move(point));
+            }
+        }
+    }
+    points.push_back(to);
+    return points;
+}
+
+} // namespace
+
+ListSplit ListSplit::automatic() {
+    ListSplit split;
+    split.workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return split;
+}
+
+std::size_t ChtRepository::writeChtList(Store& store, const ChtFilter& filter,
+                                        wire::PacketWriter& out, const ListSplit& split) {
+    out.begin(chtFields());
+    // An empty selection selects nothing (and the empty list is not a JSON array).
+    if ((!filter.allClients && filter.clients.empty()) ||
+        (!filter.allFuncs && filter.funcs.empty()) || filter.firstDay > filter.lastDay) {
+        out.end();
+        return 0;
+    }
+    const std::string from = sqldate::fromDay(filter.firstDay);
+    const std::string to = sqldate::fromDay(filter.lastDay + 1);
+    std::vector<std::string> points;
+    {
+        auto lease = store.acquire();
+        points = cutPoints(*lease, from, to, split);
+        if (points.size() == 2) {
+            const std::size_t rows = writeChtRows(*lease, filter, from, to, out);
+            out.end();
+            return rows;
+        }
+    }
+    // Long lists are read in pieces side by side, on one snapshot, and spliced in order: the
+    // first piece straight into the answer, the others into blocks of their own.
+    const std::size_t pieces = points.size() - 1;
+    Store::Snapshot snapshot = store.acquireSnapshot(pieces);
+    std::vector<std::string> blocks(pieces);
+    std::vector<std::size_t> rows(pieces, 0);
+    std::vector<std::exception_ptr> errors(pieces);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < pieces; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                wire::PacketWriter block(blocks[i]);
+                block.beginRows(chtFields());
+                rows[i] = writeChtRows(snapshot[i], filter, points[i], points[i + 1], block);
+                block.end();
+            } catch (...) {
+                errors[i] = std::current_exception();
+            }
+        });
+    }
+    try {
+        rows[0] = writeChtRows(snapshot[0], filter, points[0], points[1], out);
+    } catch (...) {
+        errors[0] = std::current_exception();
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    for (const std::exception_ptr& e : errors) {
+        if (e) {
+            std::rethrow_exception(e);
+        }
+    }
+    for (std::size_t i = 1; i < pieces; ++i) {
+        out.appendRows(blocks[i], rows[i]);
+        rows[0] += rows[i];
+        std::string().swap(blocks[i]);
+    }
+    out.end();
+    return rows[0];
 }
 
 std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::string>& args,

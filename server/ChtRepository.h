@@ -3,6 +3,7 @@
 
 #include "ChtKey.h"
 #include "SqlConnection.h"
+#include "Store.h"
 
 #include "platform/wire/DataPacket.h"
 #include "platform/wire/FieldDef.h"
@@ -24,6 +25,14 @@ struct ChtFilter {
     std::int64_t firstDay = 0;
     std::int64_t lastDay = 0;
     std::string situacao;
+};
+
+/// How a long list is read: in up to `workers` pieces side by side, none under `minRows` CHTs.
+struct ListSplit {
+    unsigned workers = 1;
+    std::size_t minRows = 10000;
+    /// As many workers as the machine has cores, up to four.
+    static ListSplit automatic();
 };
 
 /// The stored values of a CHT that the rules look at.
@@ -51,8 +60,8 @@ public:
     static const std::vector<Column>& chtListColumns();
 
     /// Writes the list packet and returns its row count.
-    static std::size_t writeChtList(SqlConnection& c, const ChtFilter& filter,
-                                    wire::PacketWriter& out);
+    static std::size_t writeChtList(Store& store, const ChtFilter& filter,
+                                    wire::PacketWriter& out, const ListSplit& split);
 
     /// Eight arguments of GetConsultaCSA in their call order.
     static std::size_t writeCdas(SqlConnection& c, const std::vector<std::string>& args,

@@ -217,4 +217,22 @@ std::unique_ptr<SqlConnection> PgStore::connect() {
     return std::make_unique<PgConnection>(m_url);
 }
 
+// The first transaction exports its snapshot and the others adopt it.
+void PgStore::beginSharedRead(const std::vector<SqlConnection*>& connections) {
+    const char* begin = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+    connections.front()->exec(begin);
+    auto st = connections.front()->prepare("SELECT pg_export_snapshot()");
+    if (!st->step()) {
+        throw StoreError("O PostgreSQL não exportou o instantâneo da leitura.");
+    }
+    const std::string id(st->text(0));
+    if (id.empty() || id.find_first_not_of("0123456789ABCDEFabcdef-") != std::string::npos) {
+        throw StoreError("O PostgreSQL exportou um instantâneo inesperado: \"" + id + "\".");
+    }
+    for (std::size_t i = 1; i < connections.size(); ++i) {
+        connections[i]->exec(begin);
+        connections[i]->exec("SET TRANSACTION SNAPSHOT '" + id + "'");
+    }
+}
+
 } // namespace cht::server

@@ -4,6 +4,7 @@
 #include "Store.h"
 
 #include <string>
+#include <vector>
 
 namespace cht::server {
 
@@ -16,6 +17,7 @@ public:
 
 protected:
     std::unique_ptr<SqlConnection> connect() override;
+    void beginSharedRead(const std::vector<SqlConnection*>& connections) override;
 
 private:
     std::string m_url;

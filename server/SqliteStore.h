@@ -3,7 +3,10 @@
 
 #include "Store.h"
 
+#include <memory>
+#include <shared_mutex>
 #include <string>
+#include <vector>
 
 namespace cht::server {
 
@@ -16,9 +19,11 @@ public:
 
 protected:
     std::unique_ptr<SqlConnection> connect() override;
+    void beginSharedRead(const std::vector<SqlConnection*>& connections) override;
 
 private:
     std::string m_file;
+    std::shared_ptr<std::shared_mutex> m_writeGate;
 };
 
 } // namespace cht::server

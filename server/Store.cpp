@@ -5,6 +5,8 @@
 #include "SqliteStore.h"
 #include "StoreError.h"
 
+#include <algorithm>
+
 namespace cht::server {
 
 namespace {
@@ -28,6 +30,27 @@ Store::Lease Store::acquire() {
         }
     }
     return Lease(*this, connect());
+}
+
+Store::Snapshot::~Snapshot() {
+    for (Lease& lease : m_leases) {
+        try {
+            lease->rollback();
+        } catch (...) {
+            lease.discard();
+        }
+    }
+}
+
+Store::Snapshot Store::acquireSnapshot(std::size_t count) {
+    Snapshot snapshot;
+    std::vector<SqlConnection*> connections;
+    for (std::size_t i = 0; i < std::max<std::size_t>(count, 1); ++i) {
+        snapshot.m_leases.push_back(acquire());
+        connections.push_back(&*snapshot.m_leases.back());
+    }
+    beginSharedRead(connections);
+    return snapshot;
 }
 
 void Store::giveBack(std::unique_ptr<SqlConnection> connection) {

@@ -41,6 +41,24 @@ public:
 
     Lease acquire();
 
+    /// Connections inside read transactions that all see one committed state, so that one
+    /// answer can be read in pieces side by side. The transactions end with it.
+    class Snapshot {
+    public:
+        Snapshot(Snapshot&&) noexcept = default;
+        Snapshot& operator=(Snapshot&&) = delete;
+        ~Snapshot();
+        std::size_t size() const { return m_leases.size(); }
+        SqlConnection& operator[](std::size_t i) const { return *m_leases[i]; }
+
+    private:
+        friend class Store;
+        Snapshot() = default;
+        std::vector<Lease> m_leases;
+    };
+    /// `count` (at least one) connections on one snapshot.
+    Snapshot acquireSnapshot(std::size_t count);
+
     /// Opens the store named by "sqlite:FILE" or "postgresql://..." (also "postgres://..."), and
     /// brings its schema up to date. Throws StoreError with a Portuguese message.
     static std::unique_ptr<Store> open(const std::string& url);
@@ -48,6 +66,8 @@ public:
 protected:
     Store() = default;
     virtual std::unique_ptr<SqlConnection> connect() = 0;
+    /// Starts read transactions on the connections, all on the same committed state.
+    virtual void beginSharedRead(const std::vector<SqlConnection*>& connections) = 0;
 
 private:
     void giveBack(std::unique_ptr<SqlConnection> connection);

@@ -21,9 +21,10 @@ namespace {
 
 void usage() {
     std::cerr << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
-                 "                  [--threads N] [--quiet]\n"
+                 "                  [--threads N] [--list-workers N] [--quiet]\n"
                  "       cht-server --db ... --init-demo [--chts N]\n"
-                 "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n";
+                 "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n"
+                 "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n";
 }
 
 std::mutex g_logMutex;
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     bool quiet = false;
     DemoOptions demo;
     std::size_t threads = 16;
+    ListSplit listSplit = ListSplit::automatic();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -82,6 +84,13 @@ int main(int argc, char** argv) {
                 std::cerr << "cht-server: --threads espera um número positivo\n";
                 return 2;
             }
+        } else if (a == "--list-workers") {
+            std::size_t workers = 0;
+            if (!parseCount(value("--list-workers"), workers) || workers > 64) {
+                std::cerr << "cht-server: --list-workers espera um número de 1 a 64\n";
+                return 2;
+            }
+            listSplit.workers = static_cast<unsigned>(workers);
         } else if (a == "--quiet") {
             quiet = true;
         } else if (a == "--help" || a == "-h") {
@@ -144,6 +153,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     CancelaChtService service(*store);
+    service.setListSplit(listSplit);
     RpcServer server(service, options);
     int bound = 0;
     try {

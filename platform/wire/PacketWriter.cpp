@@ -20,6 +20,7 @@ struct PacketWriter::Impl {
     std::size_t col = 0;
     std::size_t row = 0;
     State state = State::Idle;
+    bool rowsOnly = false;
 
     [[noreturn]] void misuse(const char* what) const {
         throw WireError(std::string(kWriterPrefix) + what + ".");
@@ -52,6 +53,40 @@ void PacketWriter::begin(const std::vector<FieldDef>& fields) {
     d.writer.StartArray();
     d.fields = fields;
     d.state = Impl::State::Open;
+}
+
+void PacketWriter::beginRows(const std::vector<FieldDef>& fields) {
+    Impl& d = *m_impl;
+    if (d.state != Impl::State::Idle)
+        d.misuse("begin chamado duas vezes");
+    // Checked here as begin() checks them, so that a block never holds rows of bad fields.
+    std::string scratch;
+    StringOut scratchOut(scratch);
+    JsonWriter scratchWriter(scratchOut);
+    writeFields(scratchWriter, fields, kWriterPrefix);
+    d.writer.StartArray();
+    d.fields = fields;
+    d.rowsOnly = true;
+    d.state = Impl::State::Open;
+}
+
+void PacketWriter::appendRows(std::string_view block, std::size_t rowCount) {
+    Impl& d = *m_impl;
+    if (d.state != Impl::State::Open)
+        d.misuse("bloco de linhas fora do pacote ou dentro de uma linha");
+    if (block.size() < 2 || block.front() != '[' || block.back() != ']')
+        d.misuse("bloco de linhas mal formado");
+    const std::string_view rows = block.substr(1, block.size() - 2);
+    // Rows are arrays: a block that is not one of arrays did not come from beginRows.
+    if (!rows.empty() && (rows.front() != '[' || rows.back() != ']'))
+        d.misuse("bloco de linhas mal formado");
+    if (rows.empty() != (rowCount == 0))
+        d.misuse("bloco de linhas com contagem errada");
+    if (rows.empty())
+        return;
+    d.writer.RawValue("", 0, rapidjson::kArrayType); // the separator and the writer's bookkeeping
+    d.writer.stream().append(rows);
+    d.row += rowCount;
 }
 
 void PacketWriter::beginRow() {
@@ -122,7 +157,8 @@ void PacketWriter::end() {
     if (d.state != Impl::State::Open)
         d.misuse("fim do pacote sem begin ou com uma linha aberta");
     d.writer.EndArray();
-    d.writer.EndObject();
+    if (!d.rowsOnly)
+        d.writer.EndObject();
     d.out.finish();
     d.state = Impl::State::Done;
 }

@@ -22,6 +22,13 @@ public:
     PacketWriter& operator=(const PacketWriter&) = delete;
 
     void begin(const std::vector<FieldDef>& fields);
+    /// Starts a block of rows alone ("[row,...]") for a packet of these fields: rows written
+    /// apart, on another thread say, and spliced into the packet in order with appendRows.
+    /// end() closes the block.
+    void beginRows(const std::vector<FieldDef>& fields);
+    /// Splices a finished block (what a beginRows writer wrote, holding `rowCount` rows) after
+    /// the rows written so far.
+    void appendRows(std::string_view block, std::size_t rowCount);
     void beginRow();
     void null();
     void text(std::string_view utf8);

@@ -2,6 +2,7 @@
 #include "ServerFixture.h"
 
 #include "server/ChtRepository.h"
+#include "server/SqlTransaction.h"
 
 #include <atomic>
 #include <thread>
@@ -312,6 +313,37 @@ TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey) {
     auto notDelta = call("SetCHT", {keyPacket({key1()})});
     EXPECT_EQ(notDelta.errorCode, wire::kInvalidParams);
     expectServing();
+}
+
+TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn) {
+    auto statusIn = [](SqlConnection& c, const ChtKey& k) {
+        auto st = c.prepare("SELECT IDSTATUSCHT FROM CHT WHERE NRPROPOSFAS = ? AND NRVERPROPFAS = ?"
+                            " AND CDTIPOSERV = ? AND NRSERVCONT = ? AND NRSEQUCHT = ? AND CDFUNC = ?");
+        int p = 1;
+        for (const std::string* v : {&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ, &k.nrServCont,
+                                     &k.nrSequCht, &k.cdFunc}) {
+            st->bindText(p++, *v);
+        }
+        return st->step() ? std::string(st->text(0)) : std::string("<ausente>");
+    };
+    {
+        Store::Snapshot snapshot = store().acquireSnapshot(3);
+        ASSERT_EQ(snapshot.size(), 3u);
+        {
+            auto lease = store().acquire();
+            SqlTransaction tx(*lease);
+            ChtRepository::setStatus(*lease, key1(), "A");
+            tx.commit();
+        }
+        for (std::size_t i = 0; i < snapshot.size(); ++i) {
+            EXPECT_EQ(statusIn(snapshot[i], key1()), "P") << "conexão " << i;
+        }
+    }
+    // Its connections go back to the pool out of their transactions.
+    for (int i = 0; i < 3; ++i) {
+        auto lease = store().acquire();
+        EXPECT_EQ(statusIn(*lease, key1()), "A");
+    }
 }
 
 CHT_SERVER_SUITE(ChangeTest);

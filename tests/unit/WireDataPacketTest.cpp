@@ -292,3 +292,59 @@ TEST(WireDataPacket, PacketWriterRefusesMisuse) {
     PacketWriter dup(out);
     EXPECT_THROW(dup.begin({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }
+
+TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder) {
+    const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
+    auto row = [](PacketWriter& w, const char* a, std::int64_t b) {
+        w.beginRow();
+        w.text(a);
+        w.integer(b);
+        w.endRow();
+    };
+    std::string direct;
+    {
+        PacketWriter w(direct);
+        w.begin(fields);
+        row(w, "um", 1);
+        row(w, "dois", 2);
+        row(w, "três", 3);
+        row(w, "quatro", 4);
+        w.end();
+    }
+    auto block = [&](std::vector<std::pair<const char*, std::int64_t>> rows) {
+        std::string out;
+        PacketWriter w(out);
+        w.beginRows(fields);
+        for (const auto& [a, b] : rows)
+            row(w, a, b);
+        w.end();
+        return out;
+    };
+    std::string spliced;
+    {
+        PacketWriter w(spliced);
+        w.begin(fields);
+        w.appendRows(block({}), 0);
+        row(w, "um", 1);
+        w.appendRows(block({{"dois", 2}, {"três", 3}}), 2);
+        w.appendRows(block({}), 0);
+        w.appendRows(block({{"quatro", 4}}), 1);
+        w.end();
+    }
+    EXPECT_EQ(spliced, direct);
+    const ColumnTable t = decodeDataPacket(spliced);
+    ASSERT_EQ(t.rowCount(), 4u);
+    EXPECT_EQ(t.text(2, 0), "trê");
+    EXPECT_EQ(t.integer(3, 1), 4);
+
+    std::string out;
+    PacketWriter w(out);
+    EXPECT_THROW(w.appendRows("[]", 0), WireError); // before begin
+    w.begin(fields);
+    EXPECT_THROW(w.appendRows("", 0), WireError);
+    EXPECT_THROW(w.appendRows(R"(["a",1])", 1), WireError);
+    EXPECT_THROW(w.appendRows(R"([["a",1]])", 0), WireError);
+    EXPECT_THROW(w.appendRows("[]", 2), WireError);
+    PacketWriter bad(out);
+    EXPECT_THROW(bad.beginRows({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
+}
