@@ -126,16 +126,9 @@ const std::vector<ChtRepository::Column>& ChtRepository::chtListColumns() {
 }
 
 std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs) {
-    const char* cdaOfCht = " FROM CDA D WHERE D.NRPROPOSFAS = C.NRPROPOSFAS"
-                           " AND D.NRVERPROPFAS = C.NRVERPROPFAS AND D.CDTIPOSERV = C.CDTIPOSERV"
-                           " AND D.NRSERVCONT = C.NRSERVCONT AND D.NRSEQUCHT = C.NRSEQUCHT"
-                           " AND D.CDFUNC = C.CDFUNC)";
     std::string sql =
         "SELECT C.IDSTATUSCHT, C.DTINCLCHT, CL.NMFANTCLIE, F.NMFUNC, T.NMTIPOSERV, C.NRSEQUCHT,"
-        " (SELECT MIN(D.DTSERVPREST)";
-    sql += cdaOfCht;
-    sql += ", (SELECT MAX(D.DTSERVPREST)";
-    sql += cdaOfCht;
+        " C.DTINICIOCDA, C.DTFIMCDA";
     sql += ", C.NRPROPOSFAS, C.NRVERPROPFAS, CL.NRINSJURCLIE, P.CDCLIENTE, C.CDFUNC,"
            " C.CDTIPOSERV, C.NRSERVCONT, C.NRLANCTONF, C.NRINVOICE, C.DSALTERACAOCHT,"
            " C.QTHRAPROFATUCHT, C.VRFATU, P.CDEMPRESA, C.IDCHTPGTOOK, C.IDCHTASSINADA,"

@@ -124,9 +124,65 @@ std::string initialSchema(Dialect dialect) {
     return s;
 }
 
+// "NRPROPOSFAS = row.NRPROPOSFAS AND ..." over the six key columns of a CHT.
+std::string keyIs(const std::string& prefix, const std::string& row) {
+    std::string s;
+    for (const char* k :
+         {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT", "NRSEQUCHT", "CDFUNC"}) {
+        s += (s.empty() ? "" : " AND ") + prefix + k + " = " + row + "." + k;
+    }
+    return s;
+}
+
+// Sets the CHTs' first and last CDA dates by searching their CDAs.
+std::string searchCdaDates() {
+    const std::string cdas = " FROM CDA D WHERE " + keyIs("D.", "CHT");
+    return "UPDATE CHT SET DTINICIOCDA = (SELECT MIN(D.DTSERVPREST)" + cdas +
+           "), DTFIMCDA = (SELECT MAX(D.DTSERVPREST)" + cdas + ")";
+}
+
+// Version 2: each CHT keeps the first and last dates of its CDAs, which the CHT list shows.
+// Searching the CDAs twice per listed CHT was half the cost of a long list; triggers keep the
+// two columns right whoever writes the CDAs.
+std::string cdaDatesOnCht(Dialect dialect) {
+    const bool pg = dialect == Dialect::Postgres;
+    const std::string ts = pg ? "TIMESTAMP(3)" : "TEXT";
+    std::string s = "ALTER TABLE CHT ADD COLUMN DTINICIOCDA " + ts + ";\n"
+                    "ALTER TABLE CHT ADD COLUMN DTFIMCDA " + ts + ";\n" +
+                    searchCdaDates() + ";\n";
+    const std::string ofOld = searchCdaDates() + " WHERE " + keyIs("", "OLD") + ";";
+    // A new CDA can only widen its CHT's range; a changed or deleted one needs a search.
+    const std::string widenNew =
+        pg ? "UPDATE CHT SET DTINICIOCDA = LEAST(DTINICIOCDA, NEW.DTSERVPREST),"
+             " DTFIMCDA = GREATEST(DTFIMCDA, NEW.DTSERVPREST) WHERE " + keyIs("", "NEW") + ";"
+           : "UPDATE CHT SET"
+             " DTINICIOCDA = MIN(COALESCE(DTINICIOCDA, NEW.DTSERVPREST), NEW.DTSERVPREST),"
+             " DTFIMCDA = MAX(COALESCE(DTFIMCDA, NEW.DTSERVPREST), NEW.DTSERVPREST)"
+             " WHERE " + keyIs("", "NEW") + ";";
+    const std::string cdaColumns =
+        "NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC, DTSERVPREST";
+    if (pg) {
+        s += "CREATE FUNCTION CDA_DATAS_CHT() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+             "BEGIN\n"
+             "  IF TG_OP <> 'INSERT' THEN " + ofOld + " END IF;\n"
+             "  IF TG_OP <> 'DELETE' THEN " + widenNew + " END IF;\n"
+             "  RETURN NULL;\n"
+             "END $$;\n";
+        s += "CREATE TRIGGER CDA_DATAS_CHT AFTER INSERT OR DELETE OR UPDATE OF " + cdaColumns +
+             " ON CDA FOR EACH ROW EXECUTE FUNCTION CDA_DATAS_CHT();\n";
+    } else {
+        s += "CREATE TRIGGER CDA_DATAS_INS AFTER INSERT ON CDA BEGIN " + widenNew + " END;\n";
+        s += "CREATE TRIGGER CDA_DATAS_DEL AFTER DELETE ON CDA BEGIN " + ofOld + " END;\n";
+        s += "CREATE TRIGGER CDA_DATAS_UPD AFTER UPDATE OF " + cdaColumns + " ON CDA BEGIN " +
+             ofOld + " " + widenNew + " END;\n";
+    }
+    return s;
+}
+
 const std::vector<Migration>& migrations() {
     static const std::vector<Migration> list = {
         {1, "tabelas iniciais", initialSchema},
+        {2, "datas das CDAs na CHT", cdaDatesOnCht},
     };
     return list;
 }
@@ -160,7 +216,7 @@ int Schema::version(SqlConnection& connection) {
     return static_cast<int>(st->integer(0));
 }
 
-void Schema::migrate(SqlConnection& connection) {
+void Schema::migrate(SqlConnection& connection, int upTo) {
     {
         SqlTransaction tx(connection);
         lockSchema(connection);
@@ -176,7 +232,7 @@ void Schema::migrate(SqlConnection& connection) {
                          std::to_string(kLatestVersion) + ").");
     }
     for (const Migration& m : migrations()) {
-        if (m.version <= current) {
+        if (m.version <= current || m.version > upTo) {
             continue;
         }
         SqlTransaction tx(connection);

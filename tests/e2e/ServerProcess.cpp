@@ -87,15 +87,23 @@ bool ServerProcess::start()
         return false;
     }
 
+    return serve();
+}
+
+bool ServerProcess::serve(const QStringList& options)
+{
+    stop();
+    const QString db = QStringLiteral("sqlite:") + databasePath();
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = freeLoopbackPort();
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process->setStandardOutputFile(QProcess::nullDevice());
         m_process->start(serverBinary(),
-                         {QStringLiteral("--listen"),
-                          QStringLiteral("127.0.0.1:") + QString::number(m_port),
-                          QStringLiteral("--db"), db});
+                         QStringList{QStringLiteral("--listen"),
+                                     QStringLiteral("127.0.0.1:") + QString::number(m_port),
+                                     QStringLiteral("--db"), db}
+                             + options);
         if (waitReady(15000))
             return true;
         stop();

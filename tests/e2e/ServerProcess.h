@@ -3,6 +3,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -19,6 +20,8 @@ public:
 
     /// Creates the demo database and starts serving; false with the reason in error().
     bool start();
+    /// Serves the database again, restarted with these extra command-line options.
+    bool serve(const QStringList& options = {});
     void stop();
 
     int port() const { return m_port; }

@@ -2,6 +2,7 @@
 #include "ServerFixture.h"
 
 #include "server/ChtRepository.h"
+#include "server/SqlDate.h"
 #include "server/SqlTransaction.h"
 
 #include <atomic>
@@ -344,6 +345,51 @@ TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn) {
         auto lease = store().acquire();
         EXPECT_EQ(statusIn(*lease, key1()), "A");
     }
+}
+
+TEST_P(ChangeTest, AChtsCdaDatesFollowEveryChangeOfItsCdas) {
+    // "first..last" as the list shows them, in days from kDay; "-" for none.
+    auto range = [&](const ChtKey& k) {
+        auto row = rowOf(k);
+        auto day = [&](const char* name) -> std::string {
+            const Value& v = row[field(name)];
+            return std::holds_alternative<double>(v)
+                       ? std::to_string(static_cast<std::int64_t>(std::get<double>(v)) - kDay)
+                       : "-";
+        };
+        return day("INICIOCSA") + ".." + day("FIMCSA");
+    };
+    auto run = [&](const std::string& sql, const std::vector<std::string>& args) {
+        auto lease = store().acquire();
+        SqlTransaction tx(*lease);
+        auto st = lease->prepare(sql);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            st->bindText(static_cast<int>(i + 1), args[i]);
+        }
+        st->run();
+        tx.commit();
+    };
+    const ChtKey k = key1();
+    const ChtKey other = key5();
+    ASSERT_EQ(range(k), "-3..-2");
+    ASSERT_EQ(range(other), "-..-");
+    run("INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
+        " DTSERVPREST, NMOPERINC) VALUES (?,?,?,?,?,?,?,'teste')",
+        {k.nrProposFas, k.nrVerPropFas, k.cdTipoServ, k.nrServCont, k.cdFunc, k.nrSequCht,
+         sqldate::fromDay(kDay - 5)});
+    EXPECT_EQ(range(k), "-5..-2");
+    const char* moved = "UPDATE CDA SET DTSERVPREST = ? WHERE NMOPERINC = 'teste'";
+    run(moved, {sqldate::fromDay(kDay - 1)});
+    EXPECT_EQ(range(k), "-3..-1");
+    run("UPDATE CDA SET NRSERVCONT = ?, NRSEQUCHT = ?, CDFUNC = ? WHERE NMOPERINC = 'teste'",
+        {other.nrServCont, other.nrSequCht, other.cdFunc});
+    EXPECT_EQ(range(k), "-3..-2");
+    EXPECT_EQ(range(other), "-1..-1");
+    run("UPDATE CDA SET NRSEQUCHT = NULL WHERE NMOPERINC = 'teste'", {});
+    EXPECT_EQ(range(other), "-..-");
+    run("DELETE FROM CDA WHERE NRSEQUCHT = ? AND CDFUNC = ? AND DTSERVPREST = ?",
+        {k.nrSequCht, k.cdFunc, sqldate::fromDay(kDay - 3)});
+    EXPECT_EQ(range(k), "-2..-2");
 }
 
 CHT_SERVER_SUITE(ChangeTest);

@@ -4,6 +4,7 @@
 #include "server/DemoData.h"
 #include "server/Schema.h"
 #include "server/SqlDate.h"
+#include "server/SqliteStore.h"
 #include "server/Store.h"
 #include "server/StoreError.h"
 
@@ -83,6 +84,42 @@ TEST(Schema, IsVersionedAndRefusesANewerDatabase) {
     removeDb(file);
     EXPECT_THROW(Store::open("mysql://x"), StoreError);
     EXPECT_THROW(Store::open("sqlite:"), StoreError);
+}
+
+TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts) {
+    const std::string file = tempFile("schema-v1");
+    removeDb(file);
+    {
+        SqliteStore store(file);
+        auto lease = store.acquire();
+        Schema::migrate(*lease, 1);
+        ASSERT_EQ(Schema::version(*lease), 1);
+        lease->exec(
+            "INSERT INTO CLIENTE VALUES ('C1', '11222333000181', 'Alfa', 'J', 'Alfa Ltda', 'DEMO');"
+            "INSERT INTO FUNCIONARIO VALUES ('F1', 'Ana');"
+            "INSERT INTO TIPOSERV VALUES ('001', 'Consultoria');"
+            "INSERT INTO PROPOSTA VALUES ('P1', '01', 'C1', '01', NULL, 'M', 'H', NULL);"
+            "INSERT INTO SERVCONT VALUES ('P1', '01', '001', '001', 'H', 100);"
+            "INSERT INTO CHT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC,"
+            " DTINCLCHT, IDSTATUSCHT) VALUES"
+            " ('P1', '01', '001', '001', '00001', 'F1', '2026-03-10 08:00:00.000', 'P'),"
+            " ('P1', '01', '001', '001', '00002', 'F1', '2026-03-11 08:00:00.000', 'P');"
+            "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
+            " DTSERVPREST) VALUES ('P1', '01', '001', '001', 'F1', '00001', '2026-03-05'),"
+            " ('P1', '01', '001', '001', 'F1', '00001', '2026-03-02'),"
+            " ('P1', '01', '001', '001', 'F1', NULL, '2026-03-01');");
+        Schema::migrate(*lease);
+        EXPECT_EQ(Schema::version(*lease), Schema::kLatestVersion);
+        auto st = lease->prepare("SELECT NRSEQUCHT, COALESCE(DTINICIOCDA, '-'),"
+                                 " COALESCE(DTFIMCDA, '-') FROM CHT ORDER BY NRSEQUCHT");
+        std::vector<std::string> rows;
+        while (st->step()) {
+            rows.push_back(std::string(st->text(0)) + " " + std::string(st->text(1)) + " " +
+                           std::string(st->text(2)));
+        }
+        EXPECT_EQ(rows, (std::vector<std::string>{"00001 2026-03-02 2026-03-05", "00002 - -"}));
+    }
+    removeDb(file);
 }
 
 bool validCnpj(const std::string& n) {
