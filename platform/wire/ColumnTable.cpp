@@ -1,5 +1,6 @@
 #include "ColumnTable.h"
 
+#include "Messages.h"
 #include "Utf8.h"
 #include "WireError.h"
 
@@ -13,10 +14,6 @@
 namespace cht::wire {
 
 namespace {
-
-std::string inQuotes(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
-}
 
 bool isNumeric(FieldType t) {
     return t == FieldType::DateTime || t == FieldType::Float;

@@ -1,6 +1,7 @@
 #include "JsonOutput.h"
 
 #include "OleDate.h"
+#include "Messages.h"
 #include "Utf8.h"
 #include "WireError.h"
 
@@ -12,10 +13,6 @@
 namespace cht::wire {
 
 namespace {
-
-std::string inQuotes(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
-}
 
 [[noreturn]] void wrongKind(std::string_view prefix, const FieldDef& f, const Place& place,
                             const char* expected) {

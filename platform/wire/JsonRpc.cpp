@@ -4,6 +4,7 @@
 #include "JsonOutput.h"
 #include "PacketDecoder.h"
 #include "PacketEncoder.h"
+#include "Messages.h"
 #include "Utf8.h"
 
 #include <cmath>
@@ -44,10 +45,6 @@ namespace {
 constexpr std::string_view kRequestPrefix = "Requisição inválida: ";
 constexpr std::string_view kResponsePrefix = "Resposta inválida do servidor: ";
 constexpr std::string_view kOutPrefix = "Não foi possível escrever a chamada: ";
-
-std::string inQuotes(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
-}
 
 void writeEnvelopeStart(JsonWriter& w, std::int64_t id) {
     w.StartObject();

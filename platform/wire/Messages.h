@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace cht::wire {
 
@@ -14,6 +15,11 @@ inline std::string valueCount(std::size_t n) {
 /// "1 campo", "3 campos".
 inline std::string fieldCount(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " campo" : " campos");
+}
+
+/// The name between double quotes, as messages show it.
+inline std::string inQuotes(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
 }
 
 } // namespace cht::wire

@@ -13,10 +13,6 @@ namespace {
 
 using simdjson::error_code;
 
-std::string inQuotes(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
-}
-
 std::string cellPlace(const FieldDef& f, std::size_t row) {
     return "campo " + inQuotes(f.name) + " da linha " + std::to_string(row + 1);
 }
@@ -309,8 +305,7 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
 
 std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vector<FieldDef>& fields,
                                          std::size_t change, std::string_view key) {
-    const std::string place =
-        "\"" + std::string(key) + "\" da alteração " + std::to_string(change + 1);
+    const std::string place = inQuotes(key) + " da alteração " + std::to_string(change + 1);
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
