@@ -1,7 +1,9 @@
 // From confirming the filter to the grid showing its first rows, for 100,000 CHTs: the three
 // tiers (filter screen -> cht-server on loopback -> SQLite) against what a two-tier Qt program
-// would do on the same file (a QSqlQueryModel fetching every row into a QTableView). A third run
-// restarts the server with one list worker, to show what reading in pieces contributes.
+// would do on the same file (a QSqlQueryModel fetching every row into a QTableView). A second
+// server on the same file reads lists on one core, to show what reading in pieces contributes.
+// The sides take turns, round after round, after one untimed round: medians of the rounds, so
+// that a machine that speeds up or slows down meanwhile weighs on every side alike.
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -15,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -23,12 +26,12 @@
 #include <QTableView>
 #include <QTimer>
 
-#include <benchmark/benchmark.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 using cht::framework::Application;
 
@@ -36,24 +39,8 @@ namespace {
 
 constexpr int kChts = 100000;
 
-// Real time per iteration of each benchmark, as the run reported it.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                seconds[r.run_name.function_name] =
-                    r.real_accumulated_time / static_cast<double>(r.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
-
-cht::testing::ServerProcess* g_server = nullptr;
 int g_rowsShown = 0;
 int g_twoTierRows = 0;
-QString g_dbPath;
 
 // Runs `step` inside the filter's modal loop once it is up.
 void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> step)
@@ -85,76 +72,55 @@ void matchEverything(TfrmFiltroCancCHT& f)
     f.depCHTFin->SetText(QStringLiteral("31/12/2090"));
 }
 
-// One list through the screens; with `timing`, only the confirmation up to the painted grid
-// is timed.
-bool listThroughScreens(benchmark::State* timing)
+// One list through the screens: milliseconds from the confirmation to the painted grid, or a
+// negative number when the filter did not come up.
+double listThroughScreens()
 {
-    bool ran = false;
+    double ms = -1;
     whenFilterShows([&](TfrmFiltroCancCHT& f) {
         matchEverything(f);
-        if (timing)
-            timing->ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
         f.sbtConfirma->Click();
         TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
         tela.dbgPadrao->viewport()->repaint();
-        if (timing)
-            timing->PauseTiming();
+        ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         g_rowsShown = tela.dbgPadrao->model()->rowCount();
-        ran = true;
     });
     Cli_cot09801::CriaFiltroCancCHT();
-    return ran;
+    return ms;
 }
 
-// Every side runs once untimed first, so that no side pays for cold caches in its figure.
-void BM_ThreeTier(benchmark::State& state)
+// The screen's connection takes the session's address when it opens.
+void useServer(int port)
 {
-    if (!listThroughScreens(nullptr)) {
-        state.SkipWithError("the filter did not come up");
-        return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        const bool ran = listThroughScreens(&state);
-        if (!ran)
-            state.SkipWithError("the filter did not come up");
-        state.ResumeTiming();
-    }
-}
-
-// The same, with the server reading the list on one core: how much of the lead comes from the
-// server reading a long list in pieces side by side.
-void BM_ThreeTierOneWorker(benchmark::State& state)
-{
-    if (!g_server->serve({QStringLiteral("--list-workers"), QStringLiteral("1")})) {
-        state.SkipWithError("the one-worker server did not start");
-        return;
-    }
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), g_server->port());
-    // The screen's connection takes the session's address when it opens.
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), port);
     cht::framework::TNetConnection& net = Cli_cot09800::frmCancelaCHT->netCancelaCHT;
     net.Close();
     net.Open();
-    BM_ThreeTier(state);
 }
 
-void BM_TwoTier(benchmark::State& state)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("twotier"));
-    db.setDatabaseName(g_dbPath);
-    if (!db.open()) {
-        state.SkipWithError(db.lastError().text().toStdString().c_str());
-        return;
+// The two-tier program: the same query through QSqlQueryModel, every row fetched, then shown.
+class TwoTier {
+public:
+    explicit TwoTier(const QString& file)
+        : m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("twotier")))
+    {
+        m_db.setDatabaseName(file);
+        m_sql = QString::fromStdString(
+            cht::server::ChtRepository::chtListSql(cht::server::Dialect::Sqlite, true, true));
+        m_view.resize(965, 300);
+        m_view.show();
     }
-    const QString sql = QString::fromStdString(
-        cht::server::ChtRepository::chtListSql(cht::server::Dialect::Sqlite, true, true));
-    QTableView view;
-    view.resize(965, 300);
-    view.show();
-    auto list = [&] {
-        auto* model = new QSqlQueryModel;
-        QSqlQuery query(db);
-        query.prepare(sql);
+    bool open() { return m_db.open(); }
+    QString error() const { return m_db.lastError().text(); }
+    double list()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        auto model = std::make_unique<QSqlQueryModel>();
+        QSqlQuery query(m_db);
+        query.prepare(m_sql);
         query.addBindValue(QStringLiteral("1990-01-01"));
         query.addBindValue(QStringLiteral("2091-01-01"));
         query.addBindValue(QStringLiteral("_P_A_R_N_"));
@@ -162,20 +128,25 @@ void BM_TwoTier(benchmark::State& state)
         model->setQuery(std::move(query));
         while (model->canFetchMore())
             model->fetchMore();
-        QAbstractItemModel* old = view.model();
-        view.setModel(model);
-        view.viewport()->repaint();
+        m_view.setModel(model.get());
+        m_view.viewport()->repaint();
+        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         g_twoTierRows = model->rowCount();
-        return old;
-    };
-    delete list();
-    for (auto _ : state) {
-        QAbstractItemModel* old = list();
-        state.PauseTiming();
-        delete old;
-        state.ResumeTiming();
+        m_model = std::move(model); // the previous one goes after the clock stopped
+        return ms;
     }
-    delete view.model();
+
+private:
+    QSqlDatabase m_db;
+    QString m_sql;
+    QTableView m_view;
+    std::unique_ptr<QSqlQueryModel> m_model;
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace
@@ -185,7 +156,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    constexpr int kRounds = 7;
 
     std::fprintf(stderr, "bench_list: generating %d demo CHTs...\n", kChts);
     cht::testing::ServerProcess server(kChts);
@@ -193,8 +164,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_list: %s\n", qPrintable(server.error()));
         return 1;
     }
-    g_dbPath = server.databasePath();
-    g_server = &server;
+    cht::testing::ServerProcess oneWorker(server.databasePath());
+    if (!oneWorker.serve({QStringLiteral("--list-workers"), QStringLiteral("1")})) {
+        std::fprintf(stderr, "bench_list: one-worker server: %s\n", qPrintable(oneWorker.error()));
+        return 1;
+    }
 
     Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
     QStringList errors;
@@ -208,34 +182,54 @@ int main(int argc, char** argv)
                      qPrintable(errors.join('\n')));
         return 1;
     }
+    TwoTier twoTier(server.databasePath());
+    if (!twoTier.open()) {
+        std::fprintf(stderr, "bench_list: %s\n", qPrintable(twoTier.error()));
+        return 1;
+    }
 
-    benchmark::RegisterBenchmark("list_100k_three_tier", BM_ThreeTier)
-        ->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("list_100k_two_tier", BM_TwoTier)
-        ->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("list_100k_three_tier_one_worker", BM_ThreeTierOneWorker)
-        ->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::vector<double> three, two, single;
+    bool filterFailed = false;
+    for (int round = 0; round <= kRounds; ++round) {
+        useServer(server.port());
+        const double a = listThroughScreens();
+        const double b = twoTier.list();
+        useServer(oneWorker.port());
+        const double c = listThroughScreens();
+        filterFailed = filterFailed || a < 0 || c < 0;
+        std::fprintf(stderr, "bench_list: round %d: three tiers %.0f ms, two tiers %.0f ms,"
+                             " three tiers with one list worker %.0f ms%s\n",
+                     round, a, b, c, round == 0 ? " (warm-up, not counted)" : "");
+        if (round == 0)
+            continue;
+        three.push_back(a);
+        two.push_back(b);
+        single.push_back(c);
+    }
 
-    const int rc = errors.isEmpty() ? 0 : 1;
-    if (!errors.isEmpty())
-        std::fprintf(stderr, "bench_list: errors: %s\n", qPrintable(errors.join('\n')));
-    if (g_rowsShown != kChts || g_twoTierRows != kChts)
+    int rc = 0;
+    if (!errors.isEmpty() || filterFailed) {
+        std::fprintf(stderr, "bench_list: errors: %s%s\n", qPrintable(errors.join('\n')),
+                     filterFailed ? " the filter did not come up" : "");
+        rc = 1;
+    }
+    if (g_rowsShown != kChts || g_twoTierRows != kChts) {
         std::fprintf(stderr, "bench_list: rows shown %d (three tiers) and %d (two tiers), expected %d\n",
                      g_rowsShown, g_twoTierRows, kChts);
-    const double three = reporter.seconds["list_100k_three_tier"];
-    const double two = reporter.seconds["list_100k_two_tier"];
-    const double oneWorker = reporter.seconds["list_100k_three_tier_one_worker"];
-    if (three > 0 && two > 0)
-        std::printf("ratio list_100k_vs_two_tier = %.3f (target <= 0.7)\n", three / two);
-    if (oneWorker > 0 && two > 0)
+        rc = 1;
+    }
+    const double m3 = median(three), m2 = median(two), m1 = median(single);
+    std::printf("list 100k (medians of %d rounds): three tiers %.0f ms, two tiers %.0f ms, three"
+                " tiers with one list worker %.0f ms\n",
+                kRounds, m3, m2, m1);
+    if (rc == 0 && m2 > 0) {
+        std::printf("ratio list_100k_vs_two_tier = %.3f (target <= 0.7)\n", m3 / m2);
         std::printf("ratio list_100k_one_list_worker_vs_two_tier = %.3f (for comparison: the"
-                    " server reading the list on one core)\n", oneWorker / two);
+                    " server reading the list on one core)\n", m1 / m2);
+    }
 
     Cli_cot09800::frmCancelaCHT->Close();
     Application::ProcessMessages();
     Finalize();
-    benchmark::Shutdown();
     return rc;
 }

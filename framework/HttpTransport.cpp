@@ -7,12 +7,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 
 namespace cht::framework {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Room made up front for a reply is bounded: a wrong Content-Length only costs growth.
+constexpr unsigned long long kMaxReserveBytes = 1ull << 30;
 
 // A health check is a quick question: it never waits as long as a call may.
 constexpr int kHealthTimeoutCapMs = 15000;
@@ -61,15 +66,33 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
     runWhileUiWaits([&] {
         httplib::Client client(hostUtf8, port);
         configure(client, timeoutMs);
+        httplib::Request req;
+        req.method = "POST";
+        req.path = "/rpc";
+        req.set_header("Content-Type", "application/json");
+        req.body = body;
+        // A list reply runs to tens of megabytes: room for all of it at once, instead of growing
+        // the text a few kilobytes at a time.
+        req.response_handler = [&](const httplib::Response& r) {
+            const std::string length = r.get_header_value("Content-Length");
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(length.c_str(), &end, 10);
+            if (!length.empty() && *end == '\0' && n <= kMaxReserveBytes)
+                reply.reserve(static_cast<std::size_t>(n));
+            return true;
+        };
+        req.content_receiver = [&](const char* data, std::size_t n, std::uint64_t, std::uint64_t) {
+            reply.append(data, n);
+            return true;
+        };
         const Clock::time_point start = Clock::now();
-        httplib::Result res = client.Post("/rpc", body, "application/json");
+        httplib::Result res = client.send(req);
         if (!res)
             raiseFor(res.error(), start, timeoutMs, host, port);
         // Protocol errors may come with a non-200 status; their JSON body says what went wrong.
-        const bool jsonBody = !res->body.empty() && res->body.front() == '{';
+        const bool jsonBody = !reply.empty() && reply.front() == '{';
         if (res->status != 200 && !jsonBody)
             net::raise(net::invalidReply(QStringLiteral("HTTP %1.").arg(res->status)));
-        reply = std::move(res->body);
     });
     return reply;
 }

@@ -51,6 +51,8 @@ bool accepts(int port)
 
 ServerProcess::ServerProcess(int chts) : m_chts(chts) {}
 
+ServerProcess::ServerProcess(const QString& database) : m_database(database) {}
+
 ServerProcess::~ServerProcess()
 {
     stop();
@@ -63,7 +65,7 @@ QString ServerProcess::serverBinary()
 
 QString ServerProcess::databasePath() const
 {
-    return m_dir.filePath(QStringLiteral("demo.db"));
+    return m_database.isEmpty() ? m_dir.filePath(QStringLiteral("demo.db")) : m_database;
 }
 
 bool ServerProcess::start()

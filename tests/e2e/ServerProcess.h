@@ -14,6 +14,8 @@ class ServerProcess {
 public:
     /// chts < 0: the demo generator's default amount.
     explicit ServerProcess(int chts = -1);
+    /// A server over an existing database (serve() only: nothing is generated).
+    explicit ServerProcess(const QString& database);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -33,7 +35,8 @@ public:
 private:
     bool waitReady(int timeoutMs);
 
-    int m_chts;
+    int m_chts = -1;
+    QString m_database;
     int m_port = 0;
     QString m_error;
     QTemporaryDir m_dir;
