@@ -95,15 +95,16 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
     EXPECT_TRUE(sawParcels);
 }
 
-TEST_P(DemoStoreTest, ListReadInPiecesEqualsTheListReadWhole) {
+TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery) {
     {
         auto lease = store().acquire();
         DemoData::generate(*lease, options());
     }
-    auto packet = [&](const ChtFilter& filter, unsigned workers) {
+    // minRows 1: every list is long (joined in memory, in pieces); a huge minRows: the query.
+    auto packet = [&](const ChtFilter& filter, unsigned workers, std::size_t minRows) {
         ListSplit split;
         split.workers = workers;
-        split.minRows = 1;
+        split.minRows = minRows;
         std::string out;
         wire::PacketWriter writer(out);
         const std::size_t rows = ChtRepository::writeChtList(store(), filter, writer, split);
@@ -114,23 +115,34 @@ TEST_P(DemoStoreTest, ListReadInPiecesEqualsTheListReadWhole) {
     all.firstDay = kDay - 400;
     all.lastDay = kDay + 400;
     all.situacao = "_P_A_R_N_";
-    ChtFilter some = all;
-    some.allClients = false;
-    const auto whole = wire::decodeDataPacket(packet(all, 1));
+    const auto whole = wire::decodeDataPacket(packet(all, 1, 1u << 30));
     ASSERT_GT(whole.rowCount(), 200u);
-    const auto client = static_cast<std::size_t>(whole.indexOf("CDCLIENTE"));
-    for (std::size_t r = 0; r < whole.rowCount() && some.clients.size() < 3; ++r) {
-        std::string c(whole.text(r, client));
-        if (std::find(some.clients.begin(), some.clients.end(), c) == some.clients.end()) {
-            some.clients.push_back(c);
+    // Some clients and some employees of the list, for the filtered variants.
+    auto some = [&](const char* field) {
+        std::vector<std::string> picked;
+        const auto col = static_cast<std::size_t>(whole.indexOf(field));
+        for (std::size_t r = 0; r < whole.rowCount() && picked.size() < 3; ++r) {
+            std::string v(whole.text(r, col));
+            if (std::find(picked.begin(), picked.end(), v) == picked.end()) {
+                picked.push_back(v);
+            }
         }
-    }
-    some.situacao = "_P_R_";
-    for (const ChtFilter& filter : {all, some}) {
-        const std::string reference = packet(filter, 1);
-        for (unsigned workers : {2u, 3u, 7u}) {
+        return picked;
+    };
+    ChtFilter byClient = all;
+    byClient.allClients = false;
+    byClient.clients = some("CDCLIENTE");
+    byClient.situacao = "_P_R_";
+    ChtFilter byEmployee = all;
+    byEmployee.allFuncs = false;
+    byEmployee.funcs = some("CDFUNC");
+    ChtFilter oneDay = all;
+    oneDay.firstDay = oneDay.lastDay = kDay;
+    for (const ChtFilter& filter : {all, byClient, byEmployee, oneDay}) {
+        const std::string reference = packet(filter, 1, 1u << 30);
+        for (unsigned workers : {1u, 2u, 3u, 7u}) {
             // Compared whole but not printed whole: a packet is too long to read in a failure.
-            EXPECT_TRUE(packet(filter, workers) == reference) << workers << " peças";
+            EXPECT_TRUE(packet(filter, workers, 1) == reference) << workers << " peças";
         }
     }
 }

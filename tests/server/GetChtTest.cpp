@@ -168,6 +168,32 @@ TEST_P(GetChtTest, WrongArgumentsAreProtocolErrors) {
     expectServing();
 }
 
+TEST_P(GetChtTest, LongListPathGivesTheQuerysBytes) {
+    // The fixture's odd keys, null texts and CHTs without CDAs through the in-memory join.
+    ChtFilter filter;
+    filter.firstDay = kDay - 10;
+    filter.lastDay = kDay + 10;
+    filter.situacao = "_P_A_R_N_";
+    auto packet = [&](unsigned workers, std::size_t minRows) {
+        ListSplit split;
+        split.workers = workers;
+        split.minRows = minRows;
+        std::string out;
+        wire::PacketWriter writer(out);
+        ChtRepository::writeChtList(store(), filter, writer, split);
+        return out;
+    };
+    const std::string reference = packet(1, 1u << 30);
+    ASSERT_EQ(wire::decodeDataPacket(reference).rowCount(), 5u);
+    EXPECT_TRUE(packet(1, 1) == reference);
+    EXPECT_TRUE(packet(3, 1) == reference);
+    filter.allClients = false;
+    filter.clients = {kOddClient, "C3"};
+    const std::string some = packet(1, 1u << 30);
+    EXPECT_EQ(wire::decodeDataPacket(some).rowCount(), 2u);
+    EXPECT_TRUE(packet(2, 1) == some);
+}
+
 CHT_SERVER_SUITE(GetChtTest);
 
 } // namespace
