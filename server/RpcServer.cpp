@@ -180,7 +180,7 @@ RpcServer::Outcome RpcServer::handle(std::string_view body) {
     out.method = std::string(known);
     try {
         CallResult result = m_impl->service.call(known, std::move(request.params));
-        out.reply = wire::encodeResult(id, result.refs, result.dataJson);
+        out.reply = wire::encodeResultAround(id, result.refs, std::move(result.dataJson));
         out.rows = result.rows;
         out.status = "ok";
     } catch (const RuleError& e) {

@@ -331,6 +331,22 @@ std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
     return json;
 }
 
+std::string encodeResultAround(std::int64_t id, const std::vector<RpcArg>& refs,
+                               std::string&& dataJson) {
+    if (dataJson.empty())
+        return encodeResult(id, refs, {});
+    // The envelope of an empty packet ends in the packet and the two objects it closes.
+    constexpr std::string_view kEmptyEnd = "{}}}";
+    std::string head = encodeResult(id, refs, "{}");
+    if (head.size() < kEmptyEnd.size() ||
+        std::string_view(head).substr(head.size() - kEmptyEnd.size()) != kEmptyEnd)
+        return encodeResult(id, refs, dataJson);
+    head.resize(head.size() - kEmptyEnd.size());
+    dataJson.insert(0, head);
+    dataJson += "}}";
+    return std::move(dataJson);
+}
+
 namespace {
 
 // An envelope whose one member after the id is an object of two members, the second a text.

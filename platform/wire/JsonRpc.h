@@ -71,6 +71,10 @@ CHT_WIRE_EXPORT RpcRequest decodeRequest(std::string_view json);
 /// Writes a successful result. dataJson is an already encoded data packet, or empty for null.
 CHT_WIRE_EXPORT std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
                                          std::string_view dataJson);
+/// The same, writing the envelope around the packet where it lies: a list of tens of megabytes
+/// is not copied into fresh memory once more.
+CHT_WIRE_EXPORT std::string encodeResultAround(std::int64_t id, const std::vector<RpcArg>& refs,
+                                               std::string&& dataJson);
 CHT_WIRE_EXPORT std::string encodeFailure(std::int64_t id, std::string_view message);
 /// id < 0 writes a null id (the request could not be read).
 CHT_WIRE_EXPORT std::string encodeProtocolError(std::int64_t id, int code,

@@ -124,6 +124,11 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket) {
     const RpcResponse empty = decodeResponse(encodeResult(6, {}, ""));
     EXPECT_TRUE(empty.ok);
     EXPECT_FALSE(empty.data.has_value());
+
+    // Written around the packet in place, the reply is the same bytes.
+    const std::vector<RpcArg> refs{RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)};
+    EXPECT_EQ(encodeResultAround(5, refs, std::string(data)), reply);
+    EXPECT_EQ(encodeResultAround(6, {}, std::string()), encodeResult(6, {}, ""));
 }
 
 TEST(WireJsonRpc, FailureAndProtocolError) {
