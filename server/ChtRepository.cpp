@@ -359,16 +359,27 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
                       " C.IDCHTPGTOOK, C.IDCHTASSINADA, C.IDCDAOK FROM CHT C"
                       " WHERE C.DTINCLCHT >= ? AND C.DTINCLCHT < ?";
     sql += statusTest(c.dialect());
+    // The clients' proposals are picked by the database, so that a CHT of another client is
+    // skipped before its columns are read.
+    if (!filter.allClients) {
+        sql += " AND (C.NRPROPOSFAS, C.NRVERPROPFAS) IN (SELECT P.NRPROPOSFAS, P.NRVERPROPFAS"
+               " FROM PROPOSTA P WHERE 1 = 1" +
+               inKeyList(c.dialect(), "P.CDCLIENTE") + ")";
+    }
     if (!filter.allFuncs) {
         sql += inKeyList(c.dialect(), "C.CDFUNC");
     }
     sql += listOrder(c.dialect());
     auto st = c.prepare(sql);
-    st->bindText(1, from);
-    st->bindText(2, to);
-    st->bindText(3, filter.situacao);
+    int param = 1;
+    st->bindText(param++, from);
+    st->bindText(param++, to);
+    st->bindText(param++, filter.situacao);
+    if (!filter.allClients) {
+        st->bindText(param++, wire::encodeKeyList(filter.clients));
+    }
     if (!filter.allFuncs) {
-        st->bindText(4, wire::encodeKeyList(filter.funcs));
+        st->bindText(param++, wire::encodeKeyList(filter.funcs));
     }
     const std::unordered_set<std::string_view> clients(filter.clients.begin(),
                                                        filter.clients.end());
