@@ -175,20 +175,27 @@ std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs)
 
 namespace {
 
+// The parameters both list queries take, in their order: the generation range, the status set,
+// then the client and the employee lists where they apply.
+void bindListFilter(SqlStatement& st, const ChtFilter& filter, const std::string& from,
+                    const std::string& to) {
+    int p = 1;
+    st.bindText(p++, from);
+    st.bindText(p++, to);
+    st.bindText(p++, filter.situacao);
+    if (!filter.allClients) {
+        st.bindText(p++, wire::encodeKeyList(filter.clients));
+    }
+    if (!filter.allFuncs) {
+        st.bindText(p++, wire::encodeKeyList(filter.funcs));
+    }
+}
+
 // One piece of the list: the rows generated in [from, to), written in list order.
 std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::string& from,
                          const std::string& to, wire::PacketWriter& out) {
     auto st = c.prepare(ChtRepository::chtListSql(c.dialect(), filter.allClients, filter.allFuncs));
-    int p = 1;
-    st->bindText(p++, from);
-    st->bindText(p++, to);
-    st->bindText(p++, filter.situacao);
-    if (!filter.allClients) {
-        st->bindText(p++, wire::encodeKeyList(filter.clients));
-    }
-    if (!filter.allFuncs) {
-        st->bindText(p++, wire::encodeKeyList(filter.funcs));
-    }
+    bindListFilter(*st, filter, from, to);
     const auto& columns = ChtRepository::chtListColumns();
     const int count = static_cast<int>(columns.size());
     std::size_t rows = 0;
@@ -371,16 +378,7 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
     }
     sql += listOrder(c.dialect());
     auto st = c.prepare(sql);
-    int param = 1;
-    st->bindText(param++, from);
-    st->bindText(param++, to);
-    st->bindText(param++, filter.situacao);
-    if (!filter.allClients) {
-        st->bindText(param++, wire::encodeKeyList(filter.clients));
-    }
-    if (!filter.allFuncs) {
-        st->bindText(param++, wire::encodeKeyList(filter.funcs));
-    }
+    bindListFilter(*st, filter, from, to);
     const std::unordered_set<std::string_view> clients(filter.clients.begin(),
                                                        filter.clients.end());
     std::string key;
