@@ -141,13 +141,3 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // Listing the tests at build time runs this too, without the test's environment.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

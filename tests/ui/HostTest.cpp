@@ -229,13 +229,3 @@ TEST(LoginDialog, RemembersValuesAndInsistsOnAnOperator)
     EXPECT_EQ(merged.port, 8001);
     EXPECT_EQ(merged.server, QStringLiteral("app.corvanta.local"));
 }
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs this binary at build time, where there is no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -472,13 +472,3 @@ TEST(FaultyTransport, FailsExactlyTheChosenCalls)
     c.Close();
     EXPECT_EQ(serverErrorOf([&] { c.Open(); }), QStringLiteral("Servidor em manutenção."));
 }
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs this binary at build time, where there is no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

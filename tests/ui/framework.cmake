@@ -1,6 +1,6 @@
 # tests_framework: the host's screen framework on real widgets (offscreen).
 add_executable(tests_framework
-  FrameworkTestMain.cpp
+  ${CMAKE_SOURCE_DIR}/tests/QtTestMain.cpp
   FrameworkServicesTest.cpp
   FrameworkDataTest.cpp
   FrameworkScreensTest.cpp

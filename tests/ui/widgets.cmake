@@ -1,7 +1,7 @@
 # The data-aware widgets of libchtplatform, on real widgets under the offscreen platform.
 if(TARGET chtplatform)
   add_executable(tests_widgets
-    WidgetTestMain.cpp
+    ${CMAKE_SOURCE_DIR}/tests/QtTestMain.cpp
     WidgetControlsTest.cpp
     WidgetGridTest.cpp
     WidgetMaskTest.cpp

@@ -1,5 +1,5 @@
-// The widget tests need one QApplication for the whole run, on the offscreen platform unless the
-// caller chose another (test discovery runs the binary too).
+// The UI test executables need one QApplication for the whole run, on the offscreen platform
+// unless the caller chose another (test discovery runs the binaries at build time too).
 #include <QApplication>
 
 #include <gtest/gtest.h>
