@@ -13,6 +13,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "server/ChtRepository.h"
+#include "tests/e2e/FilterScript.h"
 #include "tests/e2e/ServerProcess.h"
 
 #include <QApplication>
@@ -24,16 +25,15 @@
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QTableView>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 using cht::framework::Application;
+using cht::testing::whenFilterShows;
 
 namespace {
 
@@ -41,24 +41,6 @@ constexpr int kChts = 100000;
 
 int g_rowsShown = 0;
 int g_twoTierRows = 0;
-
-// Runs `step` inside the filter's modal loop once it is up.
-void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> step)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(1);
-    QObject::connect(poll, &QTimer::timeout, [poll, step] {
-        TfrmFiltroCancCHT* f = Cli_cot09801::frmFiltroCancCHT;
-        if (f == nullptr || !f->isVisible() || QApplication::activeModalWidget() != f)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        step(*f);
-        if (f->isVisible())
-            f->Close();
-    });
-    poll->start();
-}
 
 void matchEverything(TfrmFiltroCancCHT& f)
 {

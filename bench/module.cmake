@@ -5,7 +5,7 @@ if(TARGET cot09800 AND TARGET chtframework AND TARGET chtserver)
     ${CMAKE_SOURCE_DIR}/tests/e2e/ServerProcess.cpp
   )
   target_link_libraries(bench_list PRIVATE cot09800 chtframework chtplatform chtwire chtserver
-    Qt6::Widgets Qt6::Sql)
+    Qt6::Widgets Qt6::Sql GTest::gtest)
   if(TARGET cht-server)
     add_dependencies(bench_list cht-server)
   endif()
