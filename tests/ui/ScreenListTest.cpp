@@ -20,14 +20,13 @@ using namespace screen_test;
 
 namespace {
 
-class List : public ::testing::Test {
+class List : public OpenScreenTest {
 protected:
     void SetUp() override
     {
-        closeScreen();
-        server = std::make_shared<FakeServer>();
-        screen = launch(server);
-        ASSERT_NE(screen, nullptr);
+        OpenScreenTest::SetUp();
+        if (HasFatalFailure())
+            return;
         Filtro.Clientes = QStringLiteral("C1;C2");
         Filtro.TodosClientes = QString();
         Filtro.Funcs = QString();
@@ -36,7 +35,6 @@ protected:
         Filtro.DataFin = 46030.5;
         Filtro.Situacao = QStringLiteral("_P_A_");
     }
-    void TearDown() override { closeScreen(); }
 
     std::vector<Cht> threeRows() const
     {
@@ -46,9 +44,6 @@ protected:
     }
 
     QString seq() const { return screen->cdsCancelaCHTNRSEQUCHT->asString(); }
-
-    std::shared_ptr<FakeServer> server;
-    TfrmCancelaCHT* screen = nullptr;
 };
 
 TEST_F(List, ReloadSendsTheFilterAndTheOperatorInOrder)

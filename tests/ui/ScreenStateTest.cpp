@@ -22,16 +22,8 @@ struct Expected {
     bool grid, confirma, justificativa, vencimento, base2, base4, base5;
 };
 
-class CommandState : public ::testing::Test {
+class CommandState : public OpenScreenTest {
 protected:
-    void SetUp() override
-    {
-        closeScreen();
-        server = std::make_shared<FakeServer>();
-        screen = launch(server);
-        ASSERT_NE(screen, nullptr);
-    }
-    void TearDown() override { closeScreen(); }
 
     void expectStates(const Expected& e, const char* where)
     {
@@ -66,8 +58,6 @@ protected:
 
     void activate() { reactivate(*screen); }
 
-    std::shared_ptr<FakeServer> server;
-    TfrmCancelaCHT* screen = nullptr;
 };
 
 constexpr Expected kClosed{false, false, false, false, false, false, false};

@@ -7,6 +7,7 @@
 #include "platform/wire/Wire.h"
 
 #include <QString>
+#include <gtest/gtest.h>
 #include <QStringList>
 
 #include <memory>
@@ -65,5 +66,21 @@ void useRealServer();
 void closeScreen();
 /// Loads `rows` through the screen's reload.
 void load(TfrmCancelaCHT& screen, FakeServer& server, const std::vector<Cht>& rows);
+
+/// A test on an open screen with a fake server behind it, closed again afterwards.
+class OpenScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        closeScreen();
+        server = std::make_shared<FakeServer>();
+        screen = launch(server);
+        ASSERT_NE(screen, nullptr);
+    }
+    void TearDown() override { closeScreen(); }
+
+    std::shared_ptr<FakeServer> server;
+    TfrmCancelaCHT* screen = nullptr;
+};
 
 } // namespace screen_test
