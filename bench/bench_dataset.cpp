@@ -29,22 +29,22 @@ struct FieldSpec {
 const std::vector<FieldSpec>& chtFields()
 {
     static const std::vector<FieldSpec> fields = {
-        {"IDCHECK", FieldType::Text, 1},          {"IDSTATUSCHT", FieldType::Text, 1},
-        {"DTINCLCHT", FieldType::DateTime, 0},    {"NMFANTCLIE", FieldType::Text, 50},
-        {"NMFUNC", FieldType::Text, 40},          {"NMTIPOSERV", FieldType::Text, 80},
-        {"NRSEQUCHT", FieldType::Text, 5},        {"INICIOCSA", FieldType::DateTime, 0},
-        {"FIMCSA", FieldType::DateTime, 0},       {"NRPROPOSFAS", FieldType::Text, 10},
-        {"NRVERPROPFAS", FieldType::Text, 2},     {"NRINSJURCLIE", FieldType::Text, 20},
-        {"CDCLIENTE", FieldType::Text, 21},       {"CDFUNC", FieldType::Text, 10},
-        {"CDTIPOSERV", FieldType::Text, 3},       {"NRSERVCONT", FieldType::Text, 3},
-        {"NRLANCTONF", FieldType::Text, 10},      {"NRINVOICE", FieldType::Text, 10},
+        {"IDCHECK", FieldType::Text, 1},           {"IDSTATUSCHT", FieldType::Text, 1},
+        {"DTINCLCHT", FieldType::DateTime, 0},     {"NMFANTCLIE", FieldType::Text, 50},
+        {"NMFUNC", FieldType::Text, 40},           {"NMTIPOSERV", FieldType::Text, 80},
+        {"NRSEQUCHT", FieldType::Text, 5},         {"INICIOCSA", FieldType::DateTime, 0},
+        {"FIMCSA", FieldType::DateTime, 0},        {"NRPROPOSFAS", FieldType::Text, 10},
+        {"NRVERPROPFAS", FieldType::Text, 2},      {"NRINSJURCLIE", FieldType::Text, 20},
+        {"CDCLIENTE", FieldType::Text, 21},        {"CDFUNC", FieldType::Text, 10},
+        {"CDTIPOSERV", FieldType::Text, 3},        {"NRSERVCONT", FieldType::Text, 3},
+        {"NRLANCTONF", FieldType::Text, 10},       {"NRINVOICE", FieldType::Text, 10},
         {"DSALTERACAOCHT", FieldType::Text, 2000}, {"QTHRAPROFATUCHT", FieldType::Text, 44},
-        {"VRFATU", FieldType::Float, 0},          {"CDEMPRESA", FieldType::Text, 2},
-        {"IDCHTPGTOOK", FieldType::Text, 1},      {"IDCHTASSINADA", FieldType::Text, 1},
-        {"CDGERENTEIMPCLI", FieldType::Text, 12}, {"IDCDAOK", FieldType::Text, 1},
-        {"DSLOCALCONT", FieldType::Text, 250},    {"PROPOSTA", FieldType::Text, 23},
+        {"VRFATU", FieldType::Float, 0},           {"CDEMPRESA", FieldType::Text, 2},
+        {"IDCHTPGTOOK", FieldType::Text, 1},       {"IDCHTASSINADA", FieldType::Text, 1},
+        {"CDGERENTEIMPCLI", FieldType::Text, 12},  {"IDCDAOK", FieldType::Text, 1},
+        {"DSLOCALCONT", FieldType::Text, 250},     {"PROPOSTA", FieldType::Text, 23},
         {"DSREFEPROPOSFAS", FieldType::Text, 100}, {"IDTIPOPROPFAS", FieldType::Text, 1},
-        {"IDTIPOCOBRCONT", FieldType::Text, 1},   {"IDTIPOCOBRSERV", FieldType::Text, 1},
+        {"IDTIPOCOBRCONT", FieldType::Text, 1},    {"IDTIPOCOBRSERV", FieldType::Text, 1},
     };
     return fields;
 }
@@ -68,7 +68,7 @@ std::string chtPacket(std::size_t rows, unsigned seed)
 {
     static const char* clients[] = {"PADARIA SÃO JORGE LTDA", "METALÚRGICA IRMÃOS SOUZA S/A",
                                     "SUPERMERCADO BOM PREÇO", "TRANSPORTADORA RÁPIDO SUL",
-                                    "HOSPITAL SANTA LUZIA", "CONSTRUTORA ALVORADA ME"};
+                                    "HOSPITAL SANTA LUZIA",   "CONSTRUTORA ALVORADA ME"};
     static const char* employees[] = {"JOSÉ CARLOS DA SILVA", "MARIA APARECIDA SANTOS",
                                       "JOÃO PEDRO OLIVEIRA", "ANA PAULA FERREIRA LIMA",
                                       "ANTÔNIO MARCOS PEREIRA"};
@@ -104,7 +104,9 @@ std::string chtPacket(std::size_t rows, unsigned seed)
         t.setNumber(row, c++, start + 19);
         t.setText(row, c++, proposal);
         t.setText(row, c++, version);
-        t.setText(row, c++, digits(rng, 2) + "." + digits(rng, 3) + "." + digits(rng, 3) + "/0001-" + digits(rng, 2));
+        t.setText(row, c++,
+                  digits(rng, 2) + "." + digits(rng, 3) + "." + digits(rng, 3) + "/0001-" +
+                      digits(rng, 2));
         t.setText(row, c++, digits(rng, 6));
         t.setText(row, c++, "F" + digits(rng, 5));
         t.setText(row, c++, digits(rng, 3));
@@ -243,13 +245,17 @@ int main()
     double sink = 0;
     for (int i = 0; i < 7; ++i) {
         walk = std::min(walk, seconds([&] { sink += bareWalk(packet); }));
-        decode = std::min(decode, seconds([&] { sink += static_cast<double>(cht::wire::decodeDataPacket(packet).rowCount()); }));
+        decode = std::min(decode, seconds([&] {
+                              sink += static_cast<double>(
+                                  cht::wire::decodeDataPacket(packet).rowCount());
+                          }));
         load = std::min(load, loadSeconds(packet));
         load200k = std::min(load200k, loadSeconds(packet200k));
     }
-    std::printf("# bare walk %.1f ms, decode alone %.1f ms, load %.1f ms, load of 200k rows %.1f ms "
-                "(checksum %.0f)\n",
-                walk * 1e3, decode * 1e3, load * 1e3, load200k * 1e3, sink);
+    std::printf(
+        "# bare walk %.1f ms, decode alone %.1f ms, load %.1f ms, load of 200k rows %.1f ms "
+        "(checksum %.0f)\n",
+        walk * 1e3, decode * 1e3, load * 1e3, load200k * 1e3, sink);
 
     // Memory held by a loaded set, the packet text already in memory before and after.
     std::size_t held = 0;
@@ -260,8 +266,8 @@ int main()
         defineFields(cds);
         cds.loadFromPacket(packet);
         held = heapBytes() - before;
-        std::printf("# set holds %.1f MB (own accounting %.1f MB)\n", static_cast<double>(held) / 1e6,
-                    static_cast<double>(cds.memoryBytes()) / 1e6);
+        std::printf("# set holds %.1f MB (own accounting %.1f MB)\n",
+                    static_cast<double>(held) / 1e6, static_cast<double>(cds.memoryBytes()) / 1e6);
     }
 
     // Ticking every row with the change log on, as the tick-all pass does.
@@ -286,13 +292,15 @@ int main()
     });
     std::printf("# tick-all %.1f ms\n", tick * 1e3);
 
-    const double delta100k = best(3, [&] { return deltaSeconds(packet); });
+    const double delta100k = best(
+        3, [&] { return deltaSeconds(packet); });
     const double delta10 = best(3, [&] { return deltaSeconds(packet10); });
     std::printf("# delta of one row: %.2f us in 100k rows, %.2f us in 10 rows\n", delta100k * 1e6,
                 delta10 * 1e6);
 
     ratio("load_vs_parse", load / walk, "<=", 2.0);
-    ratio("memory_vs_packet", static_cast<double>(held) / static_cast<double>(packet.size()), "<=", 1.5);
+    ratio("memory_vs_packet", static_cast<double>(held) / static_cast<double>(packet.size()),
+          "<=", 1.5);
     ratio("tickall_vs_load", tick / load, "<=", 0.5);
     ratio("delta_1_of_100k_vs_1_of_10", delta100k / delta10, "<=", 1.5);
     ratio("scale_200k_vs_100k", load200k / load, "<=", 2.2);

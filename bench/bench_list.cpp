@@ -179,8 +179,9 @@ int main(int argc, char** argv)
         useServer(oneWorker.port());
         const double c = listThroughScreens();
         filterFailed = filterFailed || a < 0 || c < 0;
-        std::fprintf(stderr, "bench_list: round %d: three tiers %.0f ms, two tiers %.0f ms,"
-                             " three tiers with one list worker %.0f ms%s\n",
+        std::fprintf(stderr,
+                     "bench_list: round %d: three tiers %.0f ms, two tiers %.0f ms,"
+                     " three tiers with one list worker %.0f ms%s\n",
                      round, a, b, c, round == 0 ? " (warm-up, not counted)" : "");
         if (round == 0)
             continue;
@@ -196,7 +197,8 @@ int main(int argc, char** argv)
         rc = 1;
     }
     if (g_rowsShown != kChts || g_twoTierRows != kChts) {
-        std::fprintf(stderr, "bench_list: rows shown %d (three tiers) and %d (two tiers), expected %d\n",
+        std::fprintf(stderr,
+                     "bench_list: rows shown %d (three tiers) and %d (two tiers), expected %d\n",
                      g_rowsShown, g_twoTierRows, kChts);
         rc = 1;
     }
@@ -207,7 +209,8 @@ int main(int argc, char** argv)
     if (rc == 0 && m2 > 0) {
         std::printf("ratio list_100k_vs_two_tier = %.3f (target <= 0.7)\n", m3 / m2);
         std::printf("ratio list_100k_one_list_worker_vs_two_tier = %.3f (for comparison: the"
-                    " server reading the list on one core)\n", m1 / m2);
+                    " server reading the list on one core)\n",
+                    m1 / m2);
     }
 
     Cli_cot09800::frmCancelaCHT->Close();

@@ -34,27 +34,33 @@ namespace {
 
 constexpr std::size_t kRows = 100000;
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
-double median(std::vector<double> v) {
+double median(std::vector<double> v)
+{
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 std::string listRequest(std::int64_t id, const std::string& clients, double first, double last,
-                        const std::string& statuses) {
+                        const std::string& statuses)
+{
     wire::RpcRequest r;
     r.id = id;
     r.method = "COT09800.rdmCancelaCHT.GetCHT";
-    r.params = {RpcArg::ofText(clients), RpcArg::ofText(clients.empty() ? "T" : ""),
-                RpcArg::ofText(""),      RpcArg::ofText("T"),
-                RpcArg::ofNumber(first), RpcArg::ofNumber(last),
+    r.params = {RpcArg::ofText(clients),  RpcArg::ofText(clients.empty() ? "T" : ""),
+                RpcArg::ofText(""),       RpcArg::ofText("T"),
+                RpcArg::ofNumber(first),  RpcArg::ofNumber(last),
                 RpcArg::ofText(statuses), RpcArg::ofText("DEMO")};
     return wire::encodeRequest(r);
 }
 
 // The floor: the list query on the bare C API, the packet written by RapidJSON.
-std::size_t floorScan(sqlite3* db, std::string& out) {
+std::size_t floorScan(sqlite3* db, std::string& out)
+{
     const std::string sql = ChtRepository::chtListSql(Dialect::Sqlite, true, true);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
@@ -128,7 +134,8 @@ struct Worker {
 
 } // namespace
 
-int main() {
+int main()
+{
     namespace fs = std::filesystem;
     const std::string file =
         (fs::temp_directory_path() / ("cht-bench-server-" + std::to_string(::getpid()) + ".db"))
@@ -212,13 +219,11 @@ int main() {
     auto col = [&](const char* n) { return static_cast<std::size_t>(list.indexOf(n)); };
     std::vector<Worker> workers(kClients);
     for (std::size_t r = 0; r < list.rowCount(); ++r) {
-        if (list.text(r, col("IDSTATUSCHT")) == "R") {
+        if (list.text(r, col("IDSTATUSCHT")) == "R")
             continue;
-        }
         std::vector<wire::Value> row;
-        for (std::size_t c = 0; c < list.columnCount(); ++c) {
+        for (std::size_t c = 0; c < list.columnCount(); ++c)
             row.push_back(list.value(r, c));
-        }
         workers[r % kClients].rows.push_back(std::move(row));
     }
     const double today = CancelaChtService::localNow();
@@ -241,22 +246,21 @@ int main() {
                 switch (id % 7) {
                 case 0:
                     r.method = object + "GetCHT";
-                    r.params = wire::decodeRequest(listRequest(
-                                   id, wire::encodeKeyList({text("CDCLIENTE")}), today - 7,
-                                   today, "_P_A_N_")).params;
+                    r.params = wire::decodeRequest(
+                                   listRequest(id, wire::encodeKeyList({text("CDCLIENTE")}),
+                                               today - 7, today, "_P_A_N_"))
+                                   .params;
                     break;
                 case 1:
                     r.method = object + "GetConsultaCSA";
                     for (const char* n : {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS",
-                                          "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"}) {
+                                          "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"})
                         r.params.push_back(RpcArg::ofText(text(n)));
-                    }
                     break;
                 case 2:
                     r.method = object + "GetParcVenc";
-                    for (const char* n : {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"}) {
+                    for (const char* n : {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"})
                         r.params.push_back(RpcArg::ofText(text(n)));
-                    }
                     break;
                 case 3:
                     r.method = object + "GetData";
@@ -273,10 +277,9 @@ int main() {
                     const auto& target = id % 7 == 4 ? row : w.rows[--w.cancelFrom];
                     std::size_t k = keys.appendRow();
                     std::size_t i = 0;
-                    for (const char* n : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV",
-                                          "NRSERVCONT", "NRSEQUCHT", "CDFUNC"}) {
+                    for (const char* n : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT",
+                                          "NRSEQUCHT", "CDFUNC"})
                         keys.setText(k, i++, std::get<std::string>(target[col(n)]));
-                    }
                     r.method = object + (id % 7 == 4 ? "ConfirmaCHT" : "CancelaCHT");
                     r.params.push_back(RpcArg::ofData(std::move(keys)));
                     break;
@@ -301,9 +304,8 @@ int main() {
                 if (res && res->status == 200) {
                     auto answer = wire::decodeResponse(res->body);
                     ok = answer.ok;
-                    if (!ok && w.firstError.empty()) {
+                    if (!ok && w.firstError.empty())
                         w.firstError = r.method + ": " + answer.failure + answer.errorMessage;
-                    }
                 } else if (w.firstError.empty()) {
                     w.firstError = r.method + ": sem resposta";
                 }
@@ -320,18 +322,16 @@ int main() {
     auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(10));
     stop = true;
-    for (auto& th : threads) {
+    for (auto& th : threads)
         th.join();
-    }
     const double seconds = ms(Clock::now() - t0) / 1000.0;
     long requests = 0;
     long errors = 0;
     for (const auto& w : workers) {
         requests += w.requests;
         errors += w.errors;
-        if (!w.firstError.empty()) {
+        if (!w.firstError.empty())
             std::printf("first error: %s\n", w.firstError.c_str());
-        }
     }
     std::printf("throughput_8_clients = %.0f req/s over %.1f s, errors = %ld (target: 0 errors)\n",
                 static_cast<double>(requests) / seconds, seconds, errors);

@@ -26,7 +26,8 @@ struct Scene {
     TDataSource dts{&cds};
     TDBGrid grid;
 
-    explicit Scene(int rows) {
+    explicit Scene(int rows)
+    {
         const std::vector<cht::wire::FieldDef> defs = {
             {"IDCHECK", FieldType::Text, 1}, {"NMFANTCLIE", FieldType::Text, 50},
             {"NMFUNC", FieldType::Text, 40}, {"DTINCLCHT", FieldType::DateTime, 0},
@@ -55,14 +56,16 @@ struct Scene {
     }
 };
 
-double seconds(const std::function<void()>& f) {
+double seconds(const std::function<void()>& f)
+{
     const auto t0 = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 // Moves the view by scroll bar and repaints, as wheel and drag scrolling do.
-double scrollSteps(Scene& s, int steps, unsigned seed) {
+double scrollSteps(Scene& s, int steps, unsigned seed)
+{
     QScrollBar* bar = s.grid.verticalScrollBar();
     std::mt19937 rng(seed);
     return seconds([&] {
@@ -74,7 +77,8 @@ double scrollSteps(Scene& s, int steps, unsigned seed) {
 }
 
 // Moves the data set's cursor and lets the grid follow, as the navigator and the keys do.
-double followSteps(Scene& s, int steps, unsigned seed) {
+double followSteps(Scene& s, int steps, unsigned seed)
+{
     std::mt19937 rng(seed);
     const int n = s.cds.recordCount();
     return seconds([&] {
@@ -85,13 +89,15 @@ double followSteps(Scene& s, int steps, unsigned seed) {
     });
 }
 
-void ratio(const char* name, double value, const char* op, double target) {
+void ratio(const char* name, double value, const char* op, double target)
+{
     std::printf("ratio %s = %.3f (target %s %.1f)\n", name, value, op, target);
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -42,8 +42,7 @@ struct DialogFrame {
 DialogFrame buildDialogFrame(QDialog& dialog, const char* bodyName, const DialogFrameLook& look);
 
 /// A flat button of the column, `width` by 25 pixels, text beside the icon.
-cht::platform::TButtonFlat* columnButton(QWidget* parent, const char* name,
-                                         const QString& caption, const QString& hint,
-                                         Glyph glyph, int width);
+cht::platform::TButtonFlat* columnButton(QWidget* parent, const char* name, const QString& caption,
+                                         const QString& hint, Glyph glyph, int width);
 
 } // namespace cht::framework

@@ -9,8 +9,7 @@ namespace cht::framework {
 
 FaultyTransport::FaultyTransport(std::shared_ptr<TNetTransport> inner)
     : m_inner(inner ? std::move(inner) : TNetConnection::HttpTransport())
-{
-}
+{}
 
 void FaultyTransport::FailCall(int n, const QString& message)
 {
@@ -67,7 +66,8 @@ std::string FaultyTransport::Post(const QString& host, int port, const std::stri
     try {
         id = cht::wire::decodeRequest(body).id;
     } catch (const cht::wire::WireError& e) {
-        net::raise(QStringLiteral("Requisição inválida enviada ao servidor: %1").arg(QString::fromUtf8(e.what())));
+        net::raise(QStringLiteral("Requisição inválida enviada ao servidor: %1")
+                       .arg(QString::fromUtf8(e.what())));
     }
     return cht::wire::encodeFailure(id, fault->text.toStdString());
 }

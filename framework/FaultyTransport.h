@@ -29,7 +29,8 @@ public:
     /// Calls that went through this transport so far, faulty ones included.
     int CallCount() const;
 
-    std::string Post(const QString& host, int port, const std::string& body, int timeoutMs) override;
+    std::string Post(const QString& host, int port, const std::string& body,
+                     int timeoutMs) override;
     void CheckHealth(const QString& host, int port, int timeoutMs) override;
 
 private:

@@ -109,10 +109,11 @@ void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)
         if (!res)
             raiseFor(res.error(), start, timeout, host, port);
         if (res->status != 200)
-            net::raise(QStringLiteral("O servidor de aplicação em %1:%2 não está disponível (HTTP %3).")
-                           .arg(host)
-                           .arg(port)
-                           .arg(res->status));
+            net::raise(
+                QStringLiteral("O servidor de aplicação em %1:%2 não está disponível (HTTP %3).")
+                    .arg(host)
+                    .arg(port)
+                    .arg(res->status));
     });
 }
 

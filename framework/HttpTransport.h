@@ -9,7 +9,8 @@ namespace cht::framework {
 /// (runWhileUiWaits). Failures raise EServerError in Portuguese naming the server's address.
 class HttpTransport : public TNetTransport {
 public:
-    std::string Post(const QString& host, int port, const std::string& body, int timeoutMs) override;
+    std::string Post(const QString& host, int port, const std::string& body,
+                     int timeoutMs) override;
     void CheckHealth(const QString& host, int port, int timeoutMs) override;
 };
 

@@ -12,9 +12,8 @@ namespace {
 
 [[noreturn]] void storeFailed(const QSqlError& error)
 {
-    throw EServerError(QStringLiteral("Erro ao acessar as opções salvas: %1")
-                           .arg(error.text())
-                           .toStdString());
+    throw EServerError(
+        QStringLiteral("Erro ao acessar as opções salvas: %1").arg(error.text()).toStdString());
 }
 
 QSqlDatabase storeDatabase()

@@ -80,7 +80,8 @@ PesquisaListaDialog::PesquisaListaDialog(const QString& title, const QStringList
     auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
     cancel->setObjectName(QStringLiteral("btnCancelar"));
     cancel->setAutoDefault(false);
-    connect(markAll, &QPushButton::clicked, this, [this] { setShownChecked(true); });
+    connect(
+        markAll, &QPushButton::clicked, this, [this] { setShownChecked(true); });
     connect(unmarkAll, &QPushButton::clicked, this, [this] { setShownChecked(false); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -14,8 +14,7 @@ std::string RecordedCall::shortMethod() const
 
 RecordingTransport::RecordingTransport(std::shared_ptr<TNetTransport> inner)
     : m_inner(inner ? std::move(inner) : TNetConnection::HttpTransport())
-{
-}
+{}
 
 std::string RecordingTransport::Post(const QString& host, int port, const std::string& body,
                                      int timeoutMs)
@@ -26,7 +25,8 @@ std::string RecordingTransport::Post(const QString& host, int port, const std::s
         call.method = std::move(request.method);
         call.params = std::move(request.params);
     } catch (const cht::wire::WireError& e) {
-        net::raise(QStringLiteral("Requisição inválida enviada ao servidor: %1").arg(QString::fromUtf8(e.what())));
+        net::raise(QStringLiteral("Requisição inválida enviada ao servidor: %1")
+                       .arg(QString::fromUtf8(e.what())));
     }
     {
         const std::lock_guard<std::mutex> lock(m_mutex);

@@ -22,7 +22,8 @@ public:
     /// Wraps `inner` (the HTTP transport when null).
     explicit RecordingTransport(std::shared_ptr<TNetTransport> inner = nullptr);
 
-    std::string Post(const QString& host, int port, const std::string& body, int timeoutMs) override;
+    std::string Post(const QString& host, int port, const std::string& body,
+                     int timeoutMs) override;
     void CheckHealth(const QString& host, int port, int timeoutMs) override;
 
     /// Calls so far, oldest first. A call is recorded before it is sent, so a call that failed

@@ -56,8 +56,8 @@ std::optional<double> oleOf(const QVariant& v)
     }
     // Text columns (SQLite keeps dates as text): ISO first, then as the operator types them.
     const QString s = v.toString().trimmed();
-    QDateTime dt = QDateTime::fromString(QString(s).replace(QLatin1Char(' '), QLatin1Char('T')),
-                                         Qt::ISODate);
+    QDateTime dt =
+        QDateTime::fromString(QString(s).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
     if (!dt.isValid()) {
         const QDate d = QDate::fromString(s, Qt::ISODate);
         if (d.isValid())
@@ -92,10 +92,10 @@ void store(cht::wire::ColumnTable& table, std::size_t row, std::size_t col, Fiel
 
 [[noreturn]] void queryFailed(const QString& name, const QSqlError& error)
 {
-    throw EServerError(QStringLiteral("Erro ao consultar o banco de dados%1: %2")
-                           .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name),
-                                error.text())
-                           .toStdString());
+    throw EServerError(
+        QStringLiteral("Erro ao consultar o banco de dados%1: %2")
+            .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name), error.text())
+            .toStdString());
 }
 
 // Keeps the shared connection from writing while a lookup runs, whatever its SQL says.
@@ -165,8 +165,8 @@ void TADOIBQuery::Open()
             const int col = record.indexOf(f.fieldName());
             if (col < 0)
                 continue; // loadFromPacket names the missing field
-            defs.push_back({f.fieldName().toStdString(), f.dataType(),
-                            static_cast<std::uint32_t>(f.size())});
+            defs.push_back(
+                {f.fieldName().toStdString(), f.dataType(), static_cast<std::uint32_t>(f.size())});
             source.push_back(col);
         }
         table = cht::wire::ColumnTable(defs);

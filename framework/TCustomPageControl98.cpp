@@ -6,10 +6,12 @@ namespace cht::framework {
 
 TCustomPageControl98::TCustomPageControl98(QWidget* parent) : QTabWidget(parent)
 {
-    connect(this, &QTabWidget::currentChanged, this, [this](int) {
-        if (onChange)
-            Application::Dispatch([this] { onChange(this); });
-    });
+    connect(
+        this, &QTabWidget::currentChanged, this,
+        [this](int) {
+            if (onChange)
+                Application::Dispatch([this] { onChange(this); });
+        });
 }
 
 void TCustomPageControl98::SetActivePage(QWidget* page)

@@ -14,7 +14,8 @@ TNetConnection::~TNetConnection() = default;
 std::shared_ptr<TNetTransport> TNetConnection::HttpTransport()
 {
     // Stateless: one instance serves every connection.
-    static const std::shared_ptr<TNetTransport> transport = std::make_shared<cht::framework::HttpTransport>();
+    static const std::shared_ptr<TNetTransport> transport =
+        std::make_shared<cht::framework::HttpTransport>();
     return transport;
 }
 
@@ -42,7 +43,9 @@ void TNetConnection::openOrRaise()
     if (BeforeConnect)
         BeforeConnect(*this);
     if (Host.trimmed().isEmpty() || Port <= 0 || Port > 65535)
-        net::raise(QStringLiteral("Endereço do servidor de aplicação inválido: \"%1:%2\".").arg(Host).arg(Port));
+        net::raise(QStringLiteral("Endereço do servidor de aplicação inválido: \"%1:%2\".")
+                       .arg(Host)
+                       .arg(Port));
     m_transport->CheckHealth(Host, Port, TimeoutMs);
     m_connected = true;
 }

@@ -15,11 +15,16 @@ constexpr std::size_t kDecodeOffThreadBytes = 256 * 1024;
 QString kindName(RpcArg::Kind kind)
 {
     switch (kind) {
-    case RpcArg::Kind::Null: return QStringLiteral("nulo");
-    case RpcArg::Kind::Text: return QStringLiteral("texto");
-    case RpcArg::Kind::Number: return QStringLiteral("número");
-    case RpcArg::Kind::Data: return QStringLiteral("pacote de dados");
-    case RpcArg::Kind::Delta: return QStringLiteral("pacote de alterações");
+    case RpcArg::Kind::Null:
+        return QStringLiteral("nulo");
+    case RpcArg::Kind::Text:
+        return QStringLiteral("texto");
+    case RpcArg::Kind::Number:
+        return QStringLiteral("número");
+    case RpcArg::Kind::Data:
+        return QStringLiteral("pacote de dados");
+    case RpcArg::Kind::Delta:
+        return QStringLiteral("pacote de alterações");
     }
     return QStringLiteral("desconhecido");
 }
@@ -34,23 +39,22 @@ void writeBackRefs(const std::vector<TRemoteArg>& args, const std::vector<RpcArg
     if (!anyRef)
         return;
     if (refs.size() != args.size())
-        net::raise(net::invalidReply(
-            QStringLiteral("%1 valores de retorno para %2 argumentos.").arg(refs.size()).arg(args.size())));
+        net::raise(net::invalidReply(QStringLiteral("%1 valores de retorno para %2 argumentos.")
+                                         .arg(refs.size())
+                                         .arg(args.size())));
     for (std::size_t i = 0; i < args.size(); ++i) {
         const RpcArg& r = refs[i];
         const bool textOk = r.kind == RpcArg::Kind::Text || r.kind == RpcArg::Kind::Null;
         const bool numberOk = r.kind == RpcArg::Kind::Number;
         if ((args[i].textRef && !textOk) || (args[i].numberRef && !numberOk))
-            net::raise(net::invalidReply(QStringLiteral("o argumento %1 voltou como %2.")
-                                             .arg(i + 1)
-                                             .arg(kindName(r.kind))));
+            net::raise(net::invalidReply(
+                QStringLiteral("o argumento %1 voltou como %2.").arg(i + 1).arg(kindName(r.kind))));
     }
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size(); ++i)
         if (args[i].textRef)
             *args[i].textRef = QString::fromStdString(refs[i].text);
         else if (args[i].numberRef)
             *args[i].numberRef = refs[i].number;
-    }
 }
 
 } // namespace
@@ -99,13 +103,15 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
     if (response.errorCode != 0) {
         const QString detail = QString::fromStdString(response.errorMessage);
         net::raise(QStringLiteral("O servidor de aplicação recusou a chamada %1: %2")
-                       .arg(fullName, detail.isEmpty() ? QStringLiteral("erro %1.").arg(response.errorCode)
-                                                        : detail));
+                       .arg(fullName, detail.isEmpty()
+                                          ? QStringLiteral("erro %1.").arg(response.errorCode)
+                                          : detail));
     }
     if (response.id != request.id)
-        net::raise(net::invalidReply(QStringLiteral("resposta da chamada %1 recebida para a chamada %2.")
-                                         .arg(response.id)
-                                         .arg(request.id)));
+        net::raise(
+            net::invalidReply(QStringLiteral("resposta da chamada %1 recebida para a chamada %2.")
+                                  .arg(response.id)
+                                  .arg(request.id)));
 
     TServerResult result;
     result.ok = response.ok;

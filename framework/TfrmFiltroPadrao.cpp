@@ -49,9 +49,11 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     saveAction->setObjectName(QStringLiteral("mnuSalvarOpcoes"));
     QMenu* deleteMenu = ppmOpcoes->addMenu(QStringLiteral("Excluir opções"));
     deleteMenu->setObjectName(QStringLiteral("mnuExcluirOpcoes"));
-    connect(loadMenu, &QMenu::aboutToShow, this, [this, loadMenu] { fillOptionMenu(loadMenu, false); });
-    connect(deleteMenu, &QMenu::aboutToShow, this,
-            [this, deleteMenu] { fillOptionMenu(deleteMenu, true); });
+    connect(
+        loadMenu, &QMenu::aboutToShow, this, [this, loadMenu] { fillOptionMenu(loadMenu, false); });
+    connect(
+        deleteMenu, &QMenu::aboutToShow, this,
+        [this, deleteMenu] { fillOptionMenu(deleteMenu, true); });
     connect(saveAction, &QAction::triggered, this, [this, saveAction] {
         Application::Dispatch([this, saveAction] { btfSaveOpcClick(saveAction); });
     });

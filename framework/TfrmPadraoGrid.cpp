@@ -100,8 +100,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
                            QKeySequence(Qt::CTRL | Qt::Key_P), Glyph::Imprimir);
     mnuAjuda = menuItem(mnuOperacao, this, "mnuAjuda", QStringLiteral("Aj&uda"),
                         QKeySequence(Qt::Key_F1), Glyph::Ajuda);
-    mnuFechar = menuItem(mnuOperacao, this, "mnuFechar", QStringLiteral("&Fechar"),
-                         QKeySequence(), Glyph::Fechar);
+    mnuFechar = menuItem(mnuOperacao, this, "mnuFechar", QStringLiteral("&Fechar"), QKeySequence(),
+                         Glyph::Fechar);
 
     panMenu = new QWidget(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
@@ -197,8 +197,9 @@ void TfrmPadraoGrid::bindCommands()
     bind(sbtImprimir, mnuImprimir, &TfrmPadraoGrid::sbtImprimirClick);
     bind(sbtAjuda, mnuAjuda, &TfrmPadraoGrid::sbtAjudaClick);
     sbtFechar->onClick = [this](QObject*) { Application::Dispatch([this] { Close(); }); };
-    connect(mnuFechar, &QAction::triggered, this,
-            [this] { Application::Dispatch([this] { Close(); }); });
+    connect(
+        mnuFechar, &QAction::triggered, this,
+        [this] { Application::Dispatch([this] { Close(); }); });
 
     dtsPadrao.onStateChange = [this](cht::platform::TDataSource& sender) {
         Application::Dispatch([this, &sender] { dtsPadraoStateChange(&sender); });
@@ -349,8 +350,8 @@ void TfrmPadraoGrid::sbtLocalizarClick(QObject*)
     cht::platform::TClientDataSet* ds = dtsPadrao.dataSet();
     if (!browsing(ds) || ds->isEmpty())
         return;
-    const auto text = askText(QStringLiteral("Localizar"), QStringLiteral("Texto a localizar:"),
-                              m_findText);
+    const auto text =
+        askText(QStringLiteral("Localizar"), QStringLiteral("Texto a localizar:"), m_findText);
     if (!text || text->trimmed().isEmpty())
         return;
     m_findText = *text;
@@ -379,8 +380,7 @@ void TfrmPadraoGrid::sbtLocalizarClick(QObject*)
     }
     ds->enableControls();
     if (!found)
-        messageBox(QStringLiteral("info"), TMsgDlgType::mtInformation,
-                   QStringLiteral("Localizar"),
+        messageBox(QStringLiteral("info"), TMsgDlgType::mtInformation, QStringLiteral("Localizar"),
                    QStringLiteral("Texto \"%1\" não encontrado.").arg(m_findText), mbOK);
 }
 

@@ -27,8 +27,8 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent)
     panBotoes = frame.panBotoes;
     sbtConfirma = columnButton(panBotoes, "sbtConfirma", QString(), QStringLiteral("Confirmar"),
                                Glyph::Confirmar, 49);
-    sbtCancel = columnButton(panBotoes, "sbtCancel", QString(),
-                             QStringLiteral("Cancelar (Esc)"), Glyph::Cancelar, 49);
+    sbtCancel = columnButton(panBotoes, "sbtCancel", QString(), QStringLiteral("Cancelar (Esc)"),
+                             Glyph::Cancelar, 49);
     sbtConfirma->setToolButtonStyle(Qt::ToolButtonIconOnly);
     sbtCancel->setToolButtonStyle(Qt::ToolButtonIconOnly);
     frame.buttons->addWidget(sbtConfirma);

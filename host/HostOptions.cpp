@@ -12,9 +12,10 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
                                                     "Gerenciamento de CHT."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Mostra esta ajuda."));
-    const QCommandLineOption operador(QStringLiteral("operator"),
-                                      QStringLiteral("Operador da sessão (dispensa a tela de login)."),
-                                      QStringLiteral("operador"));
+    const QCommandLineOption operador(
+        QStringLiteral("operator"),
+        QStringLiteral("Operador da sessão (dispensa a tela de login)."),
+        QStringLiteral("operador"));
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("Endereço do servidor de aplicação."),
                                     QStringLiteral("host"));
@@ -47,7 +48,8 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
         return std::nullopt;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("Argumento inesperado: %1").arg(parser.positionalArguments().first());
+        *error =
+            QStringLiteral("Argumento inesperado: %1").arg(parser.positionalArguments().first());
         return std::nullopt;
     }
     if (parser.isSet(help)) {

@@ -19,12 +19,9 @@ const QString kDatabase = QStringLiteral("login/banco");
 } // namespace
 
 LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
-    : QDialog(parent),
-      m_operador(new QLineEdit(initial.operador)),
-      m_server(new QLineEdit(initial.server)),
-      m_port(new QSpinBox),
-      m_database(new QLineEdit(initial.database)),
-      m_error(new QLabel)
+    : QDialog(parent), m_operador(new QLineEdit(initial.operador)),
+      m_server(new QLineEdit(initial.server)), m_port(new QSpinBox),
+      m_database(new QLineEdit(initial.database)), m_error(new QLabel)
 {
     setWindowTitle(QStringLiteral("Corvanta — Entrar"));
     m_operador->setObjectName(QStringLiteral("edtOperador"));
@@ -107,8 +104,11 @@ LoginValues LoginDialog::merge(const LoginValues& given, const LoginValues& reme
     };
     LoginValues v;
     v.operador = pick(given.operador, remembered.operador, {});
-    v.server = pick(given.server, remembered.server, QString::fromLatin1(HostOptions::kDefaultServer));
-    v.port = given.port > 0 ? given.port : remembered.port > 0 ? remembered.port : HostOptions::kDefaultPort;
+    v.server =
+        pick(given.server, remembered.server, QString::fromLatin1(HostOptions::kDefaultServer));
+    v.port = given.port > 0        ? given.port
+             : remembered.port > 0 ? remembered.port
+                                   : HostOptions::kDefaultPort;
     v.database = pick(given.database, remembered.database, {});
     return v;
 }

@@ -26,7 +26,8 @@ MainWindow::MainWindow(ModuleLoader& loader, const LoginValues& session, QWidget
 
     QMenu* modules = menuBar()->addMenu(QStringLiteral("&Módulos"));
     modules->setObjectName(QStringLiteral("mnuModulos"));
-    m_openModule = modules->addAction(QStringLiteral("Gerenciamento de &CHT"), this, &MainWindow::openModule);
+    m_openModule =
+        modules->addAction(QStringLiteral("Gerenciamento de &CHT"), this, &MainWindow::openModule);
     m_openModule->setObjectName(QStringLiteral("mnuGerenciamentoCHT"));
     modules->addSeparator();
     QAction* quit = modules->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
@@ -43,9 +44,11 @@ MainWindow::MainWindow(ModuleLoader& loader, const LoginValues& session, QWidget
     window->addAction(QStringLiteral("&Fechar todas"), this, [this] { closeScreens(); })
         ->setObjectName(QStringLiteral("mnuFecharTodas"));
 
-    const QString database = session.database.isEmpty() ? QStringLiteral("(nenhum)") : session.database;
+    const QString database =
+        session.database.isEmpty() ? QStringLiteral("(nenhum)") : session.database;
     statusBar()->addWidget(new QLabel(QStringLiteral("Operador: %1").arg(session.operador)));
-    statusBar()->addWidget(new QLabel(QStringLiteral("Servidor: %1:%2").arg(session.server).arg(session.port)));
+    statusBar()->addWidget(
+        new QLabel(QStringLiteral("Servidor: %1:%2").arg(session.server).arg(session.port)));
     statusBar()->addWidget(new QLabel(QStringLiteral("Banco: %1").arg(database)));
 
     resize(1200, 800);

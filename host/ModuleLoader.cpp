@@ -27,8 +27,7 @@ QString describe(const std::exception_ptr& error)
 } // namespace
 
 ModuleLoader::ModuleLoader(QString path) : m_path(path.isEmpty() ? DefaultPath() : std::move(path))
-{
-}
+{}
 
 ModuleLoader::~ModuleLoader()
 {
@@ -54,9 +53,10 @@ bool ModuleLoader::load()
         return true;
     const QString shown = QDir::toNativeSeparators(m_path);
     if (!QFileInfo::exists(m_path))
-        return fail(QStringLiteral("O módulo \"%1\" não foi encontrado. A função Gerenciamento de CHT "
-                                   "não estará disponível.")
-                        .arg(shown));
+        return fail(
+            QStringLiteral("O módulo \"%1\" não foi encontrado. A função Gerenciamento de CHT "
+                           "não estará disponível.")
+                .arg(shown));
 
     m_library.setFileName(m_path);
     if (!m_library.load())
@@ -75,7 +75,8 @@ bool ModuleLoader::load()
     if (!m_finalize)
         missing << QStringLiteral("Finalize");
     if (!missing.isEmpty())
-        return fail(QStringLiteral("O módulo \"%1\" não é um módulo válido (pontos de entrada ausentes: %2).")
+        return fail(QStringLiteral(
+                        "O módulo \"%1\" não é um módulo válido (pontos de entrada ausentes: %2).")
                         .arg(shown, missing.join(QStringLiteral(", "))));
 
     try {
@@ -93,7 +94,8 @@ void ModuleLoader::iniProc()
 {
     if (!m_initialized)
         throw std::runtime_error(
-            (m_error.isEmpty() ? QStringLiteral("O módulo não está carregado.") : m_error).toStdString());
+            (m_error.isEmpty() ? QStringLiteral("O módulo não está carregado.") : m_error)
+                .toStdString());
     m_iniProc();
 }
 

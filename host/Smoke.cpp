@@ -81,7 +81,8 @@ void run(MainWindow& window, const QString& screenshotPath,
     window.openModule(); // returns once the modal filter has closed
 
     if (!state->errors.isEmpty()) {
-        fail(QStringLiteral("erro durante a execução: ") + state->errors.join(QStringLiteral(" | ")));
+        fail(QStringLiteral("erro durante a execução: ") +
+             state->errors.join(QStringLiteral(" | ")));
         return;
     }
     if (!state->confirmed) {
@@ -102,10 +103,11 @@ void run(MainWindow& window, const QString& screenshotPath,
     }
 
     QApplication::processEvents();
-    const QString path = screenshotPath.isEmpty()
-                             ? QDir::temp().filePath(QStringLiteral("cht-smoke-%1.png")
-                                                         .arg(QApplication::applicationPid()))
-                             : screenshotPath;
+    const QString path =
+        screenshotPath.isEmpty()
+            ? QDir::temp().filePath(
+                  QStringLiteral("cht-smoke-%1.png").arg(QApplication::applicationPid()))
+            : screenshotPath;
     if (!grabHostWindows(&window).save(path, "PNG")) {
         fail(QStringLiteral("não foi possível salvar a imagem em ") + path);
         return;

@@ -48,7 +48,8 @@ int main(int argc, char** argv)
 
     QString error;
     QString help;
-    const std::optional<HostOptions> parsed = HostOptions::parse(QApplication::arguments(), &error, &help);
+    const std::optional<HostOptions> parsed =
+        HostOptions::parse(QApplication::arguments(), &error, &help);
     if (!parsed) {
         if (!help.isEmpty()) {
             std::fputs(qUtf8Printable(help), stdout);
@@ -86,23 +87,26 @@ int main(int argc, char** argv)
     window.refreshModuleState();
     if (options.smoke)
         startSmoke(window, moduleLoaded ? QString() : loader.errorText(), options.screenshotPath);
-    else QTimer::singleShot(0, &window, [&] {
-        if (!moduleLoaded)
-            Application::ShowError(loader.errorText());
-        else if (options.openModule)
-            window.openModule();
-    });
-    if (!options.screenshotPath.isEmpty() && !options.smoke) {
-        QTimer::singleShot(options.screenshotDelayMs, &window, [&] {
-            const bool saved = grabHostWindows(&window).save(options.screenshotPath, "PNG");
-            if (saved)
-                std::printf("screenshot: %s\n", qUtf8Printable(options.screenshotPath));
-            else
-                std::fprintf(stderr, "cht-host: não foi possível salvar a imagem em %s\n",
-                             qUtf8Printable(options.screenshotPath));
-            std::fflush(stdout);
-            QApplication::exit(saved ? 0 : 1);
+    else
+        QTimer::singleShot(0, &window, [&] {
+            if (!moduleLoaded)
+                Application::ShowError(loader.errorText());
+            else if (options.openModule)
+                window.openModule();
         });
+    if (!options.screenshotPath.isEmpty() && !options.smoke) {
+        QTimer::singleShot(
+            options.screenshotDelayMs, &window,
+            [&] {
+                const bool saved = grabHostWindows(&window).save(options.screenshotPath, "PNG");
+                if (saved)
+                    std::printf("screenshot: %s\n", qUtf8Printable(options.screenshotPath));
+                else
+                    std::fprintf(stderr, "cht-host: não foi possível salvar a imagem em %s\n",
+                                 qUtf8Printable(options.screenshotPath));
+                std::fflush(stdout);
+                QApplication::exit(saved ? 0 : 1);
+            });
     }
 
     const int rc = QApplication::exec();

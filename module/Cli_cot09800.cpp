@@ -326,7 +326,8 @@ void TfrmCancelaCHT::dbgPadraoCellClick(TColumn&) {}
 void TfrmCancelaCHT::dbgPadraoTitleClick(TColumn&) {}
 void TfrmCancelaCHT::dbgPadraoColEnter(QObject*) {}
 void TfrmCancelaCHT::dbgPadraoColExit(QObject*) {}
-void TfrmCancelaCHT::dbgPadraoDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&, TGridDrawState) {}
+void TfrmCancelaCHT::dbgPadraoDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&, TGridDrawState)
+{}
 void TfrmCancelaCHT::sbtConfirmaCHTClick(QObject*) {}
 void TfrmCancelaCHT::sbtCancelaCHTClick(QObject*) {}
 void TfrmCancelaCHT::sbtNaoFaturarClick(QObject*) {}
@@ -334,7 +335,6 @@ void TfrmCancelaCHT::sbtJustificativaClick(QObject*) {}
 void TfrmCancelaCHT::pgcPadraoChange(QObject*) {}
 void TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&,
                                                   TGridDrawState)
-{
-}
+{}
 void TfrmCancelaCHT::sbtVencimentoClick(QObject*) {}
 void TfrmCancelaCHT::mnuVencimentoClick(QObject*) {}

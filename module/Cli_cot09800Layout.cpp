@@ -162,9 +162,7 @@ QPixmap glifo(Glifo tipo, bool desabilitado)
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing, true);
-    auto cor = [desabilitado](const QColor& c) {
-        return desabilitado ? QColor(150, 150, 150) : c;
-    };
+    auto cor = [desabilitado](const QColor& c) { return desabilitado ? QColor(150, 150, 150) : c; };
     const QColor cinza = cor(QColor(90, 90, 90));
     switch (tipo) {
     case Glifo::Filtro: {
@@ -347,7 +345,8 @@ void TfrmCancelaCHT::criaCampos()
     cdsCancelaCHTDTINCLCHT = dataHora(c, "DTINCLCHT", QStringLiteral("Data Geração"));
     cdsCancelaCHTNMFANTCLIE = texto(c, "NMFANTCLIE", 50, QStringLiteral("Cliente"), false);
     cdsCancelaCHTNMFUNC = texto(c, "NMFUNC", 40, QStringLiteral("Funcionário"), false);
-    cdsCancelaCHTNMTIPOSERV = texto(c, "NMTIPOSERV", 80, QStringLiteral("Tipo de Atividade"), false);
+    cdsCancelaCHTNMTIPOSERV =
+        texto(c, "NMTIPOSERV", 80, QStringLiteral("Tipo de Atividade"), false);
     cdsCancelaCHTNRSEQUCHT = texto(c, "NRSEQUCHT", 5, QStringLiteral("Nr. CHT"), false);
     cdsCancelaCHTINICIOCSA = dataHora(c, "INICIOCSA", QStringLiteral("CDA de"));
     cdsCancelaCHTFIMCSA = dataHora(c, "FIMCSA", QStringLiteral("CDA até"));
@@ -392,12 +391,14 @@ void TfrmCancelaCHT::criaCampos()
     cdsConsultaCSANOMECLIENTE = texto(d, "NOMECLIENTE", 75, QStringLiteral("Cliente"), false);
     cdsConsultaCSADTHRENTR1TUR = dataHora(d, "DTHRENTR1TUR", QStringLiteral("Entrada Trab."));
     cdsConsultaCSADTHRSAID1TUR = dataHora(d, "DTHRSAID1TUR", QStringLiteral("Saída Trab."));
-    cdsConsultaCSANMINTCLIENTE = texto(d, "NMINTCLIENTE", 50, QStringLiteral("Interlocutor"), false);
+    cdsConsultaCSANMINTCLIENTE =
+        texto(d, "NMINTCLIENTE", 50, QStringLiteral("Interlocutor"), false);
     cdsConsultaCSAQTHRTOTAL_AUX =
         texto(d, "QTHRTOTAL_AUX", 4000, QStringLiteral("Hrs.Serv.Prestado"), false);
     cdsConsultaCSAQTHRDESLOCAMENTOFAT_AUX =
         texto(d, "QTHRDESLOCAMENTOFAT_AUX", 4000, QStringLiteral("Hrs.Desloc.Fat."), false);
-    cdsConsultaCSAQTHRNFATU_AUX = texto(d, "QTHRNFATU_AUX", 4000, QStringLiteral("Hrs.Não Fat."), false);
+    cdsConsultaCSAQTHRNFATU_AUX =
+        texto(d, "QTHRNFATU_AUX", 4000, QStringLiteral("Hrs.Não Fat."), false);
     cdsConsultaCSAQTHRAPROFATU_AUX =
         texto(d, "QTHRAPROFATU_AUX", 4000, QStringLiteral("Hrs.Serv.Fat."), false);
     cdsConsultaCSAQTHRAPRCOMIS_AUX =
@@ -411,9 +412,9 @@ void TfrmCancelaCHT::criaCampos()
 
     cdsVencParcelaDTVENCSERVCLIE =
         dataHora(cdsVencParcela, "DTVENCSERVCLIE", QStringLiteral("Data Vencimento"));
-    cdsVencParcelaVRVENCSERVCLIE = numero(cdsVencParcela, "VRVENCSERVCLIE",
-                                          QStringLiteral("Valor Parcela"), false,
-                                          QStringLiteral("#,###,##0.00"));
+    cdsVencParcelaVRVENCSERVCLIE =
+        numero(cdsVencParcela, "VRVENCSERVCLIE", QStringLiteral("Valor Parcela"), false,
+               QStringLiteral("#,###,##0.00"));
 }
 
 void TfrmCancelaCHT::criaMensagens()
@@ -465,8 +466,8 @@ void TfrmCancelaCHT::criaBarraFerramentas()
     sbtCancelaCHT = botao("sbtCancelaCHT", 258, QStringLiteral("Excluir CHT"), Glifo::Excluir);
     sbtJustificativa = botao("sbtJustificativa", 294, QStringLiteral("Consultar Justificativa"),
                              Glifo::Justificativa);
-    sbtVencimento = botao("sbtVencimento", 323, QStringLiteral("Consultar Vencimentos"),
-                          Glifo::Vencimentos);
+    sbtVencimento =
+        botao("sbtVencimento", 323, QStringLiteral("Consultar Vencimentos"), Glifo::Vencimentos);
     sbtVencimento->SetGroupIndex(1);
     sbtVencimento->SetAllowAllUp(true);
 
@@ -491,7 +492,8 @@ void TfrmCancelaCHT::criaMenus()
     mnuLinha = separador(this, "mnuLinha");
     mnuJustificativa =
         item(this, "mnuJustificativa", QStringLiteral("Consultar &Justificativa"), Qt::Key_J);
-    mnuVencimento = item(this, "mnuVencimento", QStringLiteral("Consultar V&encimentos"), Qt::Key_E);
+    mnuVencimento =
+        item(this, "mnuVencimento", QStringLiteral("Consultar V&encimentos"), Qt::Key_E);
     N1 = separador(this, "N1");
     // Ours go at the top of the operations menu, before the base screen's own items.
     QAction* primeiroDaBase = mnuOperacao->actions().value(0, nullptr);
@@ -505,7 +507,8 @@ void TfrmCancelaCHT::criaMenus()
     mnuManutencao->addAction(N2);
     mnuManutencao->addAction(Filtrar1);
 
-    for (QAction* a : {mnuConfirmaCHT, mnuNaoFaturar, mnuCancelaCHT, mnuJustificativa, mnuVencimento})
+    for (QAction* a :
+         {mnuConfirmaCHT, mnuNaoFaturar, mnuCancelaCHT, mnuJustificativa, mnuVencimento})
         a->setEnabled(false);
 }
 
@@ -619,8 +622,9 @@ void TfrmCancelaCHT::criaPainelCHT()
     legenda(imgAmarelo, "imgAmarelo",
             bola(QColor(255, 255, 0), QColor(224, 224, 128), QColor(224, 192, 0)), 369, Label3,
             "Label3", QStringLiteral("Pendente"), 394);
-    legenda(imgAzul, "imgAzul", bola(QColor(166, 202, 240), QColor(96, 160, 192), QColor(0, 96, 192)),
-            477, lblNaoAprovada, "lblNaoAprovada", QStringLiteral("Aprovada"), 503);
+    legenda(imgAzul, "imgAzul",
+            bola(QColor(166, 202, 240), QColor(96, 160, 192), QColor(0, 96, 192)), 477,
+            lblNaoAprovada, "lblNaoAprovada", QStringLiteral("Aprovada"), 503);
     legenda(imgVerde, "imgVerde", bola(QColor(96, 224, 0), QColor(0, 192, 0), QColor(96, 160, 0)),
             585, Label2, "Label2", QStringLiteral("Faturada"), 608);
     legenda(imgCinza, "imgCinza",
@@ -744,8 +748,8 @@ void TfrmCancelaCHT::ligaEventos()
     dbgPadrao->onTitleClick = [this](cht::platform::TColumn& c) { dbgPadraoTitleClick(c); };
     dbgPadrao->onColEnter = [this] { dbgPadraoColEnter(dbgPadrao); };
     dbgPadrao->onColExit = [this] { dbgPadraoColExit(dbgPadrao); };
-    dbgPadrao->onDrawColumnCell = std::bind(&TfrmCancelaCHT::dbgPadraoDrawColumnCell, this, _1,
-                                            _2, _3, _4, _5);
-    dbgConsultaCsa->onDrawColumnCell = std::bind(&TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell,
-                                                 this, _1, _2, _3, _4, _5);
+    dbgPadrao->onDrawColumnCell =
+        std::bind(&TfrmCancelaCHT::dbgPadraoDrawColumnCell, this, _1, _2, _3, _4, _5);
+    dbgConsultaCsa->onDrawColumnCell =
+        std::bind(&TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell, this, _1, _2, _3, _4, _5);
 }

@@ -245,8 +245,8 @@ void TfrmFiltroCancCHT::Vd_Parametros()
         depCHTIni->setFocus();
         MensErro(msgPadrao.Msg("DtCHT_inv"), true);
     }
-    if (!chbPendente->isChecked() && !chbAprovada->isChecked() && !chbRealizada->isChecked()
-        && !chbNFaturada->isChecked()) {
+    if (!chbPendente->isChecked() && !chbAprovada->isChecked() && !chbRealizada->isChecked() &&
+        !chbNFaturada->isChecked()) {
         chbPendente->setFocus();
         MensErro(msgPadrao.Msg("Sit_Inf"), true);
     }

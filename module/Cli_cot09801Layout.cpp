@@ -38,8 +38,8 @@ QGroupBox* grupo(QWidget* parent, const char* nome, const QString& titulo, const
     return g;
 }
 
-template <class W> W* controle(QWidget* parent, const char* nome, const QString& texto,
-                               const QRect& r)
+template <class W>
+W* controle(QWidget* parent, const char* nome, const QString& texto, const QRect& r)
 {
     auto* w = new W(texto, parent);
     w->setObjectName(QLatin1String(nome));
@@ -70,9 +70,8 @@ cht::platform::TDateEditPlus* editorData(QWidget* parent, const char* nome, cons
     d->SetValidColor(Qt::blue);
     d->SetSaveTime(false);
     d->SetWeekDayNames({QStringLiteral("Domingo"), QStringLiteral("Segunda"),
-                        QStringLiteral("Terça"), QStringLiteral("Quarta"),
-                        QStringLiteral("Quinta"), QStringLiteral("Sexta"),
-                        QStringLiteral("Sábado")});
+                        QStringLiteral("Terça"), QStringLiteral("Quarta"), QStringLiteral("Quinta"),
+                        QStringLiteral("Sexta"), QStringLiteral("Sábado")});
     return d;
 }
 
@@ -110,22 +109,20 @@ void TfrmFiltroCancCHT::criaLayout()
     rbtTCliente->setChecked(true);
 
     grbFunc = grupo(area, "grbFunc", QStringLiteral("Funcionário"), {165, 2, 120, 66});
-    rbtTFunc = controle<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"),
-                                      {10, 20, 70, 18});
-    rbtLFunc = controle<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"),
-                                      {10, 41, 70, 18});
+    rbtTFunc =
+        controle<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"), {10, 20, 70, 18});
+    rbtLFunc =
+        controle<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"), {10, 41, 70, 18});
     btpFunc = botaoPesquisa(grbFunc, "btpFunc", {88, 37, 23, 22});
     rbtTFunc->setChecked(true);
 
-    grbDataCHT = grupo(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"),
-                       {4, 72, 156, 94});
+    grbDataCHT = grupo(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"), {4, 72, 156, 94});
     lblDe = controle<QLabel>(grbDataCHT, "lblDe", QStringLiteral("de"), {8, 27, 24, 18});
     depCHTIni = editorData(grbDataCHT, "depCHTIni", {36, 24, 104, 24});
     lblAte = controle<QLabel>(grbDataCHT, "lblAte", QStringLiteral("até"), {8, 61, 24, 18});
     depCHTFin = editorData(grbDataCHT, "depCHTFin", {36, 58, 104, 24});
 
-    grbSituacao = grupo(area, "grbSituacao", QStringLiteral("Situação da CHT"),
-                        {165, 72, 120, 94});
+    grbSituacao = grupo(area, "grbSituacao", QStringLiteral("Situação da CHT"), {165, 72, 120, 94});
     chbPendente = controle<QCheckBox>(grbSituacao, "chbPendente", QStringLiteral("Pendente"),
                                       {10, 20, 104, 17});
     chbAprovada = controle<QCheckBox>(grbSituacao, "chbAprovada", QStringLiteral("Aprovada"),

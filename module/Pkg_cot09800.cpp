@@ -47,7 +47,10 @@ constexpr TPackageVersionInfo kVersion{
 
 extern "C" {
 
-void IniProc() { Cli_cot09800::CriaCancelaCHT(); }
+void IniProc()
+{
+    Cli_cot09800::CriaCancelaCHT();
+}
 
 void Initialize()
 {
@@ -63,8 +66,14 @@ void Finalize()
             it->FInit();
 }
 
-const TPackageInfoTable* GetPackageInfoTable() { return &kTable; }
+const TPackageInfoTable* GetPackageInfoTable()
+{
+    return &kTable;
+}
 
-const TPackageVersionInfo* GetPackageVersionInfo() { return &kVersion; }
+const TPackageVersionInfo* GetPackageVersionInfo()
+{
+    return &kVersion;
+}
 
 } // extern "C"

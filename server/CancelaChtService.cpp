@@ -31,9 +31,13 @@ const std::array<const char*, 6> kKeyFields = {
     "NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT", "NRSEQUCHT", "CDFUNC",
 };
 
-bool sameName(std::string_view a, std::string_view b) { return wire::sameFieldName(a, b); }
+bool sameName(std::string_view a, std::string_view b)
+{
+    return wire::sameFieldName(a, b);
+}
 
-void expectCount(std::string_view method, const std::vector<RpcArg>& params, std::size_t n) {
+void expectCount(std::string_view method, const std::vector<RpcArg>& params, std::size_t n)
+{
     if (params.size() != n) {
         throw ParamError("O método " + std::string(method) + " espera " + std::to_string(n) +
                          (n == 1 ? " argumento" : " argumentos") + ", mas recebeu " +
@@ -41,66 +45,67 @@ void expectCount(std::string_view method, const std::vector<RpcArg>& params, std
     }
 }
 
-std::string argName(std::string_view method, std::size_t i, std::string_view name) {
+std::string argName(std::string_view method, std::size_t i, std::string_view name)
+{
     return "O argumento " + std::to_string(i + 1) + " (" + std::string(name) + ") de " +
            std::string(method);
 }
 
 const std::string& textArg(std::string_view method, const std::vector<RpcArg>& params,
-                           std::size_t i, std::string_view name) {
-    if (params[i].kind != RpcArg::Kind::Text) {
+                           std::size_t i, std::string_view name)
+{
+    if (params[i].kind != RpcArg::Kind::Text)
         throw ParamError(argName(method, i, name) + " deve ser um texto.");
-    }
     return params[i].text;
 }
 
 double dateArg(std::string_view method, const std::vector<RpcArg>& params, std::size_t i,
-               std::string_view name) {
-    if (params[i].kind != RpcArg::Kind::Number) {
+               std::string_view name)
+{
+    if (params[i].kind != RpcArg::Kind::Number)
         throw ParamError(argName(method, i, name) + " deve ser uma data (número de dias).");
-    }
     return params[i].number;
 }
 
-std::vector<std::string> listArg(const std::string& text, const char* what) {
+std::vector<std::string> listArg(const std::string& text, const char* what)
+{
     std::vector<std::string> keys;
     try {
         keys = wire::decodeKeyList(text);
     } catch (const wire::WireError& e) {
-        throw RuleError(std::string("A lista de ") + what + " não está no formato esperado: " +
-                        e.what());
+        throw RuleError(std::string("A lista de ") + what +
+                        " não está no formato esperado: " + e.what());
     }
-    for (const auto& k : keys) {
-        if (k.find('\0') != std::string::npos) {
+    for (const auto& k : keys)
+        if (k.find('\0') != std::string::npos)
             throw RuleError(std::string("A lista de ") + what + " contém um código inválido.");
-        }
-    }
     return keys;
 }
 
-std::int64_t dayArg(double ole, const char* what) {
-    if (!wire::isOleInRange(ole)) {
+std::int64_t dayArg(double ole, const char* what)
+{
+    if (!wire::isOleInRange(ole))
         throw RuleError(std::string("A ") + what + " está fora do intervalo de datas aceito.");
-    }
     return wire::oleDayNumber(ole);
 }
 
-bool isTextOrNull(const Value& v) {
+bool isTextOrNull(const Value& v)
+{
     return wire::isNull(v) || std::holds_alternative<std::string>(v);
 }
 
-std::string asText(const Value& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
+std::string asText(const Value& v)
+{
+    if (const auto* s = std::get_if<std::string>(&v))
         return *s;
-    }
     return {};
 }
 
 // Null and the empty text are the same for texts; numbers compare by value.
-bool sameValue(const Value& a, const Value& b) {
-    if (isTextOrNull(a) && isTextOrNull(b)) {
+bool sameValue(const Value& a, const Value& b)
+{
+    if (isTextOrNull(a) && isTextOrNull(b))
         return asText(a) == asText(b);
-    }
     auto number = [](const Value& v, double& out) {
         if (const auto* d = std::get_if<double>(&v)) {
             out = *d;
@@ -114,79 +119,74 @@ bool sameValue(const Value& a, const Value& b) {
     };
     double x = 0;
     double y = 0;
-    if (number(a, x) && number(b, y)) {
+    if (number(a, x) && number(b, y))
         return x == y;
-    }
     return false;
 }
 
-bool isBlank(std::string_view s) {
+bool isBlank(std::string_view s)
+{
     return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-const std::string& storedValue(const ChtState& s, const std::string& column) {
-    if (column == "IDSTATUSCHT") {
+const std::string& storedValue(const ChtState& s, const std::string& column)
+{
+    if (column == "IDSTATUSCHT")
         return s.idStatusCht;
-    }
-    if (column == "IDCHTPGTOOK") {
+    if (column == "IDCHTPGTOOK")
         return s.idChtPgtoOk;
-    }
-    if (column == "IDCHTASSINADA") {
+    if (column == "IDCHTASSINADA")
         return s.idChtAssinada;
-    }
     return s.dsAlteracaoCht;
 }
 
-std::string conflict(const ChtKey& key) {
+std::string conflict(const ChtKey& key)
+{
     return "A " + key.describe() +
            " foi alterada por outro usuário. Recarregue a lista e refaça a alteração.";
 }
 
-std::string gone(const ChtKey& key) {
+std::string gone(const ChtKey& key)
+{
     return "A " + key.describe() + " não existe mais: foi excluída por outro usuário.";
 }
 
 } // namespace
 
 CancelaChtService::CancelaChtService(Store& store, Clock clock)
-    : m_store(store), m_clock(clock ? std::move(clock) : Clock(&CancelaChtService::localNow)) {}
+    : m_store(store), m_clock(clock ? std::move(clock) : Clock(&CancelaChtService::localNow))
+{}
 
-std::string_view CancelaChtService::findMethod(std::string_view name) {
-    for (std::string_view m : kMethods) {
-        if (sameName(m, name)) {
+std::string_view CancelaChtService::findMethod(std::string_view name)
+{
+    for (std::string_view m : kMethods)
+        if (sameName(m, name))
             return m;
-        }
-    }
     return {};
 }
 
-CallResult CancelaChtService::call(std::string_view method, std::vector<RpcArg> params) {
+CallResult CancelaChtService::call(std::string_view method, std::vector<RpcArg> params)
+{
     std::string_view m = findMethod(method);
-    if (m == "GetCHT") {
+    if (m == "GetCHT")
         return getCht(std::move(params));
-    }
-    if (m == "CancelaCHT") {
+    if (m == "CancelaCHT")
         return cancelaCht(std::move(params));
-    }
-    if (m == "ConfirmaCHT") {
+    if (m == "ConfirmaCHT")
         return confirmaCht(std::move(params));
-    }
-    if (m == "SetCHT") {
+    if (m == "SetCHT")
         return setCht(std::move(params));
-    }
-    if (m == "GetConsultaCSA") {
+    if (m == "GetConsultaCSA")
         return getConsultaCsa(std::move(params));
-    }
-    if (m == "GetParcVenc") {
+    if (m == "GetParcVenc")
         return getParcVenc(std::move(params));
-    }
-    if (m == "GetData") {
+    if (m == "GetData")
         return getData(std::move(params));
-    }
     throw ParamError("Método desconhecido: \"" + std::string(method) + "\".");
 }
 
-double CancelaChtService::localNow() {
+double CancelaChtService::localNow()
+{
     using namespace std::chrono;
     auto now = system_clock::now();
     std::time_t t = system_clock::to_time_t(now);
@@ -203,7 +203,8 @@ double CancelaChtService::localNow() {
     return wire::oleFromCivil(c);
 }
 
-CallResult CancelaChtService::getCht(std::vector<RpcArg> params) {
+CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
+{
     constexpr std::string_view m = "GetCHT";
     expectCount(m, params, 8);
     const std::string& clientes = textArg(m, params, 0, "Clientes");
@@ -217,13 +218,11 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params) {
 
     ChtFilter filter;
     filter.allClients = todosClientes == "T";
-    if (!filter.allClients) {
+    if (!filter.allClients)
         filter.clients = listArg(clientes, "clientes");
-    }
     filter.allFuncs = todosFuncs == "T";
-    if (!filter.allFuncs) {
+    if (!filter.allFuncs)
         filter.funcs = listArg(funcs, "funcionários");
-    }
     filter.firstDay = dayArg(dataIni, "data inicial");
     filter.lastDay = dayArg(dataFin, "data final");
     filter.situacao = situacao;
@@ -237,7 +236,8 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params) {
     return result;
 }
 
-std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) const {
+std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) const
+{
     std::array<std::size_t, 6> columns{};
     for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
         int c = packet.indexOf(kKeyFields[i]);
@@ -251,37 +251,33 @@ std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) c
         }
         columns[i] = static_cast<std::size_t>(c);
     }
-    if (packet.rowCount() == 0) {
+    if (packet.rowCount() == 0)
         throw RuleError("Nenhuma CHT foi informada.");
-    }
     std::vector<ChtKey> keys;
     std::set<ChtKey> seen;
     for (std::size_t r = 0; r < packet.rowCount(); ++r) {
         ChtKey k{std::string(packet.text(r, columns[0])), std::string(packet.text(r, columns[1])),
                  std::string(packet.text(r, columns[2])), std::string(packet.text(r, columns[3])),
                  std::string(packet.text(r, columns[4])), std::string(packet.text(r, columns[5]))};
-        if (seen.insert(k).second) {
+        if (seen.insert(k).second)
             keys.push_back(std::move(k));
-        }
     }
     return keys;
 }
 
-CallResult CancelaChtService::forEachUnbilled(std::string_view method,
-                                              std::vector<RpcArg> params, std::string_view verb,
-                                              const KeyAction& action) {
+CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vector<RpcArg> params,
+                                              std::string_view verb, const KeyAction& action)
+{
     expectCount(method, params, 1);
-    if (params[0].kind != RpcArg::Kind::Data) {
+    if (params[0].kind != RpcArg::Kind::Data)
         throw ParamError(argName(method, 0, "chaves") + " deve ser um pacote de dados.");
-    }
     std::vector<ChtKey> keys = keysOf(params[0].data);
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
     for (const ChtKey& key : keys) {
         auto state = ChtRepository::find(*lease, key);
-        if (!state) {
+        if (!state)
             throw RuleError(gone(key));
-        }
         if (state->idStatusCht == "R") {
             throw RuleError("A " + key.describe() + " já foi faturada e não pode ser " +
                             std::string(verb) + ".");
@@ -295,28 +291,31 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method,
     return result;
 }
 
-CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params) {
-    return forEachUnbilled("ConfirmaCHT", std::move(params), "aprovada",
-                           [](SqlConnection& c, const ChtKey& key, const ChtState& state) {
-                               if (state.idStatusCht != "A") {
-                                   ChtRepository::setStatus(c, key, "A");
-                               }
-                           });
+CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params)
+{
+    return forEachUnbilled(
+        "ConfirmaCHT", std::move(params), "aprovada",
+        [](SqlConnection& c, const ChtKey& key, const ChtState& state) {
+            if (state.idStatusCht != "A")
+                ChtRepository::setStatus(c, key, "A");
+        });
 }
 
-CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params) {
-    return forEachUnbilled("CancelaCHT", std::move(params), "excluída",
-                           [](SqlConnection& c, const ChtKey& key, const ChtState&) {
-                               ChtRepository::remove(c, key);
-                           });
+CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params)
+{
+    return forEachUnbilled(
+        "CancelaCHT", std::move(params), "excluída",
+        [](SqlConnection& c, const ChtKey& key, const ChtState&) {
+            ChtRepository::remove(c, key);
+        });
 }
 
-CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
+CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
+{
     constexpr std::string_view m = "SetCHT";
     expectCount(m, params, 1);
-    if (params[0].kind != RpcArg::Kind::Delta) {
+    if (params[0].kind != RpcArg::Kind::Delta)
         throw ParamError(argName(m, 0, "alterações") + " deve ser um pacote de alterações.");
-    }
     const wire::DeltaPacket& delta = params[0].delta;
 
     // Each field of the delta by its own name; anything that is not a CHT list field is refused.
@@ -324,14 +323,11 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
     std::vector<std::string> names;
     for (const auto& f : delta.fields) {
         std::string canonical;
-        for (const auto& k : known) {
-            if (sameName(k.name, f.name)) {
+        for (const auto& k : known)
+            if (sameName(k.name, f.name))
                 canonical = k.name;
-            }
-        }
-        if (canonical.empty()) {
+        if (canonical.empty())
             throw RuleError("O campo " + f.name + " não pertence à lista de CHTs.");
-        }
         names.push_back(canonical);
     }
     std::array<std::size_t, 6> keyIndex{};
@@ -349,15 +345,12 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
     SqlTransaction tx(*lease);
     std::size_t applied = 0;
     for (const wire::Change& change : delta.changes) {
-        if (change.op == wire::ChangeOp::Insert) {
+        if (change.op == wire::ChangeOp::Insert)
             throw RuleError("Não é permitido incluir CHTs.");
-        }
-        if (change.op == wire::ChangeOp::Delete) {
+        if (change.op == wire::ChangeOp::Delete)
             throw RuleError("CHTs não são excluídas por alteração: use o comando Excluir CHT.");
-        }
-        if (change.oldValues.size() != names.size() || change.newValues.size() != names.size()) {
+        if (change.oldValues.size() != names.size() || change.newValues.size() != names.size())
             throw ParamError("Uma alteração do pacote não traz um valor por campo.");
-        }
         std::array<std::string, 6> k;
         for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
             const Value& v = change.oldValues[keyIndex[i]];
@@ -376,22 +369,19 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             const Value& before = change.oldValues[i];
             const Value& after = change.newValues[i];
-            if (sameValue(before, after)) {
+            if (sameValue(before, after))
                 continue;
-            }
             const std::string& name = names[i];
-            if (name == "IDCHECK") {
+            if (name == "IDCHECK")
                 continue; // the screen's selection: not stored
-            }
             const bool changeable = name == "IDCHTASSINADA" || name == "IDCHTPGTOOK" ||
                                     name == "IDSTATUSCHT" || name == "DSALTERACAOCHT";
             if (!changeable) {
                 throw RuleError("O campo " + name + " não pode ser alterado (" + key.describe() +
                                 ").");
             }
-            if (!isTextOrNull(before) || !isTextOrNull(after)) {
+            if (!isTextOrNull(before) || !isTextOrNull(after))
                 throw RuleError("Valor inválido no campo " + name + " da " + key.describe() + ".");
-            }
             const std::string next = asText(after);
             if (name == "IDCHTASSINADA" || name == "IDCHTPGTOOK") {
                 if (next != "S" && next != "N") {
@@ -408,9 +398,8 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
                     throw RuleError("A " + key.describe() +
                                     " já foi faturada e não pode ser marcada para não faturar.");
                 }
-                if (previous != "P" && previous != "A") {
+                if (previous != "P" && previous != "A")
                     throw RuleError(conflict(key));
-                }
                 statusChanged = true;
             } else {
                 justChanged = true;
@@ -435,26 +424,21 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
                 expected.emplace_back("DSALTERACAOCHT", justification);
             }
         }
-        if (sets.empty()) {
+        if (sets.empty())
             continue;
-        }
         auto stored = ChtRepository::find(*lease, key);
-        if (!stored) {
+        if (!stored)
             throw RuleError(gone(key));
-        }
-        for (const auto& e : expected) {
-            if (storedValue(*stored, e.first) != e.second) {
+        for (const auto& e : expected)
+            if (storedValue(*stored, e.first) != e.second)
                 throw RuleError(conflict(key));
-            }
-        }
         if (justChanged && !statusChanged && stored->idStatusCht != "N") {
             throw RuleError("A justificativa só pode ser alterada em CHT marcada para não "
                             "faturar (" +
                             key.describe() + ").");
         }
-        if (!ChtRepository::updateWhere(*lease, key, sets, expected)) {
+        if (!ChtRepository::updateWhere(*lease, key, sets, expected))
             throw RuleError(conflict(key));
-        }
         ++applied;
     }
     tx.commit();
@@ -466,13 +450,12 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params) {
 
 template <std::size_t N, class Write>
 CallResult CancelaChtService::textArgsQuery(std::string_view method, std::vector<RpcArg> params,
-                                            const std::array<const char*, N>& names,
-                                            Write write) {
+                                            const std::array<const char*, N>& names, Write write)
+{
     expectCount(method, params, names.size());
     std::vector<std::string> args;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i)
         args.push_back(textArg(method, params, i, names[i]));
-    }
     CallResult result;
     {
         auto lease = m_store.acquire();
@@ -483,20 +466,23 @@ CallResult CancelaChtService::textArgsQuery(std::string_view method, std::vector
     return result;
 }
 
-CallResult CancelaChtService::getConsultaCsa(std::vector<RpcArg> params) {
+CallResult CancelaChtService::getConsultaCsa(std::vector<RpcArg> params)
+{
     static const std::array<const char*, 8> names = {
-        "CDCLIENTE", "CDFUNC",    "CDTIPOSERV", "NRPROPOSFAS",
+        "CDCLIENTE",    "CDFUNC",    "CDTIPOSERV", "NRPROPOSFAS",
         "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA",  "NRSERVCONT",
     };
     return textArgsQuery("GetConsultaCSA", std::move(params), names, &ChtRepository::writeCdas);
 }
 
-CallResult CancelaChtService::getParcVenc(std::vector<RpcArg> params) {
+CallResult CancelaChtService::getParcVenc(std::vector<RpcArg> params)
+{
     static const std::array<const char*, 3> names = {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"};
     return textArgsQuery("GetParcVenc", std::move(params), names, &ChtRepository::writeParcels);
 }
 
-CallResult CancelaChtService::getData(std::vector<RpcArg> params) {
+CallResult CancelaChtService::getData(std::vector<RpcArg> params)
+{
     expectCount("GetData", params, 0);
     CallResult result;
     wire::PacketWriter writer(result.dataJson);

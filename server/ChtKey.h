@@ -18,7 +18,8 @@ struct ChtKey {
 
     /// How a message names the CHT: "CHT 00012 (proposta 2026000123/01, serviço 001/002,
     /// funcionário F0007)".
-    std::string describe() const {
+    std::string describe() const
+    {
         return "CHT " + nrSequCht + " (proposta " + nrProposFas + "/" + nrVerPropFas +
                ", serviço " + cdTipoServ + "/" + nrServCont + ", funcionário " + cdFunc + ")";
     }

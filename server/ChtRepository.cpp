@@ -21,14 +21,24 @@ using wire::FieldType;
 
 namespace {
 
-FieldDef text(const char* name, std::uint32_t size) { return {name, FieldType::Text, size}; }
-FieldDef date(const char* name) { return {name, FieldType::DateTime, 0}; }
-FieldDef real(const char* name) { return {name, FieldType::Float, 0}; }
+FieldDef text(const char* name, std::uint32_t size)
+{
+    return {name, FieldType::Text, size};
+}
+FieldDef date(const char* name)
+{
+    return {name, FieldType::DateTime, 0};
+}
+FieldDef real(const char* name)
+{
+    return {name, FieldType::Float, 0};
+}
 
 const char* const kKeyWhere = " NRPROPOSFAS = ? AND NRVERPROPFAS = ? AND CDTIPOSERV = ?"
                               " AND NRSERVCONT = ? AND NRSEQUCHT = ? AND CDFUNC = ?";
 
-int bindKey(SqlStatement& st, int first, const ChtKey& key) {
+int bindKey(SqlStatement& st, int first, const ChtKey& key)
+{
     st.bindText(first, key.nrProposFas);
     st.bindText(first + 1, key.nrVerPropFas);
     st.bindText(first + 2, key.cdTipoServ);
@@ -39,74 +49,102 @@ int bindKey(SqlStatement& st, int first, const ChtKey& key) {
 }
 
 // Text sort keys: byte order on both databases, whatever the PostgreSQL locale.
-std::string sortKey(Dialect d, const char* column) {
+std::string sortKey(Dialect d, const char* column)
+{
     return d == Dialect::Postgres ? std::string(column) + " COLLATE \"C\"" : std::string(column);
 }
 
-std::string inKeyList(Dialect d, const char* column) {
+std::string inKeyList(Dialect d, const char* column)
+{
     return d == Dialect::Postgres
-               ? std::string(" AND ") + column + " IN (SELECT json_array_elements_text(CAST(? AS json)))"
+               ? std::string(" AND ") + column +
+                     " IN (SELECT json_array_elements_text(CAST(? AS json)))"
                : std::string(" AND ") + column + " IN (SELECT value FROM json_each(?))";
 }
 
 // A status letter X is wanted exactly when the set holds "_X_".
-std::string statusTest(Dialect d) {
+std::string statusTest(Dialect d)
+{
     return d == Dialect::Postgres ? " AND strpos(?, '_' || C.IDSTATUSCHT || '_') > 0"
                                   : " AND instr(?, '_' || C.IDSTATUSCHT || '_') > 0";
 }
 
 // The list's order: generation date-time, then the key.
-std::string listOrder(Dialect d) {
+std::string listOrder(Dialect d)
+{
     return " ORDER BY C.DTINCLCHT, " + sortKey(d, "C.NRPROPOSFAS") + ", " +
            sortKey(d, "C.NRVERPROPFAS") + ", " + sortKey(d, "C.CDTIPOSERV") + ", " +
            sortKey(d, "C.NRSERVCONT") + ", " + sortKey(d, "C.NRSEQUCHT") + ", " +
            sortKey(d, "C.CDFUNC");
 }
 
-void writeDate(SqlStatement& st, int col, wire::PacketWriter& out) {
-    if (st.isNull(col)) {
+void writeDate(SqlStatement& st, int col, wire::PacketWriter& out)
+{
+    if (st.isNull(col))
         out.null();
-    } else {
+    else
         out.number(sqldate::toOle(st.text(col)));
-    }
 }
 
-void writeText(SqlStatement& st, int col, wire::PacketWriter& out) {
-    if (st.isNull(col)) {
+void writeText(SqlStatement& st, int col, wire::PacketWriter& out)
+{
+    if (st.isNull(col))
         out.null();
-    } else {
+    else
         out.text(st.text(col));
-    }
 }
 
-void writeMinutes(SqlStatement& st, int col, wire::PacketWriter& out) {
-    if (st.isNull(col)) {
+void writeMinutes(SqlStatement& st, int col, wire::PacketWriter& out)
+{
+    if (st.isNull(col))
         out.null();
-    } else {
+    else
         out.text(ChtRepository::hoursText(st.integer(col)));
-    }
 }
 
 } // namespace
 
-const std::vector<FieldDef>& ChtRepository::chtFields() {
+const std::vector<FieldDef>& ChtRepository::chtFields()
+{
     static const std::vector<FieldDef> fields = {
-        text("IDCHECK", 1),         text("IDSTATUSCHT", 1),     date("DTINCLCHT"),
-        text("NMFANTCLIE", 50),     text("NMFUNC", 40),         text("NMTIPOSERV", 80),
-        text("NRSEQUCHT", 5),       date("INICIOCSA"),          date("FIMCSA"),
-        text("NRPROPOSFAS", 10),    text("NRVERPROPFAS", 2),    text("NRINSJURCLIE", 20),
-        text("CDCLIENTE", 21),      text("CDFUNC", 10),         text("CDTIPOSERV", 3),
-        text("NRSERVCONT", 3),      text("NRLANCTONF", 10),     text("NRINVOICE", 10),
-        text("DSALTERACAOCHT", 2000), text("QTHRAPROFATUCHT", 44), real("VRFATU"),
-        text("CDEMPRESA", 2),       text("IDCHTPGTOOK", 1),     text("IDCHTASSINADA", 1),
-        text("CDGERENTEIMPCLI", 12), text("IDCDAOK", 1),        text("DSLOCALCONT", 250),
-        text("PROPOSTA", 23),       text("DSREFEPROPOSFAS", 100), text("IDTIPOPROPFAS", 1),
-        text("IDTIPOCOBRCONT", 1),  text("IDTIPOCOBRSERV", 1),
+        text("IDCHECK", 1),
+        text("IDSTATUSCHT", 1),
+        date("DTINCLCHT"),
+        text("NMFANTCLIE", 50),
+        text("NMFUNC", 40),
+        text("NMTIPOSERV", 80),
+        text("NRSEQUCHT", 5),
+        date("INICIOCSA"),
+        date("FIMCSA"),
+        text("NRPROPOSFAS", 10),
+        text("NRVERPROPFAS", 2),
+        text("NRINSJURCLIE", 20),
+        text("CDCLIENTE", 21),
+        text("CDFUNC", 10),
+        text("CDTIPOSERV", 3),
+        text("NRSERVCONT", 3),
+        text("NRLANCTONF", 10),
+        text("NRINVOICE", 10),
+        text("DSALTERACAOCHT", 2000),
+        text("QTHRAPROFATUCHT", 44),
+        real("VRFATU"),
+        text("CDEMPRESA", 2),
+        text("IDCHTPGTOOK", 1),
+        text("IDCHTASSINADA", 1),
+        text("CDGERENTEIMPCLI", 12),
+        text("IDCDAOK", 1),
+        text("DSLOCALCONT", 250),
+        text("PROPOSTA", 23),
+        text("DSREFEPROPOSFAS", 100),
+        text("IDTIPOPROPFAS", 1),
+        text("IDTIPOCOBRCONT", 1),
+        text("IDTIPOCOBRSERV", 1),
     };
     return fields;
 }
 
-const std::vector<FieldDef>& ChtRepository::cdaFields() {
+const std::vector<FieldDef>& ChtRepository::cdaFields()
+{
     static const std::vector<FieldDef> fields = {
         text("IDSITSERVPREST", 1),
         text("NOMEFUNC", 70),
@@ -128,23 +166,26 @@ const std::vector<FieldDef>& ChtRepository::cdaFields() {
     return fields;
 }
 
-const std::vector<FieldDef>& ChtRepository::parcelFields() {
+const std::vector<FieldDef>& ChtRepository::parcelFields()
+{
     static const std::vector<FieldDef> fields = {date("DTVENCSERVCLIE"), real("VRVENCSERVCLIE")};
     return fields;
 }
 
-const std::vector<ChtRepository::Column>& ChtRepository::chtListColumns() {
+const std::vector<ChtRepository::Column>& ChtRepository::chtListColumns()
+{
     using C = Column;
     static const std::vector<Column> columns = {
-        C::Text, C::Date, C::Text, C::Text, C::Text, C::Text, C::Date, C::Date, C::Text,
-        C::Text, C::Text, C::Text, C::Text, C::Text, C::Text, C::Text, C::Text, C::Text,
-        C::Text, C::Float, C::Text, C::Text, C::Text, C::Text, C::Text, C::Text, C::Text,
-        C::Text, C::Text, C::Text, C::Text,
+        C::Text, C::Date, C::Text, C::Text,  C::Text, C::Text, C::Date, C::Date,
+        C::Text, C::Text, C::Text, C::Text,  C::Text, C::Text, C::Text, C::Text,
+        C::Text, C::Text, C::Text, C::Float, C::Text, C::Text, C::Text, C::Text,
+        C::Text, C::Text, C::Text, C::Text,  C::Text, C::Text, C::Text,
     };
     return columns;
 }
 
-std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs) {
+std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs)
+{
     std::string sql =
         "SELECT C.IDSTATUSCHT, C.DTINCLCHT, CL.NMFANTCLIE, F.NMFUNC, T.NMTIPOSERV, C.NRSEQUCHT,"
         " C.DTINICIOCDA, C.DTFIMCDA";
@@ -163,12 +204,10 @@ std::string ChtRepository::chtListSql(Dialect d, bool allClients, bool allFuncs)
            " JOIN TIPOSERV T ON T.CDTIPOSERV = C.CDTIPOSERV"
            " WHERE C.DTINCLCHT >= ? AND C.DTINCLCHT < ?";
     sql += statusTest(d);
-    if (!allClients) {
+    if (!allClients)
         sql += inKeyList(d, "P.CDCLIENTE");
-    }
-    if (!allFuncs) {
+    if (!allFuncs)
         sql += inKeyList(d, "C.CDFUNC");
-    }
     sql += listOrder(d);
     return sql;
 }
@@ -178,22 +217,22 @@ namespace {
 // The parameters both list queries take, in their order: the generation range, the status set,
 // then the client and the employee lists where they apply.
 void bindListFilter(SqlStatement& st, const ChtFilter& filter, const std::string& from,
-                    const std::string& to) {
+                    const std::string& to)
+{
     int p = 1;
     st.bindText(p++, from);
     st.bindText(p++, to);
     st.bindText(p++, filter.situacao);
-    if (!filter.allClients) {
+    if (!filter.allClients)
         st.bindText(p++, wire::encodeKeyList(filter.clients));
-    }
-    if (!filter.allFuncs) {
+    if (!filter.allFuncs)
         st.bindText(p++, wire::encodeKeyList(filter.funcs));
-    }
 }
 
 // One piece of the list: the rows generated in [from, to), written in list order.
 std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::string& from,
-                         const std::string& to, wire::PacketWriter& out) {
+                         const std::string& to, wire::PacketWriter& out)
+{
     auto st = c.prepare(ChtRepository::chtListSql(c.dialect(), filter.allClients, filter.allFuncs));
     bindListFilter(*st, filter, from, to);
     const auto& columns = ChtRepository::chtListColumns();
@@ -211,11 +250,10 @@ std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::s
                 writeDate(*st, i, out);
                 break;
             case ChtRepository::Column::Float:
-                if (st->isNull(i)) {
+                if (st->isNull(i))
                     out.null();
-                } else {
+                else
                     out.number(st->real(i));
-                }
                 break;
             }
         }
@@ -235,7 +273,8 @@ struct ListPlan {
 // A long list is read in pieces of about equal CHT counts. A cut is a generation date-time that
 // starts a piece, so CHTs of one moment never straddle two pieces.
 ListPlan planList(SqlConnection& c, const std::string& from, const std::string& to,
-                  const ListSplit& split) {
+                  const ListSplit& split)
+{
     ListPlan plan;
     plan.points = {from};
     auto counter = c.prepare("SELECT COUNT(*) FROM CHT WHERE DTINCLCHT >= ? AND DTINCLCHT < ?");
@@ -255,9 +294,8 @@ ListPlan planList(SqlConnection& c, const std::string& from, const std::string& 
         nth->bindInt(3, static_cast<std::int64_t>(k * plan.total / pieces));
         if (nth->step()) {
             std::string point(nth->text(0));
-            if (point > plan.points.back()) {
+            if (point > plan.points.back())
                 plan.points.push_back(std::move(point));
-            }
         }
     }
     plan.points.push_back(to);
@@ -281,27 +319,28 @@ struct JoinedTables {
     std::unordered_map<std::string, std::string> serviceTypes; // NMTIPOSERV
 };
 
-std::string& keyOf(std::string& key, std::initializer_list<std::string_view> parts) {
+std::string& keyOf(std::string& key, std::initializer_list<std::string_view> parts)
+{
     key.clear();
     bool first = true;
     for (std::string_view part : parts) {
-        if (!first) {
+        if (!first)
             key += '\x1f';
-        }
         first = false;
         key += part;
     }
     return key;
 }
 
-std::optional<std::string> optionalText(SqlStatement& st, int col) {
-    if (st.isNull(col)) {
+std::optional<std::string> optionalText(SqlStatement& st, int col)
+{
+    if (st.isNull(col))
         return std::nullopt;
-    }
     return std::string(st.text(col));
 }
 
-JoinedTables readJoinedTables(SqlConnection& c) {
+JoinedTables readJoinedTables(SqlConnection& c)
+{
     JoinedTables t;
     std::string key;
     auto st = c.prepare("SELECT NRPROPOSFAS, NRVERPROPFAS, CDCLIENTE, CDEMPRESA, DSLOCALCONT,"
@@ -324,9 +363,8 @@ JoinedTables readJoinedTables(SqlConnection& c) {
                                                std::string(st->text(3))});
     }
     st = c.prepare("SELECT CDFUNC, NMFUNC FROM FUNCIONARIO");
-    while (st->step()) {
+    while (st->step())
         t.employees.emplace(std::string(st->text(0)), std::string(st->text(1)));
-    }
     st = c.prepare("SELECT NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, IDTIPOCOBRSERV"
                    " FROM SERVCONT");
     while (st->step()) {
@@ -334,24 +372,23 @@ JoinedTables readJoinedTables(SqlConnection& c) {
                            std::string(st->text(4)));
     }
     st = c.prepare("SELECT CDTIPOSERV, NMTIPOSERV FROM TIPOSERV");
-    while (st->step()) {
+    while (st->step())
         t.serviceTypes.emplace(std::string(st->text(0)), std::string(st->text(1)));
-    }
     return t;
 }
 
-template <class Map>
-const typename Map::mapped_type* lookUp(const Map& map, const std::string& key) {
+template <class Map> const typename Map::mapped_type* lookUp(const Map& map, const std::string& key)
+{
     auto it = map.find(key);
     return it == map.end() ? nullptr : &it->second;
 }
 
-void writeOptional(const std::optional<std::string>& v, wire::PacketWriter& out) {
-    if (v) {
+void writeOptional(const std::optional<std::string>& v, wire::PacketWriter& out)
+{
+    if (v)
         out.text(*v);
-    } else {
+    else
         out.null();
-    }
 }
 
 // One piece of a long list: the CHTs alone from the database, joined here with the tables read
@@ -359,7 +396,8 @@ void writeOptional(const std::optional<std::string>& v, wire::PacketWriter& out)
 // joined row is left out, as the query's inner joins leave it.
 std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
                                const JoinedTables& tables, const std::string& from,
-                               const std::string& to, wire::PacketWriter& out) {
+                               const std::string& to, wire::PacketWriter& out)
+{
     std::string sql = "SELECT C.IDSTATUSCHT, C.DTINCLCHT, C.NRSEQUCHT, C.DTINICIOCDA, C.DTFIMCDA,"
                       " C.NRPROPOSFAS, C.NRVERPROPFAS, C.CDFUNC, C.CDTIPOSERV, C.NRSERVCONT,"
                       " C.NRLANCTONF, C.NRINVOICE, C.DSALTERACAOCHT, C.QTHRAPROFATUCHT, C.VRFATU,"
@@ -373,9 +411,8 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
                " FROM PROPOSTA P WHERE 1 = 1" +
                inKeyList(c.dialect(), "P.CDCLIENTE") + ")";
     }
-    if (!filter.allFuncs) {
+    if (!filter.allFuncs)
         sql += inKeyList(c.dialect(), "C.CDFUNC");
-    }
     sql += listOrder(c.dialect());
     auto st = c.prepare(sql);
     bindListFilter(*st, filter, from, to);
@@ -385,39 +422,35 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
     std::size_t rows = 0;
     while (st->step()) {
         const auto* p = lookUp(tables.proposals, keyOf(key, {st->text(5), st->text(6)}));
-        if (p == nullptr || (!filter.allClients && clients.count(p->cdCliente) == 0)) {
+        if (p == nullptr || (!filter.allClients && clients.count(p->cdCliente) == 0))
             continue;
-        }
         const auto* cl = lookUp(tables.clients, p->cdCliente);
         const auto* func = lookUp(tables.employees, keyOf(key, {st->text(7)}));
         const auto* type = lookUp(tables.serviceTypes, keyOf(key, {st->text(8)}));
         const auto* service = lookUp(
             tables.services, keyOf(key, {st->text(5), st->text(6), st->text(8), st->text(9)}));
-        if (cl == nullptr || func == nullptr || type == nullptr || service == nullptr) {
+        if (cl == nullptr || func == nullptr || type == nullptr || service == nullptr)
             continue;
-        }
         out.beginRow();
         out.text("N");
-        writeText(*st, 0, out);  // IDSTATUSCHT
-        writeDate(*st, 1, out);  // DTINCLCHT
+        writeText(*st, 0, out); // IDSTATUSCHT
+        writeDate(*st, 1, out); // DTINCLCHT
         out.text(cl->nmFantClie);
         out.text(*func);
         out.text(*type);
-        writeText(*st, 2, out);  // NRSEQUCHT
-        writeDate(*st, 3, out);  // INICIOCSA
-        writeDate(*st, 4, out);  // FIMCSA
-        writeText(*st, 5, out);  // NRPROPOSFAS
-        writeText(*st, 6, out);  // NRVERPROPFAS
+        writeText(*st, 2, out); // NRSEQUCHT
+        writeDate(*st, 3, out); // INICIOCSA
+        writeDate(*st, 4, out); // FIMCSA
+        writeText(*st, 5, out); // NRPROPOSFAS
+        writeText(*st, 6, out); // NRVERPROPFAS
         out.text(cl->nrInsJurClie);
         out.text(p->cdCliente);
-        for (int col = 7; col <= 13; ++col) { // CDFUNC .. QTHRAPROFATUCHT
+        for (int col = 7; col <= 13; ++col) // CDFUNC .. QTHRAPROFATUCHT
             writeText(*st, col, out);
-        }
-        if (st->isNull(14)) {
+        if (st->isNull(14))
             out.null();
-        } else {
+        else
             out.number(st->real(14)); // VRFATU
-        }
         out.text(p->cdEmpresa);
         writeText(*st, 15, out); // IDCHTPGTOOK
         writeText(*st, 16, out); // IDCHTASSINADA
@@ -437,14 +470,16 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
 
 } // namespace
 
-ListSplit ListSplit::automatic() {
+ListSplit ListSplit::automatic()
+{
     ListSplit split;
     split.workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     return split;
 }
 
 std::size_t ChtRepository::writeChtList(Store& store, const ChtFilter& filter,
-                                        wire::PacketWriter& out, const ListSplit& split) {
+                                        wire::PacketWriter& out, const ListSplit& split)
+{
     out.begin(chtFields());
     // An empty selection selects nothing (and the empty list is not a JSON array).
     if ((!filter.allClients && filter.clients.empty()) ||
@@ -479,8 +514,8 @@ std::size_t ChtRepository::writeChtList(Store& store, const ChtFilter& filter,
             try {
                 wire::PacketWriter block(blocks[i]);
                 block.beginRows(chtFields());
-                rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i],
-                                             points[i + 1], block);
+                rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1],
+                                             block);
                 block.end();
             } catch (...) {
                 errors[i] = std::current_exception();
@@ -492,14 +527,11 @@ std::size_t ChtRepository::writeChtList(Store& store, const ChtFilter& filter,
     } catch (...) {
         errors[0] = std::current_exception();
     }
-    for (std::thread& t : threads) {
+    for (std::thread& t : threads)
         t.join();
-    }
-    for (const std::exception_ptr& e : errors) {
-        if (e) {
+    for (const std::exception_ptr& e : errors)
+        if (e)
             std::rethrow_exception(e);
-        }
-    }
     for (std::size_t i = 1; i < pieces; ++i) {
         out.appendRows(blocks[i], rows[i]);
         rows[0] += rows[i];
@@ -510,7 +542,8 @@ std::size_t ChtRepository::writeChtList(Store& store, const ChtFilter& filter,
 }
 
 std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::string>& args,
-                                     wire::PacketWriter& out) {
+                                     wire::PacketWriter& out)
+{
     // Arguments: CDCLIENTE, CDFUNC, CDTIPOSERV, NRPROPOSFAS, NRVERPROPFAS, NRSEQUCHT, CDEMPRESA,
     // NRSERVCONT.
     auto st = c.prepare(
@@ -525,9 +558,8 @@ std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::st
         " WHERE P.CDCLIENTE = ? AND D.CDFUNC = ? AND D.CDTIPOSERV = ? AND D.NRPROPOSFAS = ?"
         " AND D.NRVERPROPFAS = ? AND D.NRSEQUCHT = ? AND P.CDEMPRESA = ? AND D.NRSERVCONT = ?"
         " ORDER BY D.DTSERVPREST, D.DTHRENTR1TUR, D.NRCDA");
-    for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < 8; ++i)
         st->bindText(static_cast<int>(i + 1), args.at(i));
-    }
     out.begin(cdaFields());
     std::size_t rows = 0;
     while (st->step()) {
@@ -539,9 +571,8 @@ std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::st
         writeDate(*st, 4, out);
         writeDate(*st, 5, out);
         writeText(*st, 6, out);
-        for (int i = 7; i <= 11; ++i) {
+        for (int i = 7; i <= 11; ++i)
             writeMinutes(*st, i, out);
-        }
         writeDate(*st, 12, out);
         writeText(*st, 13, out);
         writeText(*st, 14, out);
@@ -554,15 +585,15 @@ std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::st
 }
 
 std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std::string>& args,
-                                        wire::PacketWriter& out) {
+                                        wire::PacketWriter& out)
+{
     auto st = c.prepare(
         "SELECT V.DTVENCSERVCLIE, V.VRVENCSERVCLIE FROM VENCSERVCLIE V"
         " JOIN PROPOSTA P ON P.NRPROPOSFAS = V.NRPROPOSFAS AND P.NRVERPROPFAS = V.NRVERPROPFAS"
         " WHERE P.CDCLIENTE = ? AND V.NRPROPOSFAS = ? AND V.NRVERPROPFAS = ?"
         " ORDER BY V.DTVENCSERVCLIE, V.NRPARCELA");
-    for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i)
         st->bindText(static_cast<int>(i + 1), args.at(i));
-    }
     out.begin(parcelFields());
     std::size_t rows = 0;
     while (st->step()) {
@@ -576,17 +607,17 @@ std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std:
     return rows;
 }
 
-std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key) {
-    std::string sql = "SELECT IDSTATUSCHT, IDCHTPGTOOK, IDCHTASSINADA, DSALTERACAOCHT FROM CHT WHERE";
+std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
+{
+    std::string sql =
+        "SELECT IDSTATUSCHT, IDCHTPGTOOK, IDCHTASSINADA, DSALTERACAOCHT FROM CHT WHERE";
     sql += kKeyWhere;
-    if (c.dialect() == Dialect::Postgres) {
+    if (c.dialect() == Dialect::Postgres)
         sql += " FOR UPDATE";
-    }
     auto st = c.prepare(sql);
     bindKey(*st, 1, key);
-    if (!st->step()) {
+    if (!st->step())
         return std::nullopt;
-    }
     ChtState state;
     state.idStatusCht = std::string(st->text(0));
     state.idChtPgtoOk = std::string(st->text(1));
@@ -595,18 +626,20 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     return state;
 }
 
-void ChtRepository::setStatus(SqlConnection& c, const ChtKey& key, const std::string& status) {
+void ChtRepository::setStatus(SqlConnection& c, const ChtKey& key, const std::string& status)
+{
     auto st = c.prepare(std::string("UPDATE CHT SET IDSTATUSCHT = ? WHERE") + kKeyWhere);
     st->bindText(1, status);
     bindKey(*st, 2, key);
     st->run();
 }
 
-void ChtRepository::remove(SqlConnection& c, const ChtKey& key) {
-    auto release = c.prepare(
-        std::string("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
-                    " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE") +
-        kKeyWhere);
+void ChtRepository::remove(SqlConnection& c, const ChtKey& key)
+{
+    auto release =
+        c.prepare(std::string("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
+                              " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE") +
+                  kKeyWhere);
     bindKey(*release, 1, key);
     release->run();
     auto del = c.prepare(std::string("DELETE FROM CHT WHERE") + kKeyWhere);
@@ -616,43 +649,38 @@ void ChtRepository::remove(SqlConnection& c, const ChtKey& key) {
 
 bool ChtRepository::updateWhere(SqlConnection& c, const ChtKey& key,
                                 const std::vector<std::pair<std::string, std::string>>& sets,
-                                const std::vector<std::pair<std::string, std::string>>& expected) {
-    if (sets.empty()) {
+                                const std::vector<std::pair<std::string, std::string>>& expected)
+{
+    if (sets.empty())
         return true;
-    }
     std::string sql = "UPDATE CHT SET ";
-    for (std::size_t i = 0; i < sets.size(); ++i) {
+    for (std::size_t i = 0; i < sets.size(); ++i)
         sql += (i > 0 ? ", " : "") + sets[i].first + " = ?";
-    }
     sql += " WHERE";
     sql += kKeyWhere;
-    for (const auto& e : expected) {
+    for (const auto& e : expected)
         sql += " AND COALESCE(" + e.first + ", '') = ?";
-    }
     auto st = c.prepare(sql);
     int p = 1;
-    for (const auto& s : sets) {
+    for (const auto& s : sets)
         st->bindText(p++, s.second);
-    }
     p = bindKey(*st, p, key);
-    for (const auto& e : expected) {
+    for (const auto& e : expected)
         st->bindText(p++, e.second);
-    }
     st->run();
     return st->changes() == 1;
 }
 
-std::string ChtRepository::hoursText(std::int64_t minutes) {
+std::string ChtRepository::hoursText(std::int64_t minutes)
+{
     bool negative = minutes < 0;
     std::int64_t m = negative ? -minutes : minutes;
     std::string h = std::to_string(m / 60);
-    if (h.size() < 2) {
+    if (h.size() < 2)
         h.insert(0, 1, '0');
-    }
     std::string mm = std::to_string(m % 60);
-    if (mm.size() < 2) {
+    if (mm.size() < 2)
         mm.insert(0, 1, '0');
-    }
     return (negative ? "-" : "") + h + ":" + mm;
 }
 

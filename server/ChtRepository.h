@@ -60,8 +60,8 @@ public:
     static const std::vector<Column>& chtListColumns();
 
     /// Writes the list packet and returns its row count.
-    static std::size_t writeChtList(Store& store, const ChtFilter& filter,
-                                    wire::PacketWriter& out, const ListSplit& split);
+    static std::size_t writeChtList(Store& store, const ChtFilter& filter, wire::PacketWriter& out,
+                                    const ListSplit& split);
 
     /// Eight arguments of GetConsultaCSA in their call order.
     static std::size_t writeCdas(SqlConnection& c, const std::vector<std::string>& args,

@@ -22,19 +22,22 @@ namespace {
 class Random {
 public:
     explicit Random(std::uint64_t seed) : m_state(seed) {}
-    std::uint64_t next() {
+    std::uint64_t next()
+    {
         std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
     /// Uniform in [low, high].
-    int between(int low, int high) {
+    int between(int low, int high)
+    {
         auto span = static_cast<std::uint64_t>(high - low + 1);
         return low + static_cast<int>(next() % span);
     }
     bool chance(int percent) { return between(1, 100) <= percent; }
-    template <class T, std::size_t N> const T& pick(const std::array<T, N>& items) {
+    template <class T, std::size_t N> const T& pick(const std::array<T, N>& items)
+    {
         return items[next() % N];
     }
 
@@ -42,53 +45,49 @@ private:
     std::uint64_t m_state;
 };
 
-std::string pad(long long value, int width) {
+std::string pad(long long value, int width)
+{
     std::string s = std::to_string(value);
-    while (static_cast<int>(s.size()) < width) {
+    while (static_cast<int>(s.size()) < width)
         s.insert(0, 1, '0');
-    }
     return s;
 }
 
-std::string cnpj(Random& r) {
+std::string cnpj(Random& r)
+{
     std::array<int, 14> d{};
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         d[static_cast<std::size_t>(i)] = r.between(0, 9);
-    }
     d[8] = 0, d[9] = 0, d[10] = 0, d[11] = 1; // head office
     const std::array<int, 13> w = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
     for (int k = 12; k <= 13; ++k) {
         int sum = 0;
-        for (int i = 0; i < k; ++i) {
+        for (int i = 0; i < k; ++i)
             sum += d[static_cast<std::size_t>(i)] * w[static_cast<std::size_t>(i + 13 - k)];
-        }
         int rest = sum % 11;
         d[static_cast<std::size_t>(k)] = rest < 2 ? 0 : 11 - rest;
     }
     std::string s;
-    for (int v : d) {
+    for (int v : d)
         s += static_cast<char>('0' + v);
-    }
     return s;
 }
 
-std::string cpf(Random& r) {
+std::string cpf(Random& r)
+{
     std::array<int, 11> d{};
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 9; ++i)
         d[static_cast<std::size_t>(i)] = r.between(0, 9);
-    }
     for (int k = 9; k <= 10; ++k) {
         int sum = 0;
-        for (int i = 0; i < k; ++i) {
+        for (int i = 0; i < k; ++i)
             sum += d[static_cast<std::size_t>(i)] * (k + 1 - i);
-        }
         int v = (sum * 10) % 11;
         d[static_cast<std::size_t>(k)] = v == 10 ? 0 : v;
     }
     std::string s;
-    for (int v : d) {
+    for (int v : d)
         s += static_cast<char>('0' + v);
-    }
     return s;
 }
 
@@ -119,22 +118,20 @@ const std::array<Company, 18> kCompanies = {{
 }};
 
 const std::array<const char*, 8> kPeople = {
-    "João Pereira da Silva",   "Maria Aparecida Santos", "Ana Paula Ferreira",
-    "Carlos Eduardo Lima",     "Fernanda Oliveira Costa", "Ricardo Gomes Barbosa",
-    "Patrícia Rocha Martins",  "Luiz Fernando Ribeiro",
+    "João Pereira da Silva",  "Maria Aparecida Santos",  "Ana Paula Ferreira",
+    "Carlos Eduardo Lima",    "Fernanda Oliveira Costa", "Ricardo Gomes Barbosa",
+    "Patrícia Rocha Martins", "Luiz Fernando Ribeiro",
 };
 
 const std::array<const char*, 30> kEmployees = {
-    "André Luiz Carvalho",    "Beatriz Nogueira",      "Bruno Henrique Alves",
-    "Camila Teixeira",        "Diego Moreira Santos",  "Eduarda Cardoso",
-    "Felipe Augusto Rocha",   "Gabriela Mendes",       "Gustavo Pinheiro",
-    "Helena Vasconcelos",     "Igor Batista",          "Juliana Freitas",
-    "Leonardo Campos",        "Larissa Monteiro",      "Marcelo Azevedo",
-    "Natália Correia",        "Otávio Ramos",          "Paula Cristina Dias",
-    "Rafael Siqueira",        "Renata Queiroz",        "Rodrigo Fontes",
-    "Sabrina Lacerda",        "Thiago Barros",         "Vanessa Guimarães",
-    "Vinícius Araújo",        "Wagner Tavares",        "Yasmin Cavalcanti",
-    "Sérgio Magalhães",       "Tatiane Brandão",       "Márcio Conceição",
+    "André Luiz Carvalho",  "Beatriz Nogueira",    "Bruno Henrique Alves", "Camila Teixeira",
+    "Diego Moreira Santos", "Eduarda Cardoso",     "Felipe Augusto Rocha", "Gabriela Mendes",
+    "Gustavo Pinheiro",     "Helena Vasconcelos",  "Igor Batista",         "Juliana Freitas",
+    "Leonardo Campos",      "Larissa Monteiro",    "Marcelo Azevedo",      "Natália Correia",
+    "Otávio Ramos",         "Paula Cristina Dias", "Rafael Siqueira",      "Renata Queiroz",
+    "Rodrigo Fontes",       "Sabrina Lacerda",     "Thiago Barros",        "Vanessa Guimarães",
+    "Vinícius Araújo",      "Wagner Tavares",      "Yasmin Cavalcanti",    "Sérgio Magalhães",
+    "Tatiane Brandão",      "Márcio Conceição",
 };
 
 struct ServiceType {
@@ -186,10 +183,9 @@ const std::array<const char*, 10> kActivities = {
 };
 
 const std::array<const char*, 10> kContacts = {
-    "Sr. Roberto Almeida", "Sra. Cláudia Nunes",   "Eng. Paulo Sérgio",
-    "Sra. Débora Lins",    "Sr. Antônio Marques",  "Eng. Luciana Prates",
-    "Sr. Fábio Coutinho",  "Sra. Regina Duarte",   "Sr. Hélio Bastos",
-    "Sra. Mônica Valente",
+    "Sr. Roberto Almeida", "Sra. Cláudia Nunes",  "Eng. Paulo Sérgio",  "Sra. Débora Lins",
+    "Sr. Antônio Marques", "Eng. Luciana Prates", "Sr. Fábio Coutinho", "Sra. Regina Duarte",
+    "Sr. Hélio Bastos",    "Sra. Mônica Valente",
 };
 
 const std::array<const char*, 6> kJustifications = {
@@ -205,15 +201,20 @@ const std::array<const char*, 6> kClerks = {
     "joana.prado", "marcos.vieira", "ana.lima", "carlos.souza", "maria.alves", "demo",
 };
 
-std::int64_t localToday() {
+std::int64_t localToday()
+{
     return wire::oleDayNumber(CancelaChtService::localNow());
 }
 
-double at(std::int64_t day, int minutes) {
+double at(std::int64_t day, int minutes)
+{
     return static_cast<double>(day) + minutes / 1440.0;
 }
 
-double cents(double value) { return std::round(value * 100.0) / 100.0; }
+double cents(double value)
+{
+    return std::round(value * 100.0) / 100.0;
+}
 
 struct Service {
     std::string proposal, version, type, number, client, manager;
@@ -222,23 +223,25 @@ struct Service {
     int nextSeq = 1;
 };
 
-void bindOptionalText(SqlStatement& st, int index, const std::string& value) {
-    if (value.empty()) {
+void bindOptionalText(SqlStatement& st, int index, const std::string& value)
+{
+    if (value.empty())
         st.bindNull(index);
-    } else {
+    else
         st.bindText(index, value);
-    }
 }
 
 } // namespace
 
-const std::vector<std::string>& DemoData::operators() {
+const std::vector<std::string>& DemoData::operators()
+{
     static const std::vector<std::string> list = {"DEMO", "ANA.LIMA", "CARLOS.SOUZA",
                                                   "MARIA.ALVES"};
     return list;
 }
 
-DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& options) {
+DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& options)
+{
     {
         auto st = c.prepare("SELECT (SELECT COUNT(*) FROM CHT) + (SELECT COUNT(*) FROM CLIENTE)");
         if (st->step() && st->integer(0) > 0) {
@@ -346,7 +349,8 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
                         Service service;
                         service.proposal = number;
                         service.version = version;
-                        service.type = kServiceTypes[static_cast<std::size_t>(r.between(0, 7))].code;
+                        service.type =
+                            kServiceTypes[static_cast<std::size_t>(r.between(0, 7))].code;
                         service.number = pad(s, 3);
                         service.client = client;
                         service.manager = manager;
@@ -385,11 +389,9 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
         summary.services = services.size();
     }
     std::vector<std::size_t> demoServices;
-    for (std::size_t i = 0; i < services.size(); ++i) {
-        if (services[i].manager == "DEMO") {
+    for (std::size_t i = 0; i < services.size(); ++i)
+        if (services[i].manager == "DEMO")
             demoServices.push_back(i);
-        }
-    }
 
     auto cht = c.prepare(
         "INSERT INTO CHT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC,"
@@ -399,11 +401,12 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
         "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
         " IDSITSERVPREST, DSREFERENCIA, DTSERVPREST, DTHRENTR1TUR, DTHRSAID1TUR, NMINTCLIENTE,"
         " QTMINTOTAL, QTMINDESLOCFAT, QTMINNFATU, QTMINAPROFATU, QTMINAPRCOMIS, NMOPERINC,"
-        " IDASSINATURACLIENTE, IDORIGINALENTREGUE) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        " IDASSINATURACLIENTE, IDORIGINALENTREGUE) VALUES "
+        "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     const std::array<const char*, 4> situations = {"", "P", "C", "R"};
     // The first CHTs are DEMO's pending ones of today, so that the filter's defaults list rows.
-    const std::size_t demoToday = std::min<std::size_t>(options.chts, std::max<std::size_t>(
-                                                                          12, options.chts / 50));
+    const std::size_t demoToday =
+        std::min<std::size_t>(options.chts, std::max<std::size_t>(12, options.chts / 50));
     int invoice = 4100;
     for (std::size_t n = 0; n < options.chts; ++n) {
         const bool forced = n < demoToday && !demoServices.empty();
@@ -416,13 +419,12 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
             status = "P";
         } else {
             const int roll = r.between(1, 100);
-            if (age <= 3) {
+            if (age <= 3)
                 status = roll <= 70 ? "P" : (roll <= 85 ? "A" : (roll <= 95 ? "N" : "R"));
-            } else if (age <= 20) {
+            else if (age <= 20)
                 status = roll <= 40 ? "P" : (roll <= 70 ? "A" : (roll <= 82 ? "N" : "R"));
-            } else {
+            else
                 status = roll <= 10 ? "P" : (roll <= 35 ? "A" : (roll <= 50 ? "N" : "R"));
-            }
         }
         const std::int64_t day = today - age;
         const std::string seq = pad(s.nextSeq++, 5);
@@ -463,13 +465,12 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
             cdas.push_back(x);
         }
         double value = 0;
-        if (s.billing == 'H') {
+        if (s.billing == 'H')
             value = cents(static_cast<double>(billed) / 60.0 * s.rate);
-        } else if (s.billing == 'P') {
+        else if (s.billing == 'P')
             value = cents(r.between(80000, 600000) / 100.0);
-        } else {
+        else
             value = cents(r.between(120000, 950000) / 100.0);
-        }
         cht->reset();
         cht->bindText(1, s.proposal);
         cht->bindText(2, s.version);

@@ -21,11 +21,11 @@ namespace {
 
 constexpr const char* kJson = "application/json; charset=utf-8";
 
-std::string shortened(std::string_view text) {
+std::string shortened(std::string_view text)
+{
     constexpr std::size_t kMax = 160;
-    if (text.size() <= kMax) {
+    if (text.size() <= kMax)
         return std::string(text);
-    }
     return std::string(wire::cutToChars(text, kMax)) + "...";
 }
 
@@ -40,15 +40,16 @@ struct RpcServer::Impl {
 
     Impl(CancelaChtService& s, RpcServerOptions o) : service(s), options(std::move(o)) {}
 
-    void log(const std::string& line) const {
-        if (options.log) {
+    void log(const std::string& line) const
+    {
+        if (options.log)
             options.log(line);
-        }
     }
 };
 
 RpcServer::RpcServer(CancelaChtService& service, RpcServerOptions options)
-    : m_impl(std::make_unique<Impl>(service, std::move(options))) {
+    : m_impl(std::make_unique<Impl>(service, std::move(options)))
+{
     Impl& impl = *m_impl;
     const std::size_t threads = impl.options.threads > 0 ? impl.options.threads : 1;
     impl.http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
@@ -61,9 +62,9 @@ RpcServer::RpcServer(CancelaChtService& service, RpcServerOptions options)
         res.status = 200;
         res.body = std::move(outcome.reply);
         res.set_header("Content-Type", kJson);
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                              started)
-                        .count();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
         if (m_impl->options.log) {
             char line[96];
             std::snprintf(line, sizeof line, "rows=%zu ms=%.1f ", outcome.rows, ms);
@@ -72,8 +73,8 @@ RpcServer::RpcServer(CancelaChtService& service, RpcServerOptions options)
     });
     impl.http.Get("/health", [this](const httplib::Request&, httplib::Response& res) {
         res.status = 200;
-        res.body = "{\"status\":\"ok\",\"object\":\"" + std::string(CancelaChtService::kObjectName) +
-                   "\"}";
+        res.body = "{\"status\":\"ok\",\"object\":\"" +
+                   std::string(CancelaChtService::kObjectName) + "\"}";
         res.set_header("Content-Type", kJson);
     });
     // Whatever httplib refuses by itself (an oversized body, an unknown path, a wrong verb)
@@ -101,17 +102,20 @@ RpcServer::RpcServer(CancelaChtService& service, RpcServerOptions options)
     impl.http.set_error_handler(onError);
 }
 
-RpcServer::~RpcServer() { stop(); }
+RpcServer::~RpcServer()
+{
+    stop();
+}
 
-int RpcServer::bind() {
+int RpcServer::bind()
+{
     Impl& impl = *m_impl;
-    if (impl.options.port == 0) {
+    if (impl.options.port == 0)
         impl.port = impl.http.bind_to_any_port(impl.options.host);
-    } else if (impl.http.bind_to_port(impl.options.host, impl.options.port)) {
+    else if (impl.http.bind_to_port(impl.options.host, impl.options.port))
         impl.port = impl.options.port;
-    } else {
+    else
         impl.port = -1;
-    }
     if (impl.port < 0) {
         throw std::runtime_error("Não foi possível escutar em " + impl.options.host + ":" +
                                  std::to_string(impl.options.port) + ".");
@@ -119,26 +123,33 @@ int RpcServer::bind() {
     return impl.port;
 }
 
-void RpcServer::run() { m_impl->http.listen_after_bind(); }
+void RpcServer::run()
+{
+    m_impl->http.listen_after_bind();
+}
 
-void RpcServer::start() {
+void RpcServer::start()
+{
     m_impl->thread = std::thread([this] { m_impl->http.listen_after_bind(); });
     // listen_after_bind accepts right away; wait until its loop runs.
-    while (!m_impl->http.is_running()) {
+    while (!m_impl->http.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
 }
 
-void RpcServer::stop() {
+void RpcServer::stop()
+{
     m_impl->http.stop();
-    if (m_impl->thread.joinable()) {
+    if (m_impl->thread.joinable())
         m_impl->thread.join();
-    }
 }
 
-int RpcServer::port() const { return m_impl->port; }
+int RpcServer::port() const
+{
+    return m_impl->port;
+}
 
-RpcServer::Outcome RpcServer::handle(std::string_view body) {
+RpcServer::Outcome RpcServer::handle(std::string_view body)
+{
     Outcome out;
     wire::RpcRequest request;
     try {
@@ -173,8 +184,7 @@ RpcServer::Outcome RpcServer::handle(std::string_view body) {
     std::string_view known = CancelaChtService::findMethod(method);
     if (known.empty()) {
         protocolError(wire::kMethodNotFound, "Método desconhecido: \"" + method + "\" do objeto " +
-                                                 std::string(CancelaChtService::kObjectName) +
-                                                 ".");
+                                                 std::string(CancelaChtService::kObjectName) + ".");
         return out;
     }
     out.method = std::string(known);

@@ -30,7 +30,8 @@ public:
     virtual std::int64_t integer(int column) = 0;
 
     /// Runs a statement that returns no rows.
-    void run() {
+    void run()
+    {
         while (step()) {
         }
     }

@@ -8,10 +8,12 @@ namespace cht::server {
 /// Rolls back on scope exit unless committed.
 class SqlTransaction {
 public:
-    explicit SqlTransaction(SqlConnection& connection) : m_connection(connection) {
+    explicit SqlTransaction(SqlConnection& connection) : m_connection(connection)
+    {
         m_connection.beginWrite();
     }
-    ~SqlTransaction() {
+    ~SqlTransaction()
+    {
         if (!m_done) {
             try {
                 m_connection.rollback();
@@ -22,7 +24,8 @@ public:
     }
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;
-    void commit() {
+    void commit()
+    {
         m_connection.commit();
         m_done = true;
     }

@@ -14,13 +14,14 @@ namespace {
 constexpr std::size_t kMaxIdle = 32;
 } // namespace
 
-Store::Lease::~Lease() {
-    if (m_store != nullptr && m_connection && !m_discard && !m_connection->broken()) {
+Store::Lease::~Lease()
+{
+    if (m_store != nullptr && m_connection && !m_discard && !m_connection->broken())
         m_store->giveBack(std::move(m_connection));
-    }
 }
 
-Store::Lease Store::acquire() {
+Store::Lease Store::acquire()
+{
     {
         std::lock_guard lock(m_mutex);
         if (!m_idle.empty()) {
@@ -32,7 +33,8 @@ Store::Lease Store::acquire() {
     return Lease(*this, connect());
 }
 
-Store::Snapshot::~Snapshot() {
+Store::Snapshot::~Snapshot()
+{
     for (Lease& lease : m_leases) {
         try {
             lease->rollback();
@@ -42,7 +44,8 @@ Store::Snapshot::~Snapshot() {
     }
 }
 
-Store::Snapshot Store::acquireSnapshot(std::size_t count) {
+Store::Snapshot Store::acquireSnapshot(std::size_t count)
+{
     Snapshot snapshot;
     std::vector<SqlConnection*> connections;
     for (std::size_t i = 0; i < std::max<std::size_t>(count, 1); ++i) {
@@ -53,20 +56,20 @@ Store::Snapshot Store::acquireSnapshot(std::size_t count) {
     return snapshot;
 }
 
-void Store::giveBack(std::unique_ptr<SqlConnection> connection) {
+void Store::giveBack(std::unique_ptr<SqlConnection> connection)
+{
     std::lock_guard lock(m_mutex);
-    if (m_idle.size() < kMaxIdle) {
+    if (m_idle.size() < kMaxIdle)
         m_idle.push_back(std::move(connection));
-    }
 }
 
-std::unique_ptr<Store> Store::open(const std::string& url) {
+std::unique_ptr<Store> Store::open(const std::string& url)
+{
     std::unique_ptr<Store> store;
     if (url.rfind("sqlite:", 0) == 0) {
         std::string file = url.substr(7);
-        if (file.empty()) {
+        if (file.empty())
             throw StoreError("Informe o arquivo do banco SQLite: sqlite:ARQUIVO.");
-        }
         store = std::make_unique<SqliteStore>(file);
     } else if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
         store = std::make_unique<PgStore>(url);

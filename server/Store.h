@@ -16,7 +16,8 @@ public:
     class Lease {
     public:
         Lease(Store& store, std::unique_ptr<SqlConnection> connection)
-            : m_store(&store), m_connection(std::move(connection)) {}
+            : m_store(&store), m_connection(std::move(connection))
+        {}
         Lease(Lease&& other) noexcept = default;
         Lease& operator=(Lease&&) = delete;
         ~Lease();

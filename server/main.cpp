@@ -19,17 +19,20 @@ using namespace cht::server;
 
 namespace {
 
-void usage() {
-    std::cerr << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
-                 "                  [--threads N] [--list-workers N] [--quiet]\n"
-                 "       cht-server --db ... --init-demo [--chts N]\n"
-                 "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n"
-                 "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n";
+void usage()
+{
+    std::cerr
+        << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
+           "                  [--threads N] [--list-workers N] [--quiet]\n"
+           "       cht-server --db ... --init-demo [--chts N]\n"
+           "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n"
+           "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n";
 }
 
 std::mutex g_logMutex;
 
-void logLine(const std::string& line) {
+void logLine(const std::string& line)
+{
     std::time_t t = std::time(nullptr);
     std::tm local{};
     localtime_r(&t, &local);
@@ -39,19 +42,20 @@ void logLine(const std::string& line) {
     std::cerr << stamp << ' ' << line << '\n';
 }
 
-bool parseCount(const char* text, std::size_t& out) {
+bool parseCount(const char* text, std::size_t& out)
+{
     char* end = nullptr;
     unsigned long long v = std::strtoull(text, &end, 10);
-    if (end == text || *end != '\0' || v == 0) {
+    if (end == text || *end != '\0' || v == 0)
         return false;
-    }
     out = static_cast<std::size_t>(v);
     return true;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::string listen = "127.0.0.1:8080";
     std::string db = "sqlite:cht.db";
     bool initDemo = false;
@@ -140,9 +144,8 @@ int main(int argc, char** argv) {
     }
     options.port = static_cast<int>(port);
     options.threads = threads;
-    if (!quiet) {
+    if (!quiet)
         options.log = logLine;
-    }
 
     // SIGINT and SIGTERM are taken by one thread that stops the server; the workers never see
     // them.
@@ -175,9 +178,8 @@ int main(int argc, char** argv) {
             options.host + ":" + std::to_string(bound) + "/rpc com " + store->describe());
     server.run();
     // run() also returns when the listener fails: wake the waiter so that it can end.
-    if (!signalled) {
+    if (!signalled)
         pthread_kill(waiter.native_handle(), SIGTERM);
-    }
     waiter.join();
     logLine("cht-server encerrado");
     return 0;

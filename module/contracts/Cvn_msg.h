@@ -25,7 +25,8 @@ public:
     /// Text stored under the key (exact key); an unknown key gives an empty text.
     QString Msg(const QString& key) const;
     /// Shows the keyed text in a modal dialog and returns the modal result (mrYes is 6).
-    int ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext) const;
+    int ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons,
+                int helpContext) const;
 };
 
 } // namespace cht::framework

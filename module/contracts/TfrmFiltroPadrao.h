@@ -33,7 +33,7 @@ public:
     cht::platform::TButtonFlat* sbtFechar = nullptr; // closes without confirming (also Esc)
     cht::platform::TButtonFlat* btfOpcoes = nullptr; // opens ppmOpcoes
     TMessages msgPadrao;
-    QMenu* ppmOpcoes = nullptr;  // saved option sets: load one, save the current, delete
+    QMenu* ppmOpcoes = nullptr; // saved option sets: load one, save the current, delete
     QMenu* PopupMenu1 = nullptr;
     cht::platform::TClientDataSet cdsCarregaOpcoes; // the saved option sets of this screen
 

@@ -1,7 +1,7 @@
 #include "platform/dataset/ClientDataSet.h"
 
-#include "platform/dataset/DataSource.h"
 #include "platform/dataset/DataSetText.h"
+#include "platform/dataset/DataSource.h"
 
 #include <algorithm>
 #include <numeric>
@@ -41,7 +41,7 @@ struct TClientDataSet::Impl {
     bool dynamicFields = false;
     bool pendingRefresh = false;
 
-    std::vector<RowChange> changes;   // in order of first change
+    std::vector<RowChange> changes; // in order of first change
     std::vector<SavedCell> saved;
     std::vector<std::uint32_t> changeOf; // storage row -> index in changes, or kNone
 
@@ -112,7 +112,9 @@ struct TClientDataSet::Impl {
     }
 };
 
-TClientDataSet::TClientDataSet(QString name) : m_name(std::move(name)), m_impl(std::make_unique<Impl>()) {}
+TClientDataSet::TClientDataSet(QString name)
+    : m_name(std::move(name)), m_impl(std::make_unique<Impl>())
+{}
 
 TClientDataSet::~TClientDataSet()
 {
@@ -126,9 +128,11 @@ TClientDataSet::~TClientDataSet()
 TField& TClientDataSet::addField(const QString& name, wire::FieldType type, int size)
 {
     if (active())
-        throw DataSetError(dataset_text::msg("Não é possível definir o campo %1: o conjunto de dados %2 está aberto.")
-                               .arg(name, m_name)
-                               .toStdString());
+        throw DataSetError(
+            dataset_text::msg(
+                "Não é possível definir o campo %1: o conjunto de dados %2 está aberto.")
+                .arg(name, m_name)
+                .toStdString());
     if (name.trimmed().isEmpty())
         throw DataSetError(dataset_text::msg("O nome do campo não pode ser vazio.").toStdString());
     if (findField(name))
@@ -138,7 +142,8 @@ TField& TClientDataSet::addField(const QString& name, wire::FieldType type, int 
     if (size < 0 || (type != wire::FieldType::Text && size != 0))
         size = 0;
     m_impl->dynamicFields = false;
-    m_fields.push_back(std::make_unique<TField>(*this, static_cast<int>(m_fields.size()), name, type, size));
+    m_fields.push_back(
+        std::make_unique<TField>(*this, static_cast<int>(m_fields.size()), name, type, size));
     if (m_impl->written.size() < m_fields.size())
         m_impl->resetBuffer(m_fields.size());
     return *m_fields.back();
@@ -165,7 +170,10 @@ TField& TClientDataSet::fieldByName(const QString& name) const
                            .toStdString());
 }
 
-int TClientDataSet::fieldCount() const { return static_cast<int>(m_fields.size()); }
+int TClientDataSet::fieldCount() const
+{
+    return static_cast<int>(m_fields.size());
+}
 
 TField& TClientDataSet::field(int index) const
 {
@@ -182,7 +190,8 @@ std::vector<wire::FieldDef> TClientDataSet::fieldDefs() const
     std::vector<wire::FieldDef> defs;
     defs.reserve(m_fields.size());
     for (const auto& f : m_fields)
-        defs.push_back({f->fieldName().toStdString(), f->dataType(), static_cast<std::uint32_t>(f->size())});
+        defs.push_back(
+            {f->fieldName().toStdString(), f->dataType(), static_cast<std::uint32_t>(f->size())});
     return defs;
 }
 
@@ -250,19 +259,21 @@ void TClientDataSet::loadFromPacket(wire::ColumnTable packet)
     if (dynamic) {
         table = std::move(packet);
     } else {
-        // Check every field before touching anything, so that a bad packet leaves the set as it was.
+        // Check every field before touching anything, so that a bad packet leaves the set as it
+        // was.
         std::vector<std::string> names;
         names.reserve(m_fields.size());
         for (const auto& f : m_fields) {
             names.push_back(f->fieldName().toStdString());
             const int idx = packet.indexOf(names.back());
             if (idx < 0)
-                throw DataSetError(dataset_text::msg("O pacote de dados recebido para %1 não traz o campo %2.")
-                                       .arg(m_name, f->fieldName())
-                                       .toStdString());
+                throw DataSetError(
+                    dataset_text::msg("O pacote de dados recebido para %1 não traz o campo %2.")
+                        .arg(m_name, f->fieldName())
+                        .toStdString());
             const wire::FieldType got = packet.fields()[static_cast<std::size_t>(idx)].type;
-            const bool fits = got == f->dataType() ||
-                              (f->dataType() == wire::FieldType::Float && got == wire::FieldType::Integer);
+            const bool fits = got == f->dataType() || (f->dataType() == wire::FieldType::Float &&
+                                                       got == wire::FieldType::Integer);
             if (!fits)
                 throw DataSetError(
                     dataset_text::msg("O campo %1 de %2 veio no pacote de dados como %3, mas é %4.")
@@ -350,7 +361,8 @@ int TClientDataSet::rowsInOrder() const
 
 std::size_t TClientDataSet::storageOf(int index) const
 {
-    return m_impl->ordered ? m_order[static_cast<std::size_t>(index)] : static_cast<std::size_t>(index);
+    return m_impl->ordered ? m_order[static_cast<std::size_t>(index)]
+                           : static_cast<std::size_t>(index);
 }
 
 void TClientDataSet::scrolledTo(int index, bool fireScroll)
@@ -430,7 +442,10 @@ int TClientDataSet::recNo() const
     return m_current + 1;
 }
 
-int TClientDataSet::recordCount() const { return active() ? rowsInOrder() : 0; }
+int TClientDataSet::recordCount() const
+{
+    return active() ? rowsInOrder() : 0;
+}
 
 bool TClientDataSet::isEmpty() const
 {
@@ -460,9 +475,10 @@ void TClientDataSet::edit()
     if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
         return;
     if (m_current < 0 || rowsInOrder() == 0)
-        throw DataSetError(dataset_text::msg("Não é possível editar: o conjunto de dados %1 está vazio.")
-                               .arg(m_name)
-                               .toStdString());
+        throw DataSetError(
+            dataset_text::msg("Não é possível editar: o conjunto de dados %1 está vazio.")
+                .arg(m_name)
+                .toStdString());
     m_impl->resetBuffer(m_fields.size());
     setState(DataSetState::Edit);
 }
@@ -497,7 +513,8 @@ void TClientDataSet::post()
         Impl::RowChange* rc = logChanges ? &d.changeFor(row, m_table.rowCount()) : nullptr;
         for (const std::uint32_t i : d.writtenList) {
             if (rc && !rc->inserted && !d.savedCell(*rc, i)) {
-                d.saved.push_back({rc->firstSaved, static_cast<std::uint32_t>(i), m_table.value(row, i)});
+                d.saved.push_back(
+                    {rc->firstSaved, static_cast<std::uint32_t>(i), m_table.value(row, i)});
                 rc->firstSaved = static_cast<std::uint32_t>(d.saved.size() - 1);
             }
             m_table.setValue(row, i, d.buffer[i]);
@@ -563,7 +580,8 @@ void TClientDataSet::deleteRecord()
         return;
     }
     if (m_current < 0 || rowsInOrder() == 0)
-        throw DataSetError(dataset_text::msg("Não há registro para excluir em %1.").arg(m_name).toStdString());
+        throw DataSetError(
+            dataset_text::msg("Não há registro para excluir em %1.").arg(m_name).toStdString());
     discardEdit();
     Impl& d = *m_impl;
     const std::size_t row = storageOf(m_current);
@@ -626,7 +644,10 @@ wire::DeltaPacket TClientDataSet::delta() const
     return out;
 }
 
-std::string TClientDataSet::deltaPacket() const { return wire::encodeDeltaPacket(delta()); }
+std::string TClientDataSet::deltaPacket() const
+{
+    return wire::encodeDeltaPacket(delta());
+}
 
 void TClientDataSet::mergeChangeLog()
 {
@@ -636,7 +657,10 @@ void TClientDataSet::mergeChangeLog()
 
 // --- controls -----------------------------------------------------------------------------------
 
-void TClientDataSet::disableControls() { ++m_disableCount; }
+void TClientDataSet::disableControls()
+{
+    ++m_disableCount;
+}
 
 void TClientDataSet::enableControls()
 {
@@ -718,16 +742,18 @@ void TClientDataSet::detach(TDataSource* source)
 void TClientDataSet::checkActive(const char* what) const
 {
     if (!active())
-        throw DataSetError(dataset_text::msg("Não é possível %1: o conjunto de dados %2 está fechado.")
-                               .arg(QString::fromUtf8(what), m_name)
-                               .toStdString());
+        throw DataSetError(
+            dataset_text::msg("Não é possível %1: o conjunto de dados %2 está fechado.")
+                .arg(QString::fromUtf8(what), m_name)
+                .toStdString());
 }
 
 void TClientDataSet::checkEditing(const char* what) const
 {
     if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
         throw DataSetError(
-            dataset_text::msg("Não é possível %1: o conjunto de dados %2 não está em edição nem em inclusão.")
+            dataset_text::msg(
+                "Não é possível %1: o conjunto de dados %2 não está em edição nem em inclusão.")
                 .arg(QString::fromUtf8(what), m_name)
                 .toStdString());
 }
@@ -735,7 +761,10 @@ void TClientDataSet::checkEditing(const char* what) const
 std::size_t TClientDataSet::storageRow(int recNo) const
 {
     if (!active() || recNo < 1 || recNo > rowsInOrder())
-        throw DataSetError(dataset_text::msg("O registro %1 não existe em %2.").arg(recNo).arg(m_name).toStdString());
+        throw DataSetError(dataset_text::msg("O registro %1 não existe em %2.")
+                               .arg(recNo)
+                               .arg(m_name)
+                               .toStdString());
     return storageOf(recNo - 1);
 }
 
@@ -797,8 +826,10 @@ std::size_t TClientDataSet::memoryBytes() const
 {
     const Impl& d = *m_impl;
     return m_table.memoryBytes() + m_order.capacity() * sizeof(std::uint32_t) +
-           d.changes.capacity() * sizeof(Impl::RowChange) + d.saved.capacity() * sizeof(Impl::SavedCell) +
-           d.changeOf.capacity() * sizeof(std::uint32_t) + d.buffer.capacity() * sizeof(wire::Value);
+           d.changes.capacity() * sizeof(Impl::RowChange) +
+           d.saved.capacity() * sizeof(Impl::SavedCell) +
+           d.changeOf.capacity() * sizeof(std::uint32_t) +
+           d.buffer.capacity() * sizeof(wire::Value);
 }
 
 } // namespace cht::platform

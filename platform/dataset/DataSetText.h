@@ -12,7 +12,10 @@ class TField;
 namespace dataset_text {
 
 /// A Portuguese message from a UTF-8 literal, to be completed with arg().
-inline QString msg(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString msg(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 /// Portuguese name of a field type, for messages.
 QString typeName(wire::FieldType type);
 /// The value as the field stores it: texts cut to the size, numbers of the field's kind. A value

@@ -4,7 +4,10 @@
 
 namespace cht::platform {
 
-TDataSource::TDataSource(TClientDataSet* dataSet) { setDataSet(dataSet); }
+TDataSource::TDataSource(TClientDataSet* dataSet)
+{
+    setDataSet(dataSet);
+}
 
 TDataSource::~TDataSource()
 {
@@ -55,7 +58,8 @@ void TDataSource::removeLink(DataLink* link)
 // Links may add or remove links while they are told something: walk a copy, and skip any that
 // were removed meanwhile.
 template <typename Call>
-static void forEachLink(const std::vector<DataLink*>& links, const std::vector<DataLink*>& live, Call call)
+static void forEachLink(const std::vector<DataLink*>& links, const std::vector<DataLink*>& live,
+                        Call call)
 {
     for (DataLink* l : links)
         if (std::find(live.begin(), live.end(), l) != live.end())

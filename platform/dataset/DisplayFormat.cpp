@@ -20,7 +20,10 @@ const QLocale& ptBr()
     return locale;
 }
 
-bool isQuote(QChar c) { return c == u'\'' || c == u'"'; }
+bool isQuote(QChar c)
+{
+    return c == u'\'' || c == u'"';
+}
 
 // Sections of a number picture, split at ';' outside quotes.
 QStringList splitSections(const QString& format)
@@ -59,9 +62,7 @@ struct NumberPicture {
 NumberPicture parsePicture(const QString& section)
 {
     // The number runs from the first of 0 # . , to the last 0 or #; what lies around is copied.
-    auto isNumberChar = [](QChar c) {
-        return c == u'0' || c == u'#' || c == u'.' || c == u',';
-    };
+    auto isNumberChar = [](QChar c) { return c == u'0' || c == u'#' || c == u'.' || c == u','; };
     const auto size = section.size();
     qsizetype first = -1, last = -1;
     QChar quote;
@@ -87,16 +88,15 @@ NumberPicture parsePicture(const QString& section)
         QChar q;
         for (qsizetype i = from; i < to; ++i) {
             const QChar c = section[i];
-            if (!q.isNull()) {
+            if (!q.isNull())
                 if (c == q)
                     q = QChar();
                 else
                     out += c;
-            } else if (isQuote(c)) {
+            else if (isQuote(c))
                 q = c;
-            } else {
+            else
                 out += c;
-            }
         }
         return out;
     };
@@ -182,7 +182,8 @@ void roundedDigits(double value, int decimals, std::string& intPart, std::string
         frac.resize(static_cast<std::size_t>(decimals), '0');
         fraction = frac;
     } else {
-        std::string ip = digits.substr(0, std::min<std::size_t>(digits.size(), static_cast<std::size_t>(intCount)));
+        std::string ip = digits.substr(
+            0, std::min<std::size_t>(digits.size(), static_cast<std::size_t>(intCount)));
         ip.resize(static_cast<std::size_t>(intCount), '0');
         std::string frac = digits.size() > static_cast<std::size_t>(intCount)
                                ? digits.substr(static_cast<std::size_t>(intCount))
@@ -224,7 +225,10 @@ QString applyPicture(const NumberPicture& p, double value, bool withSign)
     return out + p.prefix + number + p.suffix;
 }
 
-QString twoDigits(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int v)
+{
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -306,8 +310,8 @@ QString formatDateTime(const QString& format, double ole)
             } else if (count == 2) {
                 out += twoDigits(c.month);
             } else {
-                out += locale.monthName(c.month, count == 3 ? QLocale::ShortFormat
-                                                            : QLocale::LongFormat);
+                out += locale.monthName(c.month,
+                                        count == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
             }
             afterHour = false;
             break;
@@ -361,7 +365,8 @@ std::optional<double> parseFloat(const QString& text)
         if (grouped.match(s).hasMatch())
             s.remove(u'.');
     }
-    static const QRegularExpression plain(QStringLiteral("^[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?$"));
+    static const QRegularExpression plain(
+        QStringLiteral("^[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?$"));
     if (!plain.match(s).hasMatch())
         return std::nullopt;
     bool ok = false;

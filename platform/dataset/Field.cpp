@@ -27,8 +27,7 @@ QString plainText(const wire::Value& v)
 
 TField::TField(TClientDataSet& owner, int index, QString name, wire::FieldType type, int size)
     : m_owner(owner), m_index(index), m_name(std::move(name)), m_type(type), m_size(size)
-{
-}
+{}
 
 int TField::defaultDisplayWidth() const
 {
@@ -47,15 +46,30 @@ int TField::defaultDisplayWidth() const
     return 10;
 }
 
-bool TField::isNull() const { return wire::isNull(value()); }
+bool TField::isNull() const
+{
+    return wire::isNull(value());
+}
 
-void TField::clear() { setValue(wire::Value{}); }
+void TField::clear()
+{
+    setValue(wire::Value{});
+}
 
-wire::Value TField::value() const { return m_owner.currentValue(m_index); }
+wire::Value TField::value() const
+{
+    return m_owner.currentValue(m_index);
+}
 
-void TField::setValue(const wire::Value& v) { m_owner.setCurrentValue(m_index, v); }
+void TField::setValue(const wire::Value& v)
+{
+    m_owner.setCurrentValue(m_index, v);
+}
 
-wire::Value TField::oldValue() const { return m_owner.oldValue(m_index); }
+wire::Value TField::oldValue() const
+{
+    return m_owner.oldValue(m_index);
+}
 
 QString TField::oldValueAsString() const
 {
@@ -113,9 +127,8 @@ void TField::setAsString(const QString& s)
         } else if (const auto v = parseDateTime(s)) {
             setValue(*v);
         } else {
-            throw DataSetError(msg("\"%1\" não é uma data válida para o campo %2.")
-                                   .arg(s, label())
-                                   .toStdString());
+            throw DataSetError(
+                msg("\"%1\" não é uma data válida para o campo %2.").arg(s, label()).toStdString());
         }
         return;
     }
@@ -165,7 +178,10 @@ std::int64_t TField::asInteger() const
     return 0;
 }
 
-void TField::setAsInteger(std::int64_t v) { setValue(v); }
+void TField::setAsInteger(std::int64_t v)
+{
+    setValue(v);
+}
 
 double TField::asOle() const
 {
@@ -203,7 +219,8 @@ void TField::setAsDateTime(const QDateTime& dt)
     }
     const auto ole = oleFromDateTime(dt);
     if (!ole)
-        throw DataSetError(msg("Data fora do calendário para o campo %1.").arg(label()).toStdString());
+        throw DataSetError(
+            msg("Data fora do calendário para o campo %1.").arg(label()).toStdString());
     setAsOle(*ole);
 }
 

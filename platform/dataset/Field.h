@@ -30,10 +30,10 @@ public:
     int size() const { return m_size; }
 
     // Display properties.
-    QString displayLabel;      // empty: the field name is shown
+    QString displayLabel; // empty: the field name is shown
     bool visible = true;
-    QString displayFormat;     // "#,###,##0.00" for numbers, "dd/MM/yyyy" style for dates
-    int displayWidth = 0;      // characters; 0: derived from the size or the type
+    QString displayFormat; // "#,###,##0.00" for numbers, "dd/MM/yyyy" style for dates
+    int displayWidth = 0;  // characters; 0: derived from the size or the type
     GetTextHandler onGetText;
     SetTextHandler onSetText;
 

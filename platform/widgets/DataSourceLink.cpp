@@ -4,7 +4,8 @@
 
 namespace cht::platform {
 
-bool DataSourceLink::relink(TDataSource*& slot, TDataSource* source, DataLink* link) {
+bool DataSourceLink::relink(TDataSource*& slot, TDataSource* source, DataLink* link)
+{
     if (source == slot)
         return false;
     unlink(slot, link);
@@ -14,7 +15,8 @@ bool DataSourceLink::relink(TDataSource*& slot, TDataSource* source, DataLink* l
     return true;
 }
 
-void DataSourceLink::unlink(TDataSource* source, DataLink* link) {
+void DataSourceLink::unlink(TDataSource* source, DataLink* link)
+{
     if (source)
         source->removeLink(link);
 }

@@ -22,11 +22,13 @@ constexpr QChar kNoSave = u'0';
 constexpr QChar kDefaultBlank = u'_';
 constexpr QChar kLiteral = u'\\';
 
-QChar charAt(const QString& s, qsizetype pos) {
+QChar charAt(const QString& s, qsizetype pos)
+{
     return pos >= 1 && pos <= s.size() ? s[pos - 1] : QChar();
 }
 
-QString copy(const QString& s, qsizetype index, qsizetype count) {
+QString copy(const QString& s, qsizetype index, qsizetype count)
+{
     if (index < 1)
         index = 1;
     if (index > s.size() || count <= 0)
@@ -34,11 +36,13 @@ QString copy(const QString& s, qsizetype index, qsizetype count) {
     return s.mid(index - 1, count);
 }
 
-QString copyFrom(const QString& s, qsizetype index) {
+QString copyFrom(const QString& s, qsizetype index)
+{
     return copy(s, index, s.size());
 }
 
-MaskCharType charType(const QString& mask, qsizetype offset) {
+MaskCharType charType(const QString& mask, qsizetype offset)
+{
     const qsizetype len = mask.size();
     if (offset > len || offset < 1)
         return MaskCharType::None;
@@ -63,24 +67,29 @@ MaskCharType charType(const QString& mask, qsizetype offset) {
     return MaskCharType::Literal;
 }
 
-bool isLiteralType(MaskCharType t) {
+bool isLiteralType(MaskCharType t)
+{
     return t == MaskCharType::Literal || t == MaskCharType::IntlLiteral;
 }
-bool isMaskType(MaskCharType t) {
+bool isMaskType(MaskCharType t)
+{
     return t == MaskCharType::Mask || t == MaskCharType::MaskOpt;
 }
 
 // '!' anywhere in the mask places the value from the end.
-bool reverseDirective(const QString& mask) {
+bool reverseDirective(const QString& mask)
+{
     return mask.contains(u'!');
 }
 
 // The date and time separators of pt-BR are the mask's own characters.
-QChar intlLiteralToChar(QChar c) {
+QChar intlLiteralToChar(QChar c)
+{
     return c;
 }
 
-qsizetype maskOffsetToOffset(const QString& mask, qsizetype maskOffset) {
+qsizetype maskOffsetToOffset(const QString& mask, qsizetype maskOffset)
+{
     qsizetype n = 0;
     for (qsizetype i = 1; i <= maskOffset; ++i) {
         const MaskCharType t = charType(mask, i);
@@ -91,7 +100,8 @@ qsizetype maskOffsetToOffset(const QString& mask, qsizetype maskOffset) {
     return n;
 }
 
-qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset) {
+qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset)
+{
     if (offset > maskOffsetToOffset(mask, mask.size()))
         return -1;
     qsizetype result = 0;
@@ -108,13 +118,15 @@ qsizetype offsetToMaskOffset(const QString& mask, qsizetype offset) {
 }
 
 // offset is 0-based here, as the callers use it.
-bool isLiteralChar(const QString& mask, qsizetype offset) {
+bool isLiteralChar(const QString& mask, qsizetype offset)
+{
     const qsizetype maskOffset = offsetToMaskOffset(mask, offset);
     return maskOffset >= 0 && isLiteralType(charType(mask, maskOffset));
 }
 
 QString padSubField(const QString& mask, const QString& value, qsizetype startFld,
-                    qsizetype stopFld, qsizetype len, QChar blank) {
+                    qsizetype stopFld, qsizetype len, QChar blank)
+{
     const qsizetype have = stopFld - startFld;
     const bool reverse = reverseDirective(mask);
     if (have < len) {
@@ -130,7 +142,8 @@ QString padSubField(const QString& mask, const QString& value, qsizetype startFl
     return value;
 }
 
-QString padInputLiterals(const QString& mask, const QString& value, QChar blank) {
+QString padInputLiterals(const QString& mask, const QString& value, QChar blank)
+{
     qsizetype lastLiteral = 0;
     QString result = value;
     for (qsizetype maskOffset = 1; maskOffset <= mask.size(); ++maskOffset) {
@@ -161,7 +174,8 @@ QString padInputLiterals(const QString& mask, const QString& value, QChar blank)
     return result;
 }
 
-QString maskDoFormatText(const QString& mask, const QString& value, QChar blank) {
+QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
+{
     QString result = value;
     if (!reverseDirective(mask)) {
         // From the start: literals inserted, missing positions blank at the end.
@@ -199,7 +213,8 @@ QString maskDoFormatText(const QString& mask, const QString& value, QChar blank)
 
 } // namespace
 
-bool MaskGetMaskSave(const QString& editMask) {
+bool MaskGetMaskSave(const QString& editMask)
+{
     const qsizetype len = editMask.size();
     if (len < 4)
         return true;
@@ -224,7 +239,8 @@ bool MaskGetMaskSave(const QString& editMask) {
     return true;
 }
 
-QChar MaskGetMaskBlank(const QString& editMask) {
+QChar MaskGetMaskBlank(const QString& editMask)
+{
     const qsizetype len = editMask.size();
     if (len >= 4 && charType(editMask, len - 1) == MaskCharType::FieldSeparator &&
         (charType(editMask, len - 2) == MaskCharType::FieldSeparator ||
@@ -233,7 +249,8 @@ QChar MaskGetMaskBlank(const QString& editMask) {
     return kDefaultBlank;
 }
 
-QString FormatMaskText(const QString& editMask, const QString& value) {
+QString FormatMaskText(const QString& editMask, const QString& value)
+{
     if (MaskGetMaskSave(editMask))
         return padInputLiterals(editMask, value, u' ');
     return maskDoFormatText(editMask, value, u' ');

@@ -4,7 +4,8 @@
 
 namespace cht::platform {
 
-TButtonFlat::TButtonFlat(QWidget* parent) : QToolButton(parent) {
+TButtonFlat::TButtonFlat(QWidget* parent) : QToolButton(parent)
+{
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);
     connect(this, &QAbstractButton::clicked, this, [this] {
@@ -15,11 +16,13 @@ TButtonFlat::TButtonFlat(QWidget* parent) : QToolButton(parent) {
 
 TButtonFlat::~TButtonFlat() = default;
 
-bool TButtonFlat::Down() const {
+bool TButtonFlat::Down() const
+{
     return m_groupIndex != 0 && isChecked();
 }
 
-template <typename F> void TButtonFlat::forEachInGroup(F f) const {
+template <typename F> void TButtonFlat::forEachInGroup(F f) const
+{
     if (m_groupIndex == 0 || !parentWidget())
         return;
     const auto siblings = parentWidget()->findChildren<TButtonFlat*>(Qt::FindDirectChildrenOnly);
@@ -28,11 +31,13 @@ template <typename F> void TButtonFlat::forEachInGroup(F f) const {
             f(*b);
 }
 
-void TButtonFlat::releaseOthers() {
+void TButtonFlat::releaseOthers()
+{
     forEachInGroup([](TButtonFlat& b) { b.setChecked(false); });
 }
 
-void TButtonFlat::SetDown(bool down) {
+void TButtonFlat::SetDown(bool down)
+{
     if (m_groupIndex == 0 || down == isChecked())
         return;
     if (!down && !m_allowAllUp)
@@ -42,7 +47,8 @@ void TButtonFlat::SetDown(bool down) {
         releaseOthers();
 }
 
-void TButtonFlat::SetGroupIndex(int index) {
+void TButtonFlat::SetGroupIndex(int index)
+{
     m_groupIndex = index;
     setCheckable(index != 0);
     if (index == 0) {
@@ -59,17 +65,20 @@ void TButtonFlat::SetGroupIndex(int index) {
         setChecked(false);
 }
 
-void TButtonFlat::SetAllowAllUp(bool allow) {
+void TButtonFlat::SetAllowAllUp(bool allow)
+{
     m_allowAllUp = allow;
     forEachInGroup([allow](TButtonFlat& b) { b.m_allowAllUp = allow; });
 }
 
-void TButtonFlat::Click() {
+void TButtonFlat::Click()
+{
     if (isEnabled())
         click();
 }
 
-void TButtonFlat::nextCheckState() {
+void TButtonFlat::nextCheckState()
+{
     // QAbstractButton calls this on a click, before clicked() runs onClick.
     if (m_groupIndex == 0)
         return;

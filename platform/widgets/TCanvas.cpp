@@ -6,7 +6,8 @@
 namespace cht::platform {
 
 void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, const QRect& srcRect,
-                     const QColor& key, const QColor& replacement) {
+                     const QColor& key, const QColor& replacement)
+{
     // Unscaled: the copy is as large as the smallest of destination, source rectangle and image.
     const QRect from = srcRect.intersected(src.rect());
     const int width = std::min(dest.width(), from.width() - (from.left() - srcRect.left()));
@@ -29,7 +30,8 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
     painter.drawImage(at, out);
 }
 
-QImage withKeyTransparent(const QImage& src, const QColor& key) {
+QImage withKeyTransparent(const QImage& src, const QColor& key)
+{
     QImage out = src.convertToFormat(QImage::Format_ARGB32);
     const QRgb keyRgb = key.rgb() & 0xFFFFFFu;
     for (int y = 0; y < out.height(); ++y) {
@@ -43,12 +45,14 @@ QImage withKeyTransparent(const QImage& src, const QColor& key) {
 
 TCanvas::TCanvas(QPainter* painter) : m_painter(painter) {}
 
-void TCanvas::fillRect(const QRect& rect) {
+void TCanvas::fillRect(const QRect& rect)
+{
     if (m_painter)
         m_painter->fillRect(rect, m_brush);
 }
 
-void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text) {
+void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text)
+{
     if (!m_painter)
         return;
     m_painter->save();
@@ -62,7 +66,8 @@ void TCanvas::textRect(const QRect& clip, int x, int y, const QString& text) {
     m_painter->restore();
 }
 
-void TCanvas::textOut(int x, int y, const QString& text) {
+void TCanvas::textOut(int x, int y, const QString& text)
+{
     if (!m_painter)
         return;
     m_painter->save();
@@ -73,16 +78,19 @@ void TCanvas::textOut(int x, int y, const QString& text) {
     m_painter->restore();
 }
 
-int TCanvas::textWidth(const QString& text) const {
+int TCanvas::textWidth(const QString& text) const
+{
     return QFontMetrics(m_font).horizontalAdvance(text);
 }
 
-int TCanvas::textHeight(const QString& text) const {
+int TCanvas::textHeight(const QString& text) const
+{
     return QFontMetrics(m_font).boundingRect(text).height();
 }
 
 void TCanvas::drawBitmapKeyed(const QRect& dest, const QImage& src, const QRect& srcRect,
-                              const QColor& key) {
+                              const QColor& key)
+{
     if (m_painter)
         cht::platform::drawBitmapKeyed(*m_painter, dest, src, srcRect, key, m_brush.color());
 }

@@ -16,7 +16,8 @@ class QPainter;
 namespace cht::platform {
 
 /// Key colour of the module's bitmaps: olive (128, 128, 0).
-inline QColor keyColorOlive() {
+inline QColor keyColorOlive()
+{
     return QColor(128, 128, 0);
 }
 

@@ -14,10 +14,11 @@ namespace {
 constexpr int kCellMargin = 4;
 } // namespace
 
-TColumn::TColumn(TDBGrid& grid, QString fieldName)
-    : m_grid(grid), m_fieldName(std::move(fieldName)) {}
+TColumn::TColumn(TDBGrid& grid, QString fieldName) : m_grid(grid), m_fieldName(std::move(fieldName))
+{}
 
-int TColumn::index() const {
+int TColumn::index() const
+{
     const auto& cols = m_grid.shownColumns();
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (cols[i].get() == this)
@@ -25,17 +26,20 @@ int TColumn::index() const {
     return -1;
 }
 
-void TColumn::setFieldName(const QString& name) {
+void TColumn::setFieldName(const QString& name)
+{
     m_fieldName = name;
     changed(true);
 }
 
-TField* TColumn::field() const {
+TField* TColumn::field() const
+{
     TClientDataSet* ds = m_grid.dataSet();
     return ds && !m_fieldName.isEmpty() ? ds->findField(m_fieldName) : nullptr;
 }
 
-QString TColumn::title() const {
+QString TColumn::title() const
+{
     if (m_title)
         return *m_title;
     if (TField* f = field())
@@ -43,51 +47,61 @@ QString TColumn::title() const {
     return m_fieldName;
 }
 
-void TColumn::setTitle(const QString& title) {
+void TColumn::setTitle(const QString& title)
+{
     m_title = title;
     changed(true);
 }
 
-QFont TColumn::titleFont() const {
+QFont TColumn::titleFont() const
+{
     return m_titleFont ? *m_titleFont : m_grid.titleFont();
 }
 
-void TColumn::setTitleFont(const QFont& font) {
+void TColumn::setTitleFont(const QFont& font)
+{
     m_titleFont = font;
     changed(true);
 }
 
-QColor TColumn::titleColor() const {
+QColor TColumn::titleColor() const
+{
     return m_titleColor ? *m_titleColor : m_grid.palette().color(QPalette::WindowText);
 }
 
-void TColumn::setTitleColor(const QColor& color) {
+void TColumn::setTitleColor(const QColor& color)
+{
     m_titleColor = color;
     changed(false);
 }
 
-void TColumn::setTitleAlignment(Qt::Alignment alignment) {
+void TColumn::setTitleAlignment(Qt::Alignment alignment)
+{
     m_titleAlignment = alignment;
     changed(false);
 }
 
-int TColumn::width() const {
+int TColumn::width() const
+{
     return m_width ? *m_width : defaultWidth();
 }
 
-void TColumn::setWidth(int pixels) {
+void TColumn::setWidth(int pixels)
+{
     if (m_width && *m_width == pixels)
         return;
     m_width = pixels;
     changed(true);
 }
 
-void TColumn::restoreDefaultWidth() {
+void TColumn::restoreDefaultWidth()
+{
     m_width.reset();
     changed(true);
 }
 
-int TColumn::defaultWidth() const {
+int TColumn::defaultWidth() const
+{
     const QFontMetrics cellMetrics(font());
     int chars = 10;
     if (TField* f = field())
@@ -99,7 +113,8 @@ int TColumn::defaultWidth() const {
     return std::max(dataWidth, titleWidth);
 }
 
-Qt::Alignment TColumn::alignment() const {
+Qt::Alignment TColumn::alignment() const
+{
     if (m_alignment)
         return *m_alignment;
     if (TField* f = field()) {
@@ -110,52 +125,63 @@ Qt::Alignment TColumn::alignment() const {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-void TColumn::setAlignment(Qt::Alignment alignment) {
+void TColumn::setAlignment(Qt::Alignment alignment)
+{
     m_alignment = alignment;
     changed(false);
 }
 
-void TColumn::setPickList(const QStringList& values) {
+void TColumn::setPickList(const QStringList& values)
+{
     m_pickList = values;
 }
 
-void TColumn::setVisible(bool visible) {
+void TColumn::setVisible(bool visible)
+{
     m_visible = visible;
     changed(true);
 }
 
-void TColumn::setReadOnly(bool readOnly) {
+void TColumn::setReadOnly(bool readOnly)
+{
     m_readOnly = readOnly;
 }
 
-QColor TColumn::color() const {
+QColor TColumn::color() const
+{
     return m_color ? *m_color : m_grid.color();
 }
 
-void TColumn::setColor(const QColor& color) {
+void TColumn::setColor(const QColor& color)
+{
     m_color = color;
     changed(false);
 }
 
-QFont TColumn::font() const {
+QFont TColumn::font() const
+{
     return m_font ? *m_font : m_grid.font();
 }
 
-void TColumn::setFont(const QFont& font) {
+void TColumn::setFont(const QFont& font)
+{
     m_font = font;
     changed(true);
 }
 
-QColor TColumn::fontColor() const {
+QColor TColumn::fontColor() const
+{
     return m_fontColor ? *m_fontColor : m_grid.palette().color(QPalette::Text);
 }
 
-void TColumn::setFontColor(const QColor& color) {
+void TColumn::setFontColor(const QColor& color)
+{
     m_fontColor = color;
     changed(false);
 }
 
-void TColumn::changed(bool layout) {
+void TColumn::changed(bool layout)
+{
     m_grid.columnChanged(*this, layout);
 }
 

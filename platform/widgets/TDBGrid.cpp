@@ -26,11 +26,13 @@ constexpr int kTextMargin = 2;
 class ActiveRecordScope {
 public:
     ActiveRecordScope(TClientDataSet* ds, int recNo)
-        : m_ds(ds), m_saved(ds ? ds->activeRecord() : 0) {
+        : m_ds(ds), m_saved(ds ? ds->activeRecord() : 0)
+    {
         if (m_ds)
             m_ds->setActiveRecord(recNo);
     }
-    ~ActiveRecordScope() {
+    ~ActiveRecordScope()
+    {
         if (m_ds)
             m_ds->setActiveRecord(m_saved);
     }
@@ -42,13 +44,15 @@ private:
     int m_saved;
 };
 
-bool isEditing(const TClientDataSet* ds) {
+bool isEditing(const TClientDataSet* ds)
+{
     return ds && (ds->state() == DataSetState::Edit || ds->state() == DataSetState::Insert);
 }
 
 } // namespace
 
-TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent)
+{
     m_model = new TDBGridModel(*this);
     m_delegate = new TDBGridDelegate(*this);
     setModel(m_model);
@@ -74,7 +78,8 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
     h->setHighlightSections(false);
     h->setStretchLastSection(false);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connect(h, &QHeaderView::sectionClicked, this, [this](int logical) { titleClicked(logical); });
+    connect(
+        h, &QHeaderView::sectionClicked, this, [this](int logical) { titleClicked(logical); });
     connect(h, &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
         if (!m_layingOut && logical >= 0 && logical < columnCount())
             column(logical).setWidth(newSize);
@@ -86,24 +91,28 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
     applyOptions();
 }
 
-TDBGrid::~TDBGrid() {
+TDBGrid::~TDBGrid()
+{
     DataSourceLink::unlink(m_dataSource, this);
 }
 
 // --- data -------------------------------------------------------------------------------------
 
-void TDBGrid::setDataSource(TDataSource* source) {
+void TDBGrid::setDataSource(TDataSource* source)
+{
     if (DataSourceLink::relink(m_dataSource, source, this))
         dataSetChanged();
 }
 
-TClientDataSet* TDBGrid::dataSet() const {
+TClientDataSet* TDBGrid::dataSet() const
+{
     return m_dataSource ? m_dataSource->dataSet() : nullptr;
 }
 
 // --- columns ----------------------------------------------------------------------------------
 
-TColumn& TDBGrid::addColumn(const QString& fieldName) {
+TColumn& TDBGrid::addColumn(const QString& fieldName)
+{
     m_columns.push_back(std::make_unique<TColumn>(*this, fieldName));
     m_defaultColumns.clear();
     if (m_selectedIndex < 0)
@@ -112,28 +121,33 @@ TColumn& TDBGrid::addColumn(const QString& fieldName) {
     return *m_columns.back();
 }
 
-void TDBGrid::clearColumns() {
+void TDBGrid::clearColumns()
+{
     m_columns.clear();
     rebuildDefaultColumns();
     resetModel();
 }
 
-const std::vector<std::unique_ptr<TColumn>>& TDBGrid::shownColumns() const {
+const std::vector<std::unique_ptr<TColumn>>& TDBGrid::shownColumns() const
+{
     return m_columns.empty() ? m_defaultColumns : m_columns;
 }
 
-TColumn& TDBGrid::column(int index) const {
+TColumn& TDBGrid::column(int index) const
+{
     return *shownColumns().at(static_cast<std::size_t>(index));
 }
 
-TColumn* TDBGrid::columnByFieldName(const QString& fieldName) const {
+TColumn* TDBGrid::columnByFieldName(const QString& fieldName) const
+{
     for (const auto& c : shownColumns())
         if (c->fieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
             return c.get();
     return nullptr;
 }
 
-void TDBGrid::rebuildDefaultColumns() {
+void TDBGrid::rebuildDefaultColumns()
+{
     m_defaultColumns.clear();
     if (!m_columns.empty())
         return;
@@ -147,7 +161,8 @@ void TDBGrid::rebuildDefaultColumns() {
     m_selectedIndex = n == 0 ? -1 : std::clamp(m_selectedIndex, 0, n - 1);
 }
 
-void TDBGrid::columnChanged(TColumn&, bool layout) {
+void TDBGrid::columnChanged(TColumn&, bool layout)
+{
     if (layout) {
         m_model->headersChanged();
         applyColumnLayout();
@@ -156,7 +171,8 @@ void TDBGrid::columnChanged(TColumn&, bool layout) {
     viewport()->update();
 }
 
-void TDBGrid::applyColumnLayout() {
+void TDBGrid::applyColumnLayout()
+{
     m_layingOut = true;
     QHeaderView* h = horizontalHeader();
     for (int i = 0; i < columnCount() && i < h->count(); ++i) {
@@ -171,23 +187,27 @@ void TDBGrid::applyColumnLayout() {
 
 // --- options ----------------------------------------------------------------------------------
 
-void TDBGrid::setOptions(TDBGridOptions options) {
+void TDBGrid::setOptions(TDBGridOptions options)
+{
     m_options = options;
     applyOptions();
 }
 
-void TDBGrid::setOption(TDBGridOption option, bool on) {
+void TDBGrid::setOption(TDBGridOption option, bool on)
+{
     TDBGridOptions o = m_options;
     o.setFlag(option, on);
     setOptions(o);
 }
 
-void TDBGrid::setReadOnly(bool readOnly) {
+void TDBGrid::setReadOnly(bool readOnly)
+{
     m_readOnly = readOnly;
     applyOptions();
 }
 
-void TDBGrid::applyOptions() {
+void TDBGrid::applyOptions()
+{
     const bool editing = hasOption(dgEditing) && !hasOption(dgRowSelect) && !m_readOnly;
     if (!editing && m_delegate->editor())
         m_delegate->commitAndClose();
@@ -209,32 +229,38 @@ void TDBGrid::applyOptions() {
 
 // --- look -------------------------------------------------------------------------------------
 
-QColor TDBGrid::color() const {
+QColor TDBGrid::color() const
+{
     return m_color.isValid() ? m_color : palette().color(QPalette::Base);
 }
 
-void TDBGrid::setColor(const QColor& color) {
+void TDBGrid::setColor(const QColor& color)
+{
     m_color = color;
     viewport()->update();
 }
 
-void TDBGrid::setTitleFont(const QFont& font) {
+void TDBGrid::setTitleFont(const QFont& font)
+{
     m_titleFont = font;
     m_model->headersChanged();
     applyColumnLayout();
 }
 
-int TDBGrid::defaultRowHeight() const {
+int TDBGrid::defaultRowHeight() const
+{
     return verticalHeader()->defaultSectionSize();
 }
 
-void TDBGrid::setDefaultRowHeight(int pixels) {
+void TDBGrid::setDefaultRowHeight(int pixels)
+{
     verticalHeader()->setDefaultSectionSize(pixels);
 }
 
 // --- current cell -----------------------------------------------------------------------------
 
-void TDBGrid::setSelectedIndex(int index) {
+void TDBGrid::setSelectedIndex(int index)
+{
     if (index < 0 || index >= columnCount() || index == m_selectedIndex)
         return;
     TClientDataSet* ds = dataSet();
@@ -248,7 +274,8 @@ void TDBGrid::setSelectedIndex(int index) {
     }
 }
 
-void TDBGrid::moveColumn(int index) {
+void TDBGrid::moveColumn(int index)
+{
     if (index == m_selectedIndex)
         return;
     if (m_selectedIndex >= 0 && !m_inColExit && onColExit) {
@@ -262,17 +289,20 @@ void TDBGrid::moveColumn(int index) {
     viewport()->update();
 }
 
-TColumn* TDBGrid::selectedColumn() const {
+TColumn* TDBGrid::selectedColumn() const
+{
     return m_selectedIndex >= 0 && m_selectedIndex < columnCount() ? &column(m_selectedIndex)
                                                                    : nullptr;
 }
 
-TField* TDBGrid::selectedField() const {
+TField* TDBGrid::selectedField() const
+{
     TColumn* c = selectedColumn();
     return c ? c->field() : nullptr;
 }
 
-std::vector<int> TDBGrid::selectedRecNos() const {
+std::vector<int> TDBGrid::selectedRecNos() const
+{
     std::set<int> rows;
     if (hasOption(dgMultiSelect))
         for (const QModelIndex& i : selectionModel()->selectedIndexes())
@@ -283,7 +313,8 @@ std::vector<int> TDBGrid::selectedRecNos() const {
     return {rows.begin(), rows.end()};
 }
 
-bool TDBGrid::canEditColumn(int columnIndex) const {
+bool TDBGrid::canEditColumn(int columnIndex) const
+{
     if (!hasOption(dgEditing) || hasOption(dgRowSelect) || m_readOnly || !isEnabled())
         return false;
     if (columnIndex < 0 || columnIndex >= columnCount() || column(columnIndex).readOnly())
@@ -294,7 +325,8 @@ bool TDBGrid::canEditColumn(int columnIndex) const {
 
 // --- following the data set -------------------------------------------------------------------
 
-void TDBGrid::dataSetChanged() {
+void TDBGrid::dataSetChanged()
+{
     m_paintErrorPending = false;
     if (m_columns.empty())
         rebuildDefaultColumns();
@@ -302,19 +334,22 @@ void TDBGrid::dataSetChanged() {
     syncCurrentFromDataSet();
 }
 
-void TDBGrid::recordChanged() {
+void TDBGrid::recordChanged()
+{
     if (TClientDataSet* ds = dataSet())
         m_model->recordChanged(ds->recNo());
     viewport()->update();
 }
 
-void TDBGrid::dataSetScrolled() {
+void TDBGrid::dataSetScrolled()
+{
     syncCurrentFromDataSet();
     verticalHeader()->viewport()->update();
     viewport()->update();
 }
 
-void TDBGrid::stateChanged() {
+void TDBGrid::stateChanged()
+{
     TClientDataSet* ds = dataSet();
     // A post or cancel made elsewhere ends what the editor held.
     if (!isEditing(ds) && m_delegate->editor())
@@ -323,19 +358,22 @@ void TDBGrid::stateChanged() {
     viewport()->update();
 }
 
-void TDBGrid::dataSourceDestroyed() {
+void TDBGrid::dataSourceDestroyed()
+{
     m_dataSource = nullptr;
     if (m_columns.empty())
         m_defaultColumns.clear();
     resetModel();
 }
 
-void TDBGrid::resetModel() {
+void TDBGrid::resetModel()
+{
     m_model->reset();
     applyColumnLayout();
 }
 
-void TDBGrid::syncCurrentFromDataSet() {
+void TDBGrid::syncCurrentFromDataSet()
+{
     TClientDataSet* ds = dataSet();
     if (!ds || !ds->active() || ds->isEmpty() || columnCount() == 0)
         return;
@@ -355,7 +393,8 @@ void TDBGrid::syncCurrentFromDataSet() {
     scrollTo(target);
 }
 
-void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
     QTableView::currentChanged(current, previous); // commits an open editor into its record
     if (m_syncing || !current.isValid())
         return;
@@ -371,7 +410,8 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
     viewport()->update();
 }
 
-bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
     TClientDataSet* ds = dataSet();
     if (!index.isValid() || !canEditColumn(index.column()) || !ds || index.row() + 1 != ds->recNo())
         return false;
@@ -380,7 +420,8 @@ bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 
 // --- drawing ----------------------------------------------------------------------------------
 
-bool TDBGrid::highlighted(int recNo, int columnIndex) const {
+bool TDBGrid::highlighted(int recNo, int columnIndex) const
+{
     TClientDataSet* ds = dataSet();
     if (!ds)
         return false;
@@ -392,7 +433,8 @@ bool TDBGrid::highlighted(int recNo, int columnIndex) const {
     return hasOption(dgRowSelect) || columnIndex == m_selectedIndex;
 }
 
-void TDBGrid::reportPaintError(std::exception_ptr error) {
+void TDBGrid::reportPaintError(std::exception_ptr error)
+{
     // Once per load: a handler failing on every cell must not flood the operator.
     if (m_paintErrorPending)
         return;
@@ -401,7 +443,8 @@ void TDBGrid::reportPaintError(std::exception_ptr error) {
         this, [error] { TWidgetErrors::report(error); }, Qt::QueuedConnection);
 }
 
-void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int columnIndex) {
+void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int columnIndex)
+{
     if (columnIndex < 0 || columnIndex >= columnCount())
         return;
     TColumn& c = column(columnIndex);
@@ -460,7 +503,8 @@ void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int colu
     painter.restore();
 }
 
-QRect TDBGrid::cellRect(int recNo, int columnIndex) const {
+QRect TDBGrid::cellRect(int recNo, int columnIndex) const
+{
     QRect r = visualRect(m_model->index(recNo - 1, columnIndex));
     if (r.isEmpty())
         return {};
@@ -471,14 +515,16 @@ QRect TDBGrid::cellRect(int recNo, int columnIndex) const {
     return r;
 }
 
-QRect TDBGrid::titleRect(int columnIndex) const {
+QRect TDBGrid::titleRect(int columnIndex) const
+{
     const QHeaderView* h = horizontalHeader();
     return {h->sectionViewportPosition(columnIndex), 0, h->sectionSize(columnIndex), h->height()};
 }
 
 // --- editing ----------------------------------------------------------------------------------
 
-void TDBGrid::writeEditorText(int columnIndex, const QString& text) {
+void TDBGrid::writeEditorText(int columnIndex, const QString& text)
+{
     TClientDataSet* ds = dataSet();
     TField* f =
         columnIndex >= 0 && columnIndex < columnCount() ? column(columnIndex).field() : nullptr;
@@ -489,7 +535,8 @@ void TDBGrid::writeEditorText(int columnIndex, const QString& text) {
     f->setText(text);
 }
 
-void TDBGrid::cancelEdit() {
+void TDBGrid::cancelEdit()
+{
     m_delegate->discard();
     TClientDataSet* ds = dataSet();
     if (isEditing(ds))
@@ -497,14 +544,16 @@ void TDBGrid::cancelEdit() {
     setFocus();
 }
 
-bool TDBGrid::editorKeyDown(QObject*, int& key, Qt::KeyboardModifiers modifiers) {
+bool TDBGrid::editorKeyDown(QObject*, int& key, Qt::KeyboardModifiers modifiers)
+{
     // The grid is the sender, as for keys pressed on the grid itself.
     if (onKeyDown)
         TWidgetErrors::guard([&] { onKeyDown(this, key, modifiers); });
     return key == 0;
 }
 
-bool TDBGrid::deleteCurrentRecord() {
+bool TDBGrid::deleteCurrentRecord()
+{
     TClientDataSet* ds = dataSet();
     if (!ds || !ds->active() || ds->isEmpty() || m_readOnly || !hasOption(dgEditing))
         return false;
@@ -523,7 +572,8 @@ bool TDBGrid::deleteCurrentRecord() {
 
 // --- input ------------------------------------------------------------------------------------
 
-bool TDBGrid::event(QEvent* event) {
+bool TDBGrid::event(QEvent* event)
+{
     // With dgTabs, Tab moves between columns and reaches onKeyDown like any key.
     if (event->type() == QEvent::KeyPress && hasOption(dgTabs)) {
         auto* ke = static_cast<QKeyEvent*>(event);
@@ -536,7 +586,8 @@ bool TDBGrid::event(QEvent* event) {
     return QTableView::event(event);
 }
 
-void TDBGrid::keyPressEvent(QKeyEvent* event) {
+void TDBGrid::keyPressEvent(QKeyEvent* event)
+{
     int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     // A key the editor left unhandled comes here too: its onKeyDown has run already.
@@ -559,7 +610,8 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     handleKey(event, key);
 }
 
-void TDBGrid::handleKey(QKeyEvent* event, int key) {
+void TDBGrid::handleKey(QKeyEvent* event, int key)
+{
     TClientDataSet* ds = dataSet();
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
     if (key == Qt::Key_Escape) {
@@ -588,12 +640,14 @@ void TDBGrid::handleKey(QKeyEvent* event, int key) {
     QTableView::keyPressEvent(event);
 }
 
-void TDBGrid::mousePressEvent(QMouseEvent* event) {
+void TDBGrid::mousePressEvent(QMouseEvent* event)
+{
     m_pressIndex = indexAt(event->position().toPoint());
     QTableView::mousePressEvent(event);
 }
 
-void TDBGrid::mouseReleaseEvent(QMouseEvent* event) {
+void TDBGrid::mouseReleaseEvent(QMouseEvent* event)
+{
     QTableView::mouseReleaseEvent(event);
     const QModelIndex released = indexAt(event->position().toPoint());
     const QModelIndex pressed = m_pressIndex;
@@ -604,13 +658,15 @@ void TDBGrid::mouseReleaseEvent(QMouseEvent* event) {
         TWidgetErrors::guard([&] { onCellClick(column(released.column())); });
 }
 
-void TDBGrid::titleClicked(int logicalIndex) {
+void TDBGrid::titleClicked(int logicalIndex)
+{
     if (logicalIndex < 0 || logicalIndex >= columnCount() || !onTitleClick)
         return;
     TWidgetErrors::guard([&] { onTitleClick(column(logicalIndex)); });
 }
 
-void TDBGrid::focusOutEvent(QFocusEvent* event) {
+void TDBGrid::focusOutEvent(QFocusEvent* event)
+{
     QTableView::focusOutEvent(event);
     QWidget* focus = QApplication::focusWidget();
     const bool intoEditor = focus && focus != this && isAncestorOf(focus);
@@ -621,7 +677,8 @@ void TDBGrid::focusOutEvent(QFocusEvent* event) {
     viewport()->update();
 }
 
-void TDBGrid::changeEvent(QEvent* event) {
+void TDBGrid::changeEvent(QEvent* event)
+{
     QTableView::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
         applyOptions();

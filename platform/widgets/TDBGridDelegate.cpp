@@ -14,12 +14,14 @@ namespace cht::platform {
 TDBGridDelegate::TDBGridDelegate(TDBGrid& grid) : QStyledItemDelegate(&grid), m_grid(grid) {}
 
 void TDBGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                            const QModelIndex& index) const {
+                            const QModelIndex& index) const
+{
     m_grid.drawCell(*painter, option.rect, index.row() + 1, index.column());
 }
 
 QWidget* TDBGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                                       const QModelIndex& index) const {
+                                       const QModelIndex& index) const
+{
     TColumn& column = m_grid.column(index.column());
     QWidget* editor = nullptr;
     if (!column.pickList().isEmpty()) {
@@ -49,7 +51,8 @@ QWidget* TDBGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
     return editor;
 }
 
-QString TDBGridDelegate::editorText(QWidget* editor) {
+QString TDBGridDelegate::editorText(QWidget* editor)
+{
     if (auto* combo = qobject_cast<QComboBox*>(editor))
         return combo->currentText();
     if (auto* line = qobject_cast<QLineEdit*>(editor))
@@ -57,7 +60,8 @@ QString TDBGridDelegate::editorText(QWidget* editor) {
     return {};
 }
 
-void TDBGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+void TDBGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
     TField* f = m_grid.column(index.column()).field();
     QString text;
     TWidgetErrors::guard([&] {
@@ -75,35 +79,41 @@ void TDBGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) c
 }
 
 void TDBGridDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
-                                   const QModelIndex& index) const {
+                                   const QModelIndex& index) const
+{
     const QString text = editorText(editor);
     TWidgetErrors::guard([&] { m_grid.writeEditorText(index.column(), text); });
 }
 
 void TDBGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-                                           const QModelIndex&) const {
+                                           const QModelIndex&) const
+{
     editor->setGeometry(option.rect);
 }
 
-void TDBGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+void TDBGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const
+{
     if (m_editor == editor)
         m_editor = nullptr;
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
-void TDBGridDelegate::commitAndClose() {
+void TDBGridDelegate::commitAndClose()
+{
     if (QWidget* e = m_editor) {
         emit commitData(e);
         emit closeEditor(e, QAbstractItemDelegate::NoHint);
     }
 }
 
-void TDBGridDelegate::discard() {
+void TDBGridDelegate::discard()
+{
     if (QWidget* e = m_editor)
         emit closeEditor(e, QAbstractItemDelegate::RevertModelCache);
 }
 
-bool TDBGridDelegate::eventFilter(QObject* object, QEvent* event) {
+bool TDBGridDelegate::eventFilter(QObject* object, QEvent* event)
+{
     // An editable combo box's keys arrive at its line edit first; the ones it ignores come back
     // through the combo box and must not reach onKeyDown twice.
     auto* combo = qobject_cast<QComboBox*>(object);

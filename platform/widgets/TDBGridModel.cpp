@@ -8,18 +8,21 @@ namespace cht::platform {
 
 TDBGridModel::TDBGridModel(TDBGrid& grid) : QAbstractTableModel(&grid), m_grid(grid) {}
 
-int TDBGridModel::rowCount(const QModelIndex& parent) const {
+int TDBGridModel::rowCount(const QModelIndex& parent) const
+{
     if (parent.isValid())
         return 0;
     TClientDataSet* ds = m_grid.dataSet();
     return ds && ds->active() ? ds->recordCount() : 0;
 }
 
-int TDBGridModel::columnCount(const QModelIndex& parent) const {
+int TDBGridModel::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : static_cast<int>(m_grid.shownColumns().size());
 }
 
-QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
+QVariant TDBGridModel::data(const QModelIndex& index, int role) const
+{
     if (!index.isValid() || index.column() >= columnCount())
         return {};
     TColumn& column = m_grid.column(index.column());
@@ -51,7 +54,8 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= columnCount())
             return {};
@@ -85,7 +89,8 @@ QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int 
     }
 }
 
-Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const
+{
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -94,19 +99,22 @@ Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const {
     return f;
 }
 
-void TDBGridModel::reset() {
+void TDBGridModel::reset()
+{
     beginResetModel();
     endResetModel();
 }
 
-void TDBGridModel::recordChanged(int recNo) {
+void TDBGridModel::recordChanged(int recNo)
+{
     if (recNo < 1 || recNo > rowCount() || columnCount() == 0)
         return;
     emit dataChanged(index(recNo - 1, 0), index(recNo - 1, columnCount() - 1));
     emit headerDataChanged(Qt::Vertical, recNo - 1, recNo - 1);
 }
 
-void TDBGridModel::headersChanged() {
+void TDBGridModel::headersChanged()
+{
     if (columnCount() > 0)
         emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
     if (rowCount() > 0)

@@ -23,13 +23,15 @@ const ButtonDef kButtons[TDBNavigator::kButtonCount] = {
     {"Atualizar", QStyle::SP_BrowserReload},
 };
 
-std::size_t slot(TNavigateBtn b) {
+std::size_t slot(TNavigateBtn b)
+{
     return static_cast<std::size_t>(b);
 }
 
 } // namespace
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
+{
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -47,41 +49,50 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     updateButtons();
 }
 
-TDBNavigator::~TDBNavigator() {
+TDBNavigator::~TDBNavigator()
+{
     DataSourceLink::unlink(m_dataSource, this);
 }
 
-void TDBNavigator::setDataSource(TDataSource* source) {
+void TDBNavigator::setDataSource(TDataSource* source)
+{
     if (DataSourceLink::relink(m_dataSource, source, this))
         updateButtons();
 }
 
-QToolButton* TDBNavigator::button(TNavigateBtn which) const {
+QToolButton* TDBNavigator::button(TNavigateBtn which) const
+{
     return m_buttons[slot(which)];
 }
 
-void TDBNavigator::setButtonVisible(TNavigateBtn which, bool visible) {
+void TDBNavigator::setButtonVisible(TNavigateBtn which, bool visible)
+{
     m_buttons[slot(which)]->setVisible(visible);
 }
 
-void TDBNavigator::btnClick(TNavigateBtn which) {
+void TDBNavigator::btnClick(TNavigateBtn which)
+{
     if (m_buttons[slot(which)]->isEnabled())
         runAction(which);
 }
 
-void TDBNavigator::dataSetChanged() {
+void TDBNavigator::dataSetChanged()
+{
     updateButtons();
 }
-void TDBNavigator::stateChanged() {
+void TDBNavigator::stateChanged()
+{
     updateButtons();
 }
 
-void TDBNavigator::dataSourceDestroyed() {
+void TDBNavigator::dataSourceDestroyed()
+{
     m_dataSource = nullptr;
     updateButtons();
 }
 
-void TDBNavigator::runAction(TNavigateBtn which) {
+void TDBNavigator::runAction(TNavigateBtn which)
+{
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     TWidgetErrors::guard([&] {
         if (beforeAction)
@@ -118,7 +129,8 @@ void TDBNavigator::runAction(TNavigateBtn which) {
     updateButtons();
 }
 
-void TDBNavigator::updateButtons() {
+void TDBNavigator::updateButtons()
+{
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     const bool active = ds && ds->active();
     const bool editing =

@@ -9,30 +9,36 @@ namespace cht::platform {
 
 TDBText::TDBText(QWidget* parent) : QLabel(parent) {}
 
-TDBText::~TDBText() {
+TDBText::~TDBText()
+{
     DataSourceLink::unlink(m_dataSource, this);
 }
 
-void TDBText::setDataSource(TDataSource* source) {
+void TDBText::setDataSource(TDataSource* source)
+{
     if (DataSourceLink::relink(m_dataSource, source, this))
         refresh();
 }
 
-void TDBText::setDataField(const QString& fieldName) {
+void TDBText::setDataField(const QString& fieldName)
+{
     m_dataField = fieldName;
     refresh();
 }
 
-void TDBText::dataSetChanged() {
+void TDBText::dataSetChanged()
+{
     refresh();
 }
 
-void TDBText::dataSourceDestroyed() {
+void TDBText::dataSourceDestroyed()
+{
     m_dataSource = nullptr;
     refresh();
 }
 
-void TDBText::refresh() {
+void TDBText::refresh()
+{
     QString shown;
     TClientDataSet* ds = m_dataSource ? m_dataSource->dataSet() : nullptr;
     if (ds && ds->active() && !ds->isEmpty() && !m_dataField.isEmpty()) {

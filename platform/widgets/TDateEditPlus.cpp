@@ -19,20 +19,21 @@ struct Part {
     bool clean = true;
 };
 
-Part readPart(const QString& s) {
+Part readPart(const QString& s)
+{
     Part p;
-    for (const QChar c : s) {
+    for (const QChar c : s)
         if (c.isDigit())
             p.digits += c;
         else if (c != u' ' && c != u'_')
             p.clean = false;
-    }
     return p;
 }
 
 } // namespace
 
-TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent) {
+TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent)
+{
     setInputMask(QStringLiteral("99/99/9999;_"));
     m_weekDayNames = {QStringLiteral("Domingo"),      QStringLiteral("Segunda-feira"),
                       QStringLiteral("Terça-feira"),  QStringLiteral("Quarta-feira"),
@@ -43,7 +44,8 @@ TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent) {
 
 TDateEditPlus::~TDateEditPlus() = default;
 
-QString TDateEditPlus::Text() const {
+QString TDateEditPlus::Text() const
+{
     const QString shown = text();
     for (const QChar c : shown)
         if (c.isDigit())
@@ -51,11 +53,13 @@ QString TDateEditPlus::Text() const {
     return {};
 }
 
-void TDateEditPlus::SetText(const QString& text) {
+void TDateEditPlus::SetText(const QString& text)
+{
     setText(text);
 }
 
-std::optional<double> TDateEditPlus::parse() const {
+std::optional<double> TDateEditPlus::parse() const
+{
     const QStringList parts = text().split(u'/');
     if (parts.size() != 3)
         return std::nullopt;
@@ -77,11 +81,13 @@ std::optional<double> TDateEditPlus::parse() const {
     return wire::oleFromCivil(civil);
 }
 
-bool TDateEditPlus::IsValidDate() const {
+bool TDateEditPlus::IsValidDate() const
+{
     return parse().has_value();
 }
 
-double TDateEditPlus::GetDate() const {
+double TDateEditPlus::GetDate() const
+{
     const auto day = parse();
     if (!day)
         return 0.0;
@@ -89,7 +95,8 @@ double TDateEditPlus::GetDate() const {
     return *day + (m_saveTime ? m_savedTime : 0.0);
 }
 
-void TDateEditPlus::SetDate(double ole) {
+void TDateEditPlus::SetDate(double ole)
+{
     if (ole == 0.0 || !wire::isOleInRange(ole)) {
         m_savedTime = 0.0;
         clear();
@@ -103,7 +110,8 @@ void TDateEditPlus::SetDate(double ole) {
                 .arg(c.year, 4, 10, QLatin1Char('0')));
 }
 
-void TDateEditPlus::CheckValidDate() const {
+void TDateEditPlus::CheckValidDate() const
+{
     if (Text().isEmpty() || parse())
         return;
     throw DateEditError(QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato "
@@ -112,7 +120,8 @@ void TDateEditPlus::CheckValidDate() const {
                             .toStdString());
 }
 
-QString TDateEditPlus::WeekDayName() const {
+QString TDateEditPlus::WeekDayName() const
+{
     const auto day = parse();
     if (!day || m_weekDayNames.size() < 7)
         return {};
@@ -121,27 +130,32 @@ QString TDateEditPlus::WeekDayName() const {
     return m_weekDayNames.at(dow % 7);
 }
 
-void TDateEditPlus::SetWeekDayNames(const QStringList& names) {
+void TDateEditPlus::SetWeekDayNames(const QStringList& names)
+{
     m_weekDayNames = names;
     textWasEdited();
 }
 
-void TDateEditPlus::SetValidColors(bool on) {
+void TDateEditPlus::SetValidColors(bool on)
+{
     m_validColors = on;
     textWasEdited();
 }
 
-void TDateEditPlus::SetValidColor(const QColor& color) {
+void TDateEditPlus::SetValidColor(const QColor& color)
+{
     m_validColor = color;
     textWasEdited();
 }
 
-void TDateEditPlus::SetInvalidColor(const QColor& color) {
+void TDateEditPlus::SetInvalidColor(const QColor& color)
+{
     m_invalidColor = color;
     textWasEdited();
 }
 
-void TDateEditPlus::textWasEdited() {
+void TDateEditPlus::textWasEdited()
+{
     setToolTip(WeekDayName());
     QPalette pal = palette();
     QColor color = QPalette().color(QPalette::Text);

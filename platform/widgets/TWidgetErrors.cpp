@@ -9,12 +9,14 @@
 namespace cht::platform {
 namespace {
 
-TWidgetErrors::Handler& handlerSlot() {
+TWidgetErrors::Handler& handlerSlot()
+{
     static TWidgetErrors::Handler handler;
     return handler;
 }
 
-void showDefault(std::exception_ptr error) {
+void showDefault(std::exception_ptr error)
+{
     QString text;
     try {
         std::rethrow_exception(error);
@@ -28,11 +30,13 @@ void showDefault(std::exception_ptr error) {
 
 } // namespace
 
-void TWidgetErrors::setHandler(Handler handler) {
+void TWidgetErrors::setHandler(Handler handler)
+{
     handlerSlot() = std::move(handler);
 }
 
-void TWidgetErrors::report(std::exception_ptr error) {
+void TWidgetErrors::report(std::exception_ptr error)
+{
     if (!error)
         return;
     // The sink itself must not throw back into Qt.
@@ -45,7 +49,8 @@ void TWidgetErrors::report(std::exception_ptr error) {
     }
 }
 
-bool TWidgetErrors::guard(const std::function<void()>& action) {
+bool TWidgetErrors::guard(const std::function<void()>& action)
+{
     try {
         action();
         return true;

@@ -15,17 +15,20 @@ namespace cht::wire {
 
 namespace {
 
-bool isNumeric(FieldType t) {
+bool isNumeric(FieldType t)
+{
     return t == FieldType::DateTime || t == FieldType::Float;
 }
 
-template <class T> std::size_t bytesOf(const std::vector<T>& v) {
+template <class T> std::size_t bytesOf(const std::vector<T>& v)
+{
     return v.capacity() * sizeof(T);
 }
 
 } // namespace
 
-ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fields)) {
+ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fields))
+{
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].name.empty())
             throw WireError("Campo sem nome na posição " + std::to_string(i + 1) + ".");
@@ -36,14 +39,16 @@ ColumnTable::ColumnTable(std::vector<FieldDef> fields) : m_fields(std::move(fiel
     m_columns.resize(m_fields.size());
 }
 
-int ColumnTable::indexOf(std::string_view name) const {
+int ColumnTable::indexOf(std::string_view name) const
+{
     for (std::size_t i = 0; i < m_fields.size(); ++i)
         if (sameFieldName(m_fields[i].name, name))
             return static_cast<int>(i);
     return -1;
 }
 
-void ColumnTable::appendNull(Column& c, FieldType type) {
+void ColumnTable::appendNull(Column& c, FieldType type)
+{
     switch (type) {
     case FieldType::Text:
         c.offset.push_back(0);
@@ -61,13 +66,15 @@ void ColumnTable::appendNull(Column& c, FieldType type) {
     }
 }
 
-std::size_t ColumnTable::appendRow() {
+std::size_t ColumnTable::appendRow()
+{
     for (std::size_t i = 0; i < m_columns.size(); ++i)
         appendNull(m_columns[i], m_fields[i].type);
     return m_rows++;
 }
 
-void ColumnTable::reserveRows(std::size_t rows) {
+void ColumnTable::reserveRows(std::size_t rows)
+{
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         Column& c = m_columns[i];
         switch (m_fields[i].type) {
@@ -88,13 +95,15 @@ void ColumnTable::reserveRows(std::size_t rows) {
     }
 }
 
-void ColumnTable::check(std::size_t row, std::size_t col) const {
+void ColumnTable::check(std::size_t row, std::size_t col) const
+{
     if (row >= m_rows || col >= m_fields.size())
         throw std::out_of_range("ColumnTable: linha " + std::to_string(row) + ", coluna " +
                                 std::to_string(col) + " fora da tabela");
 }
 
-bool ColumnTable::isNull(std::size_t row, std::size_t col) const {
+bool ColumnTable::isNull(std::size_t row, std::size_t col) const
+{
     check(row, col);
     const Column& c = m_columns[col];
     if (m_fields[col].type == FieldType::Text)
@@ -102,7 +111,8 @@ bool ColumnTable::isNull(std::size_t row, std::size_t col) const {
     return c.nulls[row] != 0;
 }
 
-std::string_view ColumnTable::text(std::size_t row, std::size_t col) const {
+std::string_view ColumnTable::text(std::size_t row, std::size_t col) const
+{
     check(row, col);
     if (m_fields[col].type != FieldType::Text)
         throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é de texto.");
@@ -113,7 +123,8 @@ std::string_view ColumnTable::text(std::size_t row, std::size_t col) const {
     return {c.arena.data() + c.offset[row], len};
 }
 
-double ColumnTable::number(std::size_t row, std::size_t col) const {
+double ColumnTable::number(std::size_t row, std::size_t col) const
+{
     check(row, col);
     const FieldType t = m_fields[col].type;
     if (isNumeric(t))
@@ -123,14 +134,16 @@ double ColumnTable::number(std::size_t row, std::size_t col) const {
     throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é numérico.");
 }
 
-std::int64_t ColumnTable::integer(std::size_t row, std::size_t col) const {
+std::int64_t ColumnTable::integer(std::size_t row, std::size_t col) const
+{
     check(row, col);
     if (m_fields[col].type != FieldType::Integer)
         throw WireError("O campo " + inQuotes(m_fields[col].name) + " não é inteiro.");
     return m_columns[col].integers[row];
 }
 
-Value ColumnTable::value(std::size_t row, std::size_t col) const {
+Value ColumnTable::value(std::size_t row, std::size_t col) const
+{
     if (isNull(row, col))
         return std::monostate{};
     switch (m_fields[col].type) {
@@ -145,7 +158,8 @@ Value ColumnTable::value(std::size_t row, std::size_t col) const {
     return std::monostate{};
 }
 
-void ColumnTable::setNull(std::size_t row, std::size_t col) {
+void ColumnTable::setNull(std::size_t row, std::size_t col)
+{
     check(row, col);
     Column& c = m_columns[col];
     if (m_fields[col].type == FieldType::Text) {
@@ -159,7 +173,8 @@ void ColumnTable::setNull(std::size_t row, std::size_t col) {
         c.numbers[row] = 0.0;
 }
 
-void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes) {
+void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes)
+{
     // A text taken from this very arena must be copied before the arena moves under it.
     if (!bytes.empty() && !c.arena.empty() && bytes.data() >= c.arena.data() &&
         bytes.data() < c.arena.data() + c.arena.size()) {
@@ -183,7 +198,8 @@ void ColumnTable::storeText(Column& c, std::size_t row, std::string_view bytes) 
     c.length[row] = static_cast<std::uint32_t>(bytes.size());
 }
 
-void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf8) {
+void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf8)
+{
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (f.type != FieldType::Text)
@@ -193,7 +209,8 @@ void ColumnTable::setText(std::size_t row, std::size_t col, std::string_view utf
     storeText(m_columns[col], row, f.size ? cutToChars(utf8, f.size) : utf8);
 }
 
-void ColumnTable::setNumber(std::size_t row, std::size_t col, double v) {
+void ColumnTable::setNumber(std::size_t row, std::size_t col, double v)
+{
     check(row, col);
     const FieldDef& f = m_fields[col];
     if (!std::isfinite(v))
@@ -215,7 +232,8 @@ void ColumnTable::setNumber(std::size_t row, std::size_t col, double v) {
     throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
-void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v) {
+void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v)
+{
     check(row, col);
     const FieldDef& f = m_fields[col];
     Column& c = m_columns[col];
@@ -232,7 +250,8 @@ void ColumnTable::setInteger(std::size_t row, std::size_t col, std::int64_t v) {
     throw WireError("O campo " + inQuotes(f.name) + " não aceita números.");
 }
 
-void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v) {
+void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
+{
     check(row, col);
     if (std::holds_alternative<std::monostate>(v))
         setNull(row, col);
@@ -246,7 +265,8 @@ void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v) {
         setInteger(row, col, std::get<std::int64_t>(v));
 }
 
-void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from) {
+void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from)
+{
     if (&other == this)
         throw WireError("Uma tabela não pode adotar a própria coluna.");
     if (from >= other.m_fields.size())
@@ -266,7 +286,8 @@ void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from) {
         m_rows = other.m_rows;
 }
 
-void ColumnTable::shrinkToFit() {
+void ColumnTable::shrinkToFit()
+{
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         Column& c = m_columns[i];
         if (m_fields[i].type == FieldType::Text) {
@@ -296,7 +317,8 @@ void ColumnTable::shrinkToFit() {
     }
 }
 
-std::size_t ColumnTable::memoryBytes() const {
+std::size_t ColumnTable::memoryBytes() const
+{
     std::size_t total = sizeof(*this) + bytesOf(m_fields) + bytesOf(m_columns);
     for (const FieldDef& f : m_fields)
         if (f.name.capacity() > 15)

@@ -9,7 +9,8 @@
 
 namespace cht::wire {
 
-ColumnTable decodeDataPacket(std::string_view json) {
+ColumnTable decodeDataPacket(std::string_view json)
+{
     JsonInput input(json, kDataPrefix);
     ondemand::object root = input.rootObject("o pacote deve ser um objeto JSON");
     PacketDecoder decoder(kDataPrefix, &input);
@@ -18,7 +19,8 @@ ColumnTable decodeDataPacket(std::string_view json) {
     return std::move(packet.table);
 }
 
-std::string encodeDataPacket(const ColumnTable& table) {
+std::string encodeDataPacket(const ColumnTable& table)
+{
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -27,7 +29,8 @@ std::string encodeDataPacket(const ColumnTable& table) {
     return json;
 }
 
-std::string encodeDataPacket(const ColumnTable& table, const std::vector<std::size_t>& rows) {
+std::string encodeDataPacket(const ColumnTable& table, const std::vector<std::size_t>& rows)
+{
     std::string json;
     StringOut out(json);
     JsonWriter w(out);

@@ -7,14 +7,16 @@
 
 namespace cht::wire {
 
-int DeltaPacket::indexOf(std::string_view name) const {
+int DeltaPacket::indexOf(std::string_view name) const
+{
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (sameFieldName(fields[i].name, name))
             return static_cast<int>(i);
     return -1;
 }
 
-std::string encodeDeltaPacket(const DeltaPacket& delta) {
+std::string encodeDeltaPacket(const DeltaPacket& delta)
+{
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -23,7 +25,8 @@ std::string encodeDeltaPacket(const DeltaPacket& delta) {
     return json;
 }
 
-DeltaPacket decodeDeltaPacket(std::string_view json) {
+DeltaPacket decodeDeltaPacket(std::string_view json)
+{
     JsonInput input(json, kDeltaPrefix);
     ondemand::object root = input.rootObject("o pacote deve ser um objeto JSON");
     PacketDecoder decoder(kDeltaPrefix, nullptr);

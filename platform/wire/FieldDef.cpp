@@ -6,7 +6,8 @@
 
 namespace cht::wire {
 
-std::string_view fieldTypeName(FieldType type) {
+std::string_view fieldTypeName(FieldType type)
+{
     switch (type) {
     case FieldType::Text:
         return "text";
@@ -20,7 +21,8 @@ std::string_view fieldTypeName(FieldType type) {
     return "text";
 }
 
-FieldType fieldTypeFromName(std::string_view name) {
+FieldType fieldTypeFromName(std::string_view name)
+{
     if (name == "text")
         return FieldType::Text;
     if (name == "datetime")
@@ -32,7 +34,8 @@ FieldType fieldTypeFromName(std::string_view name) {
     throw WireError("Tipo de campo desconhecido: \"" + std::string(name) + "\".");
 }
 
-bool sameFieldName(std::string_view a, std::string_view b) {
+bool sameFieldName(std::string_view a, std::string_view b)
+{
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

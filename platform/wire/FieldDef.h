@@ -30,7 +30,8 @@ struct FieldDef {
 /// One cell value: null, text (UTF-8), a number (float or date-time) or an integer.
 using Value = std::variant<std::monostate, std::string, double, std::int64_t>;
 
-inline bool isNull(const Value& v) {
+inline bool isNull(const Value& v)
+{
     return std::holds_alternative<std::monostate>(v);
 }
 

@@ -6,7 +6,8 @@ namespace {
 constexpr std::size_t kSharedParserLimit = 4u << 20;
 } // namespace
 
-std::string describeJsonError(simdjson::error_code code) {
+std::string describeJsonError(simdjson::error_code code)
+{
     using namespace simdjson;
     switch (code) {
     case UTF8_ERROR:
@@ -46,7 +47,8 @@ std::string describeJsonError(simdjson::error_code code) {
     }
 }
 
-bool isSyntaxError(simdjson::error_code code) {
+bool isSyntaxError(simdjson::error_code code)
+{
     using namespace simdjson;
     switch (code) {
     case INCORRECT_TYPE:
@@ -60,7 +62,8 @@ bool isSyntaxError(simdjson::error_code code) {
     }
 }
 
-void throwJsonError(simdjson::error_code code, std::string_view prefix, std::string_view where) {
+void throwJsonError(simdjson::error_code code, std::string_view prefix, std::string_view where)
+{
     std::string message(prefix);
     if (!where.empty()) {
         message += where;
@@ -71,7 +74,8 @@ void throwJsonError(simdjson::error_code code, std::string_view prefix, std::str
     throw DecodeFailure(message, isSyntaxError(code));
 }
 
-void throwShape(std::string_view prefix, std::string_view what) {
+void throwShape(std::string_view prefix, std::string_view what)
+{
     std::string message(prefix);
     message += what;
     message += '.';
@@ -79,7 +83,8 @@ void throwShape(std::string_view prefix, std::string_view what) {
 }
 
 JsonInput::JsonInput(std::string_view json, std::string_view prefix)
-    : m_prefix(prefix), m_buffer(json.data(), json.size()) {
+    : m_prefix(prefix), m_buffer(json.data(), json.size())
+{
     thread_local ondemand::parser shared;
     thread_local bool sharedInUse = false;
     ondemand::parser* parser = &shared;
@@ -97,12 +102,14 @@ JsonInput::JsonInput(std::string_view json, std::string_view prefix)
     }
 }
 
-JsonInput::~JsonInput() {
+JsonInput::~JsonInput()
+{
     if (m_releaseShared)
         *m_releaseShared = false;
 }
 
-ondemand::object JsonInput::rootObject(std::string_view notObject) {
+ondemand::object JsonInput::rootObject(std::string_view notObject)
+{
     ondemand::object root;
     if (auto e = m_doc.get_object().get(root)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -112,7 +119,8 @@ ondemand::object JsonInput::rootObject(std::string_view notObject) {
     return root;
 }
 
-void JsonInput::expectEnd() {
+void JsonInput::expectEnd()
+{
     // At the end of the text there is no location left; anything else is a further token.
     const char* at = nullptr;
     if (m_doc.current_location().get(at) != simdjson::OUT_OF_BOUNDS)

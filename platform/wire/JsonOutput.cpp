@@ -1,7 +1,7 @@
 #include "JsonOutput.h"
 
-#include "OleDate.h"
 #include "Messages.h"
+#include "OleDate.h"
 #include "Utf8.h"
 #include "WireError.h"
 
@@ -15,14 +15,16 @@ namespace cht::wire {
 namespace {
 
 [[noreturn]] void wrongKind(std::string_view prefix, const FieldDef& f, const Place& place,
-                            const char* expected) {
+                            const char* expected)
+{
     throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() +
                     " deve ser " + expected + ".");
 }
 
 } // namespace
 
-void writeString(JsonWriter& w, std::string_view s) {
+void writeString(JsonWriter& w, std::string_view s)
+{
     // 0: copied as is; 'u': \u00XX; anything else: a backslash and that letter.
     static constexpr auto kEscape = [] {
         std::array<char, 256> table{};
@@ -61,7 +63,8 @@ void writeString(JsonWriter& w, std::string_view s) {
     out.Put('"');
 }
 
-void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix) {
+void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string_view prefix)
+{
     w.StartArray();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef& f = fields[i];
@@ -93,7 +96,8 @@ void writeFields(JsonWriter& w, const std::vector<FieldDef>& fields, std::string
 }
 
 void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_view prefix,
-                const Place& place) {
+                const Place& place)
+{
     if (std::holds_alternative<std::monostate>(v)) {
         w.Null();
         return;
@@ -140,7 +144,8 @@ void writeValue(JsonWriter& w, const FieldDef& f, const Value& v, std::string_vi
     }
 }
 
-std::string sanitizedUtf8(std::string_view s) {
+std::string sanitizedUtf8(std::string_view s)
+{
     if (isValidUtf8(s))
         return std::string(s);
     std::string out;

@@ -25,18 +25,21 @@ public:
     StringOut& operator=(const StringOut&) = delete;
     ~StringOut() { finish(); }
 
-    void Put(char c) {
+    void Put(char c)
+    {
         if (m_used == m_s.size())
             grow(1);
         m_s[m_used++] = c;
     }
     void Flush() {}
-    void reserve(std::size_t n) {
+    void reserve(std::size_t n)
+    {
         if (m_s.size() - m_used < n)
             grow(n);
     }
     void putUnsafe(char c) { m_s[m_used++] = c; }
-    void append(std::string_view v) {
+    void append(std::string_view v)
+    {
         if (v.empty())
             return;
         reserve(v.size());
@@ -53,10 +56,12 @@ private:
 };
 
 // Found by argument-dependent lookup from inside RapidJSON's Writer.
-inline void PutReserve(StringOut& out, std::size_t count) {
+inline void PutReserve(StringOut& out, std::size_t count)
+{
     out.reserve(count);
 }
-inline void PutUnsafe(StringOut& out, char c) {
+inline void PutUnsafe(StringOut& out, char c)
+{
     out.putUnsafe(c);
 }
 

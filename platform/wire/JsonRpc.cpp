@@ -2,9 +2,9 @@
 
 #include "JsonInput.h"
 #include "JsonOutput.h"
+#include "Messages.h"
 #include "PacketDecoder.h"
 #include "PacketEncoder.h"
-#include "Messages.h"
 #include "Utf8.h"
 
 #include <cmath>
@@ -12,28 +12,32 @@
 
 namespace cht::wire {
 
-RpcArg RpcArg::ofText(std::string t) {
+RpcArg RpcArg::ofText(std::string t)
+{
     RpcArg a;
     a.kind = Kind::Text;
     a.text = std::move(t);
     return a;
 }
 
-RpcArg RpcArg::ofNumber(double n) {
+RpcArg RpcArg::ofNumber(double n)
+{
     RpcArg a;
     a.kind = Kind::Number;
     a.number = n;
     return a;
 }
 
-RpcArg RpcArg::ofData(ColumnTable t) {
+RpcArg RpcArg::ofData(ColumnTable t)
+{
     RpcArg a;
     a.kind = Kind::Data;
     a.data = std::move(t);
     return a;
 }
 
-RpcArg RpcArg::ofDelta(DeltaPacket d) {
+RpcArg RpcArg::ofDelta(DeltaPacket d)
+{
     RpcArg a;
     a.kind = Kind::Delta;
     a.delta = std::move(d);
@@ -46,7 +50,8 @@ constexpr std::string_view kRequestPrefix = "Requisição inválida: ";
 constexpr std::string_view kResponsePrefix = "Resposta inválida do servidor: ";
 constexpr std::string_view kOutPrefix = "Não foi possível escrever a chamada: ";
 
-void writeEnvelopeStart(JsonWriter& w, std::int64_t id) {
+void writeEnvelopeStart(JsonWriter& w, std::int64_t id)
+{
     w.StartObject();
     w.Key("jsonrpc", 7);
     w.String("2.0", 3);
@@ -57,7 +62,8 @@ void writeEnvelopeStart(JsonWriter& w, std::int64_t id) {
         w.Int64(id);
 }
 
-void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index) {
+void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index)
+{
     switch (a.kind) {
     case RpcArg::Kind::Null:
         w.Null();
@@ -83,14 +89,16 @@ void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index) {
     }
 }
 
-void writeArgs(JsonWriter& w, const std::vector<RpcArg>& args) {
+void writeArgs(JsonWriter& w, const std::vector<RpcArg>& args)
+{
     w.StartArray();
     for (std::size_t i = 0; i < args.size(); ++i)
         writeArg(w, args[i], i);
     w.EndArray();
 }
 
-std::string_view readKey(ondemand::field& field, std::string_view prefix) {
+std::string_view readKey(ondemand::field& field, std::string_view prefix)
+{
     std::string_view key;
     if (auto e = field.unescaped_key().get(key))
         throwJsonError(e, prefix, {});
@@ -100,8 +108,8 @@ std::string_view readKey(ondemand::field& field, std::string_view prefix) {
 // Hands each member's key and value to f in order; a member that cannot be read throws, naming
 // where (empty for the top level).
 template <class F>
-void forEachMember(ondemand::object object, std::string_view prefix, std::string_view where,
-                   F&& f) {
+void forEachMember(ondemand::object object, std::string_view prefix, std::string_view where, F&& f)
+{
     for (auto member : object) {
         ondemand::field field;
         if (auto e = std::move(member).get(field))
@@ -111,7 +119,8 @@ void forEachMember(ondemand::object object, std::string_view prefix, std::string
     }
 }
 
-ondemand::object readObject(ondemand::value v, std::string_view prefix, const std::string& what) {
+ondemand::object readObject(ondemand::value v, std::string_view prefix, const std::string& what)
+{
     ondemand::object o;
     if (auto e = v.get_object().get(o)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -121,7 +130,8 @@ ondemand::object readObject(ondemand::value v, std::string_view prefix, const st
     return o;
 }
 
-std::string readString(ondemand::value v, std::string_view prefix, const std::string& what) {
+std::string readString(ondemand::value v, std::string_view prefix, const std::string& what)
+{
     std::string_view s;
     if (auto e = v.get_string().get(s)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -132,7 +142,8 @@ std::string readString(ondemand::value v, std::string_view prefix, const std::st
 }
 
 // One argument: string, number, null, a data packet or a delta packet.
-RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input) {
+RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input)
+{
     const std::string prefix = "Parâmetro " + std::to_string(index + 1) + " inválido: ";
     ondemand::json_type type;
     if (auto e = v.type().get(type))
@@ -178,7 +189,8 @@ RpcArg readArg(ondemand::value v, std::size_t index, JsonInput& input) {
 }
 
 std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_view prefix,
-                             const char* what) {
+                             const char* what)
+{
     ondemand::array list;
     if (auto e = v.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -196,7 +208,8 @@ std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_vi
 }
 
 // A top-level value that is not an object: a parse error unless it is a well-formed scalar.
-[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix) {
+[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix)
+{
     ondemand::json_type type;
     simdjson::error_code e = doc.type().get(type);
     if (!e) {
@@ -228,14 +241,16 @@ std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_vi
     throwShape(prefix, "a requisição deve ser um objeto JSON");
 }
 
-void readVersion(ondemand::value v, std::string_view prefix) {
+void readVersion(ondemand::value v, std::string_view prefix)
+{
     if (readString(v, prefix, "\"jsonrpc\"") != "2.0")
         throwShape(prefix, "\"jsonrpc\" deve ser \"2.0\"");
 }
 
 } // namespace
 
-std::string encodeRequest(const RpcRequest& request) {
+std::string encodeRequest(const RpcRequest& request)
+{
     if (request.method.empty() || !isValidUtf8(request.method))
         throw WireError(std::string(kOutPrefix) + "nome de método inválido.");
     if (request.id < 0)
@@ -253,7 +268,8 @@ std::string encodeRequest(const RpcRequest& request) {
     return json;
 }
 
-RpcRequest decodeRequest(std::string_view json) {
+RpcRequest decodeRequest(std::string_view json)
+{
     RpcRequest request;
     std::int64_t id = -1;
     bool inParams = false;
@@ -306,7 +322,8 @@ RpcRequest decodeRequest(std::string_view json) {
 }
 
 std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
-                         std::string_view dataJson) {
+                         std::string_view dataJson)
+{
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -332,7 +349,8 @@ std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
 }
 
 std::string encodeResultAround(std::int64_t id, const std::vector<RpcArg>& refs,
-                               std::string&& dataJson) {
+                               std::string&& dataJson)
+{
     if (dataJson.empty())
         return encodeResult(id, refs, {});
     // The envelope of an empty packet ends in the packet and the two objects it closes.
@@ -353,7 +371,8 @@ namespace {
 template <class WriteFirst>
 std::string encodeTwoMemberEnvelope(std::int64_t id, const char* member, unsigned memberLength,
                                     WriteFirst writeFirst, const char* textKey,
-                                    unsigned textKeyLength, std::string_view text) {
+                                    unsigned textKeyLength, std::string_view text)
+{
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
@@ -371,7 +390,8 @@ std::string encodeTwoMemberEnvelope(std::int64_t id, const char* member, unsigne
 
 } // namespace
 
-std::string encodeFailure(std::int64_t id, std::string_view message) {
+std::string encodeFailure(std::int64_t id, std::string_view message)
+{
     return encodeTwoMemberEnvelope(
         id, "result", 6,
         [](JsonWriter& w) {
@@ -381,7 +401,8 @@ std::string encodeFailure(std::int64_t id, std::string_view message) {
         "error", 5, message);
 }
 
-std::string encodeProtocolError(std::int64_t id, int code, std::string_view message) {
+std::string encodeProtocolError(std::int64_t id, int code, std::string_view message)
+{
     return encodeTwoMemberEnvelope(
         id, "error", 5,
         [code](JsonWriter& w) {
@@ -391,7 +412,8 @@ std::string encodeProtocolError(std::int64_t id, int code, std::string_view mess
         "message", 7, message);
 }
 
-RpcResponse decodeResponse(std::string_view json) {
+RpcResponse decodeResponse(std::string_view json)
+{
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
     JsonInput input(json, p);
@@ -411,38 +433,40 @@ RpcResponse decodeResponse(std::string_view json) {
         } else if (key == "result" && !hasResult && !hasError) {
             hasResult = true;
             bool hasOk = false, hasFailure = false, hasRefs = false, hasData = false;
-            forEachMember(readObject(v, p, "\"result\""), p, "\"result\"",
-                          [&](std::string_view rkey, ondemand::value rv) {
-                if (rkey == "ok" && !hasOk) {
-                    if (rv.get_bool().get(response.ok))
-                        throwShape(p, "\"ok\" deve ser true ou false");
-                    hasOk = true;
-                } else if (rkey == "error" && !hasFailure) {
-                    response.failure = readString(rv, p, "\"error\" de \"result\"");
-                    hasFailure = true;
-                } else if (rkey == "refs" && !hasRefs) {
-                    response.refs = readArgs(rv, input, p, "\"refs\"");
-                    hasRefs = true;
-                } else if (rkey == "data" && !hasData) {
-                    bool null = false;
-                    if (!rv.is_null().get(null) && null) {
-                        response.data.reset();
-                    } else {
-                        ondemand::object packet;
-                        if (auto e = rv.get_object().get(packet)) {
-                            if (e == simdjson::INCORRECT_TYPE)
-                                throwShape(p, "\"data\" deve ser um pacote de dados ou nulo");
-                            throwJsonError(e, p, "\"data\"");
+            forEachMember(
+                readObject(v, p, "\"result\""), p, "\"result\"",
+                [&](std::string_view rkey, ondemand::value rv) {
+                    if (rkey == "ok" && !hasOk) {
+                        if (rv.get_bool().get(response.ok))
+                            throwShape(p, "\"ok\" deve ser true ou false");
+                        hasOk = true;
+                    } else if (rkey == "error" && !hasFailure) {
+                        response.failure = readString(rv, p, "\"error\" de \"result\"");
+                        hasFailure = true;
+                    } else if (rkey == "refs" && !hasRefs) {
+                        response.refs = readArgs(rv, input, p, "\"refs\"");
+                        hasRefs = true;
+                    } else if (rkey == "data" && !hasData) {
+                        bool null = false;
+                        if (!rv.is_null().get(null) && null) {
+                            response.data.reset();
+                        } else {
+                            ondemand::object packet;
+                            if (auto e = rv.get_object().get(packet)) {
+                                if (e == simdjson::INCORRECT_TYPE)
+                                    throwShape(p, "\"data\" deve ser um pacote de dados ou nulo");
+                                throwJsonError(e, p, "\"data\"");
+                            }
+                            PacketDecoder decoder(kDataPrefix, &input);
+                            response.data = std::move(
+                                decoder.packet(packet, PacketDecoder::Expect::Data).table);
                         }
-                        PacketDecoder decoder(kDataPrefix, &input);
-                        response.data =
-                            std::move(decoder.packet(packet, PacketDecoder::Expect::Data).table);
+                        hasData = true;
+                    } else {
+                        throwShape(p,
+                                   "chave inesperada ou repetida em \"result\": " + inQuotes(rkey));
                     }
-                    hasData = true;
-                } else {
-                    throwShape(p, "chave inesperada ou repetida em \"result\": " + inQuotes(rkey));
-                }
-            });
+                });
             if (!hasOk)
                 throwShape(p, "falta \"ok\" em \"result\"");
             if (response.ok && hasFailure)
@@ -454,22 +478,24 @@ RpcResponse decodeResponse(std::string_view json) {
             bool hasCode = false, hasMessage = false;
             forEachMember(readObject(v, p, "\"error\""), p, "\"error\"",
                           [&](std::string_view ekey, ondemand::value ev) {
-                if (ekey == "code" && !hasCode) {
-                    std::int64_t code = 0;
-                    if (ev.get_int64().get(code) || code == 0 || code < INT32_MIN ||
-                        code > INT32_MAX)
-                        throwShape(p, "\"code\" deve ser um inteiro diferente de zero");
-                    response.errorCode = static_cast<int>(code);
-                    hasCode = true;
-                } else if (ekey == "message" && !hasMessage) {
-                    response.errorMessage = readString(ev, p, "\"message\"");
-                    hasMessage = true;
-                } else if (ekey == "data") {
-                    // Free-form detail that JSON-RPC allows; nothing here reads it.
-                } else {
-                    throwShape(p, "chave inesperada ou repetida em \"error\": " + inQuotes(ekey));
-                }
-            });
+                              if (ekey == "code" && !hasCode) {
+                                  std::int64_t code = 0;
+                                  if (ev.get_int64().get(code) || code == 0 || code < INT32_MIN ||
+                                      code > INT32_MAX)
+                                      throwShape(p,
+                                                 "\"code\" deve ser um inteiro diferente de zero");
+                                  response.errorCode = static_cast<int>(code);
+                                  hasCode = true;
+                              } else if (ekey == "message" && !hasMessage) {
+                                  response.errorMessage = readString(ev, p, "\"message\"");
+                                  hasMessage = true;
+                              } else if (ekey == "data") {
+                                  // Free-form detail that JSON-RPC allows; nothing here reads it.
+                              } else {
+                                  throwShape(p, "chave inesperada ou repetida em \"error\": " +
+                                                    inQuotes(ekey));
+                              }
+                          });
             if (!hasCode || !hasMessage)
                 throwShape(p, "\"error\" deve ter \"code\" e \"message\"");
         } else {

@@ -11,7 +11,8 @@ namespace {
 constexpr std::string_view kPrefix = "Lista de códigos inválida: ";
 } // namespace
 
-std::string encodeKeyList(const std::vector<std::string>& keys) {
+std::string encodeKeyList(const std::vector<std::string>& keys)
+{
     std::string json;
     if (keys.empty())
         return json;
@@ -29,7 +30,8 @@ std::string encodeKeyList(const std::vector<std::string>& keys) {
     return json;
 }
 
-std::vector<std::string> decodeKeyList(std::string_view text) {
+std::vector<std::string> decodeKeyList(std::string_view text)
+{
     std::vector<std::string> keys;
     if (text.empty())
         return keys;

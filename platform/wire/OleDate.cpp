@@ -13,7 +13,8 @@ namespace {
 constexpr std::int64_t kMsPerDay = 86'400'000;
 
 // Days from 1970-01-01 in the proleptic Gregorian calendar (H. Hinnant's algorithm).
-constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
     y -= m <= 2 ? 1 : 0;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -27,7 +28,8 @@ struct Ymd {
     unsigned m, d;
 };
 
-constexpr Ymd civilFromDays(std::int64_t z) {
+constexpr Ymd civilFromDays(std::int64_t z)
+{
     z += 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -45,16 +47,19 @@ constexpr std::int64_t kFirstDay = daysFromCivil(100, 1, 1) - kOleEpoch;
 constexpr std::int64_t kLastDay = daysFromCivil(9999, 12, 31) - kOleEpoch;
 static_assert(kFirstDay == -657434 && kLastDay == 2958465);
 
-bool isLeap(int y) {
+bool isLeap(int y)
+{
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-int daysInMonth(int y, int m) {
+int daysInMonth(int y, int m)
+{
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
 }
 
-std::string describe(double ole) {
+std::string describe(double ole)
+{
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", ole);
     return buf;
@@ -68,7 +73,8 @@ struct DayAndMs {
     std::int64_t ms;
 };
 
-DayAndMs split(double ole) {
+DayAndMs split(double ole)
+{
     const double whole = std::trunc(ole);
     const double fraction = std::fabs(ole - whole);
     auto day = static_cast<std::int64_t>(whole);
@@ -82,7 +88,8 @@ DayAndMs split(double ole) {
 
 } // namespace
 
-bool isOleInRange(double ole) {
+bool isOleInRange(double ole)
+{
     if (!std::isfinite(ole) || ole <= static_cast<double>(kFirstDay - 1) ||
         ole >= static_cast<double>(kLastDay + 1))
         return false;
@@ -90,7 +97,8 @@ bool isOleInRange(double ole) {
     return dm.day >= kFirstDay && dm.day <= kLastDay;
 }
 
-CivilDateTime civilFromOle(double ole) {
+CivilDateTime civilFromOle(double ole)
+{
     if (!isOleInRange(ole))
         throw WireError("Data e hora fora do intervalo aceito (anos 100 a 9999): " + describe(ole) +
                         ".");
@@ -110,7 +118,8 @@ CivilDateTime civilFromOle(double ole) {
     return dt;
 }
 
-double oleFromCivil(const CivilDateTime& dt) {
+double oleFromCivil(const CivilDateTime& dt)
+{
     const bool valid = dt.year >= 100 && dt.year <= 9999 && dt.month >= 1 && dt.month <= 12 &&
                        dt.day >= 1 && dt.day <= daysInMonth(dt.year, dt.month) && dt.hour >= 0 &&
                        dt.hour <= 23 && dt.minute >= 0 && dt.minute <= 59 && dt.second >= 0 &&
@@ -131,7 +140,8 @@ double oleFromCivil(const CivilDateTime& dt) {
     return day >= 0 ? whole + time : whole - time;
 }
 
-std::int64_t oleDayNumber(double ole) {
+std::int64_t oleDayNumber(double ole)
+{
     if (!std::isfinite(ole) || std::fabs(ole) > 1e15)
         throw WireError("Data e hora inválida: " + describe(ole) + ".");
     return split(ole).day;

@@ -13,11 +13,13 @@ namespace {
 
 using simdjson::error_code;
 
-std::string cellPlace(const FieldDef& f, std::size_t row) {
+std::string cellPlace(const FieldDef& f, std::size_t row)
+{
     return "campo " + inQuotes(f.name) + " da linha " + std::to_string(row + 1);
 }
 
-const char* expectedOf(FieldType t) {
+const char* expectedOf(FieldType t)
+{
     switch (t) {
     case FieldType::Text:
         return "um texto ou nulo";
@@ -33,7 +35,8 @@ const char* expectedOf(FieldType t) {
 
 // A typed read failed: a wrong type is a shape error, anything else a JSON error at the place.
 [[noreturn]] void cellError(std::string_view prefix, error_code e, const std::string& place,
-                            FieldType t) {
+                            FieldType t)
+{
     if (e == simdjson::INCORRECT_TYPE)
         throwShape(prefix, place + " deve ser " + expectedOf(t));
     throwJsonError(e, prefix, place);
@@ -42,8 +45,9 @@ const char* expectedOf(FieldType t) {
 // Hands each member's key and value to f in order; a member or key that cannot be read throws,
 // naming where (empty for the top level).
 template <class F>
-inline void forEachMember(ondemand::object& object, std::string_view prefix,
-                          std::string_view where, F&& f) {
+inline void forEachMember(ondemand::object& object, std::string_view prefix, std::string_view where,
+                          F&& f)
+{
     for (auto member : object) {
         ondemand::field field;
         std::string_view key;
@@ -56,12 +60,14 @@ inline void forEachMember(ondemand::object& object, std::string_view prefix,
 }
 
 // After a failed typed read: true when the value is null (and consumes it).
-inline bool readNull(ondemand::value& v) {
+inline bool readNull(ondemand::value& v)
+{
     bool null = false;
     return !v.is_null().get(null) && null;
 }
 
-inline bool dateTimeInRange(double v) {
+inline bool dateTimeInRange(double v)
+{
     if (!(v > -657435.0 && v < 2958466.0))
         return false;
     // Only the last day needs the exact check (its last half millisecond rounds into 10000).
@@ -69,7 +75,8 @@ inline bool dateTimeInRange(double v) {
 }
 
 // A number written without fraction or exponent that still is no int64: too big, not a float.
-inline bool isWholeNumberToken(ondemand::value& v) {
+inline bool isWholeNumberToken(ondemand::value& v)
+{
     ondemand::json_type type;
     if (v.type().get(type) || type != ondemand::json_type::number)
         return false;
@@ -87,7 +94,8 @@ struct CellResult {
 
 template <class OnText, class OnNumber, class OnInteger, class OnNull>
 inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, OnNumber onNumber,
-                           OnInteger onInteger, OnNull onNull) {
+                           OnInteger onInteger, OnNull onNull)
+{
     switch (type) {
     case FieldType::Text: {
         std::string_view s;
@@ -139,7 +147,8 @@ inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, On
 
 } // namespace
 
-const char* PacketDecoder::location() {
+const char* PacketDecoder::location()
+{
     if (!m_input)
         return nullptr;
     const char* at = nullptr;
@@ -148,7 +157,8 @@ const char* PacketDecoder::location() {
     return at;
 }
 
-std::vector<FieldDef> PacketDecoder::fields(ondemand::value value) {
+std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
+{
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -219,7 +229,8 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value) {
     return out;
 }
 
-void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std::size_t sampled) {
+void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std::size_t sampled)
+{
     const char* at = location();
     if (!rowsStart || !at || at <= rowsStart)
         return;
@@ -240,7 +251,8 @@ void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std
     }
 }
 
-void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
+void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
+{
     const char* rowsStart = location();
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
@@ -304,7 +316,8 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t) {
 }
 
 std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vector<FieldDef>& fields,
-                                         std::size_t change, std::string_view key) {
+                                         std::size_t change, std::string_view key)
+{
     const std::string place = inQuotes(key) + " da alteração " + std::to_string(change + 1);
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
@@ -339,7 +352,8 @@ std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vecto
 }
 
 std::vector<Change> PacketDecoder::changes(ondemand::value value,
-                                           const std::vector<FieldDef>& fields) {
+                                           const std::vector<FieldDef>& fields)
+{
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
@@ -404,7 +418,8 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
     return out;
 }
 
-PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expect) {
+PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expect)
+{
     Packet out;
     std::vector<FieldDef> defs;
     bool hasFields = false, hasBody = false;

@@ -14,7 +14,8 @@ namespace {
 constexpr std::string_view kDataOut = "Não foi possível escrever o pacote de dados: ";
 constexpr std::string_view kDeltaOut = "Não foi possível escrever o pacote de alterações: ";
 
-void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row) {
+void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
+{
     const auto& fields = t.fields();
     w.StartArray();
     for (std::size_t col = 0; col < fields.size(); ++col) {
@@ -46,7 +47,8 @@ void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row) {
 
 } // namespace
 
-void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std::size_t>* rows) {
+void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std::size_t>* rows)
+{
     w.StartObject();
     w.Key("fields", 6);
     writeFields(w, t.fields(), kDataOut);
@@ -67,7 +69,8 @@ void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std:
     w.EndObject();
 }
 
-void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta) {
+void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
+{
     w.StartObject();
     w.Key("fields", 6);
     writeFields(w, delta.fields, kDeltaOut);

@@ -22,10 +22,12 @@ struct PacketWriter::Impl {
     State state = State::Idle;
     bool rowsOnly = false;
 
-    [[noreturn]] void misuse(const char* what) const {
+    [[noreturn]] void misuse(const char* what) const
+    {
         throw WireError(std::string(kWriterPrefix) + what + ".");
     }
-    const FieldDef& nextField() {
+    const FieldDef& nextField()
+    {
         if (state != State::InRow)
             misuse("valor fora de uma linha");
         if (col >= fields.size())
@@ -38,11 +40,13 @@ struct PacketWriter::Impl {
 
 PacketWriter::PacketWriter(std::string& out) : m_impl(new Impl(out)) {}
 
-PacketWriter::~PacketWriter() {
+PacketWriter::~PacketWriter()
+{
     delete m_impl;
 }
 
-void PacketWriter::begin(const std::vector<FieldDef>& fields) {
+void PacketWriter::begin(const std::vector<FieldDef>& fields)
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::Idle)
         d.misuse("begin chamado duas vezes");
@@ -55,7 +59,8 @@ void PacketWriter::begin(const std::vector<FieldDef>& fields) {
     d.state = Impl::State::Open;
 }
 
-void PacketWriter::beginRows(const std::vector<FieldDef>& fields) {
+void PacketWriter::beginRows(const std::vector<FieldDef>& fields)
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::Idle)
         d.misuse("begin chamado duas vezes");
@@ -70,7 +75,8 @@ void PacketWriter::beginRows(const std::vector<FieldDef>& fields) {
     d.state = Impl::State::Open;
 }
 
-void PacketWriter::appendRows(std::string_view block, std::size_t rowCount) {
+void PacketWriter::appendRows(std::string_view block, std::size_t rowCount)
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::Open)
         d.misuse("bloco de linhas fora do pacote ou dentro de uma linha");
@@ -89,7 +95,8 @@ void PacketWriter::appendRows(std::string_view block, std::size_t rowCount) {
     d.row += rowCount;
 }
 
-void PacketWriter::beginRow() {
+void PacketWriter::beginRow()
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::Open)
         d.misuse("linha começada fora do pacote ou dentro de outra linha");
@@ -98,13 +105,15 @@ void PacketWriter::beginRow() {
     d.state = Impl::State::InRow;
 }
 
-void PacketWriter::null() {
+void PacketWriter::null()
+{
     m_impl->nextField();
     m_impl->writer.Null();
     ++m_impl->col;
 }
 
-void PacketWriter::text(std::string_view utf8) {
+void PacketWriter::text(std::string_view utf8)
+{
     Impl& d = *m_impl;
     const FieldDef& f = d.nextField();
     if (f.type != FieldType::Text)
@@ -117,19 +126,22 @@ void PacketWriter::text(std::string_view utf8) {
     ++d.col;
 }
 
-void PacketWriter::number(double v) {
+void PacketWriter::number(double v)
+{
     Impl& d = *m_impl;
     writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
     ++d.col;
 }
 
-void PacketWriter::integer(std::int64_t v) {
+void PacketWriter::integer(std::int64_t v)
+{
     Impl& d = *m_impl;
     writeValue(d.writer, d.nextField(), Value{v}, kWriterPrefix, d.place());
     ++d.col;
 }
 
-void PacketWriter::value(const Value& v) {
+void PacketWriter::value(const Value& v)
+{
     Impl& d = *m_impl;
     if (const auto* s = std::get_if<std::string>(&v)) {
         text(*s);
@@ -139,7 +151,8 @@ void PacketWriter::value(const Value& v) {
     ++d.col;
 }
 
-void PacketWriter::endRow() {
+void PacketWriter::endRow()
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::InRow)
         d.misuse("fim de linha sem linha começada");
@@ -152,7 +165,8 @@ void PacketWriter::endRow() {
     d.state = Impl::State::Open;
 }
 
-void PacketWriter::end() {
+void PacketWriter::end()
+{
     Impl& d = *m_impl;
     if (d.state != Impl::State::Open)
         d.misuse("fim do pacote sem begin ou com uma linha aberta");

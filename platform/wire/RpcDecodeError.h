@@ -15,7 +15,8 @@ namespace cht::wire {
 class CHT_WIRE_EXPORT RpcDecodeError : public WireError {
 public:
     RpcDecodeError(int code, const std::string& message, std::int64_t id = -1)
-        : WireError(message), m_code(code), m_id(id) {}
+        : WireError(message), m_code(code), m_id(id)
+    {}
     int code() const { return m_code; }
     std::int64_t id() const { return m_id; }
 

@@ -5,12 +5,14 @@
 namespace cht::wire {
 
 namespace {
-inline bool isContinuation(char c) {
+inline bool isContinuation(char c)
+{
     return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
 }
 } // namespace
 
-std::string_view cutToChars(std::string_view utf8, std::size_t chars) {
+std::string_view cutToChars(std::string_view utf8, std::size_t chars)
+{
     // A character takes at least one byte, so a text no longer in bytes already fits.
     if (utf8.size() <= chars)
         return utf8;
@@ -25,7 +27,8 @@ std::string_view cutToChars(std::string_view utf8, std::size_t chars) {
     return utf8;
 }
 
-std::size_t charCount(std::string_view utf8) {
+std::size_t charCount(std::string_view utf8)
+{
     std::size_t n = 0;
     for (char c : utf8)
         if (!isContinuation(c))
@@ -33,7 +36,8 @@ std::size_t charCount(std::string_view utf8) {
     return n;
 }
 
-bool isValidUtf8(std::string_view bytes) {
+bool isValidUtf8(std::string_view bytes)
+{
     return simdjson::validate_utf8(bytes.data(), bytes.size());
 }
 

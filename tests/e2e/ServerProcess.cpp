@@ -26,8 +26,8 @@ int freeLoopbackPort()
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
     int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
         port = ntohs(addr.sin_port);
     ::close(fd);
     return port;
@@ -82,10 +82,10 @@ bool ServerProcess::start()
     QProcess init;
     init.setProcessChannelMode(QProcess::MergedChannels);
     init.start(serverBinary(), initArgs);
-    if (!init.waitForFinished(600000) || init.exitStatus() != QProcess::NormalExit
-        || init.exitCode() != 0) {
-        m_error = QStringLiteral("cht-server --init-demo failed: ")
-                  + QString::fromLocal8Bit(init.readAll());
+    if (!init.waitForFinished(600000) || init.exitStatus() != QProcess::NormalExit ||
+        init.exitCode() != 0) {
+        m_error = QStringLiteral("cht-server --init-demo failed: ") +
+                  QString::fromLocal8Bit(init.readAll());
         return false;
     }
 
@@ -104,8 +104,8 @@ bool ServerProcess::serve(const QStringList& options)
         m_process->start(serverBinary(),
                          QStringList{QStringLiteral("--listen"),
                                      QStringLiteral("127.0.0.1:") + QString::number(m_port),
-                                     QStringLiteral("--db"), db}
-                             + options);
+                                     QStringLiteral("--db"), db} +
+                             options);
         if (waitReady(15000))
             return true;
         stop();

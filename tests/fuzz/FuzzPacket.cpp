@@ -11,12 +11,14 @@ using namespace cht::wire;
 
 namespace {
 
-void check(bool ok) {
+void check(bool ok)
+{
     if (!ok)
         __builtin_trap();
 }
 
-bool sameTable(const ColumnTable& a, const ColumnTable& b) {
+bool sameTable(const ColumnTable& a, const ColumnTable& b)
+{
     if (a.fields() != b.fields() || a.rowCount() != b.rowCount())
         return false;
     for (std::size_t r = 0; r < a.rowCount(); ++r)
@@ -26,7 +28,8 @@ bool sameTable(const ColumnTable& a, const ColumnTable& b) {
     return true;
 }
 
-void dataPacket(std::string_view in) {
+void dataPacket(std::string_view in)
+{
     ColumnTable t;
     try {
         t = decodeDataPacket(in);
@@ -44,7 +47,8 @@ void dataPacket(std::string_view in) {
                     civilFromOle(t.number(r, c)); // in range by then: must not throw
 }
 
-void deltaPacket(std::string_view in) {
+void deltaPacket(std::string_view in)
+{
     DeltaPacket d;
     try {
         d = decodeDeltaPacket(in);
@@ -55,7 +59,8 @@ void deltaPacket(std::string_view in) {
     check(encodeDeltaPacket(decodeDeltaPacket(once)) == once);
 }
 
-void keyList(std::string_view in) {
+void keyList(std::string_view in)
+{
     std::vector<std::string> keys;
     try {
         keys = decodeKeyList(in);
@@ -65,7 +70,8 @@ void keyList(std::string_view in) {
     check(decodeKeyList(encodeKeyList(keys)) == keys);
 }
 
-void request(std::string_view in) {
+void request(std::string_view in)
+{
     RpcRequest r;
     try {
         r = decodeRequest(in);
@@ -76,7 +82,8 @@ void request(std::string_view in) {
     check(encodeRequest(decodeRequest(once)) == once);
 }
 
-void response(std::string_view in) {
+void response(std::string_view in)
+{
     try {
         const RpcResponse r = decodeResponse(in);
         if (r.errorCode == 0 && r.ok) {
@@ -91,7 +98,8 @@ void response(std::string_view in) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view in(reinterpret_cast<const char*>(data), size);
     dataPacket(in);
     deltaPacket(in);

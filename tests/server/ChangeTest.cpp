@@ -14,40 +14,47 @@ namespace {
 using wire::RpcArg;
 using wire::Value;
 
-bool contains(const std::string& text, const std::string& part) {
+bool contains(const std::string& text, const std::string& part)
+{
     return text.find(part) != std::string::npos;
 }
 
 class ChangeTest : public ServerTest {
 protected:
-    std::int64_t count(const std::string& sql) {
+    std::int64_t count(const std::string& sql)
+    {
         auto lease = store().acquire();
         auto st = lease->prepare(sql);
         return st->step() ? st->integer(0) : -1;
     }
-    std::string justificationOf(const ChtKey& key) {
+    std::string justificationOf(const ChtKey& key)
+    {
         auto lease = store().acquire();
         auto state = ChtRepository::find(*lease, key);
         return state ? state->dsAlteracaoCht : "<ausente>";
     }
-    std::string flagOf(const ChtKey& key) {
+    std::string flagOf(const ChtKey& key)
+    {
         auto lease = store().acquire();
         auto state = ChtRepository::find(*lease, key);
         return state ? state->idChtPgtoOk + state->idChtAssinada : "<ausente>";
     }
     /// SetCHT with one row changed as the lambda says.
-    template <class Edit> wire::RpcResponse setOne(const ChtKey& key, Edit edit) {
+    template <class Edit> wire::RpcResponse setOne(const ChtKey& key, Edit edit)
+    {
         auto before = rowOf(key);
         auto after = before;
         edit(after);
         return call("SetCHT", {delta({{before, after}})});
     }
-    static void put(std::vector<Value>& row, const char* name, Value v) {
+    static void put(std::vector<Value>& row, const char* name, Value v)
+    {
         row[field(name)] = std::move(v);
     }
 };
 
-TEST_P(ChangeTest, ConfirmaApprovesPendingAndNotToBillAndKeepsApproved) {
+TEST_P(ChangeTest, ConfirmaApprovesPendingAndNotToBillAndKeepsApproved)
+{
     auto reply = call("ConfirmaCHT", {keyPacket({key1(), key2(), key4()})});
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     EXPECT_EQ(statusOf(key1()), "A");
@@ -56,7 +63,8 @@ TEST_P(ChangeTest, ConfirmaApprovesPendingAndNotToBillAndKeepsApproved) {
     EXPECT_EQ(statusOf(key5()), "P");
 }
 
-TEST_P(ChangeTest, ConfirmaOfABilledOrMissingChtChangesNothing) {
+TEST_P(ChangeTest, ConfirmaOfABilledOrMissingChtChangesNothing)
+{
     auto billed = call("ConfirmaCHT", {keyPacket({key1(), key3()})});
     EXPECT_FALSE(billed.ok);
     EXPECT_TRUE(contains(billed.failure, "CHT 00001 (proposta P2/01")) << billed.failure;
@@ -71,7 +79,8 @@ TEST_P(ChangeTest, ConfirmaOfABilledOrMissingChtChangesNothing) {
     EXPECT_EQ(statusOf(key5()), "P");
 }
 
-TEST_P(ChangeTest, KeyPacketsAreChecked) {
+TEST_P(ChangeTest, KeyPacketsAreChecked)
+{
     auto empty = call("ConfirmaCHT", {keyPacket({})});
     EXPECT_FALSE(empty.ok);
     EXPECT_TRUE(contains(empty.failure, "Nenhuma CHT")) << empty.failure;
@@ -90,7 +99,8 @@ TEST_P(ChangeTest, KeyPacketsAreChecked) {
     expectServing();
 }
 
-TEST_P(ChangeTest, CancelaDeletesAndReleasesTheCdas) {
+TEST_P(ChangeTest, CancelaDeletesAndReleasesTheCdas)
+{
     auto reply = call("CancelaCHT", {keyPacket({key1(), key1(), key5()})});
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     EXPECT_EQ(statusOf(key1()), "");
@@ -105,7 +115,8 @@ TEST_P(ChangeTest, CancelaDeletesAndReleasesTheCdas) {
     EXPECT_EQ(ids(*list.data), (std::vector<std::string>{id(key3()), id(key2()), id(key4())}));
 }
 
-TEST_P(ChangeTest, CancelaOfABilledChtFailsTheWholeCall) {
+TEST_P(ChangeTest, CancelaOfABilledChtFailsTheWholeCall)
+{
     auto reply = call("CancelaCHT", {keyPacket({key1(), key3()})});
     EXPECT_FALSE(reply.ok);
     EXPECT_TRUE(contains(reply.failure, "faturada")) << reply.failure;
@@ -114,7 +125,8 @@ TEST_P(ChangeTest, CancelaOfABilledChtFailsTheWholeCall) {
     EXPECT_EQ(count("SELECT COUNT(*) FROM CDA WHERE NRSEQUCHT IS NULL"), 0);
 }
 
-TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick) {
+TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick)
+{
     auto reply = setOne(key1(), [](auto& row) {
         put(row, "IDCHTPGTOOK", std::string("S"));
         put(row, "IDCHTASSINADA", std::string("S"));
@@ -128,7 +140,8 @@ TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick) {
     EXPECT_EQ(flagOf(key2()), "NN");
 }
 
-TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification) {
+TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification)
+{
     auto reply = setOne(key1(), [](auto& row) {
         put(row, "IDSTATUSCHT", std::string("N"));
         put(row, "DSALTERACAOCHT", std::string("Cortesia acordada com o cliente"));
@@ -143,14 +156,14 @@ TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification) {
                     put(row, "DSALTERACAOCHT", std::string("Duplicada"));
                 }).ok);
     EXPECT_EQ(statusOf(key2()), "N");
-    auto again = setOne(key4(), [](auto& row) {
-        put(row, "DSALTERACAOCHT", std::string("Nova justificativa"));
-    });
+    auto again = setOne(
+        key4(), [](auto& row) { put(row, "DSALTERACAOCHT", std::string("Nova justificativa")); });
     EXPECT_TRUE(again.ok) << again.failure;
     EXPECT_EQ(justificationOf(key4()), "Nova justificativa");
 }
 
-TEST_P(ChangeTest, SetChtJustificationRules) {
+TEST_P(ChangeTest, SetChtJustificationRules)
+{
     auto status = [&](Value just) {
         return setOne(key1(), [&](auto& row) {
             put(row, "IDSTATUSCHT", std::string("N"));
@@ -162,9 +175,8 @@ TEST_P(ChangeTest, SetChtJustificationRules) {
     EXPECT_TRUE(contains(none.failure, "justificativa")) << none.failure;
     EXPECT_FALSE(status(std::string("   ")).ok);
     std::string longest;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 2000; ++i)
         longest += "ç";
-    }
     // The packet's own size would cut the text: declare the field without a limit.
     auto before = rowOf(key1());
     auto after = before;
@@ -179,14 +191,14 @@ TEST_P(ChangeTest, SetChtJustificationRules) {
     EXPECT_TRUE(status(longest).ok);
     EXPECT_EQ(justificationOf(key1()), longest);
     // A justification alone is only for rows already not to be billed.
-    auto alone = setOne(key5(), [](auto& row) {
-        put(row, "DSALTERACAOCHT", std::string("Sem marcar"));
-    });
+    auto alone =
+        setOne(key5(), [](auto& row) { put(row, "DSALTERACAOCHT", std::string("Sem marcar")); });
     EXPECT_FALSE(alone.ok);
     EXPECT_EQ(justificationOf(key5()), "");
 }
 
-TEST_P(ChangeTest, SetChtRefusesOtherChangesNamingTheField) {
+TEST_P(ChangeTest, SetChtRefusesOtherChangesNamingTheField)
+{
     auto approve = setOne(key1(), [](auto& row) { put(row, "IDSTATUSCHT", std::string("A")); });
     EXPECT_FALSE(approve.ok);
     auto billed = setOne(key3(), [](auto& row) {
@@ -208,7 +220,8 @@ TEST_P(ChangeTest, SetChtRefusesOtherChangesNamingTheField) {
     EXPECT_EQ(flagOf(key1()), "NN");
 }
 
-TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies) {
+TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies)
+{
     auto first = rowOf(key1());
     auto second = first;
     auto firstNew = first;
@@ -242,7 +255,8 @@ TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies) {
     EXPECT_TRUE(contains(gone.failure, "excluída")) << gone.failure;
 }
 
-TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough) {
+TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough)
+{
     auto before = rowOf(key1());
     auto after = before;
     put(after, "IDCHTPGTOOK", std::string("S"));
@@ -260,26 +274,24 @@ TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough) {
         threads.emplace_back([&] {
             httplib::Client client("127.0.0.1", port());
             auto res = client.Post("/rpc", body, "application/json");
-            if (!res) {
+            if (!res)
                 return;
-            }
             auto reply = wire::decodeResponse(res->body);
-            if (reply.ok) {
+            if (reply.ok)
                 ++ok;
-            } else if (contains(reply.failure, "alterada por outro usuário")) {
+            else if (contains(reply.failure, "alterada por outro usuário"))
                 ++conflicts;
-            }
         });
     }
-    for (auto& t : threads) {
+    for (auto& t : threads)
         t.join();
-    }
     EXPECT_EQ(ok.load(), 1);
     EXPECT_EQ(conflicts.load(), 3);
     EXPECT_EQ(flagOf(key1()), "SN");
 }
 
-TEST_P(ChangeTest, SetChtIsOneTransaction) {
+TEST_P(ChangeTest, SetChtIsOneTransaction)
+{
     auto a = rowOf(key2());
     auto aNew = a;
     put(aNew, "IDCHTPGTOOK", std::string("S"));
@@ -290,7 +302,8 @@ TEST_P(ChangeTest, SetChtIsOneTransaction) {
     EXPECT_EQ(flagOf(key2()), "NN");
 }
 
-TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey) {
+TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey)
+{
     wire::DeltaPacket insert;
     insert.fields = ChtRepository::chtFields();
     insert.changes.push_back({wire::ChangeOp::Insert, {}, rowOf(key1())});
@@ -305,9 +318,9 @@ TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey) {
     wire::DeltaPacket partial;
     partial.fields = {{"NRPROPOSFAS", wire::FieldType::Text, 10},
                       {"IDCHTPGTOOK", wire::FieldType::Text, 1}};
-    partial.changes.push_back(
-        {wire::ChangeOp::Update, {std::string("P1"), std::string("N")},
-         {std::string("P1"), std::string("S")}});
+    partial.changes.push_back({wire::ChangeOp::Update,
+                               {std::string("P1"), std::string("N")},
+                               {std::string("P1"), std::string("S")}});
     auto noKey = call("SetCHT", {RpcArg::ofDelta(partial)});
     EXPECT_FALSE(noKey.ok);
     EXPECT_TRUE(contains(noKey.failure, "NRVERPROPFAS")) << noKey.failure;
@@ -316,15 +329,16 @@ TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey) {
     expectServing();
 }
 
-TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn) {
+TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn)
+{
     auto statusIn = [](SqlConnection& c, const ChtKey& k) {
-        auto st = c.prepare("SELECT IDSTATUSCHT FROM CHT WHERE NRPROPOSFAS = ? AND NRVERPROPFAS = ?"
-                            " AND CDTIPOSERV = ? AND NRSERVCONT = ? AND NRSEQUCHT = ? AND CDFUNC = ?");
+        auto st =
+            c.prepare("SELECT IDSTATUSCHT FROM CHT WHERE NRPROPOSFAS = ? AND NRVERPROPFAS = ?"
+                      " AND CDTIPOSERV = ? AND NRSERVCONT = ? AND NRSEQUCHT = ? AND CDFUNC = ?");
         int p = 1;
         for (const std::string* v : {&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ, &k.nrServCont,
-                                     &k.nrSequCht, &k.cdFunc}) {
+                                     &k.nrSequCht, &k.cdFunc})
             st->bindText(p++, *v);
-        }
         return st->step() ? std::string(st->text(0)) : std::string("<ausente>");
     };
     {
@@ -336,9 +350,8 @@ TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn) {
             ChtRepository::setStatus(*lease, key1(), "A");
             tx.commit();
         }
-        for (std::size_t i = 0; i < snapshot.size(); ++i) {
+        for (std::size_t i = 0; i < snapshot.size(); ++i)
             EXPECT_EQ(statusIn(snapshot[i], key1()), "P") << "conexão " << i;
-        }
     }
     // Its connections go back to the pool out of their transactions.
     for (int i = 0; i < 3; ++i) {
@@ -347,7 +360,8 @@ TEST_P(ChangeTest, ASnapshotKeepsSeeingTheStateItStartedOn) {
     }
 }
 
-TEST_P(ChangeTest, AChtsCdaDatesFollowEveryChangeOfItsCdas) {
+TEST_P(ChangeTest, AChtsCdaDatesFollowEveryChangeOfItsCdas)
+{
     // "first..last" as the list shows them, in days from kDay; "-" for none.
     auto range = [&](const ChtKey& k) {
         auto row = rowOf(k);

@@ -18,20 +18,23 @@ class DemoStoreTest : public ServerTest {
 protected:
     DemoStoreTest() { m_seed = false; }
 
-    static DemoOptions options() {
+    static DemoOptions options()
+    {
         DemoOptions o;
         o.chts = 300;
         o.today = kDay;
         return o;
     }
-    static std::vector<RpcArg> everything() {
-        return {RpcArg::ofText(""),       RpcArg::ofText("T"),        RpcArg::ofText(""),
-                RpcArg::ofText("T"),      RpcArg::ofNumber(0),        RpcArg::ofNumber(100000),
+    static std::vector<RpcArg> everything()
+    {
+        return {RpcArg::ofText(""),          RpcArg::ofText("T"),   RpcArg::ofText(""),
+                RpcArg::ofText("T"),         RpcArg::ofNumber(0),   RpcArg::ofNumber(100000),
                 RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")};
     }
 };
 
-TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
+TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree)
+{
     {
         auto lease = store().acquire();
         DemoData::generate(*lease, options());
@@ -63,9 +66,8 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
         CancelaChtService service(*other);
         reference = service.getCht(everything()).dataJson;
     }
-    for (const char* suffix : {"", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(file + suffix);
-    }
     EXPECT_EQ(m_service->getCht(everything()).dataJson, reference);
 
     // The CDAs and parcels of the first CHT with parcels come through too.
@@ -74,19 +76,18 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
     auto col = [&](const char* n) { return static_cast<std::size_t>(t.indexOf(n)); };
     bool sawParcels = false;
     for (std::size_t r = 0; r < t.rowCount() && !sawParcels; ++r) {
-        if (t.text(r, col("IDTIPOCOBRSERV")) != "P") {
+        if (t.text(r, col("IDTIPOCOBRSERV")) != "P")
             continue;
-        }
-        auto parcels = call("GetParcVenc", {RpcArg::ofText(std::string(t.text(r, col("CDCLIENTE")))),
-                                            RpcArg::ofText(std::string(t.text(r, col("NRPROPOSFAS")))),
-                                            RpcArg::ofText(std::string(t.text(r, col("NRVERPROPFAS"))))});
+        auto parcels =
+            call("GetParcVenc", {RpcArg::ofText(std::string(t.text(r, col("CDCLIENTE")))),
+                                 RpcArg::ofText(std::string(t.text(r, col("NRPROPOSFAS")))),
+                                 RpcArg::ofText(std::string(t.text(r, col("NRVERPROPFAS"))))});
         ASSERT_TRUE(parcels.ok);
         EXPECT_GE(parcels.data->rowCount(), 3u);
         std::vector<RpcArg> args;
         for (const char* n : {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS", "NRVERPROPFAS",
-                              "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"}) {
+                              "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"})
             args.push_back(RpcArg::ofText(std::string(t.text(r, col(n)))));
-        }
         auto cdas = call("GetConsultaCSA", std::move(args));
         ASSERT_TRUE(cdas.ok);
         EXPECT_GE(cdas.data->rowCount(), 1u);
@@ -95,7 +96,8 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree) {
     EXPECT_TRUE(sawParcels);
 }
 
-TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery) {
+TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery)
+{
     {
         auto lease = store().acquire();
         DemoData::generate(*lease, options());
@@ -123,9 +125,8 @@ TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery) {
         const auto col = static_cast<std::size_t>(whole.indexOf(field));
         for (std::size_t r = 0; r < whole.rowCount() && picked.size() < 3; ++r) {
             std::string v(whole.text(r, col));
-            if (std::find(picked.begin(), picked.end(), v) == picked.end()) {
+            if (std::find(picked.begin(), picked.end(), v) == picked.end())
                 picked.push_back(v);
-            }
         }
         return picked;
     };

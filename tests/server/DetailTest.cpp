@@ -12,16 +12,17 @@ using wire::RpcArg;
 
 class DetailTest : public ServerTest {
 protected:
-    wire::RpcResponse cdas(const ChtKey& k, const std::string& client, const std::string& company) {
-        return call("GetConsultaCSA",
-                    {RpcArg::ofText(client), RpcArg::ofText(k.cdFunc), RpcArg::ofText(k.cdTipoServ),
-                     RpcArg::ofText(k.nrProposFas), RpcArg::ofText(k.nrVerPropFas),
-                     RpcArg::ofText(k.nrSequCht), RpcArg::ofText(company),
-                     RpcArg::ofText(k.nrServCont)});
+    wire::RpcResponse cdas(const ChtKey& k, const std::string& client, const std::string& company)
+    {
+        return call("GetConsultaCSA", {RpcArg::ofText(client), RpcArg::ofText(k.cdFunc),
+                                       RpcArg::ofText(k.cdTipoServ), RpcArg::ofText(k.nrProposFas),
+                                       RpcArg::ofText(k.nrVerPropFas), RpcArg::ofText(k.nrSequCht),
+                                       RpcArg::ofText(company), RpcArg::ofText(k.nrServCont)});
     }
 };
 
-TEST_P(DetailTest, CdasOfTheChtWithServerMadeHourTexts) {
+TEST_P(DetailTest, CdasOfTheChtWithServerMadeHourTexts)
+{
     auto reply = cdas(key1(), "C1", "01");
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     const auto& t = *reply.data;
@@ -52,7 +53,8 @@ TEST_P(DetailTest, CdasOfTheChtWithServerMadeHourTexts) {
     EXPECT_EQ(t.text(1, col("IDORIGINALENTREGUE")), "X");
 }
 
-TEST_P(DetailTest, CdasNeedEveryArgumentToMatch) {
+TEST_P(DetailTest, CdasNeedEveryArgumentToMatch)
+{
     EXPECT_EQ(cdas(key1(), "C1", "02").data->rowCount(), 0u);
     EXPECT_EQ(cdas(key1(), "C3", "01").data->rowCount(), 0u);
     EXPECT_EQ(cdas(key2(), "C1", "01").data->rowCount(), 1u);
@@ -67,9 +69,10 @@ TEST_P(DetailTest, CdasNeedEveryArgumentToMatch) {
     EXPECT_EQ(number.errorCode, wire::kInvalidParams);
 }
 
-TEST_P(DetailTest, ParcelsOfTheClientsProposalByDueDate) {
-    auto reply = call("GetParcVenc",
-                      {RpcArg::ofText("C1"), RpcArg::ofText("P1"), RpcArg::ofText("01")});
+TEST_P(DetailTest, ParcelsOfTheClientsProposalByDueDate)
+{
+    auto reply =
+        call("GetParcVenc", {RpcArg::ofText("C1"), RpcArg::ofText("P1"), RpcArg::ofText("01")});
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     const auto& t = *reply.data;
     EXPECT_EQ(t.fields(), ChtRepository::parcelFields());
@@ -79,14 +82,15 @@ TEST_P(DetailTest, ParcelsOfTheClientsProposalByDueDate) {
     EXPECT_DOUBLE_EQ(t.number(2, 0), kDay + 60);
     EXPECT_DOUBLE_EQ(t.number(0, 1), 1500.25);
     EXPECT_DOUBLE_EQ(t.number(2, 1), 999.99);
-    auto otherClient = call("GetParcVenc",
-                            {RpcArg::ofText("C3"), RpcArg::ofText("P1"), RpcArg::ofText("01")});
+    auto otherClient =
+        call("GetParcVenc", {RpcArg::ofText("C3"), RpcArg::ofText("P1"), RpcArg::ofText("01")});
     EXPECT_EQ(otherClient.data->rowCount(), 0u);
     auto wrong = call("GetParcVenc", {RpcArg::ofText("C1"), RpcArg::ofText("P1")});
     EXPECT_EQ(wrong.errorCode, wire::kInvalidParams);
 }
 
-TEST_P(DetailTest, GetDataGivesTheServersDateAndTime) {
+TEST_P(DetailTest, GetDataGivesTheServersDateAndTime)
+{
     const double before = CancelaChtService::localNow();
     auto reply = call("GetData", {});
     const double after = CancelaChtService::localNow();

@@ -13,21 +13,25 @@ class GetChtTest : public ServerTest {
 protected:
     Ids list(const std::string& clientes, const std::string& todosClientes,
              const std::string& funcs, const std::string& todosFuncs, double ini, double fin,
-             const std::string& situacao) {
+             const std::string& situacao)
+    {
         auto reply = getCht(clientes, todosClientes, funcs, todosFuncs, ini, fin, situacao);
         EXPECT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
         return reply.data ? ids(*reply.data) : Ids{};
     }
-    Ids byStatus(const std::string& situacao) {
+    Ids byStatus(const std::string& situacao)
+    {
         return list("", "T", "", "T", kDay - 10, kDay + 10, situacao);
     }
     Ids byDays(double ini, double fin) { return list("", "T", "", "T", ini, fin, "_P_A_R_N_"); }
-    Ids byClients(const std::vector<std::string>& clients) {
+    Ids byClients(const std::vector<std::string>& clients)
+    {
         return list(wire::encodeKeyList(clients), "", "", "T", kDay - 10, kDay + 10, "_P_A_R_N_");
     }
 };
 
-TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked) {
+TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked)
+{
     auto reply = getCht("", "T", "", "T", kDay - 10, kDay + 10, "_P_A_R_N_");
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     ASSERT_TRUE(reply.data.has_value());
@@ -38,9 +42,8 @@ TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked) {
     EXPECT_EQ(t.fields()[18].size, 2000u);
     EXPECT_EQ(t.fields()[20].type, wire::FieldType::Float);
     ASSERT_EQ(t.rowCount(), 5u);
-    for (std::size_t r = 0; r < t.rowCount(); ++r) {
+    for (std::size_t r = 0; r < t.rowCount(); ++r)
         EXPECT_EQ(t.text(r, 0), "N");
-    }
     // key1 is the second row (after key3 of the day before).
     const std::size_t r = 1;
     auto col = [&](const char* name) { return static_cast<std::size_t>(t.indexOf(name)); };
@@ -72,12 +75,13 @@ TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked) {
     EXPECT_EQ(t.text(0, col("NRLANCTONF")), "000123");
 }
 
-TEST_P(GetChtTest, OrderIsGenerationTimeThenKey) {
-    EXPECT_EQ(byDays(0, 100000),
-              (Ids{id(key3()), id(key1()), id(key2()), id(key4()), id(key5())}));
+TEST_P(GetChtTest, OrderIsGenerationTimeThenKey)
+{
+    EXPECT_EQ(byDays(0, 100000), (Ids{id(key3()), id(key1()), id(key2()), id(key4()), id(key5())}));
 }
 
-TEST_P(GetChtTest, DatesCountInWholeDaysBothEndsIncluded) {
+TEST_P(GetChtTest, DatesCountInWholeDaysBothEndsIncluded)
+{
     // The time of day of the limits is ignored; 23:59:59.999 is still the same day.
     EXPECT_EQ(byDays(kDay + 0.75, kDay + 0.25), (Ids{id(key1()), id(key2())}));
     EXPECT_EQ(byDays(kDay + 1, kDay + 1), (Ids{id(key4())}));
@@ -86,7 +90,8 @@ TEST_P(GetChtTest, DatesCountInWholeDaysBothEndsIncluded) {
     EXPECT_EQ(byDays(kDay + 1, kDay), Ids{});
 }
 
-TEST_P(GetChtTest, StatusLetterWantedExactlyWhenTheSetHoldsIt) {
+TEST_P(GetChtTest, StatusLetterWantedExactlyWhenTheSetHoldsIt)
+{
     EXPECT_EQ(byStatus("_P_"), (Ids{id(key1()), id(key5())}));
     EXPECT_EQ(byStatus("_A_"), (Ids{id(key2())}));
     EXPECT_EQ(byStatus("_R_N_"), (Ids{id(key3()), id(key4())}));
@@ -98,10 +103,10 @@ TEST_P(GetChtTest, StatusLetterWantedExactlyWhenTheSetHoldsIt) {
     EXPECT_EQ(byStatus("_p_"), Ids{});
 }
 
-TEST_P(GetChtTest, ClientListCarriesCommasAndQuotes) {
+TEST_P(GetChtTest, ClientListCarriesCommasAndQuotes)
+{
     EXPECT_EQ(byClients({kOddClient}), (Ids{id(key3())}));
-    EXPECT_EQ(byClients({"C1", kOddClient}),
-              (Ids{id(key3()), id(key1()), id(key2()), id(key5())}));
+    EXPECT_EQ(byClients({"C1", kOddClient}), (Ids{id(key3()), id(key1()), id(key2()), id(key5())}));
     // No splitting of a code, and an empty selection selects nothing.
     EXPECT_EQ(byClients({"C1,C3"}), Ids{});
     EXPECT_EQ(list("", "", "", "T", kDay - 10, kDay + 10, "_P_A_R_N_"), Ids{});
@@ -111,7 +116,8 @@ TEST_P(GetChtTest, ClientListCarriesCommasAndQuotes) {
               (Ids{id(key4())}));
 }
 
-TEST_P(GetChtTest, EmployeeListFilters) {
+TEST_P(GetChtTest, EmployeeListFilters)
+{
     auto funcs = [&](const std::vector<std::string>& f) {
         return list("", "T", wire::encodeKeyList(f), "", kDay - 10, kDay + 10, "_P_A_R_N_");
     };
@@ -124,7 +130,8 @@ TEST_P(GetChtTest, EmployeeListFilters) {
               (Ids{id(key5())}));
 }
 
-TEST_P(GetChtTest, MalformedListIsRefusedAndTheServerGoesOn) {
+TEST_P(GetChtTest, MalformedListIsRefusedAndTheServerGoesOn)
+{
     for (const char* bad : {"C1,C3", "[\"C1\",1]", "[\"C1\"", "{\"a\":1}", "'C1'"}) {
         auto reply = getCht(bad, "", "", "T", kDay, kDay, "_P_");
         EXPECT_FALSE(reply.ok) << bad;
@@ -137,7 +144,8 @@ TEST_P(GetChtTest, MalformedListIsRefusedAndTheServerGoesOn) {
     expectServing();
 }
 
-TEST_P(GetChtTest, ByReferenceArgumentsComeBack) {
+TEST_P(GetChtTest, ByReferenceArgumentsComeBack)
+{
     const std::string clients = wire::encodeKeyList({kOddClient});
     auto reply = getCht(clients, "", "", "T", kDay - 1.5, kDay + 0.5, "_R_");
     ASSERT_TRUE(reply.ok) << reply.failure;
@@ -152,11 +160,12 @@ TEST_P(GetChtTest, ByReferenceArgumentsComeBack) {
     EXPECT_EQ(ids(*reply.data), (Ids{id(key3())}));
 }
 
-TEST_P(GetChtTest, WrongArgumentsAreProtocolErrors) {
-    auto wrongType = call("GetCHT", {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
-                                     RpcArg::ofText("T"), RpcArg::ofText("hoje"),
-                                     RpcArg::ofNumber(kDay), RpcArg::ofText("_P_"),
-                                     RpcArg::ofText("DEMO")});
+TEST_P(GetChtTest, WrongArgumentsAreProtocolErrors)
+{
+    auto wrongType =
+        call("GetCHT", {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
+                        RpcArg::ofText("T"), RpcArg::ofText("hoje"), RpcArg::ofNumber(kDay),
+                        RpcArg::ofText("_P_"), RpcArg::ofText("DEMO")});
     EXPECT_EQ(wrongType.errorCode, wire::kInvalidParams);
     EXPECT_NE(wrongType.errorMessage.find("DataIni"), std::string::npos) << wrongType.errorMessage;
     auto tooFew = call("GetCHT", {RpcArg::ofText(""), RpcArg::ofText("T")});
@@ -168,7 +177,8 @@ TEST_P(GetChtTest, WrongArgumentsAreProtocolErrors) {
     expectServing();
 }
 
-TEST_P(GetChtTest, LongListPathGivesTheQuerysBytes) {
+TEST_P(GetChtTest, LongListPathGivesTheQuerysBytes)
+{
     // The fixture's odd keys, null texts and CHTs without CDAs through the in-memory join.
     ChtFilter filter;
     filter.firstDay = kDay - 10;

@@ -11,7 +11,8 @@ using wire::RpcArg;
 
 class ProtocolTest : public ServerTest {
 protected:
-    wire::RpcResponse raw(const std::string& body) {
+    wire::RpcResponse raw(const std::string& body)
+    {
         auto res = post(body);
         if (!res) {
             ADD_FAILURE() << "sem resposta";
@@ -22,7 +23,8 @@ protected:
     }
 };
 
-TEST_P(ProtocolTest, MalformedRequestsGetJsonRpcErrors) {
+TEST_P(ProtocolTest, MalformedRequestsGetJsonRpcErrors)
+{
     struct Case {
         std::string body;
         int code;
@@ -39,17 +41,17 @@ TEST_P(ProtocolTest, MalformedRequestsGetJsonRpcErrors) {
     };
     for (const auto& c : cases) {
         auto reply = raw(c.body);
-        if (c.code != 0) {
+        if (c.code != 0)
             EXPECT_EQ(reply.errorCode, c.code) << c.body;
-        } else {
+        else
             EXPECT_NE(reply.errorCode, 0) << c.body;
-        }
         EXPECT_FALSE(reply.errorMessage.empty()) << c.body;
         expectServing();
     }
 }
 
-TEST_P(ProtocolTest, UnknownObjectOrMethod) {
+TEST_P(ProtocolTest, UnknownObjectOrMethod)
+{
     auto object = raw("{\"jsonrpc\":\"2.0\",\"id\":7,\"method\":\"COT09801.rdmOutro.GetData\","
                       "\"params\":[]}");
     EXPECT_EQ(object.errorCode, wire::kMethodNotFound);
@@ -66,7 +68,8 @@ TEST_P(ProtocolTest, UnknownObjectOrMethod) {
     expectServing();
 }
 
-TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc) {
+TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc)
+{
     RpcServerOptions options;
     options.port = 0;
     options.maxBodyBytes = 4096;
@@ -90,7 +93,8 @@ TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc) {
     small.stop();
 }
 
-TEST_P(ProtocolTest, HealthAndUnknownPaths) {
+TEST_P(ProtocolTest, HealthAndUnknownPaths)
+{
     auto health = m_client->Get("/health");
     ASSERT_TRUE(health);
     EXPECT_EQ(health->status, 200);
@@ -102,7 +106,8 @@ TEST_P(ProtocolTest, HealthAndUnknownPaths) {
     expectServing();
 }
 
-TEST_P(ProtocolTest, ConcurrentClientsAllServed) {
+TEST_P(ProtocolTest, ConcurrentClientsAllServed)
+{
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
@@ -112,24 +117,22 @@ TEST_P(ProtocolTest, ConcurrentClientsAllServed) {
                 wire::RpcRequest request;
                 request.id = t * 100 + i;
                 request.method = "COT09800.rdmCancelaCHT.GetCHT";
-                request.params = {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
-                                  RpcArg::ofText("T"), RpcArg::ofNumber(kDay - 5),
-                                  RpcArg::ofNumber(kDay + 5), RpcArg::ofText("_P_A_R_N_"),
-                                  RpcArg::ofText("DEMO")};
+                request.params = {RpcArg::ofText(""),          RpcArg::ofText("T"),
+                                  RpcArg::ofText(""),          RpcArg::ofText("T"),
+                                  RpcArg::ofNumber(kDay - 5),  RpcArg::ofNumber(kDay + 5),
+                                  RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")};
                 if (i % 3 == 0) {
                     request.method = "COT09800.rdmCancelaCHT.ConfirmaCHT";
                     request.params = {keyPacket({key2()})};
                 }
                 auto res = client.Post("/rpc", wire::encodeRequest(request), "application/json");
-                if (!res || !wire::decodeResponse(res->body).ok) {
+                if (!res || !wire::decodeResponse(res->body).ok)
                     ++failures;
-                }
             }
         });
     }
-    for (auto& th : threads) {
+    for (auto& th : threads)
         th.join();
-    }
     EXPECT_EQ(failures.load(), 0);
 }
 

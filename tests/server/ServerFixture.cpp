@@ -16,43 +16,61 @@ namespace cht::server::test {
 using wire::RpcArg;
 using wire::Value;
 
-ChtKey key1() { return {"P1", "01", "001", "001", "00001", "F1"}; }
-ChtKey key2() { return {"P1", "01", "001", "001", "00002", "F2"}; }
-ChtKey key3() { return {"P2", "01", "001", "001", "00001", kOddFunc}; }
-ChtKey key4() { return {"P3", "01", "001", "001", "00001", "F1"}; }
-ChtKey key5() { return {"P1", "01", "001", "002", "00001", "F2"}; }
+ChtKey key1()
+{
+    return {"P1", "01", "001", "001", "00001", "F1"};
+}
+ChtKey key2()
+{
+    return {"P1", "01", "001", "001", "00002", "F2"};
+}
+ChtKey key3()
+{
+    return {"P2", "01", "001", "001", "00001", kOddFunc};
+}
+ChtKey key4()
+{
+    return {"P3", "01", "001", "001", "00001", "F1"};
+}
+ChtKey key5()
+{
+    return {"P1", "01", "001", "002", "00001", "F2"};
+}
 
-std::string describeBackend(const ::testing::TestParamInfo<Backend>& info) {
+std::string describeBackend(const ::testing::TestParamInfo<Backend>& info)
+{
     return info.param == Backend::Sqlite ? "sqlite" : "postgres";
 }
 
 namespace {
 
-std::string uniqueName() {
+std::string uniqueName()
+{
     std::random_device rd;
     return "t" + std::to_string(::getpid()) + "_" + std::to_string(rd() % 1000000000u);
 }
 
-double at(std::int64_t day, int hour, int minute, int second = 0, int msec = 0) {
-    return static_cast<double>(day) + (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) /
-                                          86400000.0;
+double at(std::int64_t day, int hour, int minute, int second = 0, int msec = 0)
+{
+    return static_cast<double>(day) +
+           (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / 86400000.0;
 }
 
-void exec(SqlConnection& c, const std::string& sql, const std::vector<std::string>& args) {
+void exec(SqlConnection& c, const std::string& sql, const std::vector<std::string>& args)
+{
     auto st = c.prepare(sql);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "\x01") {
+    for (std::size_t i = 0; i < args.size(); ++i)
+        if (args[i] == "\x01")
             st->bindNull(static_cast<int>(i + 1));
-        } else {
+        else
             st->bindText(static_cast<int>(i + 1), args[i]);
-        }
-    }
     st->run();
 }
 
 const std::string kNull = "\x01";
 
-void seed(SqlConnection& c) {
+void seed(SqlConnection& c)
+{
     SqlTransaction tx(c);
     const char* cli = "INSERT INTO CLIENTE VALUES (?,?,?,?,?,?)";
     exec(c, cli, {"C1", "11222333000181", "Alfa Máquinas", "J", "Alfa Máquinas Ltda", "DEMO"});
@@ -91,20 +109,74 @@ void seed(SqlConnection& c) {
         "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
         " IDSITSERVPREST, DSREFERENCIA, DTSERVPREST, DTHRENTR1TUR, DTHRSAID1TUR, NMINTCLIENTE,"
         " QTMINTOTAL, QTMINDESLOCFAT, QTMINNFATU, QTMINAPROFATU, QTMINAPRCOMIS, NMOPERINC,"
-        " IDASSINATURACLIENTE, IDORIGINALENTREGUE) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+        " IDASSINATURACLIENTE, IDORIGINALENTREGUE) VALUES "
+        "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
     const ChtKey k = key1();
-    exec(c, cda, {k.nrProposFas, k.nrVerPropFas, k.cdTipoServ, k.nrServCont, k.cdFunc,
-                  k.nrSequCht, "C", "Visita", sqldate::fromDay(kDay - 2),
-                  sqldate::fromOle(at(kDay - 2, 8, 0)), sqldate::fromOle(at(kDay - 2, 17, 30)),
-                  "Sr. Roberto", "510", "45", "30", "480", "6000", "ana", "S", "X"});
-    exec(c, cda, {k.nrProposFas, k.nrVerPropFas, k.cdTipoServ, k.nrServCont, k.cdFunc,
-                  k.nrSequCht, "", "Ajustes", sqldate::fromDay(kDay - 3), kNull, kNull, kNull,
-                  "65", kNull, "0", "65", "0", "ana", "N", "S"});
+    exec(c, cda,
+         {k.nrProposFas,
+          k.nrVerPropFas,
+          k.cdTipoServ,
+          k.nrServCont,
+          k.cdFunc,
+          k.nrSequCht,
+          "C",
+          "Visita",
+          sqldate::fromDay(kDay - 2),
+          sqldate::fromOle(at(kDay - 2, 8, 0)),
+          sqldate::fromOle(at(kDay - 2, 17, 30)),
+          "Sr. Roberto",
+          "510",
+          "45",
+          "30",
+          "480",
+          "6000",
+          "ana",
+          "S",
+          "X"});
+    exec(c, cda,
+         {k.nrProposFas,
+          k.nrVerPropFas,
+          k.cdTipoServ,
+          k.nrServCont,
+          k.cdFunc,
+          k.nrSequCht,
+          "",
+          "Ajustes",
+          sqldate::fromDay(kDay - 3),
+          kNull,
+          kNull,
+          kNull,
+          "65",
+          kNull,
+          "0",
+          "65",
+          "0",
+          "ana",
+          "N",
+          "S"});
     // A CDA of another CHT of the same service: never shown for key1.
     const ChtKey o = key2();
-    exec(c, cda, {o.nrProposFas, o.nrVerPropFas, o.cdTipoServ, o.nrServCont, o.cdFunc,
-                  o.nrSequCht, "R", "Outra", sqldate::fromDay(kDay - 1), kNull, kNull, kNull,
-                  "60", "0", "0", "60", "0", "ana", "S", "S"});
+    exec(c, cda,
+         {o.nrProposFas,
+          o.nrVerPropFas,
+          o.cdTipoServ,
+          o.nrServCont,
+          o.cdFunc,
+          o.nrSequCht,
+          "R",
+          "Outra",
+          sqldate::fromDay(kDay - 1),
+          kNull,
+          kNull,
+          kNull,
+          "60",
+          "0",
+          "0",
+          "60",
+          "0",
+          "ana",
+          "S",
+          "S"});
     const char* par = "INSERT INTO VENCSERVCLIE VALUES (?,?,?,?,?)";
     exec(c, par, {"P1", "01", "2", sqldate::fromDay(kDay + 30), "1500.25"});
     exec(c, par, {"P1", "01", "1", sqldate::fromDay(kDay), "1500.25"});
@@ -115,7 +187,8 @@ void seed(SqlConnection& c) {
 
 } // namespace
 
-void ServerTest::SetUp() {
+void ServerTest::SetUp()
+{
     std::string url;
     if (GetParam() == Backend::Postgres) {
         const char* pg = std::getenv("CHT_PG_URL");
@@ -153,19 +226,18 @@ void ServerTest::SetUp() {
     m_client->set_read_timeout(30, 0);
 }
 
-void ServerTest::TearDown() {
+void ServerTest::TearDown()
+{
     m_client.reset();
-    if (m_server) {
+    if (m_server)
         m_server->stop();
-    }
     m_server.reset();
     m_service.reset();
     m_store.reset();
     if (!m_file.empty()) {
         std::error_code ec;
-        for (const char* suffix : {"", "-wal", "-shm"}) {
+        for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(m_file + suffix, ec);
-        }
     }
     if (!m_schema.empty()) {
         PgStore admin(m_adminUrl);
@@ -174,11 +246,13 @@ void ServerTest::TearDown() {
     }
 }
 
-httplib::Result ServerTest::post(const std::string& body) {
+httplib::Result ServerTest::post(const std::string& body)
+{
     return m_client->Post("/rpc", body, "application/json");
 }
 
-wire::RpcResponse ServerTest::call(const std::string& method, std::vector<RpcArg> params) {
+wire::RpcResponse ServerTest::call(const std::string& method, std::vector<RpcArg> params)
+{
     wire::RpcRequest request;
     request.id = m_nextId++;
     request.method = "COT09800.rdmCancelaCHT." + method;
@@ -196,18 +270,21 @@ wire::RpcResponse ServerTest::call(const std::string& method, std::vector<RpcArg
 
 wire::RpcResponse ServerTest::getCht(const std::string& clientes, const std::string& todosClientes,
                                      const std::string& funcs, const std::string& todosFuncs,
-                                     double dataIni, double dataFin, const std::string& situacao) {
-    return call("GetCHT", {RpcArg::ofText(clientes), RpcArg::ofText(todosClientes),
-                           RpcArg::ofText(funcs), RpcArg::ofText(todosFuncs),
-                           RpcArg::ofNumber(dataIni), RpcArg::ofNumber(dataFin),
-                           RpcArg::ofText(situacao), RpcArg::ofText("DEMO")});
+                                     double dataIni, double dataFin, const std::string& situacao)
+{
+    return call("GetCHT",
+                {RpcArg::ofText(clientes), RpcArg::ofText(todosClientes), RpcArg::ofText(funcs),
+                 RpcArg::ofText(todosFuncs), RpcArg::ofNumber(dataIni), RpcArg::ofNumber(dataFin),
+                 RpcArg::ofText(situacao), RpcArg::ofText("DEMO")});
 }
 
-std::string ServerTest::id(const ChtKey& key) {
+std::string ServerTest::id(const ChtKey& key)
+{
     return key.nrProposFas + "/" + key.nrServCont + "/" + key.nrSequCht + "/" + key.cdFunc;
 }
 
-std::vector<std::string> ServerTest::ids(const wire::ColumnTable& list) {
+std::vector<std::string> ServerTest::ids(const wire::ColumnTable& list)
+{
     std::vector<std::string> out;
     const auto p = static_cast<std::size_t>(list.indexOf("NRPROPOSFAS"));
     const auto n = static_cast<std::size_t>(list.indexOf("NRSERVCONT"));
@@ -220,11 +297,15 @@ std::vector<std::string> ServerTest::ids(const wire::ColumnTable& list) {
     return out;
 }
 
-RpcArg ServerTest::keyPacket(const std::vector<ChtKey>& keys) {
+RpcArg ServerTest::keyPacket(const std::vector<ChtKey>& keys)
+{
     using wire::FieldType;
-    wire::ColumnTable t({{"NRPROPOSFAS", FieldType::Text, 10}, {"NRVERPROPFAS", FieldType::Text, 2},
-                         {"CDTIPOSERV", FieldType::Text, 3},  {"NRSERVCONT", FieldType::Text, 3},
-                         {"NRSEQUCHT", FieldType::Text, 5},   {"CDFUNC", FieldType::Text, 10}});
+    wire::ColumnTable t({{"NRPROPOSFAS", FieldType::Text, 10},
+                         {"NRVERPROPFAS", FieldType::Text, 2},
+                         {"CDTIPOSERV", FieldType::Text, 3},
+                         {"NRSERVCONT", FieldType::Text, 3},
+                         {"NRSEQUCHT", FieldType::Text, 5},
+                         {"CDFUNC", FieldType::Text, 10}});
     for (const ChtKey& k : keys) {
         std::size_t r = t.appendRow();
         t.setText(r, 0, k.nrProposFas);
@@ -237,31 +318,29 @@ RpcArg ServerTest::keyPacket(const std::vector<ChtKey>& keys) {
     return RpcArg::ofData(std::move(t));
 }
 
-std::size_t ServerTest::field(const char* name) {
+std::size_t ServerTest::field(const char* name)
+{
     const auto& fields = ChtRepository::chtFields();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].name == name) {
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name == name)
             return i;
-        }
-    }
     ADD_FAILURE() << "campo desconhecido " << name;
     return 0;
 }
 
-std::vector<Value> ServerTest::rowOf(const ChtKey& key) {
+std::vector<Value> ServerTest::rowOf(const ChtKey& key)
+{
     auto reply = getCht("", "T", "", "T", 0, 100000, "_P_A_R_N_");
     EXPECT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
-    if (!reply.data) {
+    if (!reply.data)
         return {};
-    }
     const auto& list = *reply.data;
     auto all = ids(list);
     for (std::size_t r = 0; r < all.size(); ++r) {
         if (all[r] == id(key)) {
             std::vector<Value> row;
-            for (std::size_t c = 0; c < list.columnCount(); ++c) {
+            for (std::size_t c = 0; c < list.columnCount(); ++c)
                 row.push_back(list.value(r, c));
-            }
             return row;
         }
     }
@@ -269,23 +348,24 @@ std::vector<Value> ServerTest::rowOf(const ChtKey& key) {
     return {};
 }
 
-RpcArg ServerTest::delta(
-    const std::vector<std::pair<std::vector<Value>, std::vector<Value>>>& rows) {
+RpcArg ServerTest::delta(const std::vector<std::pair<std::vector<Value>, std::vector<Value>>>& rows)
+{
     wire::DeltaPacket d;
     d.fields = ChtRepository::chtFields();
-    for (const auto& [before, after] : rows) {
+    for (const auto& [before, after] : rows)
         d.changes.push_back({wire::ChangeOp::Update, before, after});
-    }
     return RpcArg::ofDelta(std::move(d));
 }
 
-std::string ServerTest::statusOf(const ChtKey& key) {
+std::string ServerTest::statusOf(const ChtKey& key)
+{
     auto lease = m_store->acquire();
     auto state = ChtRepository::find(*lease, key);
     return state ? state->idStatusCht : std::string();
 }
 
-void ServerTest::expectServing() {
+void ServerTest::expectServing()
+{
     auto reply = call("GetData", {});
     EXPECT_TRUE(reply.ok) << "o servidor deixou de atender";
     EXPECT_EQ(reply.errorCode, 0);

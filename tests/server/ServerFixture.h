@@ -53,8 +53,8 @@ protected:
     /// The full row of a CHT from an all-inclusive GetCHT.
     std::vector<wire::Value> rowOf(const ChtKey& key);
     /// A delta packet of one update per row: old values as loaded, new values changed.
-    static wire::RpcArg delta(const std::vector<std::pair<std::vector<wire::Value>,
-                                                          std::vector<wire::Value>>>& rows);
+    static wire::RpcArg
+    delta(const std::vector<std::pair<std::vector<wire::Value>, std::vector<wire::Value>>>& rows);
     static std::size_t field(const char* name);
     /// Stored status of a CHT ("" when it does not exist).
     std::string statusOf(const ChtKey& key);
@@ -81,10 +81,10 @@ std::string describeBackend(const ::testing::TestParamInfo<Backend>& info);
 
 } // namespace cht::server::test
 
-#define CHT_SERVER_SUITE(Suite)                                                                  \
-    INSTANTIATE_TEST_SUITE_P(Sqlite, Suite,                                                      \
-                             ::testing::Values(::cht::server::test::Backend::Sqlite),            \
-                             ::cht::server::test::describeBackend);                              \
-    INSTANTIATE_TEST_SUITE_P(Postgres, Suite,                                                    \
-                             ::testing::Values(::cht::server::test::Backend::Postgres),          \
+#define CHT_SERVER_SUITE(Suite)                                                                    \
+    INSTANTIATE_TEST_SUITE_P(Sqlite, Suite,                                                        \
+                             ::testing::Values(::cht::server::test::Backend::Sqlite),              \
+                             ::cht::server::test::describeBackend);                                \
+    INSTANTIATE_TEST_SUITE_P(Postgres, Suite,                                                      \
+                             ::testing::Values(::cht::server::test::Backend::Postgres),            \
                              ::cht::server::test::describeBackend)

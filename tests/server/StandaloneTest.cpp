@@ -17,10 +17,10 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <netinet/in.h>
 #include <set>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <thread>
 #include <unistd.h>
 
@@ -30,20 +30,21 @@ namespace {
 namespace fs = std::filesystem;
 using wire::RpcArg;
 
-std::string tempFile(const std::string& name) {
-    return (fs::temp_directory_path() /
-            ("cht-" + name + "-" + std::to_string(::getpid()) + ".db"))
+std::string tempFile(const std::string& name)
+{
+    return (fs::temp_directory_path() / ("cht-" + name + "-" + std::to_string(::getpid()) + ".db"))
         .string();
 }
 
-void removeDb(const std::string& file) {
+void removeDb(const std::string& file)
+{
     std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-wal", "-shm"})
         fs::remove(file + suffix, ec);
-    }
 }
 
-TEST(SqlDate, RoundTripsToTheMillisecondAndReadsPostgresOutput) {
+TEST(SqlDate, RoundTripsToTheMillisecondAndReadsPostgresOutput)
+{
     for (double ole : {46000.0, 46000.5, 46000.999988425925926, -1.25, 2.0 + 1.0 / 86400000}) {
         const std::string text = sqldate::fromOle(ole);
         EXPECT_NEAR(sqldate::toOle(text), ole, 0.6 / 86400000) << text;
@@ -53,19 +54,20 @@ TEST(SqlDate, RoundTripsToTheMillisecondAndReadsPostgresOutput) {
     EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09"), 46000);
     EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09 12:00:00"), 46000.5);
     EXPECT_DOUBLE_EQ(sqldate::toOle("2025-12-09 06:00:00.25"), 46000.25 + 0.25 / 86400);
-    for (const char* bad : {"", "2025-12", "2025-13-01", "2025-12-09 1200", "2025-12-09 12:00:00x"}) {
+    for (const char* bad : {"", "2025-12", "2025-13-01", "2025-12-09 1200", "2025-12-09 12:00:00x"})
         EXPECT_THROW(sqldate::toOle(bad), StoreError) << bad;
-    }
 }
 
-TEST(ChtRepository, HoursTexts) {
+TEST(ChtRepository, HoursTexts)
+{
     EXPECT_EQ(ChtRepository::hoursText(0), "00:00");
     EXPECT_EQ(ChtRepository::hoursText(65), "01:05");
     EXPECT_EQ(ChtRepository::hoursText(6000), "100:00");
     EXPECT_EQ(ChtRepository::hoursText(-30), "-00:30");
 }
 
-TEST(Schema, IsVersionedAndRefusesANewerDatabase) {
+TEST(Schema, IsVersionedAndRefusesANewerDatabase)
+{
     const std::string file = tempFile("schema");
     removeDb(file);
     {
@@ -86,7 +88,8 @@ TEST(Schema, IsVersionedAndRefusesANewerDatabase) {
     EXPECT_THROW(Store::open("sqlite:"), StoreError);
 }
 
-TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts) {
+TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)
+{
     const std::string file = tempFile("schema-v1");
     removeDb(file);
     {
@@ -122,31 +125,29 @@ TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts) {
     removeDb(file);
 }
 
-bool validCnpj(const std::string& n) {
-    if (n.size() != 14) {
+bool validCnpj(const std::string& n)
+{
+    if (n.size() != 14)
         return false;
-    }
     auto digit = [&](std::size_t len) {
         const int w[] = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
         int sum = 0;
-        for (std::size_t i = 0; i < len; ++i) {
+        for (std::size_t i = 0; i < len; ++i)
             sum += (n[i] - '0') * w[i + 13 - len];
-        }
         int r = sum % 11;
         return r < 2 ? 0 : 11 - r;
     };
     return digit(12) == n[12] - '0' && digit(13) == n[13] - '0';
 }
 
-bool validCpf(const std::string& n) {
-    if (n.size() != 11) {
+bool validCpf(const std::string& n)
+{
+    if (n.size() != 11)
         return false;
-    }
     auto digit = [&](std::size_t len) {
         int sum = 0;
-        for (std::size_t i = 0; i < len; ++i) {
+        for (std::size_t i = 0; i < len; ++i)
             sum += (n[i] - '0') * static_cast<int>(len + 1 - i);
-        }
         int v = (sum * 10) % 11;
         return v == 10 ? 0 : v;
     };
@@ -155,29 +156,32 @@ bool validCpf(const std::string& n) {
 
 class DemoDataTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         m_file = tempFile("demo");
         removeDb(m_file);
         m_store = Store::open("sqlite:" + m_file);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         m_store.reset();
         removeDb(m_file);
     }
-    std::map<std::string, int> histogram(const std::string& sql) {
+    std::map<std::string, int> histogram(const std::string& sql)
+    {
         std::map<std::string, int> out;
         auto lease = m_store->acquire();
         auto st = lease->prepare(sql);
-        while (st->step()) {
+        while (st->step())
             out[std::string(st->text(0))] = static_cast<int>(st->integer(1));
-        }
         return out;
     }
     std::string m_file;
     std::unique_ptr<Store> m_store;
 };
 
-TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday) {
+TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday)
+{
     const std::int64_t today = 46000;
     DemoOptions options;
     options.chts = 400;
@@ -191,25 +195,20 @@ TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday) {
         EXPECT_THROW(DemoData::generate(*lease, options), StoreError);
     }
     auto statuses = histogram("SELECT IDSTATUSCHT, COUNT(*) FROM CHT GROUP BY IDSTATUSCHT");
-    for (const char* s : {"P", "A", "R", "N"}) {
+    for (const char* s : {"P", "A", "R", "N"})
         EXPECT_GT(statuses[s], 0) << s;
-    }
-    auto situations =
-        histogram("SELECT IDSITSERVPREST, COUNT(*) FROM CDA GROUP BY IDSITSERVPREST");
-    for (const char* s : {"", "P", "C", "R"}) {
+    auto situations = histogram("SELECT IDSITSERVPREST, COUNT(*) FROM CDA GROUP BY IDSITSERVPREST");
+    for (const char* s : {"", "P", "C", "R"})
         EXPECT_GT(situations[s], 0) << "situação '" << s << "'";
-    }
     for (const char* column : {"IDASSINATURACLIENTE", "IDORIGINALENTREGUE"}) {
-        auto marks = histogram(std::string("SELECT ") + column + ", COUNT(*) FROM CDA GROUP BY " +
-                               column);
-        for (const char* m : {"S", "N", "X"}) {
+        auto marks =
+            histogram(std::string("SELECT ") + column + ", COUNT(*) FROM CDA GROUP BY " + column);
+        for (const char* m : {"S", "N", "X"})
             EXPECT_GT(marks[m], 0) << column << " " << m;
-        }
     }
     auto billing = histogram("SELECT IDTIPOCOBRSERV, COUNT(*) FROM SERVCONT GROUP BY 1");
-    for (const char* b : {"H", "P", "F"}) {
+    for (const char* b : {"H", "P", "F"})
         EXPECT_GT(billing[b], 0) << b;
-    }
     auto managers = histogram("SELECT CDGERENTEIMPCLI, COUNT(*) FROM CLIENTE GROUP BY 1");
     EXPECT_EQ(managers.size(), DemoData::operators().size());
     EXPECT_GT(managers["DEMO"], 0);
@@ -241,13 +240,13 @@ TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday) {
     auto list = wire::decodeDataPacket(result.dataJson);
     const auto manager = static_cast<std::size_t>(list.indexOf("CDGERENTEIMPCLI"));
     std::size_t demo = 0;
-    for (std::size_t r = 0; r < list.rowCount(); ++r) {
+    for (std::size_t r = 0; r < list.rowCount(); ++r)
         demo += list.text(r, manager) == "DEMO" ? 1 : 0;
-    }
     EXPECT_GE(demo, 12u);
 }
 
-TEST_F(DemoDataTest, IsDeterministic) {
+TEST_F(DemoDataTest, IsDeterministic)
+{
     DemoOptions options;
     options.chts = 150;
     options.today = 46000;
@@ -271,7 +270,8 @@ TEST_F(DemoDataTest, IsDeterministic) {
     removeDb(other);
 }
 
-int freePort() {
+int freePort()
+{
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -284,13 +284,13 @@ int freePort() {
     return ntohs(addr.sin_port);
 }
 
-int runProgram(const std::vector<std::string>& args) {
+int runProgram(const std::vector<std::string>& args)
+{
     pid_t pid = ::fork();
     if (pid == 0) {
         std::vector<char*> argv;
-        for (const auto& a : args) {
+        for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
-        }
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -300,7 +300,8 @@ int runProgram(const std::vector<std::string>& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm) {
+TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm)
+{
     const std::string file = tempFile("program");
     removeDb(file);
     ASSERT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--init-demo", "--chts", "60"}),
@@ -321,9 +322,8 @@ TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm) {
     for (int i = 0; i < 200 && !up; ++i) {
         auto res = client.Get("/health");
         up = res && res->status == 200;
-        if (!up) {
+        if (!up)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
     }
     ASSERT_TRUE(up) << "cht-server não subiu";
     wire::RpcRequest request;

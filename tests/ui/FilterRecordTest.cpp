@@ -115,12 +115,18 @@ TEST_F(FilterRecord, UnknownStatusSetsRestoreNoBox)
 {
     m_form->Atualiza_Filtro(false);
     const QString notInTable[] = {
-        QString(),     QStringLiteral("_A_P_"), QStringLiteral("_N_R_"), QStringLiteral("_p_"),
-        QStringLiteral("P"),   QStringLiteral("_X_"),   QStringLiteral("_P_A_R_N_X_"),
-        QStringLiteral("_P__"), QStringLiteral(" _P_"),
+        QString(),
+        QStringLiteral("_A_P_"),
+        QStringLiteral("_N_R_"),
+        QStringLiteral("_p_"),
+        QStringLiteral("P"),
+        QStringLiteral("_X_"),
+        QStringLiteral("_P_A_R_N_X_"),
+        QStringLiteral("_P__"),
+        QStringLiteral(" _P_"),
     };
-    for (const std::array<bool, 4>& before :
-         {std::array<bool, 4>{false, true, false, true}, std::array<bool, 4>{true, true, true, true}}) {
+    for (const std::array<bool, 4>& before : {std::array<bool, 4>{false, true, false, true},
+                                              std::array<bool, 4>{true, true, true, true}}) {
         for (const QString& s : notInTable) {
             setBoxes(before);
             Filtro.Situacao = s;

@@ -150,7 +150,8 @@ TEST_F(FilterScreen, FailingGetCHTKeepsTheScreenOpenTheOldRowsAndTheNewCriteria)
     const int rows = tela().cdsCancelaCHT.recordCount();
     ASSERT_GT(rows, 0);
 
-    auto faulty = std::make_shared<cht::framework::FaultyTransport>(tela().netCancelaCHT.Transport());
+    auto faulty =
+        std::make_shared<cht::framework::FaultyTransport>(tela().netCancelaCHT.Transport());
     faulty->FailCall(1, QStringLiteral("Servidor de aplicação fora do ar."));
     tela().netCancelaCHT.SetTransport(faulty);
 

@@ -54,15 +54,20 @@ protected:
     // The client lookup as the filter screen defines it.
     void defineClientQuery(TADOIBQuery& q)
     {
-        q.SQL = QStringList{"SELECT", "   C.CDCLIENTE, C.NRINSJURCLIE, C.NMFANTCLIE, "
-                                      "C.IDTPIJURCLIE, C.NMRAZSOCCLIE",
-                            "FROM", "   CLIENTE C", "ORDER BY", "   C.NRINSJURCLIE", " "};
+        q.SQL = QStringList{"SELECT",
+                            "   C.CDCLIENTE, C.NRINSJURCLIE, C.NMFANTCLIE, "
+                            "C.IDTPIJURCLIE, C.NMRAZSOCCLIE",
+                            "FROM",
+                            "   CLIENTE C",
+                            "ORDER BY",
+                            "   C.NRINSJURCLIE",
+                            " "};
         q.addField("CDCLIENTE", FieldType::Text, 21).visible = false;
         auto& nr = q.addField("NRINSJURCLIE", FieldType::Text, 25);
         nr.displayLabel = "Inscrição";
         nr.onGetText = [&q](cht::platform::TField& f, QString& text, bool) {
-            text = cht::platform::FormatMaskText(
-                PictPess(q.fieldByName("IDTPIJURCLIE").asString()), f.asString());
+            text = cht::platform::FormatMaskText(PictPess(q.fieldByName("IDTPIJURCLIE").asString()),
+                                                 f.asString());
         };
         q.addField("NMFANTCLIE", FieldType::Text, 50).displayLabel = "Nome Fantasia";
         q.addField("IDTPIJURCLIE", FieldType::Text, 1).visible = false;
@@ -90,7 +95,8 @@ TEST(FrameworkDatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
     EXPECT_EQ(url.databaseName, QString("gestao"));
     EXPECT_EQ(url.options, QString("sslmode=require"));
 
-    const TDatabaseSettings socket = dtmDBGeral::ParseSettings("postgresql://cht@/gestao?host=/run/pg&port=5499");
+    const TDatabaseSettings socket =
+        dtmDBGeral::ParseSettings("postgresql://cht@/gestao?host=/run/pg&port=5499");
     EXPECT_EQ(socket.host, QString("/run/pg"));
     EXPECT_EQ(socket.port, 5499);
 
@@ -298,8 +304,8 @@ TEST_F(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
         ASSERT_EQ(view->model()->rowCount(), 3);
         QTest::mouseClick(button(d, "btnOK"), Qt::LeftButton);
     });
-    EXPECT_TRUE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|Não há cliente cadastrado.", false,
-                              selection));
+    EXPECT_TRUE(
+        PesquisaLista(&dts, "CDCLIENTE", "Cliente|Não há cliente cadastrado.", false, selection));
     EXPECT_EQ(headers, QStringList({"Inscrição", "Nome Fantasia", "Razão Social"}));
     EXPECT_EQ(shownNumbers,
               QStringList({"12.345.678/0001-95", "123.456.789-09", "99.887.766/0001-00"}));
@@ -351,8 +357,8 @@ TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
         return DialogReply{mrOk, {}, {}};
     });
     QString selection = keys({"1"});
-    EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|Não há cliente cadastrado.", false,
-                               selection));
+    EXPECT_FALSE(
+        PesquisaLista(&dts, "CDCLIENTE", "Cliente|Não há cliente cadastrado.", false, selection));
     ASSERT_EQ(DialogResponder::Records().size(), 1u);
     EXPECT_EQ(DialogResponder::Records()[0].title, QString("Cliente"));
     EXPECT_EQ(DialogResponder::Records()[0].text, QString("Não há cliente cadastrado."));

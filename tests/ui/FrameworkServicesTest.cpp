@@ -44,8 +44,7 @@ protected:
     int m_answer = mrOk;
 };
 
-const TMessages kTable(QStringList{"Excl|Confirma exclusão?", "Ex|curta", "vazia|",
-                                   "barra|a|b"});
+const TMessages kTable(QStringList{"Excl|Confirma exclusão?", "Ex|curta", "vazia|", "barra|a|b"});
 
 } // namespace
 
@@ -128,7 +127,8 @@ TEST_F(FrameworkServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
     EXPECT_FALSE(Application::TryDispatch([] { throw 42; }));
     EXPECT_TRUE(Application::TryDispatch([] {}));
     // Raised from a handler that Qt's own loop runs (a timer), as the screens' handlers are.
-    QTimer::singleShot(0, [] { Application::Dispatch([] { throw std::runtime_error("falhou"); }); });
+    QTimer::singleShot(0,
+                       [] { Application::Dispatch([] { throw std::runtime_error("falhou"); }); });
     QEventLoop loop;
     QTimer::singleShot(50, &loop, &QEventLoop::quit);
     loop.exec();

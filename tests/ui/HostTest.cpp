@@ -75,7 +75,9 @@ TEST(ModuleLoader, GoodModuleIsInitializedOpenedAndFinalizedOnce)
 
     // A loader that goes away with the module still initialized finalizes it.
     fixtureReset();
-    { ModuleLoader(kGood).load(); }
+    {
+        ModuleLoader(kGood).load();
+    }
     EXPECT_EQ(fixtureLog(), QStringLiteral("Initialize;Finalize;"));
 }
 
@@ -84,14 +86,15 @@ TEST(ModuleLoader, MissingOrBrokenModulesAreClearErrors)
     ModuleLoader missing(QStringLiteral("/nao/existe/libcot09800.so"));
     EXPECT_FALSE(missing.load());
     EXPECT_FALSE(missing.loaded());
-    EXPECT_EQ(missing.errorText(), QStringLiteral("O módulo \"/nao/existe/libcot09800.so\" não foi encontrado. "
-                                                  "A função Gerenciamento de CHT não estará disponível."));
+    EXPECT_EQ(missing.errorText(),
+              QStringLiteral("O módulo \"/nao/existe/libcot09800.so\" não foi encontrado. "
+                             "A função Gerenciamento de CHT não estará disponível."));
     EXPECT_THROW(missing.iniProc(), std::runtime_error);
 
     ModuleLoader noEntry(kNoEntry);
     EXPECT_FALSE(noEntry.load());
-    EXPECT_TRUE(noEntry.errorText().endsWith(
-        QStringLiteral("não é um módulo válido (pontos de entrada ausentes: IniProc, Initialize, Finalize).")))
+    EXPECT_TRUE(noEntry.errorText().endsWith(QStringLiteral(
+        "não é um módulo válido (pontos de entrada ausentes: IniProc, Initialize, Finalize).")))
         << noEntry.errorText().toStdString();
 
     // A file that is not a shared library at all.
@@ -104,7 +107,8 @@ TEST(ModuleLoader, MissingOrBrokenModulesAreClearErrors)
     }
     ModuleLoader garbage(notLibrary);
     EXPECT_FALSE(garbage.load());
-    EXPECT_TRUE(garbage.errorText().startsWith(QStringLiteral("Não foi possível carregar o módulo")));
+    EXPECT_TRUE(
+        garbage.errorText().startsWith(QStringLiteral("Não foi possível carregar o módulo")));
 
     // Initialize that raises: the module is not used, and Finalize is not run for it.
     fixtureReset();
@@ -112,7 +116,8 @@ TEST(ModuleLoader, MissingOrBrokenModulesAreClearErrors)
         EnvVar fails("CHT_FIXTURE_INIT_FAILS");
         ModuleLoader failing(kGood);
         EXPECT_FALSE(failing.load());
-        EXPECT_TRUE(failing.errorText().endsWith(QStringLiteral("falhou ao iniciar: recurso de idioma ausente")))
+        EXPECT_TRUE(failing.errorText().endsWith(
+            QStringLiteral("falhou ao iniciar: recurso de idioma ausente")))
             << failing.errorText().toStdString();
     }
     EXPECT_EQ(fixtureLog(), QString());
@@ -158,8 +163,8 @@ TEST(MainWindow, ModuleMenuFollowsTheLoaderAndErrorsReachTheDisplay)
 TEST(HostOptions, CommandLineGivesTheSessionAndRejectsNonsense)
 {
     QString error;
-    auto o = HostOptions::parse({"cht-host", "--operator", "DEMO", "--server", "srv", "--port", "8123",
-                                 "--db", "sqlite:x.db", "--module", "/m.so", "--open"},
+    auto o = HostOptions::parse({"cht-host", "--operator", "DEMO", "--server", "srv", "--port",
+                                 "8123", "--db", "sqlite:x.db", "--module", "/m.so", "--open"},
                                 &error);
     ASSERT_TRUE(o) << error.toStdString();
     EXPECT_TRUE(o->skipsLogin());

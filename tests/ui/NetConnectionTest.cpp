@@ -1,10 +1,10 @@
 // The server connection against real sockets (refused, silent, an echoing httplib server) and
 // against fake transports (malformed replies, failure reports, injected faults).
+#include "module/contracts/Netconnection.h"
 #include "framework/FaultyTransport.h"
 #include "framework/RecordingTransport.h"
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Forms.h"
-#include "module/contracts/Netconnection.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -66,8 +66,7 @@ class FakeTransport : public TNetTransport {
 public:
     explicit FakeTransport(std::function<std::string(const cht::wire::RpcRequest&)> reply)
         : m_reply(std::move(reply))
-    {
-    }
+    {}
     std::string Post(const QString&, int, const std::string& body, int) override
     {
         return m_reply(cht::wire::decodeRequest(body));
@@ -122,7 +121,8 @@ TEST(NetConnection, UnreachableServerIsAClearErrorEitherWay)
 {
     const int port = refusedPort();
     const QString expected =
-        QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.").arg(port);
+        QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.")
+            .arg(port);
 
     TNetConnection raising = connectionTo(QStringLiteral("127.0.0.1"), port);
     raising.ThrowException = true;
@@ -137,7 +137,8 @@ TEST(NetConnection, UnreachableServerIsAClearErrorEitherWay)
     EXPECT_FALSE(quiet.Connected());
     EXPECT_EQ(capture.shown, QStringList{expected});
     // A call on it still stops its caller, and is not shown a second time by the connection.
-    EXPECT_EQ(serverErrorOf([&] { quiet.AppServer().Call(QStringLiteral("GetData"), {}); }), expected);
+    EXPECT_EQ(serverErrorOf([&] { quiet.AppServer().Call(QStringLiteral("GetData"), {}); }),
+              expected);
     EXPECT_EQ(capture.shown.size(), 1);
 }
 
@@ -164,7 +165,9 @@ TEST(NetConnection, BeforeConnectRunsAtEveryOpenAndSetsTheAddress)
 
     TNetConnection noAddress;
     noAddress.SetTransport(fake);
-    EXPECT_TRUE(serverErrorOf([&] { noAddress.Open(); }).startsWith("Endereço do servidor de aplicação inválido"));
+    EXPECT_TRUE(serverErrorOf([&] {
+                    noAddress.Open();
+                }).startsWith("Endereço do servidor de aplicação inválido"));
 }
 
 TEST(NetConnection, ServerThatNeverAnswersTimesOutWhileTheUiKeepsRunning)
@@ -174,7 +177,8 @@ TEST(NetConnection, ServerThatNeverAnswersTimesOutWhileTheUiKeepsRunning)
     c.TimeoutMs = 400;
     c.SetTransport(nullptr); // the HTTP transport
     // Open's health check goes unanswered too.
-    EXPECT_EQ(serverErrorOf([&] { c.Open(); }), QStringLiteral("O servidor não respondeu em 0,4 segundos."));
+    EXPECT_EQ(serverErrorOf([&] { c.Open(); }),
+              QStringLiteral("O servidor não respondeu em 0,4 segundos."));
 
     // Timers (and so painting) go on in the UI thread while the call waits.
     int ticks = 0;
@@ -183,9 +187,8 @@ TEST(NetConnection, ServerThatNeverAnswersTimesOutWhileTheUiKeepsRunning)
     timer.start(20);
     const auto start = std::chrono::steady_clock::now();
     c.TimeoutMs = 1500;
-    const QString message = serverErrorOf([&] {
-        TRemoteServer(c).Call(QStringLiteral("GetData"), {});
-    });
+    const QString message =
+        serverErrorOf([&] { TRemoteServer(c).Call(QStringLiteral("GetData"), {}); });
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(message, QStringLiteral("O servidor não respondeu em 1,5 segundos."));
     EXPECT_GE(elapsed, std::chrono::milliseconds(1400));
@@ -204,7 +207,8 @@ TEST(NetConnection, MalformedRepliesAndProtocolErrorsAreClear)
         if (m.ends_with(".OutraChamada"))
             return cht::wire::encodeResult(r.id + 7, {}, {});
         if (m.ends_with(".Interna"))
-            return cht::wire::encodeProtocolError(r.id, cht::wire::kInternalError, "banco indisponível");
+            return cht::wire::encodeProtocolError(r.id, cht::wire::kInternalError,
+                                                  "banco indisponível");
         return cht::wire::encodeProtocolError(r.id, cht::wire::kMethodNotFound, "Method not found");
     });
     TNetConnection c;
@@ -219,7 +223,8 @@ TEST(NetConnection, MalformedRepliesAndProtocolErrorsAreClear)
     EXPECT_GT(call("Lixo").size(), QStringLiteral("Resposta inválida do servidor: ").size());
     EXPECT_TRUE(call("Truncada").startsWith(QStringLiteral("Resposta inválida do servidor: ")));
     EXPECT_TRUE(call("OutraChamada").startsWith(QStringLiteral("Resposta inválida do servidor: ")));
-    EXPECT_EQ(call("Inexistente"), QStringLiteral("Método remoto desconhecido: COT09800.rdmCancelaCHT.Inexistente."));
+    EXPECT_EQ(call("Inexistente"),
+              QStringLiteral("Método remoto desconhecido: COT09800.rdmCancelaCHT.Inexistente."));
     EXPECT_TRUE(call("Interna").contains(QStringLiteral("banco indisponível")));
 }
 
@@ -238,7 +243,8 @@ TEST(NetConnection, ByReferenceValuesMustComeBackWholeOrNotAtAll)
     QString text = QStringLiteral("antes");
     double date = 46000.0;
     const QString message = serverErrorOf([&] {
-        c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
+        c.AppServer().Call(QStringLiteral("GetCHT"),
+                           {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
     });
     EXPECT_TRUE(message.startsWith(QStringLiteral("Resposta inválida do servidor: ")));
     EXPECT_EQ(text, QStringLiteral("antes"));
@@ -250,8 +256,9 @@ TEST(NetConnection, ByReferenceValuesMustComeBackWholeOrNotAtAll)
     });
     c.SetTransport(shortReply);
     EXPECT_TRUE(serverErrorOf([&] {
-        c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
-    }).startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+                    c.AppServer().Call(QStringLiteral("GetCHT"),
+                                       {TRemoteArg::ByRef(text), TRemoteArg::ByRef(date)});
+                }).startsWith(QStringLiteral("Resposta inválida do servidor: ")));
     EXPECT_EQ(text, QStringLiteral("antes"));
 }
 
@@ -264,13 +271,14 @@ class EchoServer {
 public:
     EchoServer()
     {
-        m_server.Get("/health", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("ok", "text/plain");
-        });
+        m_server.Get(
+            "/health", [](const httplib::Request&,
+                          httplib::Response& res) { res.set_content("ok", "text/plain"); });
         m_server.Post("/rpc", [](const httplib::Request& req, httplib::Response& res) {
             const cht::wire::RpcRequest r = cht::wire::decodeRequest(req.body);
             if (r.method.ends_with(".Recusa")) {
-                res.set_content(cht::wire::encodeFailure(r.id, "A CHT 0000000001 foi alterada por outro usuário."),
+                res.set_content(cht::wire::encodeFailure(
+                                    r.id, "A CHT 0000000001 foi alterada por outro usuário."),
                                 "application/json");
                 return;
             }
@@ -281,7 +289,8 @@ public:
                 else if (a.kind == RpcArg::Kind::Number)
                     a.number += 1;
             }
-            cht::wire::ColumnTable table({cht::wire::FieldDef{"METODO", cht::wire::FieldType::Text, 60}});
+            cht::wire::ColumnTable table(
+                {cht::wire::FieldDef{"METODO", cht::wire::FieldType::Text, 60}});
             table.setText(table.appendRow(), 0, r.method);
             res.set_content(cht::wire::encodeResult(r.id, refs, cht::wire::encodeDataPacket(table)),
                             "application/json");
@@ -319,7 +328,8 @@ TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
     const QString operador = QStringLiteral("DEMO");
     double dataIni = 46000.25;
     TServerResult result = c.AppServer().Call(
-        QStringLiteral("GetCHT"), {TRemoteArg::ByRef(clientes), TRemoteArg::ByVal(operador), TRemoteArg::ByRef(dataIni)});
+        QStringLiteral("GetCHT"),
+        {TRemoteArg::ByRef(clientes), TRemoteArg::ByVal(operador), TRemoteArg::ByRef(dataIni)});
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(clientes, QStringLiteral("'0001','Ação' (servidor)"));
     EXPECT_EQ(operador, QStringLiteral("DEMO"));
@@ -332,7 +342,8 @@ TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
     // A refusal of the server's rules comes back in the result, refs untouched, and
     // CheckResultServ raises the server's own message.
     QString untouched = QStringLiteral("x");
-    TServerResult refused = c.AppServer().Call(QStringLiteral("Recusa"), {TRemoteArg::ByRef(untouched)});
+    TServerResult refused =
+        c.AppServer().Call(QStringLiteral("Recusa"), {TRemoteArg::ByRef(untouched)});
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(untouched, QStringLiteral("x"));
     EXPECT_EQ(serverErrorOf([&] { CheckResultServ(refused, true, 0); }),
@@ -370,16 +381,19 @@ TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
     c.Port = 1;
     c.SetTransport(fake);
 
-    cht::wire::ColumnTable keys({cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10}});
+    cht::wire::ColumnTable keys(
+        {cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10}});
     keys.setText(keys.appendRow(), 0, "0000000042");
-    c.AppServer().Call(QStringLiteral("ConfirmaCHT"), {TRemoteArg::Packet(cht::wire::encodeDataPacket(keys))});
+    c.AppServer().Call(QStringLiteral("ConfirmaCHT"),
+                       {TRemoteArg::Packet(cht::wire::encodeDataPacket(keys))});
     ASSERT_EQ(seen.size(), 1u);
     ASSERT_EQ(seen[0].kind, RpcArg::Kind::Data);
     EXPECT_EQ(seen[0].data.text(0, 0), "0000000042");
 
     cht::wire::DeltaPacket delta;
     delta.fields = {cht::wire::FieldDef{"IDCHTASSINADA", cht::wire::FieldType::Text, 1}};
-    delta.changes.push_back(cht::wire::Change{cht::wire::ChangeOp::Update, {std::string("N")}, {std::string("S")}});
+    delta.changes.push_back(
+        cht::wire::Change{cht::wire::ChangeOp::Update, {std::string("N")}, {std::string("S")}});
     c.AppServer().Call(QStringLiteral("SetCHT"), {TRemoteArg::Delta(delta)});
     ASSERT_EQ(seen.size(), 1u);
     ASSERT_EQ(seen[0].kind, RpcArg::Kind::Delta);
@@ -387,22 +401,26 @@ TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
     EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].oldValues[0]), "N");
     EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].newValues[0]), "S");
 
-    EXPECT_TRUE(serverErrorOf([] { TRemoteArg::Packet("{\"fields\":"); }).startsWith("Pacote de dados inválido"));
+    EXPECT_TRUE(serverErrorOf([] {
+                    TRemoteArg::Packet("{\"fields\":");
+                }).startsWith("Pacote de dados inválido"));
 }
 
 TEST(NetConnection, LargeRepliesComeBackWhole)
 {
     // Big enough to be decoded off the UI thread.
     auto fake = std::make_shared<FakeTransport>([](const cht::wire::RpcRequest& r) {
-        cht::wire::ColumnTable table({cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10},
-                                      cht::wire::FieldDef{"DTGERACAO", cht::wire::FieldType::DateTime, 0}});
+        cht::wire::ColumnTable table(
+            {cht::wire::FieldDef{"NRPROPOSFAS", cht::wire::FieldType::Text, 10},
+             cht::wire::FieldDef{"DTGERACAO", cht::wire::FieldType::DateTime, 0}});
         for (int i = 0; i < 40000; ++i) {
             const std::size_t row = table.appendRow();
             table.setText(row, 0, std::to_string(1000000000 + i));
             table.setNumber(row, 1, 46000.0 + i);
         }
         std::vector<RpcArg> refs{RpcArg::ofText("devolvido")};
-        const std::string reply = cht::wire::encodeResult(r.id, refs, cht::wire::encodeDataPacket(table));
+        const std::string reply =
+            cht::wire::encodeResult(r.id, refs, cht::wire::encodeDataPacket(table));
         EXPECT_GT(reply.size(), 256u * 1024u);
         return reply;
     });
@@ -412,7 +430,8 @@ TEST(NetConnection, LargeRepliesComeBackWhole)
     c.Port = 1;
     c.SetTransport(fake);
     QString ref = QStringLiteral("enviado");
-    TDataPacket packet = CheckResultServ(c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(ref)}));
+    TDataPacket packet =
+        CheckResultServ(c.AppServer().Call(QStringLiteral("GetCHT"), {TRemoteArg::ByRef(ref)}));
     EXPECT_EQ(ref, QStringLiteral("devolvido"));
     ASSERT_EQ(packet.rowCount(), 40000u);
     EXPECT_EQ(packet.text(39999, 0), "1000039999");
@@ -461,9 +480,11 @@ TEST(FaultyTransport, FailsExactlyTheChosenCalls)
     EXPECT_EQ(serverErrorOf([&] { c.AppServer().Call(QStringLiteral("GetData"), {}); }),
               QStringLiteral("Falha simulada de rede."));
     TServerResult third = c.AppServer().Call(QStringLiteral("SetCHT"), {});
-    EXPECT_EQ(serverErrorOf([&] { CheckResultServ(third, true, 0); }), QStringLiteral("CHT já faturada."));
-    EXPECT_TRUE(serverErrorOf([&] { c.AppServer().Call(QStringLiteral("GetData"), {}); })
-                    .startsWith(QStringLiteral("Resposta inválida do servidor: ")));
+    EXPECT_EQ(serverErrorOf([&] { CheckResultServ(third, true, 0); }),
+              QStringLiteral("CHT já faturada."));
+    EXPECT_TRUE(serverErrorOf([&] {
+                    c.AppServer().Call(QStringLiteral("GetData"), {});
+                }).startsWith(QStringLiteral("Resposta inválida do servidor: ")));
     EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
     EXPECT_EQ(faulty->CallCount(), 5);
     EXPECT_EQ(reached, 2);

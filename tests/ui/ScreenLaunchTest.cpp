@@ -5,7 +5,6 @@
 #include "framework/DialogResponder.h"
 #include "platform/widgets/TButtonFlat.h"
 
-
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
 #include "module/contracts/Corvanta.h"

@@ -9,8 +9,8 @@
 #include "tests/e2e/ServerProcess.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -33,7 +33,8 @@ std::string FakeServer::Post(const QString&, int, const std::string& body, int)
     if (method == "GetCHT") {
         const Failure failure = std::exchange(nextGetCHT, Failure::None);
         if (failure == Failure::Transport)
-            throw cht::framework::EServerError("Não foi possível falar com o servidor de aplicação.");
+            throw cht::framework::EServerError(
+                "Não foi possível falar com o servidor de aplicação.");
         if (failure == Failure::Server)
             return cht::wire::encodeFailure(request.id, "Filtro recusado pelo servidor.");
         std::vector<RpcArg> refs = request.params;
@@ -64,8 +65,8 @@ cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector
     const cht::platform::TClientDataSet& cds = screen.cdsCancelaCHT;
     for (int i = 0; i < cds.fieldCount(); ++i) {
         const cht::platform::TField& f = cds.field(i);
-        defs.push_back({f.fieldName().toStdString(), f.dataType(),
-                        static_cast<std::uint32_t>(f.size())});
+        defs.push_back(
+            {f.fieldName().toStdString(), f.dataType(), static_cast<std::uint32_t>(f.size())});
     }
     cht::wire::ColumnTable t(defs);
     auto put = [&t](std::size_t row, const char* field, const QString& value) {
@@ -93,7 +94,10 @@ void useRealServer()
     Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), g_serverPort);
 }
 
-QMdiArea* mdiArea() { return g_area; }
+QMdiArea* mdiArea()
+{
+    return g_area;
+}
 
 void reactivate(TfrmCancelaCHT& screen)
 {

@@ -24,7 +24,6 @@ struct Expected {
 
 class CommandState : public OpenScreenTest {
 protected:
-
     void expectStates(const Expected& e, const char* where)
     {
         SCOPED_TRACE(where);
@@ -57,7 +56,6 @@ protected:
     }
 
     void activate() { reactivate(*screen); }
-
 };
 
 constexpr Expected kClosed{false, false, false, false, false, false, false};
@@ -172,7 +170,11 @@ TEST_F(Definition, ToolBarMenusAndPanel)
     EXPECT_EQ(s.windowTitle(), QStringLiteral("Gerenciamento de CHT"));
     EXPECT_EQ(s.lblCodTela->text(), QStringLiteral("COT09800"));
 
-    struct B { cht::platform::TButtonFlat* b; int left; const char* hint; };
+    struct B {
+        cht::platform::TButtonFlat* b;
+        int left;
+        const char* hint;
+    };
     for (const B& b : {B{s.sbtFiltro, 181, "Filtrar"}, B{s.sbtConfirmaCHT, 216, "Aprovar CHT"},
                        B{s.sbtNaoFaturar, 237, "Marcar CHT para não faturar"},
                        B{s.sbtCancelaCHT, 258, "Excluir CHT"},
@@ -198,8 +200,13 @@ TEST_F(Definition, ToolBarMenusAndPanel)
     // Ours at the top of the operations menu, in order; the base's own items after them.
     const QList<QAction*> op = s.mnuOperacao->actions();
     ASSERT_GE(op.size(), 7);
-    const QList<QAction*> ours{s.mnuConfirmaCHT, s.mnuNaoFaturar,   s.mnuCancelaCHT, s.mnuLinha,
-                               s.mnuJustificativa, s.mnuVencimento, s.N1};
+    const QList<QAction*> ours{s.mnuConfirmaCHT,
+                               s.mnuNaoFaturar,
+                               s.mnuCancelaCHT,
+                               s.mnuLinha,
+                               s.mnuJustificativa,
+                               s.mnuVencimento,
+                               s.N1};
     EXPECT_EQ(op.mid(0, 7), ours);
     const QList<QAction*> man = s.mnuManutencao->actions();
     ASSERT_GE(man.size(), 2);
@@ -207,7 +214,11 @@ TEST_F(Definition, ToolBarMenusAndPanel)
     EXPECT_EQ(man.last(), s.Filtrar1);
     EXPECT_TRUE(s.mnuLinha->isSeparator() && s.N1->isSeparator() && s.N2->isSeparator());
 
-    struct M { QAction* a; const char* caption; const char* keys; };
+    struct M {
+        QAction* a;
+        const char* caption;
+        const char* keys;
+    };
     for (const M& m : {M{s.mnuConfirmaCHT, "C&onfirmar CHT", "Ctrl+O"},
                        M{s.mnuNaoFaturar, "&Não Faturar", "Ctrl+N"},
                        M{s.mnuCancelaCHT, "C&ancelar CHT", "Ctrl+A"},
@@ -234,7 +245,13 @@ TEST_F(Definition, ToolBarMenusAndPanel)
     EXPECT_EQ(s.dbtInvoice->dataField(), QStringLiteral("NRINVOICE"));
     EXPECT_EQ(s.dbtNome->dataField(), QStringLiteral("NMFANTCLIE"));
 
-    struct L { QLabel* img; int left; QLabel* lbl; int lblLeft; const char* text; };
+    struct L {
+        QLabel* img;
+        int left;
+        QLabel* lbl;
+        int lblLeft;
+        const char* text;
+    };
     for (const L& l : {L{s.imgAmarelo, 369, s.Label3, 394, "Pendente"},
                        L{s.imgAzul, 477, s.lblNaoAprovada, 503, "Aprovada"},
                        L{s.imgVerde, 585, s.Label2, 608, "Faturada"},
@@ -252,13 +269,13 @@ TEST_F(Definition, ToolBarMenusAndPanel)
 TEST_F(Definition, ListFieldsInDefinitionOrder)
 {
     const auto& c = screen->cdsCancelaCHT;
-    const char* names[] = {"IDCHECK",        "IDSTATUSCHT",  "DTINCLCHT",      "NMFANTCLIE",
-                           "NMFUNC",         "NMTIPOSERV",   "NRSEQUCHT",      "INICIOCSA",
-                           "FIMCSA",         "NRPROPOSFAS",  "NRVERPROPFAS",   "NRINSJURCLIE",
-                           "CDCLIENTE",      "CDFUNC",       "CDTIPOSERV",     "NRSERVCONT",
-                           "NRLANCTONF",     "NRINVOICE",    "DSALTERACAOCHT", "QTHRAPROFATUCHT",
-                           "VRFATU",         "CDEMPRESA",    "IDCHTPGTOOK",    "IDCHTASSINADA",
-                           "CDGERENTEIMPCLI", "IDCDAOK",     "DSLOCALCONT",    "PROPOSTA",
+    const char* names[] = {"IDCHECK",         "IDSTATUSCHT",   "DTINCLCHT",      "NMFANTCLIE",
+                           "NMFUNC",          "NMTIPOSERV",    "NRSEQUCHT",      "INICIOCSA",
+                           "FIMCSA",          "NRPROPOSFAS",   "NRVERPROPFAS",   "NRINSJURCLIE",
+                           "CDCLIENTE",       "CDFUNC",        "CDTIPOSERV",     "NRSERVCONT",
+                           "NRLANCTONF",      "NRINVOICE",     "DSALTERACAOCHT", "QTHRAPROFATUCHT",
+                           "VRFATU",          "CDEMPRESA",     "IDCHTPGTOOK",    "IDCHTASSINADA",
+                           "CDGERENTEIMPCLI", "IDCDAOK",       "DSLOCALCONT",    "PROPOSTA",
                            "DSREFEPROPOSFAS", "IDTIPOPROPFAS", "IDTIPOCOBRCONT", "IDTIPOCOBRSERV"};
     ASSERT_EQ(c.fieldCount(), 32);
     for (int i = 0; i < 32; ++i)

@@ -7,8 +7,8 @@
 #include "platform/wire/Wire.h"
 
 #include <QString>
-#include <gtest/gtest.h>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>

@@ -22,7 +22,8 @@ using namespace widgets_testing;
 
 // --- keyed bitmap copy ---------------------------------------------------------------------------
 
-QImage oliveBitmap() {
+QImage oliveBitmap()
+{
     QImage src(16, 16, QImage::Format_RGB32);
     src.fill(QColor(128, 128, 0));
     src.setPixelColor(3, 3, Qt::black);
@@ -31,7 +32,8 @@ QImage oliveBitmap() {
     return src;
 }
 
-TEST(KeyedBitmap, ReplacesOnlyTheKeyColourUnscaledAndCutAtTheDestination) {
+TEST(KeyedBitmap, ReplacesOnlyTheKeyColourUnscaledAndCutAtTheDestination)
+{
     for (const QImage& src :
          {oliveBitmap(), oliveBitmap().convertToFormat(QImage::Format_Indexed8)}) {
         QImage target(40, 14, QImage::Format_RGB32);
@@ -51,7 +53,8 @@ TEST(KeyedBitmap, ReplacesOnlyTheKeyColourUnscaledAndCutAtTheDestination) {
     }
 }
 
-TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush) {
+TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush)
+{
     QImage target(20, 20, QImage::Format_RGB32);
     target.fill(Qt::white);
     QPainter p(&target);
@@ -66,14 +69,16 @@ TEST(KeyedBitmap, SourceRectangleOffsetAndCanvasBrush) {
     EXPECT_EQ(target.pixelColor(10, 10), QColor(Qt::white));
 }
 
-TEST(KeyedBitmap, KeyColourBecomesTransparentForLegends) {
+TEST(KeyedBitmap, KeyColourBecomesTransparentForLegends)
+{
     const QImage out = withKeyTransparent(oliveBitmap().convertToFormat(QImage::Format_Indexed8));
     EXPECT_EQ(out.pixelColor(0, 0).alpha(), 0);
     EXPECT_EQ(out.pixelColor(3, 3), QColor(Qt::black));
     EXPECT_EQ(out.pixelColor(0, 9), QColor(128, 128, 1));
 }
 
-TEST(Canvas, TextRectFillsWithTheBrushAndClipsTheText) {
+TEST(Canvas, TextRectFillsWithTheBrushAndClipsTheText)
+{
     QImage target(60, 20, QImage::Format_RGB32);
     target.fill(Qt::white);
     QPainter p(&target);
@@ -102,7 +107,8 @@ struct ButtonGroup {
     TButtonFlat* plain = new TButtonFlat(&panel);
     std::vector<std::string> log;
 
-    ButtonGroup() {
+    ButtonGroup()
+    {
         a->SetGroupIndex(1);
         b->SetGroupIndex(1);
         a->onClick = [this](QObject* s) {
@@ -117,7 +123,8 @@ struct ButtonGroup {
     }
 };
 
-TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp) {
+TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp)
+{
     ButtonGroup g;
     QTest::mouseClick(g.a, Qt::LeftButton);
     EXPECT_TRUE(g.a->Down());
@@ -131,7 +138,8 @@ TEST(ButtonFlat, GroupIsMutuallyExclusiveAndPressedOneStaysDownWithoutAllowAllUp
     EXPECT_EQ(g.log, (std::vector<std::string>{"a down", "b down", "b down"}));
 }
 
-TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState) {
+TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState)
+{
     ButtonGroup g;
     g.a->SetAllowAllUp(true);
     EXPECT_TRUE(g.b->AllowAllUp()); // shared by the group
@@ -146,7 +154,8 @@ TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState) {
     EXPECT_FALSE(g.b->Down());
 }
 
-TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked) {
+TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked)
+{
     ButtonGroup g;
     g.plain->SetDown(true);
     EXPECT_FALSE(g.plain->Down());
@@ -161,7 +170,8 @@ TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked) {
     EXPECT_EQ(g.plain->toolTip(), QStringLiteral("Consultar Vencimentos"));
 }
 
-TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink) {
+TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink)
+{
     ErrorCatcher errors;
     ButtonGroup g;
     g.plain->onClick = [](QObject*) { throw std::runtime_error("Sem conexão."); };
@@ -171,7 +181,8 @@ TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink) {
 
 // --- date editor ---------------------------------------------------------------------------------
 
-double ole(int y, int m, int d) {
+double ole(int y, int m, int d)
+{
     wire::CivilDateTime c;
     c.year = y;
     c.month = m;
@@ -179,7 +190,8 @@ double ole(int y, int m, int d) {
     return wire::oleFromCivil(c);
 }
 
-TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers) {
+TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers)
+{
     TDateEditPlus edit;
     edit.show();
     EXPECT_EQ(edit.Text(), QString());
@@ -202,7 +214,8 @@ TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers) {
     EXPECT_EQ(edit.Text(), QString());
 }
 
-TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese) {
+TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
+{
     TDateEditPlus edit;
     for (const QString& typed : {QStringLiteral("31022026"), QStringLiteral("0101"),
                                  QStringLiteral("00012026"), QStringLiteral("15132026")}) {
@@ -225,7 +238,8 @@ TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese) {
     EXPECT_EQ(edit.GetDate(), ole(2026, 3, 1)); // two-digit years are this century's
 }
 
-TEST(DateEditPlus, ValidColoursFollowTheText) {
+TEST(DateEditPlus, ValidColoursFollowTheText)
+{
     TDateEditPlus edit;
     edit.SetValidColors(true);
     edit.SetText(QStringLiteral("01/01/2026"));
@@ -236,7 +250,8 @@ TEST(DateEditPlus, ValidColoursFollowTheText) {
 
 // --- data-bound label and navigator --------------------------------------------------------------
 
-TEST(DBText, ShowsTheCurrentRecordsDisplayText) {
+TEST(DBText, ShowsTheCurrentRecordsDisplayText)
+{
     SampleSet set;
     TDBText label;
     label.setDataSource(&set.dts);
@@ -257,7 +272,8 @@ TEST(DBText, ShowsTheCurrentRecordsDisplayText) {
     EXPECT_EQ(label.text(), QString());
 }
 
-TEST(DBNavigator, ButtonsActOnTheSetAndFollowItsState) {
+TEST(DBNavigator, ButtonsActOnTheSetAndFollowItsState)
+{
     SampleSet set;
     set.load();
     TDBNavigator nav;

@@ -18,7 +18,8 @@ namespace {
 
 using namespace widgets_testing;
 
-std::string str(const QString& s) {
+std::string str(const QString& s)
+{
     return s.toStdString();
 }
 
@@ -28,7 +29,8 @@ protected:
     SampleSet set;
     TDBGrid grid;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         set.load();
         grid.setDataSource(&set.dts);
         grid.addColumn(QStringLiteral("IDCHECK")).setWidth(18);
@@ -42,13 +44,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
     }
 
-    void click(int recNo, int column) {
+    void click(int recNo, int column)
+    {
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
                           grid.cellRect(recNo, column).center());
     }
 
     // The open in-place editor (closed editors are deleted later: flush them first).
-    template <typename T> T* editor() {
+    template <typename T> T* editor()
+    {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (T* w : grid.viewport()->findChildren<T*>())
             if (w->isVisible())
@@ -57,7 +61,8 @@ protected:
     }
 };
 
-TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick) {
+TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick)
+{
     std::vector<std::string> log;
     grid.onColExit = [&] { log.push_back("exit " + str(grid.selectedColumn()->fieldName())); };
     grid.onColEnter = [&] { log.push_back("enter " + str(grid.selectedColumn()->fieldName())); };
@@ -81,7 +86,8 @@ TEST_F(GridTest, ClickMovesTheRecordAndFiresColumnExitEnterThenCellClick) {
     EXPECT_EQ(scrolls, 1);
 }
 
-TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents) {
+TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents)
+{
     int events = 0;
     grid.onCellClick = [&](TColumn&) { ++events; };
     grid.onColEnter = [&] { ++events; };
@@ -93,7 +99,8 @@ TEST_F(GridTest, GridFollowsTheDataSetCursorWithoutFiringEvents) {
     EXPECT_EQ(events, 0);
 }
 
-TEST_F(GridTest, TitleClickReportsTheColumnAndMovesNothing) {
+TEST_F(GridTest, TitleClickReportsTheColumnAndMovesNothing)
+{
     std::vector<std::string> titles;
     int cells = 0;
     grid.onTitleClick = [&](TColumn& c) { titles.push_back(str(c.fieldName())); };
@@ -107,7 +114,8 @@ TEST_F(GridTest, TitleClickReportsTheColumnAndMovesNothing) {
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced) {
+TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced)
+{
     std::vector<std::pair<int, Qt::KeyboardModifiers>> seen;
     int replaceWith = -1;
     grid.onKeyDown = [&](QObject* sender, int& key, Qt::KeyboardModifiers shift) {
@@ -136,7 +144,8 @@ TEST_F(GridTest, KeysReachOnKeyDownFirstAndMayBeConsumedOrReplaced) {
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption) {
+TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption)
+{
     int keys = 0;
     grid.onKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) { keys += key == Qt::Key_Tab; };
     QTest::keyClick(&grid, Qt::Key_Tab);
@@ -147,7 +156,8 @@ TEST_F(GridTest, TabMovesBetweenColumnsOnlyWithTheTabsOption) {
     EXPECT_EQ(grid.selectedIndex(), 1);
 }
 
-TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn) {
+TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn)
+{
     click(1, 2);
     ASSERT_EQ(grid.selectedIndex(), 2);
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(1, 2).center());
@@ -183,7 +193,8 @@ TEST_F(GridTest, EditorOpensOnlyWhileEditingIsSwitchedOn) {
     EXPECT_EQ(editor<QLineEdit>(), nullptr);
 }
 
-TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels) {
+TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels)
+{
     grid.setOption(dgEditing, true);
     click(1, 2);
     QTest::keyClick(&grid, Qt::Key_Return);
@@ -201,7 +212,8 @@ TEST_F(GridTest, PickingFromTheListWritesTheFieldAndEscCancels) {
     EXPECT_EQ(set.cds.changeCount(), 0);
 }
 
-TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt) {
+TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt)
+{
     grid.setOption(dgEditing, true);
     // The screen's rule: leaving the column posts a changed row.
     grid.onColExit = [&] {
@@ -230,7 +242,8 @@ TEST_F(GridTest, TypedTextGoesThroughTheSetTextHookAndLeavingTheColumnCommitsIt)
     EXPECT_EQ(set.cds.changeCount(), 1);
 }
 
-TEST_F(GridTest, EditorKeysReachOnKeyDownOnceAndEscCancelsTheRecord) {
+TEST_F(GridTest, EditorKeysReachOnKeyDownOnceAndEscCancelsTheRecord)
+{
     grid.setOption(dgEditing, true);
     std::vector<int> keys;
     grid.onKeyDown = [&](QObject* sender, int& key, Qt::KeyboardModifiers) {
@@ -258,7 +271,8 @@ TEST_F(GridTest, EditorKeysReachOnKeyDownOnceAndEscCancelsTheRecord) {
     EXPECT_EQ(set.client.asString(), QStringLiteral("Padaria São Jorge"));
 }
 
-TEST_F(GridTest, LeavingTheGridDropsAnUntouchedInsertedRowWithCancelOnExit) {
+TEST_F(GridTest, LeavingTheGridDropsAnUntouchedInsertedRowWithCancelOnExit)
+{
     set.cds.append();
     ASSERT_EQ(set.cds.state(), DataSetState::Insert);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
@@ -272,7 +286,8 @@ TEST_F(GridTest, LeavingTheGridDropsAnUntouchedInsertedRowWithCancelOnExit) {
     EXPECT_EQ(set.cds.state(), DataSetState::Insert);
 }
 
-TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush) {
+TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush)
+{
     grid.setOption(dgAlwaysShowSelection, true);
     set.cds.setRecNo(2);
     grid.setSelectedIndex(1);
@@ -315,13 +330,13 @@ TEST_F(GridTest, DrawHookSeesEachPaintedRowWithTheGridsBrush) {
     calls.clear();
     grid.viewport()->repaint();
     ASSERT_FALSE(calls.empty());
-    if (!grid.hasFocus()) {
+    if (!grid.hasFocus())
         for (const Call& c : calls)
             EXPECT_FALSE(c.selected);
-    }
 }
 
-TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground) {
+TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
+{
     const QColor olive(128, 128, 0);
     QImage bitmap(16, 16, QImage::Format_RGB32);
     bitmap.fill(olive);
@@ -351,7 +366,8 @@ TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground) {
                 ASSERT_NE(shot.pixelColor(x, y), olive) << x << "," << y;
 }
 
-TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem) {
+TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem)
+{
     std::vector<std::string> clicked;
     grid.onCellClick = [&](TColumn& c) { clicked.push_back(str(c.fieldName())); };
     grid.horizontalHeader()->moveSection(0, 3); // IDCHECK dragged to the end
@@ -363,7 +379,8 @@ TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem) {
     EXPECT_EQ(clicked, (std::vector<std::string>{"IDCHECK", "NMFANTCLIE"}));
 }
 
-TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField) {
+TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField)
+{
     EXPECT_EQ(grid.column(1).title(), QStringLiteral("Cliente")); // the field's label
     EXPECT_EQ(grid.column(3).title(), QStringLiteral("VRFATU"));  // no label: the field name
     grid.column(3).setTitle(QStringLiteral("Valor"));
@@ -394,7 +411,8 @@ TEST_F(GridTest, TitlesAndWidthsFollowTheColumnAndTheField) {
     EXPECT_TRUE(grid.isColumnHidden(1));
 }
 
-TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing) {
+TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing)
+{
     EXPECT_TRUE(grid.horizontalHeader()->isVisible());
     EXPECT_TRUE(grid.verticalHeader()->isVisible());
     EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
@@ -409,7 +427,8 @@ TEST_F(GridTest, RuntimeOptionsSwitchTitlesIndicatorAndResizing) {
     EXPECT_FALSE(grid.canEditColumn(2)); // whole-row selection never edits
 }
 
-TEST_F(GridTest, DisabledGridTakesNoClicks) {
+TEST_F(GridTest, DisabledGridTakesNoClicks)
+{
     int clicks = 0;
     grid.onCellClick = [&](TColumn&) { ++clicks; };
     grid.setEnabled(false);
@@ -418,14 +437,16 @@ TEST_F(GridTest, DisabledGridTakesNoClicks) {
     EXPECT_EQ(set.cds.recNo(), 1);
 }
 
-TEST_F(GridTest, HandlerErrorsGoToTheErrorSinkAndTheGridCarriesOn) {
+TEST_F(GridTest, HandlerErrorsGoToTheErrorSinkAndTheGridCarriesOn)
+{
     grid.onCellClick = [](TColumn&) { throw std::runtime_error("Falha no clique."); };
     click(2, 1);
     EXPECT_EQ(errors.messages, (std::vector<std::string>{"Falha no clique."}));
     EXPECT_EQ(set.cds.recNo(), 2);
 }
 
-TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete) {
+TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete)
+{
     grid.setOption(dgEditing, true);
     std::vector<std::string> asked;
     bool answer = false;
@@ -442,7 +463,8 @@ TEST_F(GridTest, CtrlDeleteAsksFirstWithConfirmDelete) {
     EXPECT_EQ(grid.model()->rowCount(), 3);
 }
 
-TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid) {
+TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid)
+{
     set.load({{"S", "Único", "S", 1.0}});
     EXPECT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.model()->index(0, 1).data().toString(), QStringLiteral("Único"));
@@ -451,7 +473,8 @@ TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid) {
     EXPECT_EQ(grid.model()->rowCount(), 0);
 }
 
-TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField) {
+TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField)
+{
     SampleSet set;
     set.value.visible = false;
     set.load();
@@ -462,7 +485,8 @@ TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField) {
     EXPECT_EQ(grid.model()->index(1, 2).data().toString(), QStringLiteral("Sim"));
 }
 
-TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten) {
+TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten)
+{
     SampleSet set;
     set.load();
     TDBGrid grid;
@@ -475,7 +499,8 @@ TEST(GridLifetime, DataSourceDyingBeforeTheGridIsForgotten) {
     EXPECT_EQ(grid.model()->rowCount(), 0);
 }
 
-TEST(GridLarge, AMillionRowsAreDrawnOnlyWhereVisible) {
+TEST(GridLarge, AMillionRowsAreDrawnOnlyWhereVisible)
+{
     constexpr int kRows = 1'000'000;
     TClientDataSet cds(QStringLiteral("cdsGrande"));
     cds.addField(QStringLiteral("NRSEQUCHT"), wire::FieldType::Text, 7);

@@ -10,29 +10,34 @@ using cht::platform::MaskGetMaskSave;
 
 namespace {
 
-std::string fmt(const char* mask, const char* value) {
+std::string fmt(const char* mask, const char* value)
+{
     return FormatMaskText(QString::fromUtf8(mask), QString::fromUtf8(value)).toStdString();
 }
 
-TEST(FormatMaskText, RawDigitsWithoutLiteralsInsertTheLiterals) {
+TEST(FormatMaskText, RawDigitsWithoutLiteralsInsertTheLiterals)
+{
     EXPECT_EQ(fmt("99.999.999/9999-99;0;_", "12345678000195"), "12.345.678/0001-95");
     EXPECT_EQ(fmt("999.999.999-99;0;_", "12345678901"), "123.456.789-01");
     EXPECT_EQ(fmt("999.999.999-99;0", "12345678901"), "123.456.789-01");
     EXPECT_EQ(fmt("(99) 9999-9999;0;_", "1133334444"), "(11) 3333-4444");
 }
 
-TEST(FormatMaskText, ShortValuesArePaddedWithSpacesNotTheBlankCharacter) {
+TEST(FormatMaskText, ShortValuesArePaddedWithSpacesNotTheBlankCharacter)
+{
     // The blank-character section is for editors: formatting pads with spaces.
     EXPECT_EQ(fmt("999.999.999-99;0;_", "123"), "123.   .   -  ");
     EXPECT_EQ(fmt("999.999.999-99;0;*", "1234"), "123.4  .   -  ");
     EXPECT_EQ(fmt("999.999.999-99;0;_", ""), "   .   .   -  ");
 }
 
-TEST(FormatMaskText, LongValuesKeepTheExtraCharactersWhenLiteralsAreInserted) {
+TEST(FormatMaskText, LongValuesKeepTheExtraCharactersWhenLiteralsAreInserted)
+{
     EXPECT_EQ(fmt("99-99;0;_", "123456"), "12-3456");
 }
 
-TEST(FormatMaskText, SaveLiteralsMaskExpectsTheLiteralsInTheValue) {
+TEST(FormatMaskText, SaveLiteralsMaskExpectsTheLiteralsInTheValue)
+{
     // With literals saved (no ";0"), each sub-field is cut or padded to its length.
     EXPECT_EQ(fmt("999.999.999-99", "123.456.789-01"), "123.456.789-01");
     EXPECT_EQ(fmt("999.999.999-99;1;_", "123.456.789-01"), "123.456.789-01");
@@ -41,20 +46,23 @@ TEST(FormatMaskText, SaveLiteralsMaskExpectsTheLiteralsInTheValue) {
     EXPECT_EQ(fmt("99/99/9999", "1234/5/67"), "12/5 /67  ");
 }
 
-TEST(FormatMaskText, SaveLiteralsMaskWithRawDigitsLosesThemAsTheOriginalDoes) {
+TEST(FormatMaskText, SaveLiteralsMaskWithRawDigitsLosesThemAsTheOriginalDoes)
+{
     // A raw number under a literal-saving mask: the first sub-field takes what fits and the rest
     // of the value is dropped, exactly as the toolkit's routine behaves.
     EXPECT_EQ(fmt("999.999.999-99", "12345678901"), "123.   .   -  ");
     EXPECT_EQ(fmt("99.999.999/9999-99", "12345678000195"), "12.   .   /    -  ");
 }
 
-TEST(FormatMaskText, ReverseDirectivePlacesTheValueFromTheEnd) {
+TEST(FormatMaskText, ReverseDirectivePlacesTheValueFromTheEnd)
+{
     EXPECT_EQ(fmt("!99/99;0;_", "123"), " 1/23");
     EXPECT_EQ(fmt("!999-99;0;_", "12"), "   -12");
     EXPECT_EQ(fmt("!99-99", "1-2"), " 1- 2");
 }
 
-TEST(FormatMaskText, EscapesDirectivesAndMaskLetters) {
+TEST(FormatMaskText, EscapesDirectivesAndMaskLetters)
+{
     // "\A" is a literal A; '>' and '<' take no place and do not change the case here.
     EXPECT_EQ(fmt("\\A-999;0;_", "123"), "A-123");
     EXPECT_EQ(fmt(">LLL<ll;0;_", "abCDe"), "abCDe");
@@ -63,7 +71,8 @@ TEST(FormatMaskText, EscapesDirectivesAndMaskLetters) {
     EXPECT_EQ(fmt("\\\\99;0;_", "12"), "\\12");
 }
 
-TEST(FormatMaskText, SectionsAreReadOnlyInTheLastCharacters) {
+TEST(FormatMaskText, SectionsAreReadOnlyInTheLastCharacters)
+{
     EXPECT_FALSE(MaskGetMaskSave(QStringLiteral("99.999.999/9999-99;0;_")));
     EXPECT_FALSE(MaskGetMaskSave(QStringLiteral("999;0")));
     EXPECT_TRUE(MaskGetMaskSave(QStringLiteral("999;1;_")));
@@ -77,7 +86,8 @@ TEST(FormatMaskText, SectionsAreReadOnlyInTheLastCharacters) {
     EXPECT_EQ(fmt("99\\;99;0;_", "1234"), "12;34");
 }
 
-TEST(FormatMaskText, EmptyMaskGivesAnEmptyText) {
+TEST(FormatMaskText, EmptyMaskGivesAnEmptyText)
+{
     EXPECT_EQ(fmt("", "abc"), "");
 }
 

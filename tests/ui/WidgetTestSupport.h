@@ -20,7 +20,8 @@ struct Row {
     double value;
 };
 
-inline std::vector<Row> sampleRows() {
+inline std::vector<Row> sampleRows()
+{
     return {{"N", "Padaria São Jorge", "N", 1234.56},
             {"S", "Oficina Irmãos Souza", "S", -0.5},
             {"N", "Mercado Bom Preço", "N", 0.0},
@@ -36,7 +37,8 @@ struct SampleSet {
     TField& value = cds.addField(QStringLiteral("VRFATU"), FieldType::Float);
     TDataSource dts{&cds};
 
-    SampleSet() {
+    SampleSet()
+    {
         client.displayLabel = QStringLiteral("Cliente");
         signedFlag.displayLabel = QStringLiteral("CHT Assinada");
         signedFlag.onGetText = [](TField& f, QString& text, bool) {
@@ -53,7 +55,8 @@ struct SampleSet {
         };
     }
 
-    void load(const std::vector<Row>& rows = sampleRows()) {
+    void load(const std::vector<Row>& rows = sampleRows())
+    {
         wire::ColumnTable t({{"IDCHECK", FieldType::Text, 1},
                              {"NMFANTCLIE", FieldType::Text, 50},
                              {"IDCHTASSINADA", FieldType::Text, 1},
@@ -72,7 +75,8 @@ struct SampleSet {
 /// Collects what the widgets report instead of showing a message box.
 struct ErrorCatcher {
     std::vector<std::string> messages;
-    ErrorCatcher() {
+    ErrorCatcher()
+    {
         TWidgetErrors::setHandler([this](std::exception_ptr e) {
             try {
                 std::rethrow_exception(e);

@@ -8,7 +8,10 @@
 namespace cht::platform::testing {
 namespace {
 
-std::string textOf(const wire::Value& v) { return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<not text>"; }
+std::string textOf(const wire::Value& v)
+{
+    return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<not text>";
+}
 
 TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
 {
@@ -24,7 +27,8 @@ TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
     EXPECT_EQ(s.check.asString(), "S");
     EXPECT_EQ(s.check.oldValueAsString(), "N");
     EXPECT_EQ(s.client.oldValueAsString(), QString::fromUtf8("Padaria São Jorge"));
-    EXPECT_EQ(s.value.oldValue(), s.value.value()) << "an untouched field's saved value is its value";
+    EXPECT_EQ(s.value.oldValue(), s.value.value())
+        << "an untouched field's saved value is its value";
     // While editing, the saved value is still the loaded one, not the edit buffer.
     s.cds.edit();
     s.check.setAsString("D");
@@ -195,7 +199,8 @@ TEST(DataSetControls, DataSourceReportsStateChangesAndHandlersDetach)
     s.load();
     s.cds.edit();
     s.cds.post();
-    EXPECT_EQ(seen, (std::vector<DataSetState>{DataSetState::Browse, DataSetState::Edit, DataSetState::Browse}));
+    EXPECT_EQ(seen, (std::vector<DataSetState>{DataSetState::Browse, DataSetState::Edit,
+                                               DataSetState::Browse}));
 
     // Detached as the screens suspend their reactions, then attached again.
     auto handler = dts.onStateChange;

@@ -21,7 +21,8 @@ TEST(DisplayFormat, NumbersFollowThePictureInPtBr)
     EXPECT_EQ(formatFloat(money, 0.0), "0,00");
     EXPECT_EQ(formatFloat(money, 1234567.891), "1.234.567,89");
     EXPECT_EQ(formatFloat(money, 999.995), "1.000,00") << "halves round away from zero";
-    EXPECT_EQ(formatFloat(money, 2.675), "2,68") << "on 15 significant digits, not the binary value";
+    EXPECT_EQ(formatFloat(money, 2.675), "2,68")
+        << "on 15 significant digits, not the binary value";
     EXPECT_EQ(formatFloat(money, -0.001), "0,00") << "no minus sign on a zero";
     EXPECT_EQ(formatFloat(money, 0.5), "0,50");
     EXPECT_EQ(formatFloat(QStringLiteral("0.##"), 2.5), "2,5");
@@ -49,7 +50,9 @@ TEST(DisplayFormat, MoneyPictureAgreesWithThePtBrLocaleAwayFromHalves)
         QString expected = ptBr.toString(v, 'f', 2);
         if (expected == QStringLiteral("-0,00"))
             expected = QStringLiteral("0,00");
-        ASSERT_EQ(formatFloat(QStringLiteral("#,###,##0.00"), v).toStdString(), expected.toStdString()) << v;
+        ASSERT_EQ(formatFloat(QStringLiteral("#,###,##0.00"), v).toStdString(),
+                  expected.toStdString())
+            << v;
         ++compared;
     }
     EXPECT_GT(compared, 4000);

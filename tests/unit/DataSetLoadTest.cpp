@@ -37,7 +37,7 @@ TEST(DataSetLoad, ClosesAndReopensWithEventsInOrderAndFirstRowCurrent)
 
     s.load();
     EXPECT_EQ(log.events, (std::vector<std::string>{"beforeOpen", "state:browse", "afterOpen",
-                                                     "afterScroll:1"}));
+                                                    "afterScroll:1"}));
     EXPECT_EQ(s.cds.recordCount(), 3);
     EXPECT_EQ(s.cds.recNo(), 1);
     EXPECT_TRUE(s.cds.bof());
@@ -53,7 +53,7 @@ TEST(DataSetLoad, ClosesAndReopensWithEventsInOrderAndFirstRowCurrent)
     log.events.clear();
     s.load();
     EXPECT_EQ(log.events, (std::vector<std::string>{"state:inactive", "beforeOpen", "state:browse",
-                                                     "afterOpen", "afterScroll:1"}));
+                                                    "afterOpen", "afterScroll:1"}));
     EXPECT_EQ(s.cds.changeCount(), 0);
     EXPECT_TRUE(s.cds.delta().changes.empty());
     s.cds.last();
@@ -68,7 +68,7 @@ TEST(DataSetLoad, EmptyPacketStillOpensAndScrolls)
     log.attach(s.cds, dts);
     s.cds.loadFromPacket(smallPacket({}));
     EXPECT_EQ(log.events, (std::vector<std::string>{"beforeOpen", "state:browse", "afterOpen",
-                                                     "afterScroll:0"}));
+                                                    "afterScroll:0"}));
     EXPECT_TRUE(s.cds.active());
     EXPECT_TRUE(s.cds.isEmpty());
     EXPECT_TRUE(s.cds.eof());
@@ -255,10 +255,10 @@ TEST(DataSetStates, EditPostCancelAndTheirEvents)
     s.value.setAsFloat(10.0);
     s.cds.post();
     EXPECT_DOUBLE_EQ(s.value.asFloat(), 10.0);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"state:edit", "state:browse", "afterCancel",
-                                                     "state:edit", "state:browse", "afterCancel",
-                                                     "state:edit", "beforePost", "state:browse",
-                                                     "afterPost"}));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"state:edit", "state:browse", "afterCancel", "state:edit",
+                                        "state:browse", "afterCancel", "state:edit", "beforePost",
+                                        "state:browse", "afterPost"}));
 
     // A before-post that refuses keeps the edit open and the row untouched.
     s.cds.beforePost = [](TClientDataSet&) { throw DataSetError("recusado"); };
@@ -309,7 +309,8 @@ TEST(DataSetStates, EditOnAnEmptyOrClosedSetIsRefused)
     s.cds.open();
     EXPECT_THROW(s.cds.edit(), DataSetError);
     EXPECT_THROW(s.cds.deleteRecord(), DataSetError);
-    EXPECT_THROW(s.cds.addField("NOVO", FieldType::Text, 1), DataSetError) << "fields are defined before opening";
+    EXPECT_THROW(s.cds.addField("NOVO", FieldType::Text, 1), DataSetError)
+        << "fields are defined before opening";
 }
 
 TEST(DataSetStates, AppendAndDeleteKeepTheCursorSensible)

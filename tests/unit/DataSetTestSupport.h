@@ -28,8 +28,9 @@ inline std::vector<SmallRow> smallRows()
 }
 
 /// A packet with the five fields of the small set, optionally leaving one out or retyping one.
-inline wire::ColumnTable smallPacket(const std::vector<SmallRow>& rows, const std::string& skip = {},
-                                     const std::string& retype = {}, FieldType newType = FieldType::Text)
+inline wire::ColumnTable smallPacket(const std::vector<SmallRow>& rows,
+                                     const std::string& skip = {}, const std::string& retype = {},
+                                     FieldType newType = FieldType::Text)
 {
     std::vector<wire::FieldDef> defs = {{"IDCHECK", FieldType::Text, 1},
                                         {"NMFANTCLIE", FieldType::Text, 50},
@@ -55,11 +56,21 @@ inline wire::ColumnTable smallPacket(const std::vector<SmallRow>& rows, const st
         for (std::size_t c = 0; c < kept.size(); ++c) {
             wire::Value v;
             switch (source[c]) {
-            case 0: v = r.check; break;
-            case 1: v = r.client; break;
-            case 2: v = r.value; break;
-            case 3: v = r.generated; break;
-            default: v = r.hours; break;
+            case 0:
+                v = r.check;
+                break;
+            case 1:
+                v = r.client;
+                break;
+            case 2:
+                v = r.value;
+                break;
+            case 3:
+                v = r.generated;
+                break;
+            default:
+                v = r.hours;
+                break;
             }
             if (kept[c].type == FieldType::DateTime && std::holds_alternative<std::int64_t>(v))
                 v = static_cast<double>(std::get<std::int64_t>(v));

@@ -6,7 +6,8 @@ using namespace cht::wire;
 
 namespace {
 
-ColumnTable sample() {
+ColumnTable sample()
+{
     return ColumnTable({{"NRPROPOSFAS", FieldType::Text, 10},
                         {"DTGERACAO", FieldType::DateTime, 0},
                         {"VLHORA", FieldType::Float, 0},
@@ -16,7 +17,8 @@ ColumnTable sample() {
 
 } // namespace
 
-TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore) {
+TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore)
+{
     ColumnTable t = sample();
     EXPECT_EQ(t.appendRow(), 0u);
     EXPECT_EQ(t.appendRow(), 1u);
@@ -46,7 +48,8 @@ TEST(WireColumnTable, NewRowsAreNullAndTypedSettersStore) {
     EXPECT_TRUE(t.isNull(0, 3));
 }
 
-TEST(WireColumnTable, TextsAreCutByCharactersNotBytes) {
+TEST(WireColumnTable, TextsAreCutByCharactersNotBytes)
+{
     ColumnTable t = sample();
     t.appendRow();
     t.setText(0, 4, "ÁÉÍÓÚ");
@@ -73,7 +76,8 @@ TEST(WireColumnTable, TextsAreCutByCharactersNotBytes) {
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // a lone surrogate
 }
 
-TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField) {
+TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField)
+{
     ColumnTable t = sample();
     t.appendRow();
     try {
@@ -100,14 +104,16 @@ TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField) {
     EXPECT_THROW(ColumnTable({{"", FieldType::Text, 1}}), WireError);
 }
 
-TEST(WireColumnTable, IndexOfIgnoresCase) {
+TEST(WireColumnTable, IndexOfIgnoresCase)
+{
     ColumnTable t = sample();
     EXPECT_EQ(t.indexOf("vlhora"), 2);
     EXPECT_EQ(t.indexOf("NmCurto"), 4);
     EXPECT_EQ(t.indexOf("NMCURT"), -1);
 }
 
-TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage) {
+TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage)
+{
     ColumnTable t({{"T", FieldType::Text, 0}, {"N", FieldType::Float, 0}});
     for (int i = 0; i < 100; ++i) {
         const std::size_t r = t.appendRow();
@@ -129,7 +135,8 @@ TEST(WireColumnTable, EditsReuseTheArenaAndShrinkDropsGarbage) {
     EXPECT_GT(t.memoryBytes(), 100u * (sizeof(double) + 2 * sizeof(std::uint32_t)));
 }
 
-TEST(WireColumnTable, AdoptColumnMovesOneColumn) {
+TEST(WireColumnTable, AdoptColumnMovesOneColumn)
+{
     ColumnTable src({{"A", FieldType::Text, 5}, {"B", FieldType::Integer, 0}});
     for (int i = 0; i < 3; ++i) {
         src.appendRow();

@@ -14,12 +14,14 @@ const char* kFields =
     R"({"name":"DTGERACAO","type":"datetime"},{"name":"VLHORA","type":"float","size":0},)"
     R"({"name":"QTHORAS","type":"integer"}])";
 
-std::string packet(const std::string& rows) {
+std::string packet(const std::string& rows)
+{
     return std::string("{") + kFields + R"(,"rows":[)" + rows + "]}";
 }
 
 // The message of the WireError the text raises, or "" when it decodes.
-std::string errorOf(const std::string& json) {
+std::string errorOf(const std::string& json)
+{
     try {
         decodeDataPacket(json);
     } catch (const WireError& e) {
@@ -28,13 +30,15 @@ std::string errorOf(const std::string& json) {
     return "";
 }
 
-bool mentions(const std::string& message, const std::string& part) {
+bool mentions(const std::string& message, const std::string& part)
+{
     return message.find(part) != std::string::npos;
 }
 
 } // namespace
 
-TEST(WireDataPacket, DecodesEveryTypeAndNull) {
+TEST(WireDataPacket, DecodesEveryTypeAndNull)
+{
     const ColumnTable t = decodeDataPacket(packet(
         R"(["0001", 46000.25, 12.5, 8], [null, null, null, null], ["Ação", 3, -7, -9223372036854775808],)"
         R"(["a\"b\\c\u00e9", -1.25, 1e-300, 9223372036854775807])"));
@@ -56,7 +60,8 @@ TEST(WireDataPacket, DecodesEveryTypeAndNull) {
     EXPECT_EQ(civilFromOle(t.number(3, 1)), (CivilDateTime{1899, 12, 29, 6, 0, 0, 0}));
 }
 
-TEST(WireDataPacket, TextsAreCutByCharacters) {
+TEST(WireDataPacket, TextsAreCutByCharacters)
+{
     const ColumnTable t =
         decodeDataPacket(packet(R"(["ÇÃÕÉÍ", 1, 1, 1], ["ab", 1, 1, 1], ["", 1, 1, 1])"));
     EXPECT_EQ(t.text(0, 0), "ÇÃÕÉ");
@@ -65,7 +70,8 @@ TEST(WireDataPacket, TextsAreCutByCharacters) {
     EXPECT_FALSE(t.isNull(2, 0));
 }
 
-TEST(WireDataPacket, EmptyAndFieldOrder) {
+TEST(WireDataPacket, EmptyAndFieldOrder)
+{
     const ColumnTable t = decodeDataPacket(R"({"fields":[],"rows":[]})");
     EXPECT_EQ(t.columnCount(), 0u);
     EXPECT_EQ(t.rowCount(), 0u);
@@ -74,7 +80,8 @@ TEST(WireDataPacket, EmptyAndFieldOrder) {
     EXPECT_EQ(u.integer(0, 0), 1);
 }
 
-TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow) {
+TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow)
+{
     struct Case {
         const char* rows;
         const char* expect;
@@ -109,7 +116,8 @@ TEST(WireDataPacket, WrongValuesNameTheFieldAndTheRow) {
     EXPECT_TRUE(mentions(errorOf(packet(R"(["1",1e999,1,1])")), "fora do intervalo"));
 }
 
-TEST(WireDataPacket, WrongShapesAreErrors) {
+TEST(WireDataPacket, WrongShapesAreErrors)
+{
     const char* cases[] = {
         "",
         "   ",
@@ -144,7 +152,8 @@ TEST(WireDataPacket, WrongShapesAreErrors) {
         EXPECT_FALSE(errorOf(json).empty()) << json;
 }
 
-TEST(WireDataPacket, TruncationAtEveryByteIsAnError) {
+TEST(WireDataPacket, TruncationAtEveryByteIsAnError)
+{
     const std::string full =
         packet(R"(["0001",46000.25,12.5,8],[null,null,null,null],["Ação",3,-7,1])");
     ASSERT_TRUE(errorOf(full).empty());
@@ -152,7 +161,8 @@ TEST(WireDataPacket, TruncationAtEveryByteIsAnError) {
         EXPECT_FALSE(errorOf(full.substr(0, n)).empty()) << full.substr(0, n);
 }
 
-TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors) {
+TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors)
+{
     EXPECT_TRUE(mentions(errorOf(packet("[\"a\xC3\",1,1,1]")), "UTF-8"));
     EXPECT_FALSE(errorOf(packet("[\"\xED\xA0\x80\",1,1,1]")).empty());
     EXPECT_FALSE(errorOf(packet(R"(["\ud800",1,1,1])")).empty()) << "lone surrogate escape";
@@ -161,7 +171,8 @@ TEST(WireDataPacket, InvalidUtf8AndBadEscapesAreErrors) {
     EXPECT_FALSE(errorOf(packet("[\"a\",1,1,1]\xFF")).empty());
 }
 
-TEST(WireDataPacket, RoundTripKeepsValuesExactly) {
+TEST(WireDataPacket, RoundTripKeepsValuesExactly)
+{
     ColumnTable t({{"T", FieldType::Text, 6},
                    {"D", FieldType::DateTime, 0},
                    {"F", FieldType::Float, 0},
@@ -192,14 +203,16 @@ TEST(WireDataPacket, RoundTripKeepsValuesExactly) {
     EXPECT_THROW(encodeDataPacket(t, {7}), WireError);
 }
 
-TEST(WireDataPacket, EncoderRefusesWhatTheDecoderWouldRefuse) {
+TEST(WireDataPacket, EncoderRefusesWhatTheDecoderWouldRefuse)
+{
     ColumnTable t({{"D", FieldType::DateTime, 0}});
     t.appendRow();
     t.setNumber(0, 0, 1e7);
     EXPECT_THROW(encodeDataPacket(t), WireError);
 }
 
-TEST(WireDataPacket, LargePacketRoundTrips) {
+TEST(WireDataPacket, LargePacketRoundTrips)
+{
     ColumnTable t(
         {{"K", FieldType::Text, 10}, {"V", FieldType::Float, 0}, {"N", FieldType::Integer, 0}});
     t.reserveRows(20000);
@@ -222,7 +235,8 @@ TEST(WireDataPacket, LargePacketRoundTrips) {
     EXPECT_TRUE(back.isNull(19999, 0));
 }
 
-TEST(WireDataPacket, PacketWriterStreamsAValidPacket) {
+TEST(WireDataPacket, PacketWriterStreamsAValidPacket)
+{
     std::string out = "prefix:";
     {
         PacketWriter w(out);
@@ -252,7 +266,8 @@ TEST(WireDataPacket, PacketWriterStreamsAValidPacket) {
     EXPECT_EQ(t.integer(1, 2), 8);
 }
 
-TEST(WireDataPacket, PacketWriterRefusesMisuse) {
+TEST(WireDataPacket, PacketWriterRefusesMisuse)
+{
     const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
     std::string out;
     auto rowWith = [&](auto&& fill) {
@@ -293,7 +308,8 @@ TEST(WireDataPacket, PacketWriterRefusesMisuse) {
     EXPECT_THROW(dup.begin({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }
 
-TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder) {
+TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
+{
     const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
     auto row = [](PacketWriter& w, const char* a, std::int64_t b) {
         w.beginRow();

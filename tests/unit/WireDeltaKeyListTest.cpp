@@ -8,7 +8,8 @@ using namespace cht::wire;
 
 namespace {
 
-DeltaPacket sampleDelta() {
+DeltaPacket sampleDelta()
+{
     DeltaPacket d;
     d.fields = {{"NRSEQUCHT", FieldType::Text, 5},
                 {"IDCHTASSINADA", FieldType::Text, 1},
@@ -24,7 +25,8 @@ DeltaPacket sampleDelta() {
     return d;
 }
 
-std::string deltaError(const std::string& json) {
+std::string deltaError(const std::string& json)
+{
     try {
         decodeDeltaPacket(json);
     } catch (const WireError& e) {
@@ -35,7 +37,8 @@ std::string deltaError(const std::string& json) {
 
 } // namespace
 
-TEST(WireDelta, RoundTrip) {
+TEST(WireDelta, RoundTrip)
+{
     const DeltaPacket d = sampleDelta();
     const DeltaPacket back = decodeDeltaPacket(encodeDeltaPacket(d));
     ASSERT_EQ(back.fields, d.fields);
@@ -49,7 +52,8 @@ TEST(WireDelta, RoundTrip) {
     EXPECT_EQ(back.indexOf("X"), -1);
 }
 
-TEST(WireDelta, DecoderChecksEveryChange) {
+TEST(WireDelta, DecoderChecksEveryChange)
+{
     const std::string f =
         R"({"fields":[{"name":"A","type":"text","size":2},{"name":"N","type":"integer"}],)";
     // Keys in any order; texts cut to the field size.
@@ -90,7 +94,8 @@ TEST(WireDelta, DecoderChecksEveryChange) {
         EXPECT_FALSE(deltaError(full.substr(0, n)).empty()) << n;
 }
 
-TEST(WireDelta, EncoderChecksEveryChange) {
+TEST(WireDelta, EncoderChecksEveryChange)
+{
     DeltaPacket d = sampleDelta();
     d.changes[0].newValues.pop_back();
     EXPECT_THROW(encodeDeltaPacket(d), WireError);
@@ -108,7 +113,8 @@ TEST(WireDelta, EncoderChecksEveryChange) {
     EXPECT_THROW(encodeDeltaPacket(d), WireError);
 }
 
-TEST(WireKeyList, RoundTripWithCommasQuotesAndAccents) {
+TEST(WireKeyList, RoundTripWithCommasQuotesAndAccents)
+{
     const std::vector<std::string> keys{"001",      "A,B", "say \"hi\"", "back\\slash",
                                         "São João", "",    "[x]"};
     const std::string text = encodeKeyList(keys);
@@ -120,7 +126,8 @@ TEST(WireKeyList, RoundTripWithCommasQuotesAndAccents) {
     EXPECT_EQ(decodeKeyList(R"( [ "a" , "b" ] )"), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST(WireKeyList, StrictAboutAnythingElse) {
+TEST(WireKeyList, StrictAboutAnythingElse)
+{
     for (const char* bad : {"001,002", "\"001\"", "[1]", "[\"a\",null]", "[\"a\"", "[\"a\"]]", "{}",
                             " ", "[\"a\"] [\"b\"]", "[[\"a\"]]", "[\"\xFF\"]"})
         EXPECT_THROW(decodeKeyList(bad), WireError) << bad;

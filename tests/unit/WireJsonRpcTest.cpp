@@ -8,7 +8,8 @@ using namespace cht::wire;
 
 namespace {
 
-ColumnTable keyTable() {
+ColumnTable keyTable()
+{
     ColumnTable t({{"NRPROPOSFAS", FieldType::Text, 10}, {"CDFUNC", FieldType::Text, 10}});
     t.appendRow();
     t.setText(0, 0, "0000012345");
@@ -16,7 +17,8 @@ ColumnTable keyTable() {
     return t;
 }
 
-int requestCode(const std::string& json) {
+int requestCode(const std::string& json)
+{
     try {
         decodeRequest(json);
     } catch (const RpcDecodeError& e) {
@@ -27,7 +29,8 @@ int requestCode(const std::string& json) {
 
 } // namespace
 
-TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument) {
+TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
+{
     RpcRequest r;
     r.id = 17;
     r.method = "COT09800.rdmCancelaCHT.GetCHT";
@@ -70,7 +73,8 @@ TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument) {
     EXPECT_THROW(encodeRequest(bad), WireError);
 }
 
-TEST(WireJsonRpc, BadRequestsCarryTheRightCode) {
+TEST(WireJsonRpc, BadRequestsCarryTheRightCode)
+{
     EXPECT_EQ(requestCode("{\"jsonrpc\":\"2.0\",\"id\":1,"), kParseError);
     EXPECT_EQ(requestCode("not json"), kParseError);
     EXPECT_EQ(requestCode(""), kParseError);
@@ -107,7 +111,8 @@ TEST(WireJsonRpc, BadRequestsCarryTheRightCode) {
     }
 }
 
-TEST(WireJsonRpc, ResultSplicesTheEncodedPacket) {
+TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
+{
     const std::string data = encodeDataPacket(keyTable());
     const std::string reply = encodeResult(5, {RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)}, data);
     EXPECT_NE(reply.find(data), std::string::npos);
@@ -131,7 +136,8 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket) {
     EXPECT_EQ(encodeResultAround(6, {}, std::string()), encodeResult(6, {}, ""));
 }
 
-TEST(WireJsonRpc, FailureAndProtocolError) {
+TEST(WireJsonRpc, FailureAndProtocolError)
+{
     const RpcResponse f = decodeResponse(encodeFailure(3, "CHT 00001 alterada por outro usuário."));
     EXPECT_EQ(f.id, 3);
     EXPECT_FALSE(f.ok);
@@ -149,7 +155,8 @@ TEST(WireJsonRpc, FailureAndProtocolError) {
     EXPECT_EQ(broken.failure, "erro ? fim");
 }
 
-TEST(WireJsonRpc, MalformedRepliesAreErrors) {
+TEST(WireJsonRpc, MalformedRepliesAreErrors)
+{
     const char* cases[] = {
         "",
         "<html>502</html>",

@@ -8,12 +8,14 @@
 using namespace cht::wire;
 
 namespace {
-CivilDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+CivilDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
+{
     return CivilDateTime{y, mo, d, h, mi, s, ms};
 }
 } // namespace
 
-TEST(WireOleDate, KnownValues) {
+TEST(WireOleDate, KnownValues)
+{
     EXPECT_EQ(oleFromCivil(at(1899, 12, 30)), 0.0);
     EXPECT_EQ(civilFromOle(0.0), at(1899, 12, 30));
     EXPECT_EQ(oleFromCivil(at(1900, 1, 1)), 2.0);
@@ -25,7 +27,8 @@ TEST(WireOleDate, KnownValues) {
     EXPECT_EQ(civilFromOle(1.0 / 86400.0), at(1899, 12, 30, 0, 0, 1));
 }
 
-TEST(WireOleDate, BeforeTheEpochTheFractionCountsForwards) {
+TEST(WireOleDate, BeforeTheEpochTheFractionCountsForwards)
+{
     EXPECT_EQ(civilFromOle(-1.25), at(1899, 12, 29, 6));
     EXPECT_EQ(oleFromCivil(at(1899, 12, 29, 6)), -1.25);
     EXPECT_EQ(civilFromOle(-1.75), at(1899, 12, 29, 18));
@@ -40,7 +43,8 @@ TEST(WireOleDate, BeforeTheEpochTheFractionCountsForwards) {
     EXPECT_EQ(oleFromCivil(at(100, 1, 1)), -657434.0);
 }
 
-TEST(WireOleDate, RoundTripsToTheMillisecond) {
+TEST(WireOleDate, RoundTripsToTheMillisecond)
+{
     const CivilDateTime cases[] = {
         at(2024, 2, 29, 23, 59, 59, 999),  at(2000, 2, 29, 0, 0, 0, 1),
         at(1600, 2, 29, 12, 30),           at(1899, 12, 29, 0, 0, 0, 1),
@@ -64,7 +68,8 @@ TEST(WireOleDate, RoundTripsToTheMillisecond) {
     }
 }
 
-TEST(WireOleDate, RoundsToTheNearestMillisecondAcrossMidnight) {
+TEST(WireOleDate, RoundsToTheNearestMillisecondAcrossMidnight)
+{
     EXPECT_EQ(civilFromOle(1.0 + 0.4 / 86'400'000.0), at(1899, 12, 31));
     EXPECT_EQ(civilFromOle(1.0 + 0.6 / 86'400'000.0), at(1899, 12, 31, 0, 0, 0, 1));
     // Just short of midnight rounds into the next day, forwards in time whatever the sign.
@@ -74,7 +79,8 @@ TEST(WireOleDate, RoundsToTheNearestMillisecondAcrossMidnight) {
     EXPECT_EQ(oleDayNumber(-1.9999999999), 0);
 }
 
-TEST(WireOleDate, LeapYears) {
+TEST(WireOleDate, LeapYears)
+{
     EXPECT_EQ(oleFromCivil(at(2024, 3, 1)) - oleFromCivil(at(2024, 2, 28)), 2.0);
     EXPECT_EQ(oleFromCivil(at(2100, 3, 1)) - oleFromCivil(at(2100, 2, 28)), 1.0);
     EXPECT_EQ(oleFromCivil(at(2000, 3, 1)) - oleFromCivil(at(2000, 2, 28)), 2.0);
@@ -83,7 +89,8 @@ TEST(WireOleDate, LeapYears) {
     EXPECT_NO_THROW(oleFromCivil(at(1600, 2, 29)));
 }
 
-TEST(WireOleDate, RejectsInvalidInput) {
+TEST(WireOleDate, RejectsInvalidInput)
+{
     EXPECT_THROW(oleFromCivil(at(2026, 13, 1)), WireError);
     EXPECT_THROW(oleFromCivil(at(2026, 4, 31)), WireError);
     EXPECT_THROW(oleFromCivil(at(2026, 1, 1, 24)), WireError);
