@@ -1,5 +1,6 @@
 #include "platform/dataset/ClientDataSet.h"
 
+#include "platform/dataset/ChangeLog.h"
 #include "platform/dataset/DataSetText.h"
 #include "platform/dataset/DataSource.h"
 
@@ -8,26 +9,8 @@
 
 namespace cht::platform {
 
-namespace {
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-} // namespace
-
-// The change log keeps, per changed storage row, only the saved values of the cells that posts
-// overwrote: every other cell's saved value is its current value. A post of one field therefore
-// costs one saved cell, and the delta is built from the changed rows alone.
+// The edit buffer and the change log; the rows themselves are the table.
 struct TClientDataSet::Impl {
-    struct RowChange {
-        std::uint32_t row = 0;
-        std::uint32_t firstSaved = kNone; // head of this row's list in `saved`
-        bool inserted = false;
-        bool deleted = false;
-    };
-    struct SavedCell {
-        std::uint32_t next = kNone;
-        std::uint32_t col = 0;
-        wire::Value value;
-    };
-
     // Edit buffer: the fields written since edit() or append(), by field index.
     std::vector<wire::Value> buffer;
     std::vector<std::uint8_t> written;
@@ -41,49 +24,7 @@ struct TClientDataSet::Impl {
     bool dynamicFields = false;
     bool pendingRefresh = false;
 
-    std::vector<RowChange> changes; // in order of first change
-    std::vector<SavedCell> saved;
-    std::vector<std::uint32_t> changeOf; // storage row -> index in changes, or kNone
-
-    std::uint32_t changeIndex(std::size_t row) const
-    {
-        return row < changeOf.size() ? changeOf[row] : kNone;
-    }
-
-    RowChange& changeFor(std::size_t row, std::size_t rowCount)
-    {
-        if (changeOf.size() < rowCount)
-            changeOf.resize(rowCount, kNone);
-        std::uint32_t& idx = changeOf[row];
-        if (idx == kNone) {
-            idx = static_cast<std::uint32_t>(changes.size());
-            changes.push_back(RowChange{static_cast<std::uint32_t>(row), kNone, false, false});
-        }
-        return changes[idx];
-    }
-
-    const wire::Value* savedCell(const RowChange& rc, std::size_t col) const
-    {
-        for (std::uint32_t i = rc.firstSaved; i != kNone; i = saved[i].next)
-            if (saved[i].col == col)
-                return &saved[i].value;
-        return nullptr;
-    }
-
-    void clearLog(bool release)
-    {
-        if (release) {
-            changes = {};
-            saved = {};
-            changeOf = {};
-            return;
-        }
-        for (const RowChange& rc : changes)
-            if (rc.row < changeOf.size())
-                changeOf[rc.row] = kNone;
-        changes.clear();
-        saved.clear();
-    }
+    ChangeLog log;
 
     // Clears only what was written, so that an edit of one field of a wide row stays cheap.
     void resetBuffer(std::size_t fields)
@@ -219,8 +160,7 @@ void TClientDataSet::resetRows(wire::ColumnTable table)
     m_table = std::move(table);
     m_order = {};
     m_impl->ordered = false;
-    m_impl->clearLog(true);
-    m_changeCount = 0;
+    m_impl->log.reset();
     m_current = -1;
     m_eof = m_bof = true;
 }
@@ -510,15 +450,10 @@ void TClientDataSet::post()
     const std::size_t fields = m_fields.size();
     if (m_state == DataSetState::Edit) {
         const std::size_t row = storageOf(m_current);
-        Impl::RowChange* rc = logChanges ? &d.changeFor(row, m_table.rowCount()) : nullptr;
-        for (const std::uint32_t i : d.writtenList) {
-            if (rc && !rc->inserted && !d.savedCell(*rc, i)) {
-                d.saved.push_back(
-                    {rc->firstSaved, static_cast<std::uint32_t>(i), m_table.value(row, i)});
-                rc->firstSaved = static_cast<std::uint32_t>(d.saved.size() - 1);
-            }
+        if (logChanges)
+            d.log.logUpdate(m_table, row, d.writtenList);
+        for (const std::uint32_t i : d.writtenList)
             m_table.setValue(row, i, d.buffer[i]);
-        }
     } else {
         const std::size_t row = m_table.appendRow();
         for (const std::uint32_t i : d.writtenList)
@@ -527,10 +462,8 @@ void TClientDataSet::post()
             m_order.push_back(static_cast<std::uint32_t>(row));
         m_current = rowsInOrder() - 1;
         if (logChanges)
-            d.changeFor(row, m_table.rowCount()).inserted = true;
+            d.log.logInsert(m_table, row);
     }
-    if (logChanges)
-        ++m_changeCount;
     d.resetBuffer(fields);
     setState(DataSetState::Browse);
     notifyRecordChanged();
@@ -585,10 +518,8 @@ void TClientDataSet::deleteRecord()
     discardEdit();
     Impl& d = *m_impl;
     const std::size_t row = storageOf(m_current);
-    if (logChanges) {
-        d.changeFor(row, m_table.rowCount()).deleted = true;
-        ++m_changeCount;
-    }
+    if (logChanges)
+        d.log.logDelete(m_table, row);
     if (!d.ordered) {
         m_order.resize(m_table.rowCount());
         std::iota(m_order.begin(), m_order.end(), 0u);
@@ -610,38 +541,14 @@ void TClientDataSet::deleteRecord()
 
 // --- change log ---------------------------------------------------------------------------------
 
+int TClientDataSet::changeCount() const
+{
+    return m_impl->log.count();
+}
+
 wire::DeltaPacket TClientDataSet::delta() const
 {
-    const Impl& d = *m_impl;
-    wire::DeltaPacket out;
-    out.fields = m_table.fields();
-    out.changes.reserve(d.changes.size());
-    const std::size_t fields = m_fields.size();
-    auto current = [&](std::size_t row) {
-        std::vector<wire::Value> values;
-        values.reserve(fields);
-        for (std::size_t i = 0; i < fields; ++i)
-            values.push_back(m_table.value(row, i));
-        return values;
-    };
-    for (const Impl::RowChange& rc : d.changes) {
-        if (rc.inserted && rc.deleted)
-            continue;
-        wire::Change ch;
-        if (rc.inserted) {
-            ch.op = wire::ChangeOp::Insert;
-            ch.newValues = current(rc.row);
-        } else {
-            ch.op = rc.deleted ? wire::ChangeOp::Delete : wire::ChangeOp::Update;
-            ch.oldValues = current(rc.row);
-            for (std::uint32_t i = rc.firstSaved; i != kNone; i = d.saved[i].next)
-                ch.oldValues[d.saved[i].col] = d.saved[i].value;
-            if (!rc.deleted)
-                ch.newValues = current(rc.row);
-        }
-        out.changes.push_back(std::move(ch));
-    }
-    return out;
+    return m_impl->log.delta(m_table);
 }
 
 std::string TClientDataSet::deltaPacket() const
@@ -651,8 +558,7 @@ std::string TClientDataSet::deltaPacket() const
 
 void TClientDataSet::mergeChangeLog()
 {
-    m_impl->clearLog(false);
-    m_changeCount = 0;
+    m_impl->log.merge();
 }
 
 // --- controls -----------------------------------------------------------------------------------
@@ -800,17 +706,7 @@ wire::Value TClientDataSet::oldValueAt(int recNo, int fieldIndex) const
     const int index = recNo - 1;
     if (!active() || index < 0 || index >= rowsInOrder())
         return {};
-    const auto fi = static_cast<std::size_t>(fieldIndex);
-    const std::size_t row = storageOf(index);
-    const std::uint32_t c = m_impl->changeIndex(row);
-    if (c != kNone) {
-        const Impl::RowChange& rc = m_impl->changes[c];
-        if (rc.inserted)
-            return {};
-        if (const wire::Value* v = m_impl->savedCell(rc, fi))
-            return *v;
-    }
-    return m_table.value(row, fi);
+    return m_impl->log.savedValue(m_table, storageOf(index), static_cast<std::size_t>(fieldIndex));
 }
 
 void TClientDataSet::setCurrentValue(int fieldIndex, const wire::Value& v)
@@ -826,10 +722,7 @@ std::size_t TClientDataSet::memoryBytes() const
 {
     const Impl& d = *m_impl;
     return m_table.memoryBytes() + m_order.capacity() * sizeof(std::uint32_t) +
-           d.changes.capacity() * sizeof(Impl::RowChange) +
-           d.saved.capacity() * sizeof(Impl::SavedCell) +
-           d.changeOf.capacity() * sizeof(std::uint32_t) +
-           d.buffer.capacity() * sizeof(wire::Value);
+           d.log.memoryBytes() + d.buffer.capacity() * sizeof(wire::Value);
 }
 
 } // namespace cht::platform

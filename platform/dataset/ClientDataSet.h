@@ -102,7 +102,7 @@ public:
     // --- change log ---
     bool logChanges = true;
     /// Number of posts and deletes logged since the load or the last merge.
-    int changeCount() const { return m_changeCount; }
+    int changeCount() const;
     /// The changed rows only, each with its saved and its current values.
     wire::DeltaPacket delta() const;
     std::string deltaPacket() const;
@@ -178,7 +178,6 @@ private:
     int m_current = -1;                 // record index (0-based) of the current row
     bool m_eof = true, m_bof = true;
     DataSetState m_state = DataSetState::Inactive;
-    int m_changeCount = 0;
     int m_disableCount = 0;
     std::vector<TDataSource*> m_sources;
     std::unique_ptr<Impl> m_impl; // edit buffer and change log

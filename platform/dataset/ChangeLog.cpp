@@ -1,0 +1,127 @@
+#include "platform/dataset/ChangeLog.h"
+
+#include <utility>
+
+namespace cht::platform {
+
+ChangeLog::RowChange& ChangeLog::changeFor(std::size_t row, std::size_t rowCount)
+{
+    if (m_changeOf.size() < rowCount)
+        m_changeOf.resize(rowCount, kNone);
+    std::uint32_t& idx = m_changeOf[row];
+    if (idx == kNone) {
+        idx = static_cast<std::uint32_t>(m_changes.size());
+        m_changes.push_back(RowChange{static_cast<std::uint32_t>(row), kNone, false, false});
+    }
+    return m_changes[idx];
+}
+
+const wire::Value* ChangeLog::savedCell(const RowChange& rc, std::size_t col) const
+{
+    for (std::uint32_t i = rc.firstSaved; i != kNone; i = m_saved[i].next)
+        if (m_saved[i].col == col)
+            return &m_saved[i].value;
+    return nullptr;
+}
+
+void ChangeLog::logUpdate(const wire::ColumnTable& table, std::size_t row,
+                          std::span<const std::uint32_t> columns)
+{
+    RowChange& rc = changeFor(row, table.rowCount());
+    ++m_count;
+    // A row inserted since has no saved values to keep.
+    if (rc.inserted)
+        return;
+    for (const std::uint32_t col : columns) {
+        if (savedCell(rc, col))
+            continue;
+        m_saved.push_back({rc.firstSaved, col, table.value(row, col)});
+        rc.firstSaved = static_cast<std::uint32_t>(m_saved.size() - 1);
+    }
+}
+
+void ChangeLog::logInsert(const wire::ColumnTable& table, std::size_t row)
+{
+    changeFor(row, table.rowCount()).inserted = true;
+    ++m_count;
+}
+
+void ChangeLog::logDelete(const wire::ColumnTable& table, std::size_t row)
+{
+    changeFor(row, table.rowCount()).deleted = true;
+    ++m_count;
+}
+
+wire::Value ChangeLog::savedValue(const wire::ColumnTable& table, std::size_t row,
+                                  std::size_t column) const
+{
+    if (row < m_changeOf.size() && m_changeOf[row] != kNone) {
+        const RowChange& rc = m_changes[m_changeOf[row]];
+        if (rc.inserted)
+            return {};
+        if (const wire::Value* v = savedCell(rc, column))
+            return *v;
+    }
+    return table.value(row, column);
+}
+
+wire::DeltaPacket ChangeLog::delta(const wire::ColumnTable& table) const
+{
+    wire::DeltaPacket out;
+    out.fields = table.fields();
+    out.changes.reserve(m_changes.size());
+    const std::size_t fields = table.columnCount();
+    auto current = [&](std::size_t row) {
+        std::vector<wire::Value> values;
+        values.reserve(fields);
+        for (std::size_t i = 0; i < fields; ++i)
+            values.push_back(table.value(row, i));
+        return values;
+    };
+    for (const RowChange& rc : m_changes) {
+        if (rc.inserted && rc.deleted)
+            continue;
+        wire::Change ch;
+        if (rc.inserted) {
+            ch.op = wire::ChangeOp::Insert;
+            ch.newValues = current(rc.row);
+        } else {
+            ch.op = rc.deleted ? wire::ChangeOp::Delete : wire::ChangeOp::Update;
+            ch.oldValues = current(rc.row);
+            for (std::uint32_t i = rc.firstSaved; i != kNone; i = m_saved[i].next)
+                ch.oldValues[m_saved[i].col] = m_saved[i].value;
+            if (!rc.deleted)
+                ch.newValues = current(rc.row);
+        }
+        out.changes.push_back(std::move(ch));
+    }
+    return out;
+}
+
+void ChangeLog::merge()
+{
+    // Only the rows that changed are cleared, so that merging after a few posts in a long list
+    // stays cheap.
+    for (const RowChange& rc : m_changes)
+        if (rc.row < m_changeOf.size())
+            m_changeOf[rc.row] = kNone;
+    m_changes.clear();
+    m_saved.clear();
+    m_count = 0;
+}
+
+void ChangeLog::reset()
+{
+    m_changes = {};
+    m_saved = {};
+    m_changeOf = {};
+    m_count = 0;
+}
+
+std::size_t ChangeLog::memoryBytes() const
+{
+    return m_changes.capacity() * sizeof(RowChange) + m_saved.capacity() * sizeof(SavedCell) +
+           m_changeOf.capacity() * sizeof(std::uint32_t);
+}
+
+} // namespace cht::platform
