@@ -3,6 +3,7 @@
 #include "platform/dataset/ChangeLog.h"
 #include "platform/dataset/DataSetText.h"
 #include "platform/dataset/DataSource.h"
+#include "platform/dataset/PacketLoading.h"
 
 #include <algorithm>
 #include <numeric>
@@ -195,78 +196,16 @@ void TClientDataSet::loadFromPacket(std::string_view json)
 void TClientDataSet::loadFromPacket(wire::ColumnTable packet)
 {
     const bool dynamic = m_fields.empty() || m_impl->dynamicFields;
-    wire::ColumnTable table;
-    if (dynamic) {
-        table = std::move(packet);
-    } else {
-        // Check every field before touching anything, so that a bad packet leaves the set as it
-        // was.
-        std::vector<std::string> names;
-        names.reserve(m_fields.size());
-        for (const auto& f : m_fields) {
-            names.push_back(f->fieldName().toStdString());
-            const int idx = packet.indexOf(names.back());
-            if (idx < 0)
-                throw DataSetError(
-                    dataset_text::msg("O pacote de dados recebido para %1 não traz o campo %2.")
-                        .arg(m_name, f->fieldName())
-                        .toStdString());
-            const wire::FieldType got = packet.fields()[static_cast<std::size_t>(idx)].type;
-            const bool fits = got == f->dataType() || (f->dataType() == wire::FieldType::Float &&
-                                                       got == wire::FieldType::Integer);
-            if (!fits)
-                throw DataSetError(
-                    dataset_text::msg("O campo %1 de %2 veio no pacote de dados como %3, mas é %4.")
-                        .arg(f->fieldName(), m_name, dataset_text::typeName(got),
-                             dataset_text::typeName(f->dataType()))
-                        .toStdString());
-        }
-        // Adopt the columns as they are; a column whose description differs (a wider text, an
-        // integer for a float) is copied once into the field's own description.
-        const std::size_t rows = packet.rowCount();
-        for (std::size_t i = 0; i < m_fields.size(); ++i) {
-            const TField& f = *m_fields[i];
-            const std::size_t idx = static_cast<std::size_t>(packet.indexOf(names[i]));
-            const wire::FieldDef want{names[i], f.dataType(), static_cast<std::uint32_t>(f.size())};
-            if (packet.fields()[idx] == want) {
-                table.adoptColumn(packet, idx);
-                continue;
-            }
-            wire::ColumnTable one({want});
-            one.reserveRows(rows);
-            for (std::size_t r = 0; r < rows; ++r) {
-                one.appendRow();
-                if (packet.isNull(r, idx))
-                    continue;
-                switch (want.type) {
-                case wire::FieldType::Text:
-                    one.setText(r, 0, packet.text(r, idx));
-                    break;
-                case wire::FieldType::Integer:
-                    one.setInteger(r, 0, packet.integer(r, idx));
-                    break;
-                case wire::FieldType::Float:
-                case wire::FieldType::DateTime:
-                    one.setNumber(r, 0, packet.number(r, idx));
-                    break;
-                }
-            }
-            table.adoptColumn(one, 0);
-        }
-    }
+    // A packet that does not fit throws here, before anything changes.
+    wire::ColumnTable table =
+        dynamic ? std::move(packet) : fitPacketToFields(packet, m_fields, m_name);
 
     discardEdit();
     setState(DataSetState::Inactive);
     if (dynamic) {
-        const auto& defs = table.fields();
-        bool same = !m_fields.empty() && m_fields.size() == defs.size();
-        for (std::size_t i = 0; same && i < defs.size(); ++i)
-            same = m_fields[i]->fieldName() == QString::fromStdString(defs[i].name) &&
-                   m_fields[i]->dataType() == defs[i].type &&
-                   m_fields[i]->size() == static_cast<int>(defs[i].size);
-        if (!same) {
+        if (!fieldsMatch(m_fields, table.fields())) {
             m_fields.clear();
-            for (const auto& d : defs)
+            for (const auto& d : table.fields())
                 addField(QString::fromStdString(d.name), d.type, static_cast<int>(d.size));
         }
         m_impl->dynamicFields = true;
