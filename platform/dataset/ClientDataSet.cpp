@@ -593,16 +593,6 @@ void TClientDataSet::checkActive(const char* what) const
                 .toStdString());
 }
 
-void TClientDataSet::checkEditing(const char* what) const
-{
-    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
-        throw DataSetError(
-            dataset_text::msg(
-                "Não é possível %1: o conjunto de dados %2 não está em edição nem em inclusão.")
-                .arg(QString::fromUtf8(what), m_name)
-                .toStdString());
-}
-
 std::size_t TClientDataSet::storageRow(int recNo) const
 {
     if (!active() || recNo < 1 || recNo > rowsInOrder())
@@ -651,7 +641,12 @@ wire::Value TClientDataSet::oldValueAt(int recNo, int fieldIndex) const
 void TClientDataSet::setCurrentValue(int fieldIndex, const wire::Value& v)
 {
     TField& f = field(fieldIndex);
-    checkEditing(QStringLiteral("alterar o campo %1").arg(f.fieldName()).toUtf8().constData());
+    // Row walks write a field on every row: the message is built only when it is thrown.
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw DataSetError(dataset_text::msg("Não é possível alterar o campo %1: o conjunto de "
+                                             "dados %2 não está em edição nem em inclusão.")
+                               .arg(f.fieldName(), m_name)
+                               .toStdString());
     const auto fi = static_cast<std::size_t>(fieldIndex);
     m_impl->write(fi, dataset_text::coerce(f, v));
     notifyRecordChanged();

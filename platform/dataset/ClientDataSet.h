@@ -161,7 +161,6 @@ private:
     void notifyStateChanged();
     void setState(DataSetState s);
     void checkActive(const char* what) const;
-    void checkEditing(const char* what) const;
     void scrolledTo(int index, bool fireScroll);
     void discardEdit();
     void resetRows(wire::ColumnTable table);
