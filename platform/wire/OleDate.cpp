@@ -2,6 +2,7 @@
 
 #include "WireError.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -10,53 +11,24 @@ namespace cht::wire {
 
 namespace {
 
-constexpr std::int64_t kMsPerDay = 86'400'000;
+using std::chrono::days;
+using std::chrono::milliseconds;
+using std::chrono::sys_days;
+using std::chrono::year_month_day;
 
-// Days from 1970-01-01 in the proleptic Gregorian calendar (H. Hinnant's algorithm).
-constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+constexpr std::int64_t kMsPerDay = milliseconds{days{1}}.count();
+constexpr sys_days kOleEpoch = std::chrono::year{1899} / std::chrono::December / 30;
+
+// Day number of a calendar date, counted from 1899-12-30.
+constexpr std::int64_t oleDay(const year_month_day& ymd)
 {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+    return (sys_days{ymd} - kOleEpoch).count();
 }
 
-struct Ymd {
-    std::int64_t y;
-    unsigned m, d;
-};
-
-constexpr Ymd civilFromDays(std::int64_t z)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0), m, d};
-}
-
-constexpr std::int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
 // First and last day that packets may carry: 0100-01-01 and 9999-12-31.
-constexpr std::int64_t kFirstDay = daysFromCivil(100, 1, 1) - kOleEpoch;
-constexpr std::int64_t kLastDay = daysFromCivil(9999, 12, 31) - kOleEpoch;
+constexpr std::int64_t kFirstDay = oleDay(std::chrono::year{100} / std::chrono::January / 1);
+constexpr std::int64_t kLastDay = oleDay(std::chrono::year{9999} / std::chrono::December / 31);
 static_assert(kFirstDay == -657434 && kLastDay == 2958465);
-
-bool isLeap(int y)
-{
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int y, int m)
-{
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
 
 std::string describe(double ole)
 {
@@ -103,38 +75,39 @@ CivilDateTime civilFromOle(double ole)
         throw WireError("Data e hora fora do intervalo aceito (anos 100 a 9999): " + describe(ole) +
                         ".");
     const DayAndMs dm = split(ole);
-    const Ymd ymd = civilFromDays(dm.day + kOleEpoch);
+    const year_month_day ymd{kOleEpoch + days{dm.day}};
+    const std::chrono::hh_mm_ss time{milliseconds{dm.ms}};
     CivilDateTime dt;
-    dt.year = static_cast<int>(ymd.y);
-    dt.month = static_cast<int>(ymd.m);
-    dt.day = static_cast<int>(ymd.d);
-    auto ms = dm.ms;
-    dt.hour = static_cast<int>(ms / 3'600'000);
-    ms %= 3'600'000;
-    dt.minute = static_cast<int>(ms / 60'000);
-    ms %= 60'000;
-    dt.second = static_cast<int>(ms / 1000);
-    dt.msec = static_cast<int>(ms % 1000);
+    dt.year = static_cast<int>(ymd.year());
+    dt.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+    dt.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    dt.hour = static_cast<int>(time.hours().count());
+    dt.minute = static_cast<int>(time.minutes().count());
+    dt.second = static_cast<int>(time.seconds().count());
+    dt.msec = static_cast<int>(time.subseconds().count());
     return dt;
 }
 
 double oleFromCivil(const CivilDateTime& dt)
 {
+    // Month and day are range-checked before the calendar check: chrono keeps each in a byte.
+    const year_month_day ymd{std::chrono::year{dt.year},
+                             std::chrono::month{static_cast<unsigned>(dt.month)},
+                             std::chrono::day{static_cast<unsigned>(dt.day)}};
     const bool valid = dt.year >= 100 && dt.year <= 9999 && dt.month >= 1 && dt.month <= 12 &&
-                       dt.day >= 1 && dt.day <= daysInMonth(dt.year, dt.month) && dt.hour >= 0 &&
-                       dt.hour <= 23 && dt.minute >= 0 && dt.minute <= 59 && dt.second >= 0 &&
-                       dt.second <= 59 && dt.msec >= 0 && dt.msec <= 999;
+                       dt.day >= 1 && dt.day <= 31 && ymd.ok() && dt.hour >= 0 && dt.hour <= 23 &&
+                       dt.minute >= 0 && dt.minute <= 59 && dt.second >= 0 && dt.second <= 59 &&
+                       dt.msec >= 0 && dt.msec <= 999;
     if (!valid) {
         char buf[96];
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", dt.year, dt.month,
                       dt.day, dt.hour, dt.minute, dt.second, dt.msec);
         throw WireError(std::string("Data ou hora inválida: ") + buf + ".");
     }
-    const std::int64_t day =
-        daysFromCivil(dt.year, static_cast<unsigned>(dt.month), static_cast<unsigned>(dt.day)) -
-        kOleEpoch;
-    const std::int64_t ms =
-        ((static_cast<std::int64_t>(dt.hour) * 60 + dt.minute) * 60 + dt.second) * 1000 + dt.msec;
+    const std::int64_t day = oleDay(ymd);
+    const std::int64_t ms = (std::chrono::hours{dt.hour} + std::chrono::minutes{dt.minute} +
+                             std::chrono::seconds{dt.second} + milliseconds{dt.msec})
+                                .count();
     const double time = static_cast<double>(ms) / static_cast<double>(kMsPerDay);
     const auto whole = static_cast<double>(day);
     return day >= 0 ? whole + time : whole - time;
