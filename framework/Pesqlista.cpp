@@ -3,6 +3,7 @@
 #include "framework/DialogResponder.h"
 #include "framework/MessageBoxes.h"
 #include "framework/PesquisaListaDialog.h"
+#include "platform/dataset/ControlsDisabler.h"
 #include "platform/wire/KeyList.h"
 #include "platform/wire/WireError.h"
 
@@ -34,22 +35,16 @@ Rows readRows(cht::platform::TClientDataSet& ds, const QString& keyField)
         }
     }
     const int saved = ds.recNo();
-    ds.disableControls();
-    try {
-        for (ds.first(); !ds.eof(); ds.next()) {
-            QStringList texts;
-            for (cht::platform::TField* f : shown)
-                texts << f->displayText();
-            rows.texts.push_back(texts);
-            rows.keys << key.asString();
-        }
-        if (saved > 0)
-            ds.setRecNo(saved);
-    } catch (...) {
-        ds.enableControls();
-        throw;
+    const cht::platform::ControlsDisabler disabled(ds);
+    for (ds.first(); !ds.eof(); ds.next()) {
+        QStringList texts;
+        for (cht::platform::TField* f : shown)
+            texts << f->displayText();
+        rows.texts.push_back(texts);
+        rows.keys << key.asString();
     }
-    ds.enableControls();
+    if (saved > 0)
+        ds.setRecNo(saved);
     return rows;
 }
 

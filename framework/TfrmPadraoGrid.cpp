@@ -3,6 +3,7 @@
 #include "framework/Glyphs.h"
 #include "framework/MessageBoxes.h"
 #include "framework/RightAnchor.h"
+#include "platform/dataset/ControlsDisabler.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDBNavigator.h"
@@ -357,9 +358,10 @@ void TfrmPadraoGrid::sbtLocalizarClick(QObject*)
     m_findText = *text;
     const int count = ds->recordCount();
     const int start = ds->recNo();
-    ds->disableControls();
     int found = 0;
-    try {
+    {
+        // The controls refresh once, on the row found, before any message.
+        const cht::platform::ControlsDisabler disabled(*ds);
         // From the row after the current one, round to the current one.
         for (int step = 1; step <= count && found == 0; ++step) {
             const int rec = (start - 1 + step) % count + 1;
@@ -374,11 +376,7 @@ void TfrmPadraoGrid::sbtLocalizarClick(QObject*)
             }
         }
         ds->setRecNo(found ? found : start);
-    } catch (...) {
-        ds->enableControls();
-        throw;
     }
-    ds->enableControls();
     if (!found)
         messageBox(QStringLiteral("info"), TMsgDlgType::mtInformation, QStringLiteral("Localizar"),
                    QStringLiteral("Texto \"%1\" não encontrado.").arg(m_findText), mbOK);

@@ -7,11 +7,13 @@
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/PageControl98.h"
 #include "module/contracts/Showavi.h"
+#include "platform/dataset/ControlsDisabler.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TColumn.h"
 #include "platform/widgets/TDBGrid.h"
 
 #include <QAction>
+#include <QScopeGuard>
 
 #include <utility>
 
@@ -21,6 +23,7 @@ using cht::framework::CursorGuard;
 using cht::framework::TCloseAction;
 using cht::framework::TNetConnection;
 using cht::framework::TRemoteArg;
+using cht::platform::ControlsDisabler;
 using cht::platform::DataSetState;
 using cht::platform::TClientDataSet;
 using cht::platform::TColumn;
@@ -77,22 +80,6 @@ void Finalization()
 }
 
 } // namespace Cli_cot09800
-
-namespace {
-
-/// Runs an action when the scope ends, however it ends.
-template <class F> class AoSair {
-public:
-    explicit AoSair(F acao) : m_acao(std::move(acao)) {}
-    ~AoSair() { m_acao(); }
-    AoSair(const AoSair&) = delete;
-    AoSair& operator=(const AoSair&) = delete;
-
-private:
-    F m_acao;
-};
-
-} // namespace
 
 QString TfrmCancelaCHT::textoAtual(const TField* field)
 {
@@ -235,11 +222,9 @@ void TfrmCancelaCHT::ReanexaReacoes()
 void TfrmCancelaCHT::PercorreLinhas(const std::function<void()>& visita)
 {
     SuspendeReacoes();
-    cdsCancelaCHT.disableControls();
-    const AoSair restaura([this] {
-        cdsCancelaCHT.enableControls();
-        ReanexaReacoes();
-    });
+    // Destroyed in reverse: the controls refresh before the reactions come back.
+    const auto reanexa = qScopeGuard([this] { ReanexaReacoes(); });
+    const ControlsDisabler semControles(cdsCancelaCHT);
     const CursorGuard ampulheta;
     if (!cdsCancelaCHT.active())
         return;
