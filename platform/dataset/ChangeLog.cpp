@@ -112,10 +112,8 @@ void ChangeLog::merge()
 
 void ChangeLog::reset()
 {
-    m_changes = {};
-    m_saved = {};
-    m_changeOf = {};
-    m_count = 0;
+    // A new log, not `= {}` on each vector: that assigns an empty list and keeps the storage.
+    *this = ChangeLog();
 }
 
 std::size_t ChangeLog::memoryBytes() const

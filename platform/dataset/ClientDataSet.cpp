@@ -159,7 +159,7 @@ void TClientDataSet::openRows()
 void TClientDataSet::resetRows(wire::ColumnTable table)
 {
     m_table = std::move(table);
-    m_order = {};
+    m_order = std::vector<std::uint32_t>(); // not `= {}`, which keeps the storage
     m_impl->ordered = false;
     m_impl->log.reset();
     m_current = -1;

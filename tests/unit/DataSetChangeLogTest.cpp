@@ -139,6 +139,23 @@ TEST(DataSetChangeLog, WithLoggingOffPostsChangeRowsOnly)
     EXPECT_TRUE(s.cds.delta().changes.empty());
 }
 
+TEST(DataSetChangeLog, MemoryAccountingCountsTheLogAndALoadFreesIt)
+{
+    SmallSet s;
+    s.load();
+    const std::size_t loaded = s.cds.memoryBytes();
+    // An integer cell: the rows take no more room, only the log does.
+    s.cds.edit();
+    s.hours.setAsInteger(11);
+    s.cds.post();
+    const std::size_t posted = s.cds.memoryBytes();
+    EXPECT_GT(posted, loaded);
+    s.cds.deleteRecord();
+    EXPECT_GT(s.cds.memoryBytes(), posted) << "the row order after a delete";
+    s.load();
+    EXPECT_EQ(s.cds.memoryBytes(), loaded);
+}
+
 TEST(DataSetControls, DisablingIsCountedAndTheLastEnableRefreshesOnce)
 {
     SmallSet s;
