@@ -365,6 +365,38 @@ TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
     EXPECT_EQ(selection, keys({"1"}));
 }
 
+TEST_F(FrameworkDataTest, PickListReadsTheRowsBehindStillControlsAndReleasesThemOnAnError)
+{
+    struct Refreshes : cht::platform::DataLink {
+        int count = 0;
+        void dataSetChanged() override { ++count; }
+    } refreshes;
+    TADOIBQuery q("qryCliente");
+    defineClientQuery(q);
+    q.Open();
+    cht::platform::TDataSource dts(&q);
+    dts.addLink(&refreshes);
+    bool disabledAtPick = true;
+    DialogResponder::Set([&](const DialogRequest&) -> std::optional<DialogReply> {
+        disabledAtPick = q.controlsDisabled();
+        return DialogReply{mrCancel, {}, {}};
+    });
+    QString selection;
+    EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
+    EXPECT_FALSE(disabledAtPick);
+    EXPECT_EQ(refreshes.count, 1) << "the walk over the rows moved no control";
+
+    q.fieldByName("NMFANTCLIE").onGetText = [](cht::platform::TField& f, QString& text, bool) {
+        if (f.asString() == "Beta")
+            throw cht::platform::DataSetError("texto");
+        text = f.asString();
+    };
+    EXPECT_THROW(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection),
+                 cht::platform::DataSetError);
+    EXPECT_FALSE(q.controlsDisabled());
+    dts.removeLink(&refreshes);
+}
+
 TEST_F(FrameworkDataTest, ScriptedPickListSeesTheRowsAsShown)
 {
     TADOIBQuery q("qryCliente");

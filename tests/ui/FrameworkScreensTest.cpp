@@ -4,6 +4,7 @@
 #include "module/contracts/TfrmFiltroPadrao.h"
 #include "module/contracts/TfrmPadraoGrid.h"
 #include "module/contracts/TfrmRotiGeral.h"
+#include "platform/dataset/DataSource.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
 
@@ -191,6 +192,55 @@ TEST_F(FrameworkScreensTest, VerifyRunsFromItsButtonMenuAndF5)
     screen->dbgPadraoKeyDown(screen->dbgPadrao, key, Qt::NoModifier);
     EXPECT_EQ(key, 0);
     EXPECT_EQ(screen->verifies, 3);
+    screen->dtsPadrao.setDataSet(nullptr);
+    delete screen;
+}
+
+TEST_F(FrameworkScreensTest, SearchGoesRoundFromTheNextRowAndRefreshesTheControlsOnce)
+{
+    struct Refreshes : cht::platform::DataLink {
+        int count = 0;
+        void dataSetChanged() override { ++count; }
+    } refreshes;
+    GridScreen* screen = CreateForm<GridScreen>();
+    cht::platform::TClientDataSet cds("cdsLista");
+    cds.addField("NOME", FieldType::Text, 20);
+    screen->dtsPadrao.setDataSet(&cds);
+    screen->dtsPadrao.addLink(&refreshes);
+    loadRows(cds, 4);
+    QString typed;
+    bool disabledAtMessage = true;
+    DialogResponder::Set([&](const DialogRequest& r) -> std::optional<DialogReply> {
+        if (r.kind == "info")
+            disabledAtMessage = cds.controlsDisabled();
+        return DialogReply{mrOk, typed, {}};
+    });
+
+    cds.setRecNo(3);
+    refreshes.count = 0;
+    typed = "LINHA 1";
+    screen->sbtLocalizarClick(nullptr);
+    EXPECT_EQ(cds.recNo(), 2) << "round past the last row";
+    EXPECT_EQ(refreshes.count, 1);
+    typed = "linha";
+    screen->sbtLocalizarClick(nullptr);
+    EXPECT_EQ(cds.recNo(), 3) << "from the row after the current one";
+    EXPECT_EQ(DialogResponder::Records().size(), 2u) << "no message when found";
+
+    typed = "nada";
+    screen->sbtLocalizarClick(nullptr);
+    EXPECT_EQ(cds.recNo(), 3);
+    ASSERT_EQ(DialogResponder::Records().size(), 4u);
+    EXPECT_EQ(DialogResponder::Records().back().text, QString("Texto \"nada\" não encontrado."));
+    EXPECT_FALSE(disabledAtMessage) << "the message shows over live controls";
+
+    // A shown text that raises reaches the caller with the controls enabled again.
+    cds.fieldByName("NOME").onGetText = [](cht::platform::TField&, QString&, bool) {
+        throw cht::platform::DataSetError("texto");
+    };
+    typed = "x";
+    EXPECT_THROW(screen->sbtLocalizarClick(nullptr), cht::platform::DataSetError);
+    EXPECT_FALSE(cds.controlsDisabled());
     screen->dtsPadrao.setDataSet(nullptr);
     delete screen;
 }

@@ -1,9 +1,12 @@
 // The change log (saved values, delta, merge) and the counted disabling of the controls.
 #include "DataSetTestSupport.h"
 
+#include "platform/dataset/ControlsDisabler.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace cht::platform::testing {
 namespace {
@@ -204,6 +207,57 @@ TEST(DataSetControls, DisablingIsCountedAndTheLastEnableRefreshesOnce)
     EXPECT_EQ(stateChanges, 1);
     EXPECT_EQ(dts.state(), DataSetState::Edit);
     EXPECT_EQ(link.states, 1);
+}
+
+TEST(DataSetControls, DisablerEnablesOnEveryWayOutOfItsScope)
+{
+    struct RaisingLink : DataLink {
+        void dataSetChanged() override { throw std::runtime_error("refresh"); }
+    };
+    SmallSet s;
+    s.load();
+    CountingLink link;
+    RaisingLink raising;
+    TDataSource dts(&s.cds);
+    dts.addLink(&link);
+    {
+        const ControlsDisabler outer(s.cds);
+        {
+            const ControlsDisabler inner(s.cds);
+            s.cds.last();
+        }
+        EXPECT_TRUE(s.cds.controlsDisabled()) << "guards nest";
+        EXPECT_EQ(link.total(), 0);
+    }
+    EXPECT_FALSE(s.cds.controlsDisabled());
+    EXPECT_EQ(link.total(), 1) << "one refresh at the end";
+
+    auto failingWalk = [&] {
+        const ControlsDisabler disabled(s.cds);
+        s.cds.first();
+        throw DataSetError("walk");
+    };
+    EXPECT_THROW(failingWalk(), DataSetError);
+    EXPECT_FALSE(s.cds.controlsDisabled());
+    EXPECT_EQ(link.total(), 2);
+
+    // A refresh that raises reaches the caller, unless an error is already leaving the scope.
+    dts.addLink(&raising);
+    try {
+        {
+            const ControlsDisabler disabled(s.cds);
+        }
+        ADD_FAILURE() << "the refresh error was lost";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "refresh");
+    }
+    try {
+        failingWalk();
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "walk");
+    }
+    EXPECT_FALSE(s.cds.controlsDisabled());
+    dts.removeLink(&raising);
 }
 
 TEST(DataSetControls, DataSourceReportsStateChangesAndHandlersDetach)
