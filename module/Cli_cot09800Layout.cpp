@@ -1,9 +1,11 @@
 // Definition of the CHT management screen: layout, captions, hints, shortcuts, fields, grid
-// columns, message tables and the pictures of its buttons and images.
+// columns and message tables; the pictures come from Cli_cot09800Pictures.
 #include "module/Cli_cot09800.h"
 
+#include "module/Cli_cot09800Pictures.h"
 #include "module/contracts/PageControl98.h"
 #include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TCanvas.h"
 #include "platform/widgets/TColumn.h"
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDBNavigator.h"
@@ -11,15 +13,10 @@
 
 #include <QAction>
 #include <QFont>
-#include <QIcon>
-#include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
-#include <QPolygonF>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -31,10 +28,11 @@ using cht::platform::TDBGrid;
 using cht::platform::TDBText;
 using cht::platform::TField;
 using cht::wire::FieldType;
+namespace pictures = Cli_cot09800::pictures;
+using pictures::Ball;
+using pictures::ButtonGlyph;
 
 namespace {
-
-const QColor kOlive(128, 128, 0);
 
 QFont fonteRotulo(bool negrito)
 {
@@ -42,201 +40,6 @@ QFont fonteRotulo(bool negrito)
     f.setPixelSize(11);
     f.setBold(negrito);
     return f;
-}
-
-// --- the module's bitmaps: 16 x 16 (17 x 17 for the balls) on the olive key colour ----------
-
-QImage fundoOliva(int lado)
-{
-    QImage img(lado, lado, QImage::Format_RGB32);
-    img.fill(kOlive);
-    return img;
-}
-
-// The 10 x 10 check box at pixels 2 to 11, dark top and left edge, a light-grey line one pixel
-// to the right of and below it.
-QImage caixa(const QColor& interior, bool marcada)
-{
-    QImage img = fundoOliva(16);
-    const QColor cinzaClaro(192, 192, 192);
-    for (int i = 2; i <= 11; ++i) {
-        img.setPixelColor(i, 2, Qt::black);
-        img.setPixelColor(2, i, Qt::black);
-    }
-    for (int x = 3; x <= 11; ++x)
-        for (int y = 3; y <= 11; ++y)
-            img.setPixelColor(x, y, interior);
-    for (int i = 2; i <= 12; ++i) {
-        img.setPixelColor(12, i, cinzaClaro);
-        img.setPixelColor(i, 12, cinzaClaro);
-    }
-    if (marcada) {
-        // A three-pixel-thick tick from (4, 6) down to (6, 8) and up to (10, 4).
-        const int pontos[][2] = {{4, 6}, {5, 7}, {6, 8}, {7, 7}, {8, 6}, {9, 5}, {10, 4}};
-        for (const auto& p : pontos)
-            for (int d = 0; d < 3; ++d)
-                img.setPixelColor(p[0], p[1] + d, Qt::black);
-    }
-    return img;
-}
-
-QImage marcaOk()
-{
-    QImage img = fundoOliva(16);
-    QPainter p(&img);
-    const QPolygon traco({QPoint(3, 8), QPoint(6, 11), QPoint(12, 4)});
-    p.setPen(QPen(QColor(0, 0, 128), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    p.drawPolyline(traco.translated(1, 1));
-    p.setPen(QPen(QColor(0, 128, 0), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    p.drawPolyline(traco);
-    p.setPen(QPen(QColor(0, 255, 0), 1));
-    p.drawPolyline(traco.translated(0, -1));
-    return img;
-}
-
-QImage marcaNOk()
-{
-    QImage img = fundoOliva(16);
-    QPainter p(&img);
-    auto cruz = [&p](int dx, int dy) {
-        p.drawLine(QPoint(4 + dx, 4 + dy), QPoint(11 + dx, 11 + dy));
-        p.drawLine(QPoint(11 + dx, 4 + dy), QPoint(4 + dx, 11 + dy));
-    };
-    p.setPen(QPen(QColor(128, 128, 128), 3, Qt::SolidLine, Qt::SquareCap));
-    cruz(1, 1);
-    p.setPen(QPen(QColor(255, 0, 0), 3, Qt::SolidLine, Qt::SquareCap));
-    cruz(0, 0);
-    p.setPen(QPen(QColor(128, 0, 0), 1));
-    cruz(0, 0);
-    return img;
-}
-
-// A ball 13 pixels across with a black outline: upper-left face, centre tone, lower-right shade.
-QImage bola(const QColor& face, const QColor& centro, const QColor& sombra)
-{
-    QImage img = fundoOliva(17);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const QRect corpo(2, 2, 12, 12);
-    QPainterPath circulo;
-    circulo.addEllipse(corpo);
-    p.setClipPath(circulo);
-    p.fillRect(corpo, sombra);
-    p.setPen(Qt::NoPen);
-    p.setBrush(face);
-    p.drawEllipse(QRect(2, 2, 10, 10));
-    p.setBrush(centro);
-    p.drawEllipse(QRect(5, 5, 5, 5));
-    p.setClipping(false);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::black, 1));
-    p.drawEllipse(corpo);
-    return img;
-}
-
-// The legend shows the balls with their key colour transparent.
-QPixmap transparente(const QImage& img)
-{
-    QImage a = img.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixelColor(x, y) == kOlive)
-                a.setPixelColor(x, y, Qt::transparent);
-    return QPixmap::fromImage(a);
-}
-
-// --- button glyphs --------------------------------------------------------------------------
-
-enum class Glifo { Filtro, Aprovar, NaoFaturar, Excluir, Justificativa, Vencimentos };
-
-void folha(QPainter& p, const QColor& borda)
-{
-    p.setPen(QPen(borda, 1));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(2.5, 1.5, 9, 12));
-}
-
-QPixmap glifo(Glifo tipo, bool desabilitado)
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    auto cor = [desabilitado](const QColor& c) { return desabilitado ? QColor(150, 150, 150) : c; };
-    const QColor cinza = cor(QColor(90, 90, 90));
-    switch (tipo) {
-    case Glifo::Filtro: {
-        // A funnel.
-        const QPolygonF funil({QPointF(1.5, 2.5), QPointF(14.5, 2.5), QPointF(9.5, 8.5),
-                               QPointF(9.5, 14.5), QPointF(6.5, 12.5), QPointF(6.5, 8.5)});
-        p.setPen(QPen(cor(QColor(0, 60, 130)), 1));
-        p.setBrush(cor(QColor(70, 140, 220)));
-        p.drawPolygon(funil);
-        break;
-    }
-    case Glifo::Aprovar:
-        // A sheet with a green tick.
-        folha(p, cinza);
-        p.setPen(QPen(cor(QColor(0, 140, 0)), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF({QPointF(5, 9), QPointF(8, 12.5), QPointF(14.5, 4)}));
-        break;
-    case Glifo::NaoFaturar: {
-        // A coin crossed out.
-        p.setPen(QPen(cor(QColor(150, 110, 0)), 1));
-        p.setBrush(cor(QColor(240, 200, 60)));
-        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-        QFont f = p.font();
-        f.setPixelSize(10);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(cor(QColor(120, 80, 0)));
-        p.drawText(QRectF(1.5, 1.5, 13, 13), Qt::AlignCenter, QStringLiteral("$"));
-        p.setPen(QPen(cor(QColor(210, 0, 0)), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(3, 13), QPointF(13, 3));
-        break;
-    }
-    case Glifo::Excluir:
-        // A sheet with a red cross.
-        folha(p, cinza);
-        p.setPen(QPen(cor(QColor(200, 0, 0)), 2.4, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(7, 7), QPointF(14, 14));
-        p.drawLine(QPointF(14, 7), QPointF(7, 14));
-        break;
-    case Glifo::Justificativa:
-        // A written sheet under a magnifying glass.
-        folha(p, cinza);
-        p.setPen(QPen(cinza, 1));
-        for (int y = 4; y <= 10; y += 2)
-            p.drawLine(QPointF(4, y + 0.5), QPointF(10, y + 0.5));
-        p.setPen(QPen(cor(QColor(0, 70, 160)), 1.6));
-        p.setBrush(QColor(255, 255, 255, 160));
-        p.drawEllipse(QRectF(7.5, 6.5, 5.5, 5.5));
-        p.setPen(QPen(cor(QColor(0, 70, 160)), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(12.3, 11.3), QPointF(14.5, 13.8));
-        break;
-    case Glifo::Vencimentos:
-        // A calendar page.
-        p.setPen(QPen(cinza, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(1.5, 2.5, 13, 12));
-        p.setPen(Qt::NoPen);
-        p.setBrush(cor(QColor(200, 30, 30)));
-        p.drawRect(QRectF(2, 3, 12, 3));
-        p.setBrush(cinza);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x)
-                p.drawRect(QRectF(3 + x * 3, 7.5 + y * 2.3, 1.6, 1.4));
-        break;
-    }
-    return pm;
-}
-
-QIcon icone(Glifo tipo)
-{
-    QIcon i;
-    i.addPixmap(glifo(tipo, false), QIcon::Normal);
-    i.addPixmap(glifo(tipo, true), QIcon::Disabled);
-    return i;
 }
 
 QLabel* imagem(QWidget* pai, const char* nome, const QPixmap& figura, bool visivel)
@@ -447,27 +250,28 @@ void TfrmCancelaCHT::criaMensagens()
 
 void TfrmCancelaCHT::criaBarraFerramentas()
 {
-    auto botao = [this](const char* nome, int esquerda, const QString& dica, Glifo tipo) {
+    auto botao = [this](const char* nome, int esquerda, const QString& dica, ButtonGlyph tipo) {
         auto* b = new TButtonFlat(panMenu);
         b->setObjectName(QString::fromLatin1(nome));
         b->setGeometry(esquerda, 4, 21, 21);
         b->SetHint(dica);
-        b->setIcon(icone(tipo));
+        b->setIcon(pictures::buttonIcon(tipo));
         b->setIconSize(QSize(16, 16));
         b->SetEnabled(false);
         b->show();
         return b;
     };
-    sbtFiltro = botao("sbtFiltro", 181, QStringLiteral("Filtrar"), Glifo::Filtro);
+    sbtFiltro = botao("sbtFiltro", 181, QStringLiteral("Filtrar"), ButtonGlyph::Filter);
     sbtFiltro->SetEnabled(true);
-    sbtConfirmaCHT = botao("sbtConfirmaCHT", 216, QStringLiteral("Aprovar CHT"), Glifo::Aprovar);
+    sbtConfirmaCHT =
+        botao("sbtConfirmaCHT", 216, QStringLiteral("Aprovar CHT"), ButtonGlyph::Approve);
     sbtNaoFaturar = botao("sbtNaoFaturar", 237, QStringLiteral("Marcar CHT para não faturar"),
-                          Glifo::NaoFaturar);
-    sbtCancelaCHT = botao("sbtCancelaCHT", 258, QStringLiteral("Excluir CHT"), Glifo::Excluir);
+                          ButtonGlyph::NotBill);
+    sbtCancelaCHT = botao("sbtCancelaCHT", 258, QStringLiteral("Excluir CHT"), ButtonGlyph::Delete);
     sbtJustificativa = botao("sbtJustificativa", 294, QStringLiteral("Consultar Justificativa"),
-                             Glifo::Justificativa);
+                             ButtonGlyph::Justification);
     sbtVencimento =
-        botao("sbtVencimento", 323, QStringLiteral("Consultar Vencimentos"), Glifo::Vencimentos);
+        botao("sbtVencimento", 323, QStringLiteral("Consultar Vencimentos"), ButtonGlyph::DueDates);
     sbtVencimento->SetGroupIndex(1);
     sbtVencimento->SetAllowAllUp(true);
 
@@ -476,12 +280,15 @@ void TfrmCancelaCHT::criaBarraFerramentas()
     sbtAjuda->move(388, sbtAjuda->y());
     sbtFechar->move(424, sbtFechar->y());
 
-    imgCheck = imagem(panMenu, "imgCheck", QPixmap::fromImage(caixa(Qt::white, true)), false);
-    imgNoCheck = imagem(panMenu, "imgNoCheck", QPixmap::fromImage(caixa(Qt::white, false)), false);
-    imgUnCheck = imagem(panMenu, "imgUnCheck",
-                        QPixmap::fromImage(caixa(QColor(192, 192, 192), false)), false);
-    imgOk = imagem(panMenu, "imgOk", QPixmap::fromImage(marcaOk()), false);
-    imgNOk = imagem(panMenu, "imgNOk", QPixmap::fromImage(marcaNOk()), false);
+    imgCheck =
+        imagem(panMenu, "imgCheck", QPixmap::fromImage(pictures::checkBox(Qt::white, true)), false);
+    imgNoCheck = imagem(panMenu, "imgNoCheck",
+                        QPixmap::fromImage(pictures::checkBox(Qt::white, false)), false);
+    imgUnCheck =
+        imagem(panMenu, "imgUnCheck",
+               QPixmap::fromImage(pictures::checkBox(QColor(192, 192, 192), false)), false);
+    imgOk = imagem(panMenu, "imgOk", QPixmap::fromImage(pictures::okMark()), false);
+    imgNOk = imagem(panMenu, "imgNOk", QPixmap::fromImage(pictures::notOkMark()), false);
 }
 
 void TfrmCancelaCHT::criaMenus()
@@ -615,21 +422,19 @@ void TfrmCancelaCHT::criaPainelCHT()
     auto legenda = [this, &rotulo](QLabel*& img, const char* nomeImg, const QImage& figura,
                                    int esquerda, QLabel*& lbl, const char* nomeLbl,
                                    const QString& texto, int esquerdaTexto) {
-        img = imagem(panCHT, nomeImg, transparente(figura), true);
+        img = imagem(panCHT, nomeImg, QPixmap::fromImage(cht::platform::withKeyTransparent(figura)),
+                     true);
         img->move(esquerda, 37);
         lbl = rotulo(nomeLbl, texto, esquerdaTexto, 39);
     };
-    legenda(imgAmarelo, "imgAmarelo",
-            bola(QColor(255, 255, 0), QColor(224, 224, 128), QColor(224, 192, 0)), 369, Label3,
-            "Label3", QStringLiteral("Pendente"), 394);
-    legenda(imgAzul, "imgAzul",
-            bola(QColor(166, 202, 240), QColor(96, 160, 192), QColor(0, 96, 192)), 477,
-            lblNaoAprovada, "lblNaoAprovada", QStringLiteral("Aprovada"), 503);
-    legenda(imgVerde, "imgVerde", bola(QColor(96, 224, 0), QColor(0, 192, 0), QColor(96, 160, 0)),
-            585, Label2, "Label2", QStringLiteral("Faturada"), 608);
-    legenda(imgCinza, "imgCinza",
-            bola(QColor(192, 192, 192), QColor(160, 160, 164), QColor(128, 128, 128)), 679, Label4,
-            "Label4", QStringLiteral("Não faturar"), 705);
+    legenda(imgAmarelo, "imgAmarelo", pictures::statusBall(Ball::Yellow), 369, Label3, "Label3",
+            QStringLiteral("Pendente"), 394);
+    legenda(imgAzul, "imgAzul", pictures::statusBall(Ball::Blue), 477, lblNaoAprovada,
+            "lblNaoAprovada", QStringLiteral("Aprovada"), 503);
+    legenda(imgVerde, "imgVerde", pictures::statusBall(Ball::Green), 585, Label2, "Label2",
+            QStringLiteral("Faturada"), 608);
+    legenda(imgCinza, "imgCinza", pictures::statusBall(Ball::Grey), 679, Label4, "Label4",
+            QStringLiteral("Não faturar"), 705);
 
     dbtNome->setDataField(QStringLiteral("NMFANTCLIE"));
 }
