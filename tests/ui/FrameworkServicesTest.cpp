@@ -138,6 +138,36 @@ TEST_F(FrameworkServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
     EXPECT_EQ(shown[2], QString("falhou"));
 }
 
+TEST_F(FrameworkServicesTest, WidgetErrorsBeforeAnyApplicationCallTakeTheDispatchersRoad)
+{
+    // ctest runs this alone in its process: nothing has called the Application yet, and the host
+    // keeps the framework's own error box, which the responder records. A box of another road
+    // would wait for the operator: close it, so that the count below tells.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    closer.start(10);
+    cht::platform::TButtonFlat button;
+    button.show();
+    button.onClick = [](QObject*) { throw std::runtime_error("Falha no botão."); };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    button.onClick = [](QObject*) { throw 42; };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_FALSE(Application::TryDispatch([] { throw 42; }));
+
+    const auto& shown = DialogResponder::Records();
+    ASSERT_EQ(shown.size(), 3u);
+    for (const DialogRequest& r : shown) {
+        EXPECT_EQ(r.kind, QString("error"));
+        EXPECT_EQ(r.title, QString("Erro"));
+    }
+    EXPECT_EQ(shown[0].text, QString("Falha no botão."));
+    EXPECT_EQ(shown[1].text, QString("Ocorreu um erro inesperado."));
+    EXPECT_EQ(shown[2].text, shown[1].text);
+}
+
 TEST_F(FrameworkServicesTest, WidgetEventErrorsReachTheSameDisplay)
 {
     QStringList shown;
