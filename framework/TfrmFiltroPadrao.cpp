@@ -54,9 +54,8 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     connect(
         deleteMenu, &QMenu::aboutToShow, this,
         [this, deleteMenu] { fillOptionMenu(deleteMenu, true); });
-    connect(saveAction, &QAction::triggered, this, [this, saveAction] {
-        Application::Dispatch([this, saveAction] { btfSaveOpcClick(saveAction); });
-    });
+    connect(saveAction, &QAction::triggered, this,
+            dispatched([this, saveAction] { btfSaveOpcClick(saveAction); }));
     btfOpcoes->setMenu(ppmOpcoes);
     btfOpcoes->setPopupMode(QToolButton::InstantPopup);
 
@@ -71,15 +70,11 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     cdsCarregaOpcoes.addField(QStringLiteral("NMOPCAO"), cht::wire::FieldType::Text, 60)
         .displayLabel = QStringLiteral("Opção");
 
-    sbtConfirma->onClick = [this](QObject* sender) {
-        Application::Dispatch([this, sender] { sbtConfirmaClick(sender); });
-    };
-    sbtFechar->onClick = [this](QObject*) {
-        Application::Dispatch([this] {
-            m_result = QDialog::Rejected;
-            Close();
-        });
-    };
+    sbtConfirma->onClick = dispatched([this](QObject* sender) { sbtConfirmaClick(sender); });
+    sbtFechar->onClick = dispatched([this] {
+        m_result = QDialog::Rejected;
+        Close();
+    });
 }
 
 TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
@@ -98,19 +93,17 @@ void TfrmFiltroPadrao::fillOptionMenu(QMenu* menu, bool forDeletion)
     }
     for (const QString& name : names) {
         QAction* a = menu->addAction(name);
-        connect(a, &QAction::triggered, this, [this, name, forDeletion] {
-            Application::Dispatch([this, name, forDeletion] {
-                if (!forDeletion) {
-                    LoadOptions(name);
-                    return;
-                }
-                if (messageBox(QStringLiteral("message"), TMsgDlgType::mtConfirmation,
-                               QStringLiteral("Excluir opções"),
-                               QStringLiteral("Excluir as opções \"%1\"?").arg(name),
-                               mbYes | mbNo) == mrYes)
-                    DeleteOptions(name);
-            });
-        });
+        connect(a, &QAction::triggered, this, dispatched([this, name, forDeletion] {
+                    if (!forDeletion) {
+                        LoadOptions(name);
+                        return;
+                    }
+                    if (messageBox(QStringLiteral("message"), TMsgDlgType::mtConfirmation,
+                                   QStringLiteral("Excluir opções"),
+                                   QStringLiteral("Excluir as opções \"%1\"?").arg(name),
+                                   mbYes | mbNo) == mrYes)
+                        DeleteOptions(name);
+                }));
     }
 }
 

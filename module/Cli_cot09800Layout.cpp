@@ -528,9 +528,13 @@ void TfrmCancelaCHT::ligaEventos()
     cdsConsultaCSAIDORIGINALENTREGUE->onGetText =
         std::bind(&TfrmCancelaCHT::cdsConsultaCSAIDORIGINALENTREGUEGetText, this, _1, _2, _3);
 
-    // Every click runs through the dispatcher: what a handler raises reaches the error display.
-    auto clique = [this](TButtonFlat* b, void (TfrmCancelaCHT::*h)(QObject*)) {
-        b->onClick = [this, h](QObject* s) { Application::Dispatch([&] { (this->*h)(s); }); };
+    // UI entry points run through the dispatcher: what they raise reaches the error display once
+    // and never crosses Qt's loop. Data-set events, field hooks and BeforeConnect run inside an
+    // operation a handler started, and what they raise must stop that handler: bound plainly.
+    using cht::framework::dispatched;
+    using Handler = void (TfrmCancelaCHT::*)(QObject*);
+    auto clique = [this](TButtonFlat* b, Handler h) {
+        b->onClick = dispatched([this, h](QObject* s) { (this->*h)(s); });
     };
     clique(sbtFiltro, &TfrmCancelaCHT::sbtFiltroClick);
     clique(sbtConfirmaCHT, &TfrmCancelaCHT::sbtConfirmaCHTClick);
@@ -538,21 +542,24 @@ void TfrmCancelaCHT::ligaEventos()
     clique(sbtCancelaCHT, &TfrmCancelaCHT::sbtCancelaCHTClick);
     clique(sbtJustificativa, &TfrmCancelaCHT::sbtJustificativaClick);
     clique(sbtVencimento, &TfrmCancelaCHT::sbtVencimentoClick);
-    auto escolha = [this](QAction* a, void (TfrmCancelaCHT::*h)(QObject*)) {
-        connect(a, &QAction::triggered, this,
-                [this, a, h] { Application::Dispatch([&] { (this->*h)(a); }); });
+    auto escolha = [this](QAction* a, Handler h) {
+        connect(a, &QAction::triggered, this, dispatched([this, a, h] { (this->*h)(a); }));
     };
     escolha(mnuConfirmaCHT, &TfrmCancelaCHT::sbtConfirmaCHTClick);
     escolha(mnuCancelaCHT, &TfrmCancelaCHT::sbtCancelaCHTClick);
     escolha(mnuVencimento, &TfrmCancelaCHT::mnuVencimentoClick);
     escolha(Filtrar1, &TfrmCancelaCHT::sbtFiltroClick);
 
-    pgcPadrao->onChange = [this](QObject* s) { pgcPadraoChange(s); };
+    pgcPadrao->onChange = dispatched([this](QObject* s) { pgcPadraoChange(s); });
 
-    dbgPadrao->onCellClick = [this](cht::platform::TColumn& c) { dbgPadraoCellClick(c); };
-    dbgPadrao->onTitleClick = [this](cht::platform::TColumn& c) { dbgPadraoTitleClick(c); };
-    dbgPadrao->onColEnter = [this] { dbgPadraoColEnter(dbgPadrao); };
-    dbgPadrao->onColExit = [this] { dbgPadraoColExit(dbgPadrao); };
+    dbgPadrao->onCellClick =
+        dispatched([this](cht::platform::TColumn& c) { dbgPadraoCellClick(c); });
+    dbgPadrao->onTitleClick =
+        dispatched([this](cht::platform::TColumn& c) { dbgPadraoTitleClick(c); });
+    dbgPadrao->onColEnter = dispatched([this] { dbgPadraoColEnter(dbgPadrao); });
+    dbgPadrao->onColExit = dispatched([this] { dbgPadraoColExit(dbgPadrao); });
+    // Not the drawing: a box opened inside a paint would paint again; the grid reports what a
+    // drawing raised once the paint is over.
     dbgPadrao->onDrawColumnCell =
         std::bind(&TfrmCancelaCHT::dbgPadraoDrawColumnCell, this, _1, _2, _3, _4, _5);
     dbgConsultaCsa->onDrawColumnCell =

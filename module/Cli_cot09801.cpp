@@ -128,10 +128,11 @@ void TfrmFiltroCancCHT::ligaEventos()
 {
     auto reage = [this](QRadioButton* rbt, void (TfrmFiltroCancCHT::*handler)(QObject*)) {
         // toggled, not clicked: a selection made by a restore must react as a click does.
-        connect(rbt, &QRadioButton::toggled, this, [this, rbt, handler](bool selecionado) {
-            if (selecionado)
-                Application::Dispatch([this, rbt, handler] { (this->*handler)(rbt); });
-        });
+        connect(rbt, &QRadioButton::toggled, this,
+                cht::framework::dispatched([this, rbt, handler](bool selecionado) {
+                    if (selecionado)
+                        (this->*handler)(rbt);
+                }));
     };
     reage(rbtTCliente, &TfrmFiltroCancCHT::rbtTClienteClick);
     reage(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);

@@ -177,6 +177,35 @@ TEST_F(FrameworkScreensTest, BaseCommandStateFollowsTheListState)
     delete screen;
 }
 
+TEST_F(FrameworkScreensTest, StateChangeErrorStopsTheHandlerThatChangedTheState)
+{
+    class RefusingScreen : public GridScreen {
+    public:
+        bool editReturned = false;
+        void dtsPadraoStateChange(cht::platform::TDataSource* sender) override
+        {
+            TfrmPadraoGrid::dtsPadraoStateChange(sender);
+            if (sender->state() == cht::platform::DataSetState::Edit)
+                throw std::runtime_error("Edição recusada.");
+        }
+        void sbtAlterarClick(QObject* sender) override
+        {
+            TfrmPadraoGrid::sbtAlterarClick(sender);
+            editReturned = true;
+        }
+    };
+    auto* screen = CreateForm<RefusingScreen>();
+    cht::platform::TClientDataSet cds;
+    cds.addField("NOME", FieldType::Text, 20);
+    screen->dtsPadrao.setDataSet(&cds);
+    loadRows(cds, 2);
+    QTest::mouseClick(screen->sbtAlterar, Qt::LeftButton);
+    EXPECT_FALSE(screen->editReturned);
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("Edição recusada.")});
+    screen->dtsPadrao.setDataSet(nullptr);
+    delete screen;
+}
+
 TEST_F(FrameworkScreensTest, VerifyRunsFromItsButtonMenuAndF5)
 {
     GridScreen* screen = CreateForm<GridScreen>();
