@@ -141,7 +141,7 @@ QString TfrmFiltroPadrao::OptionsKey() const
 
 QStringList TfrmFiltroPadrao::SavedOptionNames()
 {
-    const QStringList names = OptionStore::Names(OptionsKey(), Corvanta::Operador());
+    const QStringList names = OptionStore::names(OptionsKey(), Corvanta::Operador());
     cht::wire::ColumnTable table({{"NMOPCAO", cht::wire::FieldType::Text, 60}});
     for (const QString& name : names)
         table.setText(table.appendRow(), 0, name.toStdString());
@@ -151,7 +151,7 @@ QStringList TfrmFiltroPadrao::SavedOptionNames()
 
 void TfrmFiltroPadrao::LoadOptions(const QString& name)
 {
-    const auto lines = OptionStore::Load(OptionsKey(), Corvanta::Operador(), name);
+    const auto lines = OptionStore::load(OptionsKey(), Corvanta::Operador(), name);
     if (!lines)
         MensErro(QStringLiteral("As opções \"%1\" não estão mais salvas.").arg(name));
     Opcoes = *lines;
@@ -173,7 +173,7 @@ void TfrmFiltroPadrao::SaveOptions(const QString& name)
 
 void TfrmFiltroPadrao::DeleteOptions(const QString& name)
 {
-    OptionStore::Remove(OptionsKey(), Corvanta::Operador(), name);
+    OptionStore::remove(OptionsKey(), Corvanta::Operador(), name);
     if (m_optionSetName == name)
         m_optionSetName.clear();
 }
@@ -212,7 +212,7 @@ void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
     name = name.trimmed();
     if (name.isEmpty())
         MensErro(QStringLiteral("O nome das opções deve ser informado."));
-    OptionStore::Save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
+    OptionStore::save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
     m_optionSetName = name;
 }
 
@@ -254,13 +254,13 @@ void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
     if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         QWidget* focus = focusWidget();
         if (!qobject_cast<QTextEdit*>(focus) && !qobject_cast<QPlainTextEdit*>(focus)) {
-            sbtConfirma->Click();
+            sbtConfirma->click();
             event->accept();
             return;
         }
     }
     if (plain && key == Qt::Key_Escape) {
-        sbtFechar->Click();
+        sbtFechar->click();
         event->accept();
         return;
     }

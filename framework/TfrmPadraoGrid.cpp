@@ -33,7 +33,7 @@ TButtonFlat* toolButton(QWidget* bar, const char* name, Glyph glyph, const QStri
     b->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
     b->setIcon(glyphIcon(glyph));
     b->setIconSize(QSize(16, 16));
-    b->SetHint(hint);
+    b->setToolTip(hint);
     return b;
 }
 
@@ -119,7 +119,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
         toolButton(panMenu, "sbtImprimir", Glyph::Imprimir, QStringLiteral("Imprimir"), 113);
     sbtAjuda = toolButton(panMenu, "sbtAjuda", Glyph::Ajuda, QStringLiteral("Ajuda"), 134);
     sbtFechar = toolButton(panMenu, "sbtFechar", Glyph::Fechar, QStringLiteral("Fechar"), 155);
-    sbtImprimir->SetEnabled(false);
+    sbtImprimir->setEnabled(false);
     mnuImprimir->setEnabled(false);
 
     lblCodTela = new QLabel(panMenu);
@@ -274,7 +274,7 @@ void TfrmPadraoGrid::dtsPadraoStateChange(cht::platform::TDataSource* sender)
     const bool edit = editing(ds);
     auto set = [](TButtonFlat* button, QAction* action, bool enabled) {
         if (button)
-            button->SetEnabled(enabled);
+            button->setEnabled(enabled);
         if (action)
             action->setEnabled(enabled);
     };

@@ -13,7 +13,7 @@
 
 namespace cht::host {
 
-ModuleLoader::ModuleLoader(QString path) : m_path(path.isEmpty() ? DefaultPath() : std::move(path))
+ModuleLoader::ModuleLoader(QString path) : m_path(path.isEmpty() ? defaultPath() : std::move(path))
 {}
 
 ModuleLoader::~ModuleLoader()
@@ -21,7 +21,7 @@ ModuleLoader::~ModuleLoader()
     finalize();
 }
 
-QString ModuleLoader::DefaultPath()
+QString ModuleLoader::defaultPath()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libcot09800.so"));
 }

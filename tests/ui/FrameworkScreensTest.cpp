@@ -55,7 +55,7 @@ protected:
         Application::SetErrorDisplay(nullptr);
         Application::SetMdiArea(nullptr);
         Application::SetMainForm(nullptr);
-        DialogResponder::Clear();
+        DialogResponder::clear();
         Application::ProcessMessages();
     }
     QMainWindow m_main;
@@ -287,7 +287,7 @@ public:
 TEST_F(FrameworkScreensTest, FilterEscClosesWithoutConfirming)
 {
     QPointer<FilterDialog> filter = CreateForm<FilterDialog>();
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Escape);
     });
@@ -303,12 +303,12 @@ TEST_F(FrameworkScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWi
 {
     FilterDialog* filter = CreateForm<FilterDialog>();
     filter->keep = true;
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(d->findChild<cht::platform::TButtonFlat*>("sbtFechar"), Qt::LeftButton);
     });
     EXPECT_EQ(filter->ShowModal(), mrCancel);
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Return);
     });
@@ -324,7 +324,7 @@ TEST_F(FrameworkScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWi
 TEST_F(FrameworkScreensTest, RoutineDialogEscIsCancelAndCloseFreesIt)
 {
     QPointer<RoutineDialog> dialog = CreateForm<RoutineDialog>();
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Escape);
     });
