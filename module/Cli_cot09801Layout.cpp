@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace {
 
 // Magnifying glass of the lookup buttons.
@@ -75,6 +77,22 @@ cht::platform::TDateEditPlus* dateEditor(QWidget* parent, const char* name, cons
     return d;
 }
 
+// The group of a "Todos" or "Lista" choice with the lookup button of the list, "Todos" selected;
+// its controls are named grb, rbtT, rbtL and btp followed by `suffix`.
+std::tuple<QGroupBox*, QRadioButton*, QRadioButton*, cht::platform::TButtonFlat*>
+allOrList(QWidget* area, const char* suffix, const QString& title, const QRect& r, int searchLeft)
+{
+    const auto name = [suffix](const char* prefix) { return QByteArray(prefix) + suffix; };
+    QGroupBox* group = groupBox(area, name("grb").constData(), title, r);
+    auto* all = control<QRadioButton>(group, name("rbtT").constData(), QStringLiteral("Todos"),
+                                      {10, 20, 70, 18});
+    auto* list = control<QRadioButton>(group, name("rbtL").constData(), QStringLiteral("Lista"),
+                                       {10, 41, 70, 18});
+    auto* search = searchButton(group, name("btp").constData(), {searchLeft, 37, 23, 22});
+    all->setChecked(true);
+    return {group, all, list, search};
+}
+
 } // namespace
 
 void TfrmFiltroCancCHT::createLayout()
@@ -100,21 +118,10 @@ void TfrmFiltroCancCHT::createLayout()
     QWidget* area = grbFiltroPadrao;
     area->setMinimumSize(289, 168);
 
-    grbCliente = groupBox(area, "grbCliente", QStringLiteral("Cliente"), {4, 2, 156, 66});
-    rbtTCliente =
-        control<QRadioButton>(grbCliente, "rbtTCliente", QStringLiteral("Todos"), {10, 20, 70, 18});
-    rbtLCliente =
-        control<QRadioButton>(grbCliente, "rbtLCliente", QStringLiteral("Lista"), {10, 41, 70, 18});
-    btpCliente = searchButton(grbCliente, "btpCliente", {120, 37, 23, 22});
-    rbtTCliente->setChecked(true);
-
-    grbFunc = groupBox(area, "grbFunc", QStringLiteral("Funcionário"), {165, 2, 120, 66});
-    rbtTFunc =
-        control<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"), {10, 20, 70, 18});
-    rbtLFunc =
-        control<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"), {10, 41, 70, 18});
-    btpFunc = searchButton(grbFunc, "btpFunc", {88, 37, 23, 22});
-    rbtTFunc->setChecked(true);
+    std::tie(grbCliente, rbtTCliente, rbtLCliente, btpCliente) =
+        allOrList(area, "Cliente", QStringLiteral("Cliente"), {4, 2, 156, 66}, 120);
+    std::tie(grbFunc, rbtTFunc, rbtLFunc, btpFunc) =
+        allOrList(area, "Func", QStringLiteral("Funcionário"), {165, 2, 120, 66}, 88);
 
     grbDataCHT =
         groupBox(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"), {4, 72, 156, 94});
