@@ -50,8 +50,8 @@ void matchEverything(TfrmFiltroCancCHT& f)
     f.chbAprovada->setChecked(true);
     f.chbRealizada->setChecked(true);
     f.chbNFaturada->setChecked(true);
-    f.depCHTIni->SetText(QStringLiteral("01/01/1990"));
-    f.depCHTFin->SetText(QStringLiteral("31/12/2090"));
+    f.depCHTIni->setText(QStringLiteral("01/01/1990"));
+    f.depCHTFin->setText(QStringLiteral("31/12/2090"));
 }
 
 // One list through the screens: milliseconds from the confirmation to the painted grid, or a
@@ -63,7 +63,7 @@ double listThroughScreens()
         matchEverything(f);
         QElapsedTimer clock;
         clock.start();
-        f.sbtConfirma->Click();
+        f.sbtConfirma->click();
         TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
         tela.dbgPadrao->viewport()->repaint();
         ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;

@@ -2,6 +2,7 @@
 #include "module/contracts/Forms.h"
 
 #include "framework/MessageBoxes.h"
+#include "platform/ExceptionText.h"
 #include "platform/widgets/TWidgetErrors.h"
 
 #include <QApplication>
@@ -18,7 +19,6 @@ struct AppState {
     QPointer<QMdiArea> mdiArea;
     TCursor cursor = TCursor::crDefault;
     std::function<void(const QString&)> errorDisplay;
-    bool widgetSinkInstalled = false;
 };
 
 AppState& app()
@@ -27,15 +27,17 @@ AppState& app()
     return s;
 }
 
-// Errors raised inside a widget's own event handling take the same road as the dispatcher's.
-void installWidgetSink()
-{
-    if (app().widgetSinkInstalled)
-        return;
-    app().widgetSinkInstalled = true;
-    cht::platform::TWidgetErrors::setHandler(
-        [](std::exception_ptr error) { Application::HandleException(error); });
-}
+// Errors raised inside a widget's own event handling take the dispatcher's road. Installed when
+// the framework is loaded rather than on the Application's first use: a widget can raise before
+// any screen or host code has called the Application (a login dialog, a test driving a bare
+// widget), and load time depends on no order of calls.
+struct WidgetErrorBridge {
+    WidgetErrorBridge()
+    {
+        cht::platform::TWidgetErrors::setHandler(
+            [](std::exception_ptr error) { Application::HandleException(error); });
+    }
+} const s_widgetErrorBridge;
 
 } // namespace
 
@@ -47,7 +49,6 @@ QWidget* Application::MainForm()
 void Application::SetMainForm(QWidget* w)
 {
     app().mainForm = w;
-    installWidgetSink();
 }
 
 QMdiArea* Application::MdiArea()
@@ -84,7 +85,6 @@ void Application::Dispatch(const std::function<void()>& handler)
 
 bool Application::TryDispatch(const std::function<void()>& handler)
 {
-    installWidgetSink();
     try {
         handler();
         return true;
@@ -102,20 +102,14 @@ void Application::HandleException(std::exception_ptr error)
         std::rethrow_exception(error);
     } catch (const EMensErro&) {
         // MensErro has shown its text already.
-    } catch (const std::exception& e) {
-        QString text = QString::fromUtf8(e.what());
-        if (text.trimmed().isEmpty())
-            text = QStringLiteral("Ocorreu um erro inesperado.");
-        ShowError(text);
     } catch (...) {
-        ShowError(QStringLiteral("Ocorreu um erro inesperado."));
+        ShowError(cht::platform::exceptionText(error));
     }
 }
 
 void Application::SetErrorDisplay(std::function<void(const QString& message)> display)
 {
     app().errorDisplay = std::move(display);
-    installWidgetSink();
 }
 
 void Application::ShowError(const QString& message)

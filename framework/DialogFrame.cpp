@@ -58,8 +58,8 @@ TButtonFlat* columnButton(QWidget* parent, const char* name, const QString& capt
 {
     auto* b = new TButtonFlat(parent);
     b->setObjectName(QString::fromLatin1(name));
-    b->SetCaption(caption);
-    b->SetHint(hint);
+    b->setText(caption);
+    b->setToolTip(hint);
     b->setIcon(glyphIcon(glyph));
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setFixedSize(width, 25);

@@ -25,33 +25,33 @@ ResponderState& state()
 
 } // namespace
 
-void DialogResponder::Set(Script script)
+void DialogResponder::set(Script script)
 {
     state().script = std::move(script);
 }
 
-void DialogResponder::Clear()
+void DialogResponder::clear()
 {
     state().script = nullptr;
     state().records.clear();
 }
 
-bool DialogResponder::Active()
+bool DialogResponder::isActive()
 {
     return static_cast<bool>(state().script);
 }
 
-const std::vector<DialogRequest>& DialogResponder::Records()
+const std::vector<DialogRequest>& DialogResponder::records()
 {
     return state().records;
 }
 
-void DialogResponder::ClearRecords()
+void DialogResponder::clearRecords()
 {
     state().records.clear();
 }
 
-std::optional<DialogReply> DialogResponder::Answer(const DialogRequest& request)
+std::optional<DialogReply> DialogResponder::answer(const DialogRequest& request)
 {
     if (!state().script)
         return std::nullopt;
@@ -61,7 +61,7 @@ std::optional<DialogReply> DialogResponder::Answer(const DialogRequest& request)
     return script(request);
 }
 
-void DialogResponder::WhenModal(std::function<void(QDialog* dialog)> callback, int timeoutMs)
+void DialogResponder::whenModal(std::function<void(QDialog* dialog)> callback, int timeoutMs)
 {
     auto* timer = new QTimer(qApp);
     auto clock = std::make_shared<QElapsedTimer>();

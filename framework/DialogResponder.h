@@ -44,20 +44,20 @@ public:
     /// Answers a request; nullopt lets the real dialog open.
     using Script = std::function<std::optional<DialogReply>(const DialogRequest&)>;
 
-    static void Set(Script script);
+    static void set(Script script);
     /// Removes the script and forgets the records.
-    static void Clear();
-    static bool Active();
-    static const std::vector<DialogRequest>& Records();
-    static void ClearRecords();
+    static void clear();
+    static bool isActive();
+    static const std::vector<DialogRequest>& records();
+    static void clearRecords();
 
     /// Used by the framework before it opens a dialog: records the request and returns the
     /// script's reply; nullopt when no script is set or the script lets the dialog open.
-    static std::optional<DialogReply> Answer(const DialogRequest& request);
+    static std::optional<DialogReply> answer(const DialogRequest& request);
 
     /// Runs `callback` with the modal dialog once one is up (polled by a timer), or with null
     /// after `timeoutMs`. Call it before the code that opens the dialog.
-    static void WhenModal(std::function<void(QDialog* dialog)> callback, int timeoutMs = 5000);
+    static void whenModal(std::function<void(QDialog* dialog)> callback, int timeoutMs = 5000);
 };
 
 } // namespace cht::framework

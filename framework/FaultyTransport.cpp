@@ -11,31 +11,31 @@ FaultyTransport::FaultyTransport(std::shared_ptr<TNetTransport> inner)
     : m_inner(inner ? std::move(inner) : TNetConnection::HttpTransport())
 {}
 
-void FaultyTransport::FailCall(int n, const QString& message)
+void FaultyTransport::failCall(int n, const QString& message)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults[n] = Fault{Fault::Kind::Raise, message, {}};
 }
 
-void FaultyTransport::AnswerFailure(int n, const QString& report)
+void FaultyTransport::answerFailure(int n, const QString& report)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults[n] = Fault{Fault::Kind::Failure, report, {}};
 }
 
-void FaultyTransport::AnswerRaw(int n, std::string body)
+void FaultyTransport::answerRaw(int n, std::string body)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults[n] = Fault{Fault::Kind::Raw, {}, std::move(body)};
 }
 
-void FaultyTransport::FailConnect(const QString& message)
+void FaultyTransport::failConnect(const QString& message)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_connectFailure = message;
 }
 
-int FaultyTransport::CallCount() const
+int FaultyTransport::callCount() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_calls;

@@ -17,17 +17,17 @@ public:
 
     /// Call number `n` (1 is the first call through this transport) raises EServerError with
     /// `message` without reaching the server.
-    void FailCall(int n, const QString& message);
+    void failCall(int n, const QString& message);
     /// Call number `n` is answered with the server's failure report `report`, as if the server
     /// had refused it (CheckResultServ raises it).
-    void AnswerFailure(int n, const QString& report);
+    void answerFailure(int n, const QString& report);
     /// Call number `n` is answered with `body` as it stands (malformed replies).
-    void AnswerRaw(int n, std::string body);
+    void answerRaw(int n, std::string body);
     /// Every health check raises EServerError with `message`; an empty text lets them through.
-    void FailConnect(const QString& message);
+    void failConnect(const QString& message);
 
     /// Calls that went through this transport so far, faulty ones included.
-    int CallCount() const;
+    int callCount() const;
 
     std::string Post(const QString& host, int port, const std::string& body,
                      int timeoutMs) override;

@@ -1,8 +1,9 @@
 #include "framework/Glyphs.h"
 
+#include "platform/widgets/GlyphIcon.h"
+
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 
 namespace cht::framework {
 
@@ -10,14 +11,12 @@ namespace {
 
 constexpr int kSize = 16;
 
-void drawGlyph(QPainter& p, Glyph glyph, bool enabled)
+void drawGlyph(QPainter& p, Glyph glyph, const cht::platform::GlyphTone& tone)
 {
-    auto tone = [enabled](QColor c) { return enabled ? c : QColor(160, 160, 160); };
     const QColor blue = tone(QColor(30, 80, 170));
     const QColor green = tone(QColor(20, 140, 40));
     const QColor red = tone(QColor(190, 30, 30));
     const QColor dark = tone(QColor(60, 60, 60));
-    p.setRenderHint(QPainter::Antialiasing);
     switch (glyph) {
     case Glyph::Incluir: // plus
         p.setPen(QPen(green, 3, Qt::SolidLine, Qt::FlatCap));
@@ -113,23 +112,13 @@ void drawGlyph(QPainter& p, Glyph glyph, bool enabled)
     }
 }
 
-QPixmap render(Glyph glyph, bool enabled)
-{
-    QPixmap pm(kSize, kSize);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    drawGlyph(p, glyph, enabled);
-    return pm;
-}
-
 } // namespace
 
 QIcon glyphIcon(Glyph glyph)
 {
-    QIcon icon;
-    icon.addPixmap(render(glyph, true), QIcon::Normal);
-    icon.addPixmap(render(glyph, false), QIcon::Disabled);
-    return icon;
+    return cht::platform::glyphIcon(
+        [glyph](QPainter& p, const cht::platform::GlyphTone& tone) { drawGlyph(p, glyph, tone); },
+        QColor(160, 160, 160), kSize);
 }
 
 } // namespace cht::framework

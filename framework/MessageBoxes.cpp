@@ -67,7 +67,7 @@ int messageBox(const QString& kind, TMsgDlgType type, const QString& title, cons
     for (const ButtonSpec& b : kButtons)
         if (buttons & b.flag)
             request.buttons << QString::fromUtf8(b.caption);
-    if (auto reply = DialogResponder::Answer(request))
+    if (auto reply = DialogResponder::answer(request))
         return reply->result;
 
     QMessageBox box(iconOf(type), title, text, QMessageBox::NoButton, dialogParent());
@@ -101,7 +101,7 @@ std::optional<QString> askText(const QString& title, const QString& label, const
     request.text = label;
     request.value = value;
     request.buttons << QStringLiteral("OK") << QStringLiteral("Cancelar");
-    if (auto reply = DialogResponder::Answer(request)) {
+    if (auto reply = DialogResponder::answer(request)) {
         if (reply->result != mrOk)
             return std::nullopt;
         return reply->text;

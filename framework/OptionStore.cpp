@@ -60,7 +60,7 @@ QString deleteOptionSql()
 
 } // namespace
 
-QStringList OptionStore::Names(const QString& screen, const QString& operador)
+QStringList OptionStore::names(const QString& screen, const QString& operador)
 {
     QSqlDatabase db = storeDatabase();
     QSqlQuery q = prepared(db,
@@ -75,7 +75,7 @@ QStringList OptionStore::Names(const QString& screen, const QString& operador)
     return names;
 }
 
-std::optional<QStringList> OptionStore::Load(const QString& screen, const QString& operador,
+std::optional<QStringList> OptionStore::load(const QString& screen, const QString& operador,
                                              const QString& name)
 {
     QSqlDatabase db = storeDatabase();
@@ -91,7 +91,7 @@ std::optional<QStringList> OptionStore::Load(const QString& screen, const QStrin
     return content.split(QLatin1Char('\n'));
 }
 
-void OptionStore::Save(const QString& screen, const QString& operador, const QString& name,
+void OptionStore::save(const QString& screen, const QString& operador, const QString& name,
                        const QStringList& lines)
 {
     QSqlDatabase db = storeDatabase();
@@ -116,7 +116,7 @@ void OptionStore::Save(const QString& screen, const QString& operador, const QSt
     }
 }
 
-void OptionStore::Remove(const QString& screen, const QString& operador, const QString& name)
+void OptionStore::remove(const QString& screen, const QString& operador, const QString& name)
 {
     QSqlDatabase db = storeDatabase();
     runForOption(db, deleteOptionSql(), screen, operador, name);

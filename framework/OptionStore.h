@@ -14,14 +14,14 @@ namespace cht::framework {
 class CHT_FRAMEWORK_EXPORT OptionStore {
 public:
     /// Names of the sets saved for that screen and operator, in alphabetical order.
-    static QStringList Names(const QString& screen, const QString& operador);
+    static QStringList names(const QString& screen, const QString& operador);
     /// The lines of one set; nullopt when there is none of that name.
-    static std::optional<QStringList> Load(const QString& screen, const QString& operador,
+    static std::optional<QStringList> load(const QString& screen, const QString& operador,
                                            const QString& name);
     /// Writes a set, replacing one of the same name.
-    static void Save(const QString& screen, const QString& operador, const QString& name,
+    static void save(const QString& screen, const QString& operador, const QString& name,
                      const QStringList& lines);
-    static void Remove(const QString& screen, const QString& operador, const QString& name);
+    static void remove(const QString& screen, const QString& operador, const QString& name);
 };
 
 } // namespace cht::framework

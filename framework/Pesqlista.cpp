@@ -102,7 +102,7 @@ bool PesquisaLista(cht::platform::TDataSource* source, const QString& keyField,
     request.keys = rows.keys;
     request.selected = selected;
     QStringList picked;
-    if (auto reply = DialogResponder::Answer(request)) {
+    if (auto reply = DialogResponder::answer(request)) {
         if (reply->result != mrOk)
             return false;
         picked = reply->keys;

@@ -40,13 +40,13 @@ void RecordingTransport::CheckHealth(const QString& host, int port, int timeoutM
     m_inner->CheckHealth(host, port, timeoutMs);
 }
 
-std::vector<RecordedCall> RecordingTransport::Calls() const
+std::vector<RecordedCall> RecordingTransport::calls() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_calls;
 }
 
-std::vector<std::string> RecordingTransport::Methods() const
+std::vector<std::string> RecordingTransport::methods() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::string> names;
@@ -56,7 +56,7 @@ std::vector<std::string> RecordingTransport::Methods() const
     return names;
 }
 
-void RecordingTransport::Clear()
+void RecordingTransport::clear()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.clear();

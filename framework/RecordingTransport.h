@@ -28,10 +28,10 @@ public:
 
     /// Calls so far, oldest first. A call is recorded before it is sent, so a call that failed
     /// in transit is there too.
-    std::vector<RecordedCall> Calls() const;
+    std::vector<RecordedCall> calls() const;
     /// Short method names of the calls so far, oldest first.
-    std::vector<std::string> Methods() const;
-    void Clear();
+    std::vector<std::string> methods() const;
+    void clear();
 
 private:
     std::shared_ptr<TNetTransport> m_inner;

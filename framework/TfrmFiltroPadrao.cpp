@@ -54,9 +54,8 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     connect(
         deleteMenu, &QMenu::aboutToShow, this,
         [this, deleteMenu] { fillOptionMenu(deleteMenu, true); });
-    connect(saveAction, &QAction::triggered, this, [this, saveAction] {
-        Application::Dispatch([this, saveAction] { btfSaveOpcClick(saveAction); });
-    });
+    connect(saveAction, &QAction::triggered, this,
+            dispatched([this, saveAction] { btfSaveOpcClick(saveAction); }));
     btfOpcoes->setMenu(ppmOpcoes);
     btfOpcoes->setPopupMode(QToolButton::InstantPopup);
 
@@ -71,15 +70,11 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     cdsCarregaOpcoes.addField(QStringLiteral("NMOPCAO"), cht::wire::FieldType::Text, 60)
         .displayLabel = QStringLiteral("Opção");
 
-    sbtConfirma->onClick = [this](QObject* sender) {
-        Application::Dispatch([this, sender] { sbtConfirmaClick(sender); });
-    };
-    sbtFechar->onClick = [this](QObject*) {
-        Application::Dispatch([this] {
-            m_result = QDialog::Rejected;
-            Close();
-        });
-    };
+    sbtConfirma->onClick = dispatched([this](QObject* sender) { sbtConfirmaClick(sender); });
+    sbtFechar->onClick = dispatched([this] {
+        m_result = QDialog::Rejected;
+        Close();
+    });
 }
 
 TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
@@ -98,19 +93,17 @@ void TfrmFiltroPadrao::fillOptionMenu(QMenu* menu, bool forDeletion)
     }
     for (const QString& name : names) {
         QAction* a = menu->addAction(name);
-        connect(a, &QAction::triggered, this, [this, name, forDeletion] {
-            Application::Dispatch([this, name, forDeletion] {
-                if (!forDeletion) {
-                    LoadOptions(name);
-                    return;
-                }
-                if (messageBox(QStringLiteral("message"), TMsgDlgType::mtConfirmation,
-                               QStringLiteral("Excluir opções"),
-                               QStringLiteral("Excluir as opções \"%1\"?").arg(name),
-                               mbYes | mbNo) == mrYes)
-                    DeleteOptions(name);
-            });
-        });
+        connect(a, &QAction::triggered, this, dispatched([this, name, forDeletion] {
+                    if (!forDeletion) {
+                        LoadOptions(name);
+                        return;
+                    }
+                    if (messageBox(QStringLiteral("message"), TMsgDlgType::mtConfirmation,
+                                   QStringLiteral("Excluir opções"),
+                                   QStringLiteral("Excluir as opções \"%1\"?").arg(name),
+                                   mbYes | mbNo) == mrYes)
+                        DeleteOptions(name);
+                }));
     }
 }
 
@@ -148,7 +141,7 @@ QString TfrmFiltroPadrao::OptionsKey() const
 
 QStringList TfrmFiltroPadrao::SavedOptionNames()
 {
-    const QStringList names = OptionStore::Names(OptionsKey(), Corvanta::Operador());
+    const QStringList names = OptionStore::names(OptionsKey(), Corvanta::Operador());
     cht::wire::ColumnTable table({{"NMOPCAO", cht::wire::FieldType::Text, 60}});
     for (const QString& name : names)
         table.setText(table.appendRow(), 0, name.toStdString());
@@ -158,7 +151,7 @@ QStringList TfrmFiltroPadrao::SavedOptionNames()
 
 void TfrmFiltroPadrao::LoadOptions(const QString& name)
 {
-    const auto lines = OptionStore::Load(OptionsKey(), Corvanta::Operador(), name);
+    const auto lines = OptionStore::load(OptionsKey(), Corvanta::Operador(), name);
     if (!lines)
         MensErro(QStringLiteral("As opções \"%1\" não estão mais salvas.").arg(name));
     Opcoes = *lines;
@@ -180,7 +173,7 @@ void TfrmFiltroPadrao::SaveOptions(const QString& name)
 
 void TfrmFiltroPadrao::DeleteOptions(const QString& name)
 {
-    OptionStore::Remove(OptionsKey(), Corvanta::Operador(), name);
+    OptionStore::remove(OptionsKey(), Corvanta::Operador(), name);
     if (m_optionSetName == name)
         m_optionSetName.clear();
 }
@@ -219,7 +212,7 @@ void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
     name = name.trimmed();
     if (name.isEmpty())
         MensErro(QStringLiteral("O nome das opções deve ser informado."));
-    OptionStore::Save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
+    OptionStore::save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
     m_optionSetName = name;
 }
 
@@ -261,13 +254,13 @@ void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
     if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         QWidget* focus = focusWidget();
         if (!qobject_cast<QTextEdit*>(focus) && !qobject_cast<QPlainTextEdit*>(focus)) {
-            sbtConfirma->Click();
+            sbtConfirma->click();
             event->accept();
             return;
         }
     }
     if (plain && key == Qt::Key_Escape) {
-        sbtFechar->Click();
+        sbtFechar->click();
         event->accept();
         return;
     }

@@ -34,7 +34,7 @@ TButtonFlat* toolButton(QWidget* bar, const char* name, Glyph glyph, const QStri
     b->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
     b->setIcon(glyphIcon(glyph));
     b->setIconSize(QSize(16, 16));
-    b->SetHint(hint);
+    b->setToolTip(hint);
     return b;
 }
 
@@ -120,7 +120,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
         toolButton(panMenu, "sbtImprimir", Glyph::Imprimir, QStringLiteral("Imprimir"), 113);
     sbtAjuda = toolButton(panMenu, "sbtAjuda", Glyph::Ajuda, QStringLiteral("Ajuda"), 134);
     sbtFechar = toolButton(panMenu, "sbtFechar", Glyph::Fechar, QStringLiteral("Fechar"), 155);
-    sbtImprimir->SetEnabled(false);
+    sbtImprimir->setEnabled(false);
     mnuImprimir->setEnabled(false);
 
     lblCodTela = new QLabel(panMenu);
@@ -180,13 +180,10 @@ void TfrmPadraoGrid::bindCommands()
     using Handler = void (TfrmPadraoGrid::*)(QObject*);
     auto bind = [this](TButtonFlat* button, QAction* action, Handler handler) {
         if (button)
-            button->onClick = [this, handler](QObject* sender) {
-                Application::Dispatch([this, handler, sender] { (this->*handler)(sender); });
-            };
+            button->onClick = dispatched([this, handler](QObject* s) { (this->*handler)(s); });
         if (action)
-            connect(action, &QAction::triggered, this, [this, handler, action] {
-                Application::Dispatch([this, handler, action] { (this->*handler)(action); });
-            });
+            connect(action, &QAction::triggered, this,
+                    dispatched([this, handler, action] { (this->*handler)(action); }));
     };
     bind(sbtIncluir, mnuIncluir, &TfrmPadraoGrid::sbtIncluirClick);
     bind(sbtAlterar, mnuAlterar, &TfrmPadraoGrid::sbtAlterarClick);
@@ -197,16 +194,16 @@ void TfrmPadraoGrid::bindCommands()
     bind(nullptr, mnuCancelar, &TfrmPadraoGrid::sbtCancelarClick);
     bind(sbtImprimir, mnuImprimir, &TfrmPadraoGrid::sbtImprimirClick);
     bind(sbtAjuda, mnuAjuda, &TfrmPadraoGrid::sbtAjudaClick);
-    sbtFechar->onClick = [this](QObject*) { Application::Dispatch([this] { Close(); }); };
-    connect(
-        mnuFechar, &QAction::triggered, this,
-        [this] { Application::Dispatch([this] { Close(); }); });
-
+    sbtFechar->onClick = dispatched([this] { Close(); });
+    connect(mnuFechar, &QAction::triggered, this, dispatched([this] { Close(); }));
+    dbgPadrao->onKeyDown =
+        dispatched([this](QObject* sender, int& key, Qt::KeyboardModifiers shift) {
+            dbgPadraoKeyDown(sender, key, shift);
+        });
+    // A data-set event runs inside the operation that changed the state: what it raises stops
+    // that operation's caller, not a dispatch of its own.
     dtsPadrao.onStateChange = [this](cht::platform::TDataSource& sender) {
-        Application::Dispatch([this, &sender] { dtsPadraoStateChange(&sender); });
-    };
-    dbgPadrao->onKeyDown = [this](QObject* sender, int& key, Qt::KeyboardModifiers shift) {
-        Application::Dispatch([&] { dbgPadraoKeyDown(sender, key, shift); });
+        dtsPadraoStateChange(&sender);
     };
 }
 
@@ -278,7 +275,7 @@ void TfrmPadraoGrid::dtsPadraoStateChange(cht::platform::TDataSource* sender)
     const bool edit = editing(ds);
     auto set = [](TButtonFlat* button, QAction* action, bool enabled) {
         if (button)
-            button->SetEnabled(enabled);
+            button->setEnabled(enabled);
         if (action)
             action->setEnabled(enabled);
     };

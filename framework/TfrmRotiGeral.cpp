@@ -34,12 +34,8 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent)
     frame.buttons->addWidget(sbtConfirma);
     frame.buttons->addWidget(sbtCancel);
 
-    sbtConfirma->onClick = [this](QObject* sender) {
-        Application::Dispatch([this, sender] { sbtConfirmaClick(sender); });
-    };
-    sbtCancel->onClick = [this](QObject* sender) {
-        Application::Dispatch([this, sender] { sbtCancelClick(sender); });
-    };
+    sbtConfirma->onClick = dispatched([this](QObject* sender) { sbtConfirmaClick(sender); });
+    sbtCancel->onClick = dispatched([this](QObject* sender) { sbtCancelClick(sender); });
 }
 
 TfrmRotiGeral::~TfrmRotiGeral() = default;

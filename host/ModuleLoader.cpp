@@ -1,5 +1,7 @@
 #include "ModuleLoader.h"
 
+#include "platform/ExceptionText.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -11,22 +13,7 @@
 
 namespace cht::host {
 
-namespace {
-
-QString describe(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("erro desconhecido");
-    }
-}
-
-} // namespace
-
-ModuleLoader::ModuleLoader(QString path) : m_path(path.isEmpty() ? DefaultPath() : std::move(path))
+ModuleLoader::ModuleLoader(QString path) : m_path(path.isEmpty() ? defaultPath() : std::move(path))
 {}
 
 ModuleLoader::~ModuleLoader()
@@ -34,7 +21,7 @@ ModuleLoader::~ModuleLoader()
     finalize();
 }
 
-QString ModuleLoader::DefaultPath()
+QString ModuleLoader::defaultPath()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libcot09800.so"));
 }
@@ -83,7 +70,7 @@ bool ModuleLoader::load()
         m_initialize();
     } catch (...) {
         return fail(QStringLiteral("O módulo \"%1\" falhou ao iniciar: %2")
-                        .arg(shown, describe(std::current_exception())));
+                        .arg(shown, cht::platform::exceptionText(std::current_exception())));
     }
     m_initialized = true;
     m_error.clear();
@@ -108,7 +95,7 @@ void ModuleLoader::finalize()
         m_finalize();
     } catch (...) {
         qWarning("cht-host: o módulo falhou ao encerrar: %s",
-                 qUtf8Printable(describe(std::current_exception())));
+                 qUtf8Printable(cht::platform::exceptionText(std::current_exception())));
     }
 }
 

@@ -9,7 +9,7 @@ namespace cht::host {
 
 class ModuleLoader {
 public:
-    /// The module file; DefaultPath() when empty.
+    /// The module file; defaultPath() when empty.
     explicit ModuleLoader(QString path = {});
     /// Runs Finalize if the module is still initialized. The library stays mapped: screens and
     /// types it created may outlive this object until the process ends.
@@ -18,7 +18,7 @@ public:
     ModuleLoader& operator=(const ModuleLoader&) = delete;
 
     /// libcot09800.so next to the running executable.
-    static QString DefaultPath();
+    static QString defaultPath();
 
     /// Loads the file, finds IniProc, Initialize and Finalize, and runs Initialize. On any
     /// failure returns false and errorText() says why in Portuguese; the module is then unusable.

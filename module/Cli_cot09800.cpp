@@ -41,14 +41,14 @@ bool boConfirmou = false;
 bool boEdit = false;
 
 namespace {
-int s_contadorUnidade = 0;
+int s_unitCount = 0;
 } // namespace
 
 void CriaCancelaCHT()
 {
     {
         // The hourglass goes on every way out, a creation that raises included.
-        const CursorGuard ampulheta;
+        const CursorGuard hourglass;
         if (!boIdCriado) {
             frmCancelaCHT = cht::framework::CreateForm<TfrmCancelaCHT>();
             boIdCriado = true;
@@ -61,7 +61,7 @@ void CriaCancelaCHT()
 
 void Initialization()
 {
-    if (s_contadorUnidade++ != 0)
+    if (s_unitCount++ != 0)
         return;
     frmCancelaCHT = nullptr;
     boIdCriado = false;
@@ -72,7 +72,7 @@ void Initialization()
 
 void Finalization()
 {
-    if (s_contadorUnidade == 0 || --s_contadorUnidade != 0)
+    if (s_unitCount == 0 || --s_unitCount != 0)
         return;
     // A screen left open must not outlive the code that defines it; its destructor resets the
     // unit's references.
@@ -81,7 +81,7 @@ void Finalization()
 
 } // namespace Cli_cot09800
 
-QString TfrmCancelaCHT::textoAtual(const TField* field)
+QString TfrmCancelaCHT::currentText(const TField* field)
 {
     if (field == nullptr || !field->dataSet().active() || field->dataSet().isEmpty())
         return {};
@@ -136,8 +136,8 @@ void TfrmCancelaCHT::sbtAlterarClick(QObject* sender)
 {
     TfrmPadraoGrid::sbtAlterarClick(sender);
     // The signed flag is the one editable column.
-    if (TColumn* assinada = dbgPadrao->columnByFieldName(QStringLiteral("IDCHTASSINADA")))
-        dbgPadrao->setSelectedIndex(assinada->index());
+    if (TColumn* signedColumn = dbgPadrao->columnByFieldName(QStringLiteral("IDCHTASSINADA")))
+        dbgPadrao->setSelectedIndex(signedColumn->index());
     dbgPadrao->setFocus();
 }
 
@@ -152,57 +152,59 @@ void TfrmCancelaCHT::dtsPadraoStateChange(TDataSource* sender)
 {
     TfrmPadraoGrid::dtsPadraoStateChange(sender);
 
-    const bool vazia = cdsCancelaCHT.isEmpty();
-    const bool navegando = cdsCancelaCHT.state() == DataSetState::Browse;
+    const bool empty = cdsCancelaCHT.isEmpty();
+    const bool browsing = cdsCancelaCHT.state() == DataSetState::Browse;
 
     BaseActionMenu(1)->setEnabled(false);
-    const bool alterar = navegando && !vazia;
-    BaseActionMenu(2)->setEnabled(alterar);
+    const bool canEdit = browsing && !empty;
+    BaseActionMenu(2)->setEnabled(canEdit);
     BaseActionMenu(3)->setEnabled(false);
     BaseMenuItem(6)->setEnabled(false);
     BaseMenuItem(7)->setEnabled(false);
 
-    BaseActionButton(1)->SetEnabled(false);
-    BaseActionButton(3)->SetEnabled(false);
-    BaseActionButton(2)->SetEnabled(alterar);
+    BaseActionButton(1)->setEnabled(false);
+    BaseActionButton(3)->setEnabled(false);
+    BaseActionButton(2)->setEnabled(canEdit);
 
-    BaseActionButton(5)->SetEnabled(navegando);
-    BaseActionMenu(5)->setEnabled(navegando);
+    BaseActionButton(5)->setEnabled(browsing);
+    BaseActionMenu(5)->setEnabled(browsing);
 
-    const bool comandos = !vazia && navegando;
-    const bool justificativa = !vazia && textoAtual(cdsCancelaCHTIDSTATUSCHT) == QLatin1String("N");
-    dbgPadrao->setEnabled(!vazia);
-    BaseActionButton(4)->SetEnabled(comandos);
-    sbtCancelaCHT->SetEnabled(comandos);
-    sbtConfirmaCHT->SetEnabled(comandos);
-    sbtNaoFaturar->SetEnabled(comandos);
-    sbtJustificativa->SetEnabled(justificativa);
+    const bool commands = !empty && browsing;
+    const bool justification =
+        !empty && currentText(cdsCancelaCHTIDSTATUSCHT) == QLatin1String("N");
+    dbgPadrao->setEnabled(!empty);
+    BaseActionButton(4)->setEnabled(commands);
+    sbtCancelaCHT->setEnabled(commands);
+    sbtConfirmaCHT->setEnabled(commands);
+    sbtNaoFaturar->setEnabled(commands);
+    sbtJustificativa->setEnabled(justification);
 
-    BaseActionMenu(4)->setEnabled(comandos);
-    mnuCancelaCHT->setEnabled(comandos);
-    mnuConfirmaCHT->setEnabled(comandos);
-    mnuNaoFaturar->setEnabled(comandos);
-    mnuJustificativa->setEnabled(justificativa);
+    BaseActionMenu(4)->setEnabled(commands);
+    mnuCancelaCHT->setEnabled(commands);
+    mnuConfirmaCHT->setEnabled(commands);
+    mnuNaoFaturar->setEnabled(commands);
+    mnuJustificativa->setEnabled(justification);
 
-    const bool vencimento =
-        navegando && textoAtual(cdsCancelaCHTIDTIPOCOBRSERV) == QLatin1String("P");
-    sbtVencimento->SetEnabled(vencimento);
-    mnuVencimento->setEnabled(vencimento);
+    const bool dueDates =
+        browsing && currentText(cdsCancelaCHTIDTIPOCOBRSERV) == QLatin1String("P");
+    sbtVencimento->setEnabled(dueDates);
+    mnuVencimento->setEnabled(dueDates);
 }
 
 // --- the list: reload, reactions, row walk -----------------------------------------------------
 
 void TfrmCancelaCHT::RecarregaListaCHT()
 {
-    const cht::framework::AviGuard animacao(Application::MainForm(), 6);
-    const QString operador = Corvanta::Operador();
+    const cht::framework::AviGuard waitAnimation(Application::MainForm(), 6);
+    const QString operatorId = Corvanta::Operador();
     TFiltro& f = Cli_cot09801::Filtro;
-    cht::framework::TServerResult resultado = netCancelaCHT.AppServer().Call(
+    cht::framework::TServerResult result = netCancelaCHT.AppServer().Call(
         QStringLiteral("GetCHT"),
         {TRemoteArg::ByRef(f.Clientes), TRemoteArg::ByRef(f.TodosClientes),
          TRemoteArg::ByRef(f.Funcs), TRemoteArg::ByRef(f.TodosFuncs), TRemoteArg::ByRef(f.DataIni),
-         TRemoteArg::ByRef(f.DataFin), TRemoteArg::ByRef(f.Situacao), TRemoteArg::ByVal(operador)});
-    cdsCancelaCHT.loadFromPacket(CheckResultServ(std::move(resultado), true, 0));
+         TRemoteArg::ByRef(f.DataFin), TRemoteArg::ByRef(f.Situacao),
+         TRemoteArg::ByVal(operatorId)});
+    cdsCancelaCHT.loadFromPacket(CheckResultServ(std::move(result), true, 0));
 }
 
 void TfrmCancelaCHT::SuspendeReacoes()

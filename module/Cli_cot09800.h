@@ -223,17 +223,17 @@ public:
 
 private:
     // Layout and definitions (Cli_cot09800Layout.cpp).
-    void criaCampos();
-    void criaBarraFerramentas();
-    void criaMenus();
-    void criaAbas();
-    void criaPainelCHT();
-    void criaColunas();
-    void criaMensagens();
-    void ligaEventos();
+    void createFields();
+    void createToolBar();
+    void createMenus();
+    void createTabs();
+    void createChtPanel();
+    void createColumns();
+    void createMessages();
+    void bindEvents();
 
     /// Text of a field of the current row; empty on a closed or empty list.
-    static QString textoAtual(const cht::platform::TField* field);
+    static QString currentText(const cht::platform::TField* field);
 };
 
 namespace Cli_cot09800 {

@@ -74,8 +74,8 @@ namespace {
 
 // The status sets a restore recognises: exactly the ones a store can write.
 struct StatusSet {
-    const char* situacao;
-    bool pendente, aprovada, realizada, nFaturada;
+    const char* code;
+    bool pending, approved, billed, notBilled;
 };
 
 constexpr std::array<StatusSet, 16> kStatusSets{{
@@ -97,7 +97,7 @@ constexpr std::array<StatusSet, 16> kStatusSets{{
     {"_P_A_R_N_", true, true, true, true},
 }};
 
-TfrmCancelaCHT& telaCHT()
+TfrmCancelaCHT& managementScreen()
 {
     if (Cli_cot09800::frmCancelaCHT == nullptr)
         throw std::logic_error("O filtro de CHT só pode ser aberto com a tela de "
@@ -105,7 +105,7 @@ TfrmCancelaCHT& telaCHT()
     return *Cli_cot09800::frmCancelaCHT;
 }
 
-bool dentroDe(const QWidget* w, const QWidget* area)
+bool isWithin(const QWidget* w, const QWidget* area)
 {
     return w != nullptr && (w == area || area->isAncestorOf(w));
 }
@@ -114,42 +114,43 @@ bool dentroDe(const QWidget* w, const QWidget* area)
 
 TfrmFiltroCancCHT::TfrmFiltroCancCHT(QWidget* parent) : TfrmFiltroPadrao(parent)
 {
-    criaLayout();
-    ligaEventos();
+    createLayout();
+    bindEvents();
 }
 
 TfrmFiltroCancCHT::~TfrmFiltroCancCHT()
 {
     // The controls die after this body; the focus moves they cause must not reach us.
-    disconnect(m_focoMudou);
+    disconnect(m_focusMoved);
 }
 
-void TfrmFiltroCancCHT::ligaEventos()
+void TfrmFiltroCancCHT::bindEvents()
 {
-    auto reage = [this](QRadioButton* rbt, void (TfrmFiltroCancCHT::*handler)(QObject*)) {
+    auto bindRadio = [this](QRadioButton* rbt, void (TfrmFiltroCancCHT::*handler)(QObject*)) {
         // toggled, not clicked: a selection made by a restore must react as a click does.
-        connect(rbt, &QRadioButton::toggled, this, [this, rbt, handler](bool selecionado) {
-            if (selecionado)
-                Application::Dispatch([this, rbt, handler] { (this->*handler)(rbt); });
-        });
+        connect(rbt, &QRadioButton::toggled, this,
+                cht::framework::dispatched([this, rbt, handler](bool selected) {
+                    if (selected)
+                        (this->*handler)(rbt);
+                }));
     };
-    reage(rbtTCliente, &TfrmFiltroCancCHT::rbtTClienteClick);
-    reage(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);
-    reage(rbtTFunc, &TfrmFiltroCancCHT::rbtTFuncClick);
-    reage(rbtLFunc, &TfrmFiltroCancCHT::rbtLFuncClick);
-    m_focoMudou = connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focoMudou);
+    bindRadio(rbtTCliente, &TfrmFiltroCancCHT::rbtTClienteClick);
+    bindRadio(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);
+    bindRadio(rbtTFunc, &TfrmFiltroCancCHT::rbtTFuncClick);
+    bindRadio(rbtLFunc, &TfrmFiltroCancCHT::rbtLFuncClick);
+    m_focusMoved = connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focusMoved);
 }
 
-void TfrmFiltroCancCHT::focoMudou(QWidget* antigo, QWidget* novo)
+void TfrmFiltroCancCHT::focusMoved(QWidget* from, QWidget* to)
 {
     // Only moves inside this dialog are exits: an error box taking the focus is not one.
-    if (antigo == nullptr || novo == nullptr || antigo->window() != this || novo->window() != this)
+    if (from == nullptr || to == nullptr || from->window() != this || to->window() != this)
         return;
-    if (dentroDe(antigo, depCHTIni) && !dentroDe(novo, depCHTIni))
+    if (isWithin(from, depCHTIni) && !isWithin(to, depCHTIni))
         Application::Dispatch([this] { depCHTIniExit(depCHTIni); });
-    if (dentroDe(antigo, depCHTFin) && !dentroDe(novo, depCHTFin))
+    if (isWithin(from, depCHTFin) && !isWithin(to, depCHTFin))
         Application::Dispatch([this] { depCHTFinExit(depCHTFin); });
-    if (dentroDe(antigo, grbDataCHT) && !dentroDe(novo, grbDataCHT))
+    if (isWithin(from, grbDataCHT) && !isWithin(to, grbDataCHT))
         Application::Dispatch([this] { grbDataCHTExit(grbDataCHT); });
 }
 
@@ -159,11 +160,11 @@ void TfrmFiltroCancCHT::FormCreate()
     stCliente.clear();
     stFunc.clear();
 
-    TfrmCancelaCHT& tela = telaCHT();
-    auto pacote = CheckResultServ(tela.netCancelaCHT.AppServer().Call("GetData", {}), true, 0);
-    tela.cdsData.loadFromPacket(std::move(pacote));
-    depCHTIni->SetDate(tela.cdsDataSYSDATE->asOle());
-    depCHTFin->SetDate(tela.cdsDataSYSDATE->asOle());
+    TfrmCancelaCHT& screen = managementScreen();
+    auto packet = CheckResultServ(screen.netCancelaCHT.AppServer().Call("GetData", {}), true, 0);
+    screen.cdsData.loadFromPacket(std::move(packet));
+    depCHTIni->SetDate(screen.cdsDataSYSDATE->asOle());
+    depCHTFin->SetDate(screen.cdsDataSYSDATE->asOle());
 
     Atualiza_Filtro(false);
 }
@@ -187,22 +188,22 @@ void TfrmFiltroCancCHT::FormClose(TCloseAction& action)
 
 void TfrmFiltroCancCHT::rbtTClienteClick(QObject*)
 {
-    btpCliente->SetEnabled(false);
+    btpCliente->setEnabled(false);
 }
 
 void TfrmFiltroCancCHT::rbtLClienteClick(QObject*)
 {
-    btpCliente->SetEnabled(true);
+    btpCliente->setEnabled(true);
 }
 
 void TfrmFiltroCancCHT::rbtTFuncClick(QObject*)
 {
-    btpFunc->SetEnabled(false);
+    btpFunc->setEnabled(false);
 }
 
 void TfrmFiltroCancCHT::rbtLFuncClick(QObject*)
 {
-    btpFunc->SetEnabled(true);
+    btpFunc->setEnabled(true);
 }
 
 void TfrmFiltroCancCHT::depCHTIniExit(QObject*)
@@ -233,11 +234,11 @@ void TfrmFiltroCancCHT::Vd_Parametros()
         btpFunc->setFocus();
         MensErro(msgPadrao.Msg("func_inf"), true);
     }
-    if (EmptyString(depCHTIni->Text())) {
+    if (EmptyString(depCHTIni->typedText())) {
         depCHTIni->setFocus();
         MensErro(msgPadrao.Msg("DtCHTIni_inf"), true);
     }
-    if (EmptyString(depCHTFin->Text())) {
+    if (EmptyString(depCHTFin->typedText())) {
         depCHTFin->setFocus();
         MensErro(msgPadrao.Msg("DtCHTFin_inf"), true);
     }
@@ -259,12 +260,12 @@ void TfrmFiltroCancCHT::sbtConfirmaClick(QObject*)
     Vd_Parametros();
     Atualiza_Filtro(false);
 
-    TfrmCancelaCHT& tela = telaCHT();
-    tela.RecarregaListaCHT();
+    TfrmCancelaCHT& screen = managementScreen();
+    screen.RecarregaListaCHT();
 
     Close();
-    if (tela.dbgPadrao->isEnabled())
-        tela.dbgPadrao->setFocus();
+    if (screen.dbgPadrao->isEnabled())
+        screen.dbgPadrao->setFocus();
 }
 
 void TfrmFiltroCancCHT::Atualiza_Filtro(bool restaura)
@@ -284,16 +285,16 @@ void TfrmFiltroCancCHT::Atualiza_Filtro(bool restaura)
             Filtro.TodosFuncs.clear();
             Filtro.Funcs = stFunc;
         }
-        QString situacao = QStringLiteral("_");
+        QString statuses = QStringLiteral("_");
         if (chbPendente->isChecked())
-            situacao += QStringLiteral("P_");
+            statuses += QStringLiteral("P_");
         if (chbAprovada->isChecked())
-            situacao += QStringLiteral("A_");
+            statuses += QStringLiteral("A_");
         if (chbRealizada->isChecked())
-            situacao += QStringLiteral("R_");
+            statuses += QStringLiteral("R_");
         if (chbNFaturada->isChecked())
-            situacao += QStringLiteral("N_");
-        Filtro.Situacao = situacao;
+            statuses += QStringLiteral("N_");
+        Filtro.Situacao = statuses;
         Filtro.DataIni = depCHTIni->GetDate();
         Filtro.DataFin = depCHTFin->GetDate();
         return;
@@ -310,11 +311,11 @@ void TfrmFiltroCancCHT::Atualiza_Filtro(bool restaura)
     else
         rbtLFunc->setChecked(true);
     for (const StatusSet& s : kStatusSets) {
-        if (Filtro.Situacao == QLatin1String(s.situacao)) {
-            chbPendente->setChecked(s.pendente);
-            chbAprovada->setChecked(s.aprovada);
-            chbRealizada->setChecked(s.realizada);
-            chbNFaturada->setChecked(s.nFaturada);
+        if (Filtro.Situacao == QLatin1String(s.code)) {
+            chbPendente->setChecked(s.pending);
+            chbAprovada->setChecked(s.approved);
+            chbRealizada->setChecked(s.billed);
+            chbNFaturada->setChecked(s.notBilled);
             break;
         }
     }

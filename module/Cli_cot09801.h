@@ -78,11 +78,11 @@ public:
     void Atualiza_Filtro(bool restaura);
 
 private:
-    void criaLayout();
-    void ligaEventos();
-    void focoMudou(QWidget* antigo, QWidget* novo);
+    void createLayout();
+    void bindEvents();
+    void focusMoved(QWidget* from, QWidget* to);
 
-    QMetaObject::Connection m_focoMudou;
+    QMetaObject::Connection m_focusMoved;
 };
 
 namespace Cli_cot09801 {

@@ -12,10 +12,12 @@
 #include <QPixmap>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace {
 
 // Magnifying glass of the lookup buttons.
-QIcon iconePesquisa()
+QIcon searchIcon()
 {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
@@ -28,10 +30,10 @@ QIcon iconePesquisa()
     return QIcon(pm);
 }
 
-QGroupBox* grupo(QWidget* parent, const char* nome, const QString& titulo, const QRect& r)
+QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title, const QRect& r)
 {
-    auto* g = new QGroupBox(titulo, parent);
-    g->setObjectName(QLatin1String(nome));
+    auto* g = new QGroupBox(title, parent);
+    g->setObjectName(QLatin1String(name));
     // Bold titles only: the type selector leaves the controls inside in the normal weight.
     g->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"));
     g->setGeometry(r);
@@ -39,45 +41,61 @@ QGroupBox* grupo(QWidget* parent, const char* nome, const QString& titulo, const
 }
 
 template <class W>
-W* controle(QWidget* parent, const char* nome, const QString& texto, const QRect& r)
+W* control(QWidget* parent, const char* name, const QString& text, const QRect& r)
 {
-    auto* w = new W(texto, parent);
-    w->setObjectName(QLatin1String(nome));
+    auto* w = new W(text, parent);
+    w->setObjectName(QLatin1String(name));
     w->setGeometry(r);
     return w;
 }
 
-cht::platform::TButtonFlat* botaoPesquisa(QWidget* parent, const char* nome, const QRect& r)
+cht::platform::TButtonFlat* searchButton(QWidget* parent, const char* name, const QRect& r)
 {
     auto* b = new cht::platform::TButtonFlat(parent);
-    b->setObjectName(QLatin1String(nome));
-    b->SetHint(QStringLiteral("Pesquisar"));
-    b->setIcon(iconePesquisa());
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(QStringLiteral("Pesquisar"));
+    b->setIcon(searchIcon());
     b->setGeometry(r);
-    b->SetEnabled(false);
+    b->setEnabled(false);
     return b;
 }
 
-cht::platform::TDateEditPlus* editorData(QWidget* parent, const char* nome, const QRect& r)
+cht::platform::TDateEditPlus* dateEditor(QWidget* parent, const char* name, const QRect& r)
 {
     auto* d = new cht::platform::TDateEditPlus(parent);
-    d->setObjectName(QLatin1String(nome));
+    d->setObjectName(QLatin1String(name));
     d->setGeometry(r);
     QPalette pal = d->palette();
     pal.setColor(QPalette::Base, QColor(255, 255, 225)); // the system's tooltip background
     d->setPalette(pal);
-    d->SetValidColors(true);
-    d->SetValidColor(Qt::blue);
+    d->setValidColors(true);
+    d->setValidColor(Qt::blue);
     d->SetSaveTime(false);
-    d->SetWeekDayNames({QStringLiteral("Domingo"), QStringLiteral("Segunda"),
+    d->setWeekDayNames({QStringLiteral("Domingo"), QStringLiteral("Segunda"),
                         QStringLiteral("Terça"), QStringLiteral("Quarta"), QStringLiteral("Quinta"),
                         QStringLiteral("Sexta"), QStringLiteral("Sábado")});
     return d;
 }
 
+// The group of a "Todos" or "Lista" choice with the lookup button of the list, "Todos" selected;
+// its controls are named grb, rbtT, rbtL and btp followed by `suffix`.
+std::tuple<QGroupBox*, QRadioButton*, QRadioButton*, cht::platform::TButtonFlat*>
+allOrList(QWidget* area, const char* suffix, const QString& title, const QRect& r, int searchLeft)
+{
+    const auto name = [suffix](const char* prefix) { return QByteArray(prefix) + suffix; };
+    QGroupBox* group = groupBox(area, name("grb").constData(), title, r);
+    auto* all = control<QRadioButton>(group, name("rbtT").constData(), QStringLiteral("Todos"),
+                                      {10, 20, 70, 18});
+    auto* list = control<QRadioButton>(group, name("rbtL").constData(), QStringLiteral("Lista"),
+                                       {10, 41, 70, 18});
+    auto* search = searchButton(group, name("btp").constData(), {searchLeft, 37, 23, 22});
+    all->setChecked(true);
+    return {group, all, list, search};
+}
+
 } // namespace
 
-void TfrmFiltroCancCHT::criaLayout()
+void TfrmFiltroCancCHT::createLayout()
 {
     setObjectName(QStringLiteral("frmFiltroCancCHT"));
     setWindowTitle(QStringLiteral("Filtro de Gerenciamento de CHT"));
@@ -100,37 +118,28 @@ void TfrmFiltroCancCHT::criaLayout()
     QWidget* area = grbFiltroPadrao;
     area->setMinimumSize(289, 168);
 
-    grbCliente = grupo(area, "grbCliente", QStringLiteral("Cliente"), {4, 2, 156, 66});
-    rbtTCliente = controle<QRadioButton>(grbCliente, "rbtTCliente", QStringLiteral("Todos"),
-                                         {10, 20, 70, 18});
-    rbtLCliente = controle<QRadioButton>(grbCliente, "rbtLCliente", QStringLiteral("Lista"),
-                                         {10, 41, 70, 18});
-    btpCliente = botaoPesquisa(grbCliente, "btpCliente", {120, 37, 23, 22});
-    rbtTCliente->setChecked(true);
+    std::tie(grbCliente, rbtTCliente, rbtLCliente, btpCliente) =
+        allOrList(area, "Cliente", QStringLiteral("Cliente"), {4, 2, 156, 66}, 120);
+    std::tie(grbFunc, rbtTFunc, rbtLFunc, btpFunc) =
+        allOrList(area, "Func", QStringLiteral("Funcionário"), {165, 2, 120, 66}, 88);
 
-    grbFunc = grupo(area, "grbFunc", QStringLiteral("Funcionário"), {165, 2, 120, 66});
-    rbtTFunc =
-        controle<QRadioButton>(grbFunc, "rbtTFunc", QStringLiteral("Todos"), {10, 20, 70, 18});
-    rbtLFunc =
-        controle<QRadioButton>(grbFunc, "rbtLFunc", QStringLiteral("Lista"), {10, 41, 70, 18});
-    btpFunc = botaoPesquisa(grbFunc, "btpFunc", {88, 37, 23, 22});
-    rbtTFunc->setChecked(true);
+    grbDataCHT =
+        groupBox(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"), {4, 72, 156, 94});
+    lblDe = control<QLabel>(grbDataCHT, "lblDe", QStringLiteral("de"), {8, 27, 24, 18});
+    depCHTIni = dateEditor(grbDataCHT, "depCHTIni", {36, 24, 104, 24});
+    lblAte = control<QLabel>(grbDataCHT, "lblAte", QStringLiteral("até"), {8, 61, 24, 18});
+    depCHTFin = dateEditor(grbDataCHT, "depCHTFin", {36, 58, 104, 24});
 
-    grbDataCHT = grupo(area, "grbDataCHT", QStringLiteral("Data Geração da CHT"), {4, 72, 156, 94});
-    lblDe = controle<QLabel>(grbDataCHT, "lblDe", QStringLiteral("de"), {8, 27, 24, 18});
-    depCHTIni = editorData(grbDataCHT, "depCHTIni", {36, 24, 104, 24});
-    lblAte = controle<QLabel>(grbDataCHT, "lblAte", QStringLiteral("até"), {8, 61, 24, 18});
-    depCHTFin = editorData(grbDataCHT, "depCHTFin", {36, 58, 104, 24});
-
-    grbSituacao = grupo(area, "grbSituacao", QStringLiteral("Situação da CHT"), {165, 72, 120, 94});
-    chbPendente = controle<QCheckBox>(grbSituacao, "chbPendente", QStringLiteral("Pendente"),
-                                      {10, 20, 104, 17});
-    chbAprovada = controle<QCheckBox>(grbSituacao, "chbAprovada", QStringLiteral("Aprovada"),
-                                      {10, 37, 104, 17});
-    chbRealizada = controle<QCheckBox>(grbSituacao, "chbRealizada", QStringLiteral("Faturada"),
-                                       {10, 54, 104, 17});
-    chbNFaturada = controle<QCheckBox>(grbSituacao, "chbNFaturada", QStringLiteral("Não Faturar"),
-                                       {10, 71, 104, 17});
+    grbSituacao =
+        groupBox(area, "grbSituacao", QStringLiteral("Situação da CHT"), {165, 72, 120, 94});
+    chbPendente = control<QCheckBox>(grbSituacao, "chbPendente", QStringLiteral("Pendente"),
+                                     {10, 20, 104, 17});
+    chbAprovada = control<QCheckBox>(grbSituacao, "chbAprovada", QStringLiteral("Aprovada"),
+                                     {10, 37, 104, 17});
+    chbRealizada = control<QCheckBox>(grbSituacao, "chbRealizada", QStringLiteral("Faturada"),
+                                      {10, 54, 104, 17});
+    chbNFaturada = control<QCheckBox>(grbSituacao, "chbNFaturada", QStringLiteral("Não Faturar"),
+                                      {10, 71, 104, 17});
     chbPendente->setChecked(true);
 
     // Tab order: Cliente, Funcionário, Data Geração da CHT, Situação da CHT.

@@ -5,4 +5,6 @@ list(APPEND MODULE_SOURCES
   Cli_cot09800.h
   Cli_cot09800.cpp
   Cli_cot09800Layout.cpp
+  Cli_cot09800Pictures.h
+  Cli_cot09800Pictures.cpp
 )

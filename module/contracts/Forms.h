@@ -9,6 +9,8 @@
 #include <exception>
 #include <functional>
 #include <stdexcept>
+#include <type_traits>
+#include <utility>
 
 class QMdiArea;
 
@@ -70,6 +72,21 @@ public:
     /// Processes pending events (deferred deletes included).
     static void ProcessMessages();
 };
+
+/// Wraps an event handler for binding to a UI event (click, key, menu item, tab change, grid
+/// event): each call runs through Application::Dispatch. Arguments the handler does not take (a
+/// signal's checked flag) are dropped, as Qt drops them for a slot.
+template <class F> auto dispatched(F handler)
+{
+    return [handler = std::move(handler)](auto&&... args) {
+        Application::Dispatch([&] {
+            if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        });
+    };
+}
 
 /// Creates a screen owned by the application and runs its FormCreate. If FormCreate raises, the
 /// half-made screen is destroyed and the error goes on.

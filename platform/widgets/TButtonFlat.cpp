@@ -47,7 +47,7 @@ void TButtonFlat::SetDown(bool down)
         releaseOthers();
 }
 
-void TButtonFlat::SetGroupIndex(int index)
+void TButtonFlat::setGroupIndex(int index)
 {
     m_groupIndex = index;
     setCheckable(index != 0);
@@ -69,12 +69,6 @@ void TButtonFlat::SetAllowAllUp(bool allow)
 {
     m_allowAllUp = allow;
     forEachInGroup([allow](TButtonFlat& b) { b.m_allowAllUp = allow; });
-}
-
-void TButtonFlat::Click()
-{
-    if (isEnabled())
-        click();
 }
 
 void TButtonFlat::nextCheckState()

@@ -9,10 +9,11 @@
 
 namespace cht::platform {
 
-/// A flat button. With GroupIndex 0 it is a plain push button and is never down. With a group
+/// A flat button. With group index 0 it is a plain push button and is never down. With a group
 /// index a click presses it and releases the other buttons of that group with the same parent;
 /// a click on the pressed button releases it only when AllowAllUp is set (the group shares the
-/// setting). onClick runs after the pressed state flipped. The hint is the tool tip.
+/// setting). onClick runs after the pressed state flipped. The hint is Qt's tool tip, the caption
+/// its text. Enabled, Down, SetDown and AllowAllUp are the system's own names.
 class CHT_PLATFORM_EXPORT TButtonFlat : public QToolButton {
     Q_OBJECT
 public:
@@ -22,7 +23,6 @@ public:
     ~TButtonFlat() override;
 
     bool Enabled() const { return isEnabled(); }
-    void SetEnabled(bool enabled) { setEnabled(enabled); }
 
     bool Down() const;
     /// Presses or releases without running onClick; pressing releases the group's others. A
@@ -30,19 +30,12 @@ public:
     /// AllowAllUp cannot be released this way (press another one instead).
     void SetDown(bool down);
 
-    int GroupIndex() const { return m_groupIndex; }
-    void SetGroupIndex(int index);
+    int groupIndex() const { return m_groupIndex; }
+    void setGroupIndex(int index);
     bool AllowAllUp() const { return m_allowAllUp; }
     void SetAllowAllUp(bool allow);
 
-    QString Hint() const { return toolTip(); }
-    void SetHint(const QString& hint) { setToolTip(hint); }
-    QString Caption() const { return text(); }
-    void SetCaption(const QString& caption) { setText(caption); }
-
-    /// Clicks the button as the operator would (nothing when disabled).
-    void Click();
-
+    /// Runs on every click, the operator's or Qt's click() (which does nothing when disabled).
     ClickEvent onClick;
 
 protected:

@@ -44,18 +44,13 @@ TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent)
 
 TDateEditPlus::~TDateEditPlus() = default;
 
-QString TDateEditPlus::Text() const
+QString TDateEditPlus::typedText() const
 {
     const QString shown = text();
     for (const QChar c : shown)
         if (c.isDigit())
             return shown;
     return {};
-}
-
-void TDateEditPlus::SetText(const QString& text)
-{
-    setText(text);
 }
 
 std::optional<double> TDateEditPlus::parse() const
@@ -81,7 +76,7 @@ std::optional<double> TDateEditPlus::parse() const
     return wire::oleFromCivil(civil);
 }
 
-bool TDateEditPlus::IsValidDate() const
+bool TDateEditPlus::isValidDate() const
 {
     return parse().has_value();
 }
@@ -112,7 +107,7 @@ void TDateEditPlus::SetDate(double ole)
 
 void TDateEditPlus::CheckValidDate() const
 {
-    if (Text().isEmpty() || parse())
+    if (typedText().isEmpty() || parse())
         return;
     throw DateEditError(QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato "
                                        "dd/mm/aaaa.")
@@ -120,7 +115,7 @@ void TDateEditPlus::CheckValidDate() const
                             .toStdString());
 }
 
-QString TDateEditPlus::WeekDayName() const
+QString TDateEditPlus::weekDayName() const
 {
     const auto day = parse();
     if (!day || m_weekDayNames.size() < 7)
@@ -130,25 +125,25 @@ QString TDateEditPlus::WeekDayName() const
     return m_weekDayNames.at(dow % 7);
 }
 
-void TDateEditPlus::SetWeekDayNames(const QStringList& names)
+void TDateEditPlus::setWeekDayNames(const QStringList& names)
 {
     m_weekDayNames = names;
     textWasEdited();
 }
 
-void TDateEditPlus::SetValidColors(bool on)
+void TDateEditPlus::setValidColors(bool on)
 {
     m_validColors = on;
     textWasEdited();
 }
 
-void TDateEditPlus::SetValidColor(const QColor& color)
+void TDateEditPlus::setValidColor(const QColor& color)
 {
     m_validColor = color;
     textWasEdited();
 }
 
-void TDateEditPlus::SetInvalidColor(const QColor& color)
+void TDateEditPlus::setInvalidColor(const QColor& color)
 {
     m_invalidColor = color;
     textWasEdited();
@@ -156,11 +151,11 @@ void TDateEditPlus::SetInvalidColor(const QColor& color)
 
 void TDateEditPlus::textWasEdited()
 {
-    setToolTip(WeekDayName());
+    setToolTip(weekDayName());
     QPalette pal = palette();
     QColor color = QPalette().color(QPalette::Text);
-    if (m_validColors && !Text().isEmpty())
-        color = IsValidDate() ? m_validColor : m_invalidColor;
+    if (m_validColors && !typedText().isEmpty())
+        color = isValidDate() ? m_validColor : m_invalidColor;
     pal.setColor(QPalette::Text, color);
     setPalette(pal);
 }

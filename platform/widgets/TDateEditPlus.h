@@ -12,7 +12,8 @@
 
 namespace cht::platform {
 
-/// A line edit with the mask dd/mm/yyyy. An empty text is allowed and reads as 0.
+/// A line edit with the mask dd/mm/yyyy. An empty text is allowed and reads as 0. GetDate,
+/// SetDate, CheckValidDate and SaveTime are the system's own names.
 class CHT_PLATFORM_EXPORT TDateEditPlus : public QLineEdit {
     Q_OBJECT
 public:
@@ -27,10 +28,10 @@ public:
     /// Throws DateEditError for a text that is neither empty nor a valid date.
     void CheckValidDate() const;
     /// True for a complete, valid date (an empty text is not one).
-    bool IsValidDate() const;
-    /// The text as typed ("31/12/2026"), or an empty text when nothing was typed.
-    QString Text() const;
-    void SetText(const QString& text);
+    bool isValidDate() const;
+    /// The text as typed ("31/12/2026"), or an empty text when no digit was typed (text() then
+    /// holds the mask's separators).
+    QString typedText() const;
 
     /// Keep the time of day given to SetDate in what GetDate returns.
     bool SaveTime() const { return m_saveTime; }
@@ -38,18 +39,18 @@ public:
 
     /// Colour the text while it holds a valid date (and another while it holds an invalid one);
     /// off by default.
-    bool ValidColors() const { return m_validColors; }
-    void SetValidColors(bool on);
-    QColor ValidColor() const { return m_validColor; }
-    void SetValidColor(const QColor& color);
-    QColor InvalidColor() const { return m_invalidColor; }
-    void SetInvalidColor(const QColor& color);
+    bool validColors() const { return m_validColors; }
+    void setValidColors(bool on);
+    QColor validColor() const { return m_validColor; }
+    void setValidColor(const QColor& color);
+    QColor invalidColor() const { return m_invalidColor; }
+    void setInvalidColor(const QColor& color);
 
     /// Day names, Sunday first ("Domingo" ... "Sábado"); the tool tip shows the typed date's.
-    const QStringList& WeekDayNames() const { return m_weekDayNames; }
-    void SetWeekDayNames(const QStringList& names);
+    const QStringList& weekDayNames() const { return m_weekDayNames; }
+    void setWeekDayNames(const QStringList& names);
     /// Name of the typed date's day of the week, or an empty text.
-    QString WeekDayName() const;
+    QString weekDayName() const;
 
 private:
     std::optional<double> parse() const;

@@ -1,10 +1,11 @@
 #include "platform/widgets/TWidgetErrors.h"
 
+#include "platform/ExceptionText.h"
+
 #include <QApplication>
 #include <QMessageBox>
-#include <QString>
 
-#include <stdexcept>
+#include <utility>
 
 namespace cht::platform {
 namespace {
@@ -17,22 +18,15 @@ TWidgetErrors::Handler& handlerSlot()
 
 void showDefault(std::exception_ptr error)
 {
-    QString text;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        text = QString::fromUtf8(e.what());
-    } catch (...) {
-        text = QStringLiteral("Erro inesperado.");
-    }
-    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Erro"), text);
+    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Erro"),
+                          exceptionText(error));
 }
 
 } // namespace
 
-void TWidgetErrors::setHandler(Handler handler)
+TWidgetErrors::Handler TWidgetErrors::setHandler(Handler handler)
 {
-    handlerSlot() = std::move(handler);
+    return std::exchange(handlerSlot(), std::move(handler));
 }
 
 void TWidgetErrors::report(std::exception_ptr error)

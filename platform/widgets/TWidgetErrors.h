@@ -9,14 +9,16 @@
 
 namespace cht::platform {
 
-/// The process-wide sink for errors raised while a widget handles an event. The host installs
-/// its error display; without one the error text is shown in a critical message box.
+/// The process-wide sink for errors raised while a widget handles an event. The framework installs
+/// its dispatcher's error handling when it is loaded; without a handler the error text is shown
+/// in a critical message box.
 class CHT_PLATFORM_EXPORT TWidgetErrors {
 public:
     using Handler = std::function<void(std::exception_ptr)>;
 
-    /// Replaces the sink; an empty handler restores the default message box.
-    static void setHandler(Handler handler);
+    /// Replaces the sink and returns the one it replaced; an empty handler means the default
+    /// message box.
+    static Handler setHandler(Handler handler);
     /// Hands an exception to the sink.
     static void report(std::exception_ptr error);
     /// Runs `action`, reporting anything it throws; true when it returned normally.

@@ -83,14 +83,14 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
         TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
         serverDay = std::floor(tela.cdsDataSYSDATE->asOle());
         tela.netCancelaCHT.SetTransport(recorder);
-        f.sbtConfirma->Click();
+        f.sbtConfirma->click();
     });
     IniProc();
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
 
-    ASSERT_EQ(recorder->Methods(), std::vector<std::string>{"GetCHT"});
-    expectGetCHT(recorder->Calls()[0], {"", "T", "", "T", serverDay, serverDay, "_P_", "DEMO"});
+    ASSERT_EQ(recorder->methods(), std::vector<std::string>{"GetCHT"});
+    expectGetCHT(recorder->calls()[0], {"", "T", "", "T", serverDay, serverDay, "_P_", "DEMO"});
     const int rows = tela.cdsCancelaCHT.recordCount();
     ASSERT_GT(rows, 0) << "the demo has pending CHTs generated today";
     EXPECT_EQ(tela.dbgPadrao->model()->rowCount(), rows);
@@ -102,7 +102,7 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
     tela.cdsCancelaCHT.first();
     const QString client = tela.cdsCancelaCHT.fieldByName(QStringLiteral("CDCLIENTE")).asString();
     const std::string list = cht::wire::encodeKeyList({client.toStdString()});
-    recorder->Clear();
+    recorder->clear();
     whenFilterShows([&](TfrmFiltroCancCHT& f) {
         f.rbtLCliente->setChecked(true);
         f.stCliente = QString::fromStdString(list);
@@ -110,13 +110,13 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
         f.chbRealizada->setChecked(true);
         f.chbNFaturada->setChecked(true);
         f.depCHTIni->SetDate(serverDay - 400);
-        f.sbtConfirma->Click();
+        f.sbtConfirma->click();
     });
     IniProc();
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(Cli_cot09800::frmCancelaCHT, &tela);
-    ASSERT_EQ(recorder->Methods(), std::vector<std::string>{"GetCHT"}); // no second GetData
-    expectGetCHT(recorder->Calls()[0],
+    ASSERT_EQ(recorder->methods(), std::vector<std::string>{"GetCHT"}); // no second GetData
+    expectGetCHT(recorder->calls()[0],
                  {list, "", "", "T", serverDay - 400, serverDay, "_P_A_R_N_", "DEMO"});
     ASSERT_GT(tela.cdsCancelaCHT.recordCount(), 0);
     std::set<QString> statuses;
@@ -128,10 +128,10 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
     EXPECT_EQ(Filtro.Clientes, QString::fromStdString(list));
 
     // The verify command reloads with the same criteria.
-    recorder->Clear();
+    recorder->clear();
     tela.sbtVerificarClick(nullptr);
-    ASSERT_EQ(recorder->Methods(), std::vector<std::string>{"GetCHT"});
-    expectGetCHT(recorder->Calls()[0],
+    ASSERT_EQ(recorder->methods(), std::vector<std::string>{"GetCHT"});
+    expectGetCHT(recorder->calls()[0],
                  {list, "", "", "T", serverDay - 400, serverDay, "_P_A_R_N_", "DEMO"});
 
     tela.Close();

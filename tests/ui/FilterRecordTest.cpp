@@ -60,8 +60,8 @@ protected:
     {
         m_form->rbtTCliente->setChecked(true);
         m_form->rbtTFunc->setChecked(true);
-        m_form->depCHTIni->SetText(QStringLiteral("01/03/2026"));
-        m_form->depCHTFin->SetText(QStringLiteral("01/03/2026"));
+        m_form->depCHTIni->setText(QStringLiteral("01/03/2026"));
+        m_form->depCHTFin->setText(QStringLiteral("01/03/2026"));
         setBoxes({true, false, false, false});
     }
 
@@ -77,12 +77,12 @@ TEST_F(FilterRecord, ScreenDefinitionStates)
     EXPECT_TRUE(m_form->rbtTFunc->isChecked());
     EXPECT_FALSE(m_form->btpCliente->Enabled());
     EXPECT_FALSE(m_form->btpFunc->Enabled());
-    EXPECT_EQ(m_form->btpCliente->Hint(), QStringLiteral("Pesquisar"));
+    EXPECT_EQ(m_form->btpCliente->toolTip(), QStringLiteral("Pesquisar"));
     EXPECT_EQ(boxes(), (std::array<bool, 4>{true, false, false, false}));
     EXPECT_EQ(m_form->chbRealizada->text(), QStringLiteral("Faturada"));
     EXPECT_EQ(m_form->chbNFaturada->text(), QStringLiteral("Não Faturar"));
     EXPECT_FALSE(m_form->depCHTIni->SaveTime());
-    EXPECT_EQ(m_form->depCHTIni->WeekDayNames().value(6), QStringLiteral("Sábado"));
+    EXPECT_EQ(m_form->depCHTIni->weekDayNames().value(6), QStringLiteral("Sábado"));
     // The one text with the missing blank is kept as the table has it.
     EXPECT_EQ(m_form->msgPadrao.Msg(QStringLiteral("DtCHTIni_inf")),
               QStringLiteral("Data inicial de geração da CHTdeve ser informada."));
@@ -176,8 +176,8 @@ TEST_F(FilterRecord, StoreThenRestoreChangesNothing)
 {
     m_form->rbtLCliente->setChecked(true);
     m_form->stCliente = QStringLiteral("[\"a,b\",\"c\\\"d\"]");
-    m_form->depCHTIni->SetText(QStringLiteral("02/01/2026"));
-    m_form->depCHTFin->SetText(QStringLiteral("28/02/2026"));
+    m_form->depCHTIni->setText(QStringLiteral("02/01/2026"));
+    m_form->depCHTFin->setText(QStringLiteral("28/02/2026"));
     setBoxes({false, true, true, false});
     m_form->Atualiza_Filtro(false);
     EXPECT_EQ(Filtro.DataIni, m_form->depCHTIni->GetDate());
@@ -188,8 +188,8 @@ TEST_F(FilterRecord, StoreThenRestoreChangesNothing)
     EXPECT_TRUE(m_form->btpCliente->Enabled());
     EXPECT_TRUE(m_form->rbtTFunc->isChecked());
     EXPECT_EQ(m_form->stCliente, QStringLiteral("[\"a,b\",\"c\\\"d\"]"));
-    EXPECT_EQ(m_form->depCHTIni->Text(), QStringLiteral("02/01/2026"));
-    EXPECT_EQ(m_form->depCHTFin->Text(), QStringLiteral("28/02/2026"));
+    EXPECT_EQ(m_form->depCHTIni->typedText(), QStringLiteral("02/01/2026"));
+    EXPECT_EQ(m_form->depCHTFin->typedText(), QStringLiteral("28/02/2026"));
     EXPECT_EQ(boxes(), (std::array<bool, 4>{false, true, true, false}));
 }
 
@@ -205,26 +205,26 @@ TEST_F(FilterRecord, OnlyTheFirstFailingCheckIsReportedWithItsFocus)
              m_form->rbtLCliente->setChecked(true);
              m_form->stCliente = QStringLiteral("  ");
              m_form->rbtLFunc->setChecked(true);
-             m_form->depCHTIni->SetText({});
-             m_form->depCHTFin->SetText({});
+             m_form->depCHTIni->setText({});
+             m_form->depCHTFin->setText({});
              setBoxes({});
          },
          QStringLiteral("Cliente deve ser informado."), m_form->btpCliente},
         {[&] {
              m_form->rbtLFunc->setChecked(true);
-             m_form->depCHTIni->SetText({});
+             m_form->depCHTIni->setText({});
              setBoxes({});
          },
          QStringLiteral("Funcionário deve ser informado."), m_form->btpFunc},
         {[&] {
-             m_form->depCHTIni->SetText({});
-             m_form->depCHTFin->SetText({});
+             m_form->depCHTIni->setText({});
+             m_form->depCHTFin->setText({});
          },
          QStringLiteral("Data inicial de geração da CHTdeve ser informada."), m_form->depCHTIni},
-        {[&] { m_form->depCHTFin->SetText({}); },
+        {[&] { m_form->depCHTFin->setText({}); },
          QStringLiteral("Data final de geração da CHT deve ser informada."), m_form->depCHTFin},
         {[&] {
-             m_form->depCHTFin->SetText(QStringLiteral("28/02/2026"));
+             m_form->depCHTFin->setText(QStringLiteral("28/02/2026"));
              setBoxes({});
          },
          QStringLiteral("Data de geração da CHT inválida. Data inicial deve ser menor ou igual à "
@@ -255,8 +255,8 @@ TEST_F(FilterRecord, OnlyTheFirstFailingCheckIsReportedWithItsFocus)
 TEST_F(FilterRecord, LeavingTheDatesChecksTheirOrder)
 {
     setValidChoices();
-    m_form->depCHTIni->SetText(QStringLiteral("10/03/2026"));
-    m_form->depCHTFin->SetText(QStringLiteral("09/03/2026"));
+    m_form->depCHTIni->setText(QStringLiteral("10/03/2026"));
+    m_form->depCHTFin->setText(QStringLiteral("09/03/2026"));
     m_form->depCHTFin->setFocus();
     m_messages.clear();
     m_form->chbAprovada->setFocus(); // focus leaves the date group
@@ -270,7 +270,7 @@ TEST_F(FilterRecord, LeavingTheDatesChecksTheirOrder)
     m_form->depCHTFin->setFocus();
     EXPECT_TRUE(m_messages.isEmpty());
 
-    m_form->depCHTFin->SetText(QStringLiteral("10/03/2026"));
+    m_form->depCHTFin->setText(QStringLiteral("10/03/2026"));
     m_form->chbAprovada->setFocus();
     EXPECT_TRUE(m_messages.isEmpty());
 }

@@ -102,7 +102,7 @@ TEST_F(FilterScreen, FirstOpeningThenReopeningAfterClosingWithoutConfirming)
         f.stFunc = QStringLiteral("[\"F1\"]");
         f.chbPendente->setChecked(false);
         f.chbAprovada->setChecked(true);
-        f.depCHTIni->SetText(QStringLiteral("01/01/2020"));
+        f.depCHTIni->setText(QStringLiteral("01/01/2020"));
         f.Close();
     });
     Cli_cot09800::CriaCancelaCHT();
@@ -132,7 +132,7 @@ TEST_F(FilterScreen, FirstOpeningThenReopeningAfterClosingWithoutConfirming)
 
 TEST_F(FilterScreen, ConfirmingLoadsTheListClosesAndFocusesTheGrid)
 {
-    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->Click(); });
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
     Cli_cot09800::CriaCancelaCHT();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
     EXPECT_FALSE(Cli_cot09801::frmFiltroCancCHT->isVisible());
@@ -145,20 +145,20 @@ TEST_F(FilterScreen, ConfirmingLoadsTheListClosesAndFocusesTheGrid)
 
 TEST_F(FilterScreen, FailingGetCHTKeepsTheScreenOpenTheOldRowsAndTheNewCriteria)
 {
-    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->Click(); });
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
     Cli_cot09800::CriaCancelaCHT();
     const int rows = tela().cdsCancelaCHT.recordCount();
     ASSERT_GT(rows, 0);
 
     auto faulty =
         std::make_shared<cht::framework::FaultyTransport>(tela().netCancelaCHT.Transport());
-    faulty->FailCall(1, QStringLiteral("Servidor de aplicação fora do ar."));
+    faulty->failCall(1, QStringLiteral("Servidor de aplicação fora do ar."));
     tela().netCancelaCHT.SetTransport(faulty);
 
     bool stayedOpen = false;
     whenFilterShows([&](TfrmFiltroCancCHT& f) {
         f.chbAprovada->setChecked(true);
-        f.sbtConfirma->Click();
+        f.sbtConfirma->click();
         stayedOpen = f.isVisible();
         EXPECT_FALSE(cht::framework::ShowAviActive());
         f.Close();
@@ -168,22 +168,22 @@ TEST_F(FilterScreen, FailingGetCHTKeepsTheScreenOpenTheOldRowsAndTheNewCriteria)
     EXPECT_TRUE(stayedOpen);
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_TRUE(m_messages[0].contains(QStringLiteral("fora do ar")));
-    EXPECT_EQ(faulty->CallCount(), 1);
+    EXPECT_EQ(faulty->callCount(), 1);
     EXPECT_EQ(tela().cdsCancelaCHT.recordCount(), rows);
     EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_A_"));
 
     // The management screen's next reload sends the criteria of the failed attempt.
     tela().RecarregaListaCHT();
     EXPECT_GE(tela().cdsCancelaCHT.recordCount(), rows);
-    EXPECT_EQ(faulty->CallCount(), 2);
+    EXPECT_EQ(faulty->callCount(), 2);
 }
 
 TEST_F(FilterScreen, ResultWithoutRowsLeavesTheGridDisabledAndWithoutFocus)
 {
     whenFilterShows([](TfrmFiltroCancCHT& f) {
-        f.depCHTIni->SetText(QStringLiteral("01/01/1990"));
-        f.depCHTFin->SetText(QStringLiteral("02/01/1990"));
-        f.sbtConfirma->Click();
+        f.depCHTIni->setText(QStringLiteral("01/01/1990"));
+        f.depCHTFin->setText(QStringLiteral("02/01/1990"));
+        f.sbtConfirma->click();
     });
     Cli_cot09800::CriaCancelaCHT();
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
@@ -198,7 +198,7 @@ TEST_F(FilterScreen, ClosingTheManagementScreenGivesAFreshFilterNextTime)
 {
     whenFilterShows([](TfrmFiltroCancCHT& f) {
         f.chbNFaturada->setChecked(true);
-        f.sbtConfirma->Click();
+        f.sbtConfirma->click();
     });
     Cli_cot09800::CriaCancelaCHT();
     EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_N_"));

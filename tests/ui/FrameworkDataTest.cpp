@@ -46,7 +46,7 @@ protected:
     }
     void TearDown() override
     {
-        DialogResponder::Clear();
+        DialogResponder::clear();
         Application::SetErrorDisplay(nullptr);
         dtmDBGeral::Configure({});
     }
@@ -227,7 +227,7 @@ TEST_F(FrameworkDataTest, SavedOptionsRoundTripPerScreenAndOperator)
 TEST_F(FrameworkDataTest, SavingFromTheMenuAsksForAName)
 {
     QString proposed;
-    DialogResponder::Set([&](const DialogRequest& r) -> std::optional<DialogReply> {
+    DialogResponder::set([&](const DialogRequest& r) -> std::optional<DialogReply> {
         if (r.kind == "input") {
             proposed = r.value;
             return DialogReply{mrOk, "  Minhas  ", {}};
@@ -244,7 +244,7 @@ TEST_F(FrameworkDataTest, SavingFromTheMenuAsksForAName)
     save->trigger(); // the name last used is proposed
     EXPECT_EQ(proposed, QString("Minhas"));
 
-    DialogResponder::Set([](const DialogRequest&) -> std::optional<DialogReply> {
+    DialogResponder::set([](const DialogRequest&) -> std::optional<DialogReply> {
         return DialogReply{mrCancel, {}, {}};
     });
     screen.stFunc = "[\"F2\"]";
@@ -283,7 +283,7 @@ TEST_F(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
 
     QString selection = keys({"1"});
     QStringList shownNumbers, headers;
-    DialogResponder::WhenModal([&](QDialog* d) {
+    DialogResponder::whenModal([&](QDialog* d) {
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QString("Cliente"));
         auto* view = d->findChild<QTableView*>("grdLista");
@@ -321,7 +321,7 @@ TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
     cht::platform::TDataSource dts(&q);
 
     QString selection = keys({"3"});
-    DialogResponder::WhenModal([&](QDialog* d) {
+    DialogResponder::whenModal([&](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(button(d, "btnMarcarTodos"), Qt::LeftButton);
         QTest::mouseClick(button(d, "btnCancelar"), Qt::LeftButton);
@@ -329,7 +329,7 @@ TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
     EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|vazio", false, selection));
     EXPECT_EQ(selection, keys({"3"}));
 
-    DialogResponder::WhenModal([&](QDialog* d) {
+    DialogResponder::whenModal([&](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(button(d, "btnDesmarcarTodos"), Qt::LeftButton);
         QTest::mouseClick(button(d, "btnOK"), Qt::LeftButton);
@@ -337,7 +337,7 @@ TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
     EXPECT_TRUE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|vazio", false, selection));
     EXPECT_EQ(selection, QString()); // nothing picked is the empty text
 
-    DialogResponder::WhenModal([&](QDialog* d) {
+    DialogResponder::whenModal([&](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(button(d, "btnMarcarTodos"), Qt::LeftButton);
         QTest::mouseClick(button(d, "btnOK"), Qt::LeftButton);
@@ -353,15 +353,15 @@ TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
     defineClientQuery(q);
     q.Open();
     cht::platform::TDataSource dts(&q);
-    DialogResponder::Set([](const DialogRequest&) -> std::optional<DialogReply> {
+    DialogResponder::set([](const DialogRequest&) -> std::optional<DialogReply> {
         return DialogReply{mrOk, {}, {}};
     });
     QString selection = keys({"1"});
     EXPECT_FALSE(
         PesquisaLista(&dts, "CDCLIENTE", "Cliente|Não há cliente cadastrado.", false, selection));
-    ASSERT_EQ(DialogResponder::Records().size(), 1u);
-    EXPECT_EQ(DialogResponder::Records()[0].title, QString("Cliente"));
-    EXPECT_EQ(DialogResponder::Records()[0].text, QString("Não há cliente cadastrado."));
+    ASSERT_EQ(DialogResponder::records().size(), 1u);
+    EXPECT_EQ(DialogResponder::records()[0].title, QString("Cliente"));
+    EXPECT_EQ(DialogResponder::records()[0].text, QString("Não há cliente cadastrado."));
     EXPECT_EQ(selection, keys({"1"}));
 }
 
@@ -403,13 +403,13 @@ TEST_F(FrameworkDataTest, ScriptedPickListSeesTheRowsAsShown)
     defineClientQuery(q);
     q.Open();
     cht::platform::TDataSource dts(&q);
-    DialogResponder::Set([](const DialogRequest& r) -> std::optional<DialogReply> {
+    DialogResponder::set([](const DialogRequest& r) -> std::optional<DialogReply> {
         return DialogReply{mrOk, {}, QStringList{r.keys.last()}};
     });
     QString selection;
     EXPECT_TRUE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
     EXPECT_EQ(selection, keys({"3"}));
-    const DialogRequest& r = DialogResponder::Records().at(0);
+    const DialogRequest& r = DialogResponder::records().at(0);
     EXPECT_EQ(r.kind, QString("pick"));
     EXPECT_EQ(r.keys, QStringList({"1", "2", "3"}));
     EXPECT_EQ(r.rows.at(0), QString("12.345.678/0001-95 | Alfa | Alfa Ltda"));

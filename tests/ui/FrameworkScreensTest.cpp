@@ -56,7 +56,7 @@ protected:
         Application::SetErrorDisplay(nullptr);
         Application::SetMdiArea(nullptr);
         Application::SetMainForm(nullptr);
-        DialogResponder::Clear();
+        DialogResponder::clear();
         Application::ProcessMessages();
     }
     QMainWindow m_main;
@@ -174,6 +174,35 @@ TEST_F(FrameworkScreensTest, BaseCommandStateFollowsTheListState)
     loadRows(cds, 0);
     EXPECT_FALSE(screen->sbtAlterar->Enabled());
     EXPECT_TRUE(screen->sbtVerificar->Enabled()); // an empty list may be reloaded
+    screen->dtsPadrao.setDataSet(nullptr);
+    delete screen;
+}
+
+TEST_F(FrameworkScreensTest, StateChangeErrorStopsTheHandlerThatChangedTheState)
+{
+    class RefusingScreen : public GridScreen {
+    public:
+        bool editReturned = false;
+        void dtsPadraoStateChange(cht::platform::TDataSource* sender) override
+        {
+            TfrmPadraoGrid::dtsPadraoStateChange(sender);
+            if (sender->state() == cht::platform::DataSetState::Edit)
+                throw std::runtime_error("Edição recusada.");
+        }
+        void sbtAlterarClick(QObject* sender) override
+        {
+            TfrmPadraoGrid::sbtAlterarClick(sender);
+            editReturned = true;
+        }
+    };
+    auto* screen = CreateForm<RefusingScreen>();
+    cht::platform::TClientDataSet cds;
+    cds.addField("NOME", FieldType::Text, 20);
+    screen->dtsPadrao.setDataSet(&cds);
+    loadRows(cds, 2);
+    QTest::mouseClick(screen->sbtAlterar, Qt::LeftButton);
+    EXPECT_FALSE(screen->editReturned);
+    EXPECT_EQ(m_errors, QStringList{QStringLiteral("Edição recusada.")});
     screen->dtsPadrao.setDataSet(nullptr);
     delete screen;
 }
@@ -308,7 +337,7 @@ public:
 TEST_F(FrameworkScreensTest, FilterEscClosesWithoutConfirming)
 {
     QPointer<FilterDialog> filter = CreateForm<FilterDialog>();
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Escape);
     });
@@ -324,12 +353,12 @@ TEST_F(FrameworkScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWi
 {
     FilterDialog* filter = CreateForm<FilterDialog>();
     filter->keep = true;
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(d->findChild<cht::platform::TButtonFlat*>("sbtFechar"), Qt::LeftButton);
     });
     EXPECT_EQ(filter->ShowModal(), mrCancel);
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Return);
     });
@@ -345,7 +374,7 @@ TEST_F(FrameworkScreensTest, FilterKeptHiddenActivatesOnEachShowingAndConfirmsWi
 TEST_F(FrameworkScreensTest, RoutineDialogEscIsCancelAndCloseFreesIt)
 {
     QPointer<RoutineDialog> dialog = CreateForm<RoutineDialog>();
-    DialogResponder::WhenModal([](QDialog* d) {
+    DialogResponder::whenModal([](QDialog* d) {
         ASSERT_NE(d, nullptr);
         QTest::keyClick(d, Qt::Key_Escape);
     });

@@ -28,13 +28,13 @@ class FrameworkServicesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DialogResponder::Set([this](const DialogRequest&) -> std::optional<DialogReply> {
+        DialogResponder::set([this](const DialogRequest&) -> std::optional<DialogReply> {
             return DialogReply{m_answer, {}, {}};
         });
     }
     void TearDown() override
     {
-        DialogResponder::Clear();
+        DialogResponder::clear();
         Application::SetErrorDisplay(nullptr);
         Application::SetCursor(TCursor::crDefault);
         while (ShowAviActive())
@@ -64,8 +64,8 @@ TEST_F(FrameworkServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
     EXPECT_EQ(kTable.ShowMsg("Excl", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0), 6);
     m_answer = mrNo;
     EXPECT_EQ(kTable.ShowMsg("Excl", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0), 7);
-    ASSERT_EQ(DialogResponder::Records().size(), 2u);
-    const DialogRequest& r = DialogResponder::Records().front();
+    ASSERT_EQ(DialogResponder::records().size(), 2u);
+    const DialogRequest& r = DialogResponder::records().front();
     EXPECT_EQ(r.kind, QString("message"));
     EXPECT_EQ(r.text, QString("Confirma exclusão?"));
     EXPECT_EQ(r.buttons, QStringList({"Sim", "Não"}));
@@ -73,10 +73,10 @@ TEST_F(FrameworkServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
 
 TEST_F(FrameworkServicesTest, RealMessageBoxHasSimAndNaoButtons)
 {
-    DialogResponder::Clear();
+    DialogResponder::clear();
     QStringList captions;
     int result = -1;
-    DialogResponder::WhenModal([&](QDialog* dialog) {
+    DialogResponder::whenModal([&](QDialog* dialog) {
         ASSERT_NE(dialog, nullptr);
         auto* box = qobject_cast<QMessageBox*>(dialog);
         ASSERT_NE(box, nullptr);
@@ -103,10 +103,10 @@ TEST_F(FrameworkServicesTest, MensErroShowsOnceAndStopsTheHandler)
         after = true;
     });
     EXPECT_FALSE(after);
-    ASSERT_EQ(DialogResponder::Records().size(), 1u);
-    EXPECT_EQ(DialogResponder::Records()[0].kind, QString("error"));
-    EXPECT_EQ(DialogResponder::Records()[0].title, QString("Erro"));
-    EXPECT_EQ(DialogResponder::Records()[0].text, QString("Cliente deve ser informado."));
+    ASSERT_EQ(DialogResponder::records().size(), 1u);
+    EXPECT_EQ(DialogResponder::records()[0].kind, QString("error"));
+    EXPECT_EQ(DialogResponder::records()[0].title, QString("Erro"));
+    EXPECT_EQ(DialogResponder::records()[0].text, QString("Cliente deve ser informado."));
 }
 
 TEST_F(FrameworkServicesTest, MensErroRaisesForCallersThatRestoreTheirState)
@@ -136,6 +136,36 @@ TEST_F(FrameworkServicesTest, DispatcherKeepsEveryErrorOutOfTheEventLoop)
     EXPECT_EQ(shown[0], QString("Servidor indisponível."));
     EXPECT_FALSE(shown[1].isEmpty());
     EXPECT_EQ(shown[2], QString("falhou"));
+}
+
+TEST_F(FrameworkServicesTest, WidgetErrorsBeforeAnyApplicationCallTakeTheDispatchersRoad)
+{
+    // ctest runs this alone in its process: nothing has called the Application yet, and the host
+    // keeps the framework's own error box, which the responder records. A box of another road
+    // would wait for the operator: close it, so that the count below tells.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    closer.start(10);
+    cht::platform::TButtonFlat button;
+    button.show();
+    button.onClick = [](QObject*) { throw std::runtime_error("Falha no botão."); };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    button.onClick = [](QObject*) { throw 42; };
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_FALSE(Application::TryDispatch([] { throw 42; }));
+
+    const auto& shown = DialogResponder::records();
+    ASSERT_EQ(shown.size(), 3u);
+    for (const DialogRequest& r : shown) {
+        EXPECT_EQ(r.kind, QString("error"));
+        EXPECT_EQ(r.title, QString("Erro"));
+    }
+    EXPECT_EQ(shown[0].text, QString("Falha no botão."));
+    EXPECT_EQ(shown[1].text, QString("Ocorreu um erro inesperado."));
+    EXPECT_EQ(shown[2].text, shown[1].text);
 }
 
 TEST_F(FrameworkServicesTest, WidgetEventErrorsReachTheSameDisplay)

@@ -353,8 +353,8 @@ TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
 
     // Recorded in order, with the arguments as they were sent.
     const std::vector<std::string> expectedMethods{"GetCHT", "Recusa", "GetData"};
-    EXPECT_EQ(recorder->Methods(), expectedMethods);
-    const std::vector<RecordedCall> calls = recorder->Calls();
+    EXPECT_EQ(recorder->methods(), expectedMethods);
+    const std::vector<RecordedCall> calls = recorder->calls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].method, "COT09800.rdmCancelaCHT.GetCHT");
     ASSERT_EQ(calls[0].params.size(), 3u);
@@ -364,8 +364,8 @@ TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
     EXPECT_EQ(calls[0].params[2].kind, RpcArg::Kind::Number);
     EXPECT_DOUBLE_EQ(calls[0].params[2].number, 46000.25);
     EXPECT_TRUE(calls[2].params.empty());
-    recorder->Clear();
-    EXPECT_TRUE(recorder->Calls().empty());
+    recorder->clear();
+    EXPECT_TRUE(recorder->calls().empty());
 }
 
 TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
@@ -467,9 +467,9 @@ TEST(FaultyTransport, FailsExactlyTheChosenCalls)
         return okEmpty(r);
     });
     auto faulty = std::make_shared<FaultyTransport>(inner);
-    faulty->FailCall(2, QStringLiteral("Falha simulada de rede."));
-    faulty->AnswerFailure(3, QStringLiteral("CHT já faturada."));
-    faulty->AnswerRaw(4, "{}");
+    faulty->failCall(2, QStringLiteral("Falha simulada de rede."));
+    faulty->answerFailure(3, QStringLiteral("CHT já faturada."));
+    faulty->answerRaw(4, "{}");
     TNetConnection c;
     c.ServerName = kServerName;
     c.Host = QStringLiteral("h");
@@ -486,10 +486,10 @@ TEST(FaultyTransport, FailsExactlyTheChosenCalls)
                     c.AppServer().Call(QStringLiteral("GetData"), {});
                 }).startsWith(QStringLiteral("Resposta inválida do servidor: ")));
     EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
-    EXPECT_EQ(faulty->CallCount(), 5);
+    EXPECT_EQ(faulty->callCount(), 5);
     EXPECT_EQ(reached, 2);
 
-    faulty->FailConnect(QStringLiteral("Servidor em manutenção."));
+    faulty->failConnect(QStringLiteral("Servidor em manutenção."));
     c.Close();
     EXPECT_EQ(serverErrorOf([&] { c.Open(); }), QStringLiteral("Servidor em manutenção."));
 }

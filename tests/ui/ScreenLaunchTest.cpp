@@ -127,7 +127,7 @@ TEST_F(Launch, FilterButtonAndMenuOpenTheSameFilterModally)
     ASSERT_NE(filter, nullptr);
     int shown = 0;
     auto closeWhenUp = [&shown, filter] {
-        cht::framework::DialogResponder::WhenModal([&shown, filter](QDialog* d) {
+        cht::framework::DialogResponder::whenModal([&shown, filter](QDialog* d) {
             if (d == filter)
                 ++shown;
             if (d != nullptr)
@@ -135,7 +135,7 @@ TEST_F(Launch, FilterButtonAndMenuOpenTheSameFilterModally)
         });
     };
     closeWhenUp();
-    screen->sbtFiltro->Click();
+    screen->sbtFiltro->click();
     EXPECT_EQ(shown, 1);
     closeWhenUp();
     screen->Filtrar1->trigger();

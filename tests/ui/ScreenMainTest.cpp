@@ -120,7 +120,7 @@ QStringList& errors()
 TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server, int* filterShown)
 {
     // The launch ends in the modal filter: leave it without confirming.
-    cht::framework::DialogResponder::WhenModal([filterShown](QDialog* d) {
+    cht::framework::DialogResponder::whenModal([filterShown](QDialog* d) {
         if (d == nullptr)
             return;
         if (filterShown != nullptr && d == Cli_cot09801::frmFiltroCancCHT)

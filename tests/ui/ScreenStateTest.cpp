@@ -110,10 +110,10 @@ TEST_F(CommandState, ActivationReevaluatesEveryState)
 {
     load(*screen, *server, {});
     for (auto* b : {screen->sbtConfirmaCHT, screen->sbtJustificativa, screen->sbtVencimento})
-        b->SetEnabled(true);
+        b->setEnabled(true);
     screen->mnuConfirmaCHT->setEnabled(true);
     screen->dbgPadrao->setEnabled(true);
-    screen->BaseActionButton(1)->SetEnabled(true);
+    screen->BaseActionButton(1)->setEnabled(true);
     activate();
     expectStates(kEmpty, "after reactivation");
 }
@@ -181,13 +181,13 @@ TEST_F(Definition, ToolBarMenusAndPanel)
                        B{s.sbtJustificativa, 294, "Consultar Justificativa"},
                        B{s.sbtVencimento, 323, "Consultar Vencimentos"}}) {
         EXPECT_EQ(b.b->geometry(), QRect(b.left, 4, 21, 21)) << b.hint;
-        EXPECT_EQ(b.b->Hint(), QString::fromUtf8(b.hint));
+        EXPECT_EQ(b.b->toolTip(), QString::fromUtf8(b.hint));
         EXPECT_FALSE(b.b->icon().isNull()) << b.hint;
     }
     EXPECT_EQ(s.sbtImprimir->x(), 352);
     EXPECT_EQ(s.sbtAjuda->x(), 388);
     EXPECT_EQ(s.sbtFechar->x(), 424);
-    EXPECT_EQ(s.sbtVencimento->GroupIndex(), 1);
+    EXPECT_EQ(s.sbtVencimento->groupIndex(), 1);
     EXPECT_TRUE(s.sbtVencimento->AllowAllUp());
     EXPECT_FALSE(s.sbtVencimento->Down());
     for (QLabel* img : {s.imgCheck, s.imgNoCheck, s.imgUnCheck, s.imgOk, s.imgNOk}) {

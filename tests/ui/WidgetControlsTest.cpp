@@ -109,8 +109,8 @@ struct ButtonGroup {
 
     ButtonGroup()
     {
-        a->SetGroupIndex(1);
-        b->SetGroupIndex(1);
+        a->setGroupIndex(1);
+        b->setGroupIndex(1);
         a->onClick = [this](QObject* s) {
             log.push_back(std::string("a ") +
                           (static_cast<TButtonFlat*>(s)->Down() ? "down" : "up"));
@@ -143,9 +143,9 @@ TEST(ButtonFlat, AllowAllUpLetsEachClickFlipTheState)
     ButtonGroup g;
     g.a->SetAllowAllUp(true);
     EXPECT_TRUE(g.b->AllowAllUp()); // shared by the group
-    g.a->Click();
-    g.a->Click();
-    g.a->Click();
+    g.a->click();
+    g.a->click();
+    g.a->click();
     EXPECT_EQ(g.log, (std::vector<std::string>{"a down", "a up", "a down"}));
     g.b->SetDown(true); // by code: no click handler, the other is released
     EXPECT_FALSE(g.a->Down());
@@ -161,12 +161,12 @@ TEST(ButtonFlat, PlainButtonNeverDownAndDisabledButtonNotClicked)
     EXPECT_FALSE(g.plain->Down());
     QTest::mouseClick(g.plain, Qt::LeftButton);
     EXPECT_FALSE(g.plain->Down());
-    g.plain->SetEnabled(false);
+    g.plain->setEnabled(false);
     EXPECT_FALSE(g.plain->Enabled());
     QTest::mouseClick(g.plain, Qt::LeftButton);
-    g.plain->Click();
+    g.plain->click();
     EXPECT_EQ(g.log, (std::vector<std::string>{"plain"}));
-    g.plain->SetHint(QStringLiteral("Consultar Vencimentos"));
+    g.plain->setToolTip(QStringLiteral("Consultar Vencimentos"));
     EXPECT_EQ(g.plain->toolTip(), QStringLiteral("Consultar Vencimentos"));
 }
 
@@ -175,7 +175,7 @@ TEST(ButtonFlat, ClickHandlerErrorsGoToTheSink)
     ErrorCatcher errors;
     ButtonGroup g;
     g.plain->onClick = [](QObject*) { throw std::runtime_error("Sem conexão."); };
-    g.plain->Click();
+    g.plain->click();
     EXPECT_EQ(errors.messages, (std::vector<std::string>{"Sem conexão."}));
 }
 
@@ -194,24 +194,24 @@ TEST(DateEditPlus, TypedDatesReadAsOleDayNumbers)
 {
     TDateEditPlus edit;
     edit.show();
-    EXPECT_EQ(edit.Text(), QString());
+    EXPECT_EQ(edit.typedText(), QString());
     EXPECT_EQ(edit.GetDate(), 0.0);
     EXPECT_NO_THROW(edit.CheckValidDate());
 
     QTest::keyClicks(&edit, QStringLiteral("31122026"));
-    EXPECT_EQ(edit.Text(), QStringLiteral("31/12/2026"));
+    EXPECT_EQ(edit.typedText(), QStringLiteral("31/12/2026"));
     EXPECT_EQ(edit.GetDate(), ole(2026, 12, 31));
     EXPECT_NO_THROW(edit.CheckValidDate());
-    EXPECT_EQ(edit.WeekDayName(), QStringLiteral("Quinta-feira"));
+    EXPECT_EQ(edit.weekDayName(), QStringLiteral("Quinta-feira"));
     EXPECT_EQ(edit.toolTip(), QStringLiteral("Quinta-feira"));
 
     edit.SetDate(ole(2024, 2, 29) + 0.75);
-    EXPECT_EQ(edit.Text(), QStringLiteral("29/02/2024"));
+    EXPECT_EQ(edit.typedText(), QStringLiteral("29/02/2024"));
     EXPECT_EQ(edit.GetDate(), ole(2024, 2, 29));
     edit.SetSaveTime(true);
     EXPECT_DOUBLE_EQ(edit.GetDate(), ole(2024, 2, 29) + 0.75);
     edit.SetDate(0);
-    EXPECT_EQ(edit.Text(), QString());
+    EXPECT_EQ(edit.typedText(), QString());
 }
 
 TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
@@ -222,7 +222,7 @@ TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
         edit.clear();
         QTest::keyClicks(&edit, typed);
         SCOPED_TRACE(typed.toStdString());
-        EXPECT_FALSE(edit.IsValidDate());
+        EXPECT_FALSE(edit.isValidDate());
         EXPECT_EQ(edit.GetDate(), 0.0);
         try {
             edit.CheckValidDate();
@@ -232,20 +232,20 @@ TEST(DateEditPlus, ImpossibleOrIncompleteDatesAreRefusedInPortuguese)
             EXPECT_NE(what.find("não é uma data válida"), std::string::npos) << what;
         }
     }
-    edit.SetText(QStringLiteral("29/02/2025"));
+    edit.setText(QStringLiteral("29/02/2025"));
     EXPECT_THROW(edit.CheckValidDate(), std::runtime_error);
-    edit.SetText(QStringLiteral("01/03/26"));
+    edit.setText(QStringLiteral("01/03/26"));
     EXPECT_EQ(edit.GetDate(), ole(2026, 3, 1)); // two-digit years are this century's
 }
 
 TEST(DateEditPlus, ValidColoursFollowTheText)
 {
     TDateEditPlus edit;
-    edit.SetValidColors(true);
-    edit.SetText(QStringLiteral("01/01/2026"));
-    EXPECT_EQ(edit.palette().color(QPalette::Text), edit.ValidColor());
-    edit.SetText(QStringLiteral("32/01/2026"));
-    EXPECT_EQ(edit.palette().color(QPalette::Text), edit.InvalidColor());
+    edit.setValidColors(true);
+    edit.setText(QStringLiteral("01/01/2026"));
+    EXPECT_EQ(edit.palette().color(QPalette::Text), edit.validColor());
+    edit.setText(QStringLiteral("32/01/2026"));
+    EXPECT_EQ(edit.palette().color(QPalette::Text), edit.invalidColor());
 }
 
 // --- data-bound label and navigator --------------------------------------------------------------

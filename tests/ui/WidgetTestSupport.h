@@ -77,7 +77,7 @@ struct ErrorCatcher {
     std::vector<std::string> messages;
     ErrorCatcher()
     {
-        TWidgetErrors::setHandler([this](std::exception_ptr e) {
+        m_previous = TWidgetErrors::setHandler([this](std::exception_ptr e) {
             try {
                 std::rethrow_exception(e);
             } catch (const std::exception& ex) {
@@ -85,9 +85,12 @@ struct ErrorCatcher {
             }
         });
     }
-    ~ErrorCatcher() { TWidgetErrors::setHandler({}); }
+    ~ErrorCatcher() { TWidgetErrors::setHandler(std::move(m_previous)); }
     ErrorCatcher(const ErrorCatcher&) = delete;
     ErrorCatcher& operator=(const ErrorCatcher&) = delete;
+
+private:
+    TWidgetErrors::Handler m_previous;
 };
 
 } // namespace cht::platform::widgets_testing
