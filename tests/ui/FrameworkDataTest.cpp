@@ -377,7 +377,7 @@ TEST_F(FrameworkDataTest, PickListReadsTheRowsBehindStillControlsAndReleasesThem
     cht::platform::TDataSource dts(&q);
     dts.addLink(&refreshes);
     bool disabledAtPick = true;
-    DialogResponder::Set([&](const DialogRequest&) -> std::optional<DialogReply> {
+    DialogResponder::set([&](const DialogRequest&) -> std::optional<DialogReply> {
         disabledAtPick = q.controlsDisabled();
         return DialogReply{mrCancel, {}, {}};
     });

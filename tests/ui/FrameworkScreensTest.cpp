@@ -239,7 +239,7 @@ TEST_F(FrameworkScreensTest, SearchGoesRoundFromTheNextRowAndRefreshesTheControl
     loadRows(cds, 4);
     QString typed;
     bool disabledAtMessage = true;
-    DialogResponder::Set([&](const DialogRequest& r) -> std::optional<DialogReply> {
+    DialogResponder::set([&](const DialogRequest& r) -> std::optional<DialogReply> {
         if (r.kind == "info")
             disabledAtMessage = cds.controlsDisabled();
         return DialogReply{mrOk, typed, {}};
@@ -254,13 +254,13 @@ TEST_F(FrameworkScreensTest, SearchGoesRoundFromTheNextRowAndRefreshesTheControl
     typed = "linha";
     screen->sbtLocalizarClick(nullptr);
     EXPECT_EQ(cds.recNo(), 3) << "from the row after the current one";
-    EXPECT_EQ(DialogResponder::Records().size(), 2u) << "no message when found";
+    EXPECT_EQ(DialogResponder::records().size(), 2u) << "no message when found";
 
     typed = "nada";
     screen->sbtLocalizarClick(nullptr);
     EXPECT_EQ(cds.recNo(), 3);
-    ASSERT_EQ(DialogResponder::Records().size(), 4u);
-    EXPECT_EQ(DialogResponder::Records().back().text, QString("Texto \"nada\" não encontrado."));
+    ASSERT_EQ(DialogResponder::records().size(), 4u);
+    EXPECT_EQ(DialogResponder::records().back().text, QString("Texto \"nada\" não encontrado."));
     EXPECT_FALSE(disabledAtMessage) << "the message shows over live controls";
 
     // A shown text that raises reaches the caller with the controls enabled again.
