@@ -1,8 +1,0 @@
-# The package unit and the CHT management screen unit.
-list(APPEND MODULE_SOURCES
-  Pkg_cot09800.h
-  Pkg_cot09800.cpp
-  Cli_cot09800.h
-  Cli_cot09800.cpp
-  Cli_cot09800Layout.cpp
-)
