@@ -1,7 +1,7 @@
 // Unit Pkg_cot09800: the module's entry points for the host, its unit table and its version data.
 #pragma once
 
-#include "module/ModuleExport.h"
+#include "cht_module_export.h"
 
 #include <cstdint>
 
