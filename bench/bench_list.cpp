@@ -13,8 +13,8 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "server/ChtRepository.h"
-#include "tests/e2e/FilterScript.h"
-#include "tests/e2e/ServerProcess.h"
+#include "tests/support/FilterScript.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 // modal screens with input events.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // screen and operator in the host's database, table OPCAO_TELA (created when missing).
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QString>
 #include <QStringList>

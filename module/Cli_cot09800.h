@@ -1,7 +1,7 @@
 // Unit Cli_cot09800: the CHT management screen, its module state and its factory.
 #pragma once
 
-#include "module/ModuleExport.h"
+#include "cht_module_export.h"
 #include "module/contracts/Forms.h"
 #include "module/contracts/Netconnection.h"
 #include "module/contracts/TfrmPadraoGrid.h"

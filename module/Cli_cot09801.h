@@ -2,7 +2,7 @@
 // that every load of the CHT list sends to the server.
 #pragma once
 
-#include "module/ModuleExport.h"
+#include "cht_module_export.h"
 #include "module/contracts/Forms.h"
 #include "module/contracts/TfrmFiltroPadrao.h"
 

@@ -39,8 +39,18 @@ constexpr TPackageUnitEntry kUnits[] = {
 
 constexpr TPackageInfoTable kTable{static_cast<int>(std::size(kUnits)), kUnits};
 
+// The numbers come from the project's version (module/CMakeLists.txt).
 constexpr TPackageVersionInfo kVersion{
-    "6.25.017", "6.25.017", 6, 25, 17, 0, 0x0416, 1252, "Português (Brasil)", "PKG_COT09800",
+    CHT_MODULE_VERSION,
+    CHT_MODULE_VERSION,
+    CHT_MODULE_VERSION_MAJOR,
+    CHT_MODULE_VERSION_MINOR,
+    CHT_MODULE_VERSION_RELEASE,
+    CHT_MODULE_VERSION_BUILD,
+    0x0416,
+    1252,
+    "Português (Brasil)",
+    "PKG_COT09800",
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // Unit Pkg_cot09800: the module's entry points for the host, its unit table and its version data.
 #pragma once
 
-#include "module/ModuleExport.h"
+#include "cht_module_export.h"
 
 #include <cstdint>
 
@@ -21,8 +21,8 @@ struct TPackageInfoTable {
 
 /// The module's version resource, for the host to show.
 struct TPackageVersionInfo {
-    const char* FileVersion;    // "6.25.017"
-    const char* ProductVersion; // "6.25.017"
+    const char* FileVersion;    // major.minor.release, the release in three digits
+    const char* ProductVersion; // the same
     std::uint16_t Major, Minor, Release, Build;
     std::uint16_t LanguageId; // 0x0416: Portuguese (Brazil)
     std::uint16_t CodePage;   // 1252

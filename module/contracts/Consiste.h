@@ -1,7 +1,7 @@
 // Checks shared by every screen: errors, server results, blank texts, registration masks.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 #include "module/contracts/Netconnection.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 // The logged-in session as the host knows it: who the operator is and where the server listens.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QString>
 

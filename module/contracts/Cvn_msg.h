@@ -1,7 +1,7 @@
 // Message tables: lines "key|text"; the screens ask for their texts by key.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // cursor, the main window, and the dispatcher through which every event handler runs.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QWidget>
 

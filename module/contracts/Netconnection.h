@@ -2,7 +2,7 @@
 // calls by method name.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 #include "platform/wire/Wire.h"
 
 #include <QString>

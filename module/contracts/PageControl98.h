@@ -1,7 +1,7 @@
 // The page control of the base screens: tabs with a change event and SetActivePage.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QTabWidget>
 

@@ -1,7 +1,7 @@
 // The multi-selection pick list over a data source.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 #include "platform/dataset/DataSource.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 // an inner hide never leaves an outer wait without its animation, nor an error leaves it up.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // Read-only lookup query through the host's shared database connection.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
+#include "cht_framework_export.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QSqlDatabase>

@@ -2,9 +2,9 @@
 // (name=value lines saved per screen and operator in the host's database).
 #pragma once
 
+#include "cht_framework_export.h"
 #include "module/contracts/Cvn_msg.h"
 #include "module/contracts/Forms.h"
-#include "module/contracts/FrameworkExport.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QDialog>

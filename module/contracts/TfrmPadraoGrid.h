@@ -2,9 +2,9 @@
 // control whose first tab holds the grid, a navigator bar and the standard commands.
 #pragma once
 
+#include "cht_framework_export.h"
 #include "module/contracts/Cvn_msg.h"
 #include "module/contracts/Forms.h"
-#include "module/contracts/FrameworkExport.h"
 #include "module/contracts/PageControl98.h"
 #include "platform/dataset/DataSource.h"
 

@@ -1,9 +1,9 @@
 // Base routine dialog: a data group box, confirm and cancel buttons, freed when it closes.
 #pragma once
 
+#include "cht_framework_export.h"
 #include "module/contracts/Cvn_msg.h"
 #include "module/contracts/Forms.h"
-#include "module/contracts/FrameworkExport.h"
 
 #include <QDialog>
 #include <QGroupBox>

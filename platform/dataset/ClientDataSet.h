@@ -2,7 +2,7 @@
 // log with saved values, and counted disabling of the controls that show it.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/dataset/Field.h"
 #include "platform/wire/Wire.h"
 

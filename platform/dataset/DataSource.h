@@ -1,7 +1,7 @@
 // The data source linking a client data set to the controls that show it.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 // shared by the fields and the widgets.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QDateTime>
 #include <QString>

@@ -2,7 +2,7 @@
 // hooks through which controls read and write it.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/wire/Wire.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // Raised by the date editor for a text that is not a date.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
 // Edit-mask formatting as the toolkit's Mask unit does it.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QChar>
 #include <QString>

@@ -1,7 +1,7 @@
 // The flat tool-bar button with an enabled and a pressed state.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QToolButton>
 

@@ -2,7 +2,7 @@
 // font and font colour that the control set up for the cell or area being drawn.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,7 +1,7 @@
 // A persistent column of a data-aware grid: which field it shows and how.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QColor>
 #include <QFont>

@@ -2,7 +2,7 @@
 // lazily by record number so that a million rows cost what a hundred do.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/widgets/TCanvas.h"
 #include "platform/widgets/TColumn.h"

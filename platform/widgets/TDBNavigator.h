@@ -1,7 +1,7 @@
 // The record navigator: buttons that move through and save or cancel a data source's set.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/dataset/DataSource.h"
 
 #include <QWidget>

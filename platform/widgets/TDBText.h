@@ -1,7 +1,7 @@
 // A label that shows one field of a data source's current record.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/dataset/DataSource.h"
 
 #include <QLabel>

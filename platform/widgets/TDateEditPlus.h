@@ -1,7 +1,7 @@
 // The date editor: dd/mm/yyyy typed into a masked line edit, read as an OLE day number.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 #include "platform/widgets/DateEditError.h"
 
 #include <QColor>

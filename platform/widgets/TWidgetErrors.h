@@ -2,7 +2,7 @@
 // data set refusing a post): Qt must never see it cross its event loop.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <exception>
 #include <functional>

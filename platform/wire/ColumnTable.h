@@ -4,7 +4,7 @@
 #pragma once
 
 #include "FieldDef.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstddef>
 #include <cstdint>

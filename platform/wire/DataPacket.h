@@ -6,7 +6,7 @@
 #include "ColumnTable.h"
 #include "FieldDef.h"
 #include "PacketWriter.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstddef>
 #include <cstdint>

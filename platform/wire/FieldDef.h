@@ -1,7 +1,7 @@
 // Field descriptions and cell values shared by every packet kind.
 #pragma once
 
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstdint>
 #include <string>

@@ -10,7 +10,7 @@
 #include "ColumnTable.h"
 #include "DeltaPacket.h"
 #include "RpcDecodeError.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // selection is the empty text.
 #pragma once
 
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <string>
 #include <string_view>

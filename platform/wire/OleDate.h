@@ -3,7 +3,7 @@
 // 1899-12-29 06:00), as the format defines it.
 #pragma once
 
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "FieldDef.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstdint>
 #include <string>

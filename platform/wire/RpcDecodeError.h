@@ -2,7 +2,7 @@
 #pragma once
 
 #include "WireError.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstdint>
 #include <string>

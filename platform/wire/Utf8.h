@@ -1,7 +1,7 @@
 // UTF-8 helpers: field sizes count characters (code points), not bytes.
 #pragma once
 
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <cstddef>
 #include <string_view>

@@ -14,4 +14,4 @@
 #include "RpcDecodeError.h"
 #include "Utf8.h"
 #include "WireError.h"
-#include "WireExport.h"
+#include "cht_wire_export.h"

@@ -1,7 +1,7 @@
 // The one exception type of the codec.
 #pragma once
 
-#include "WireExport.h"
+#include "cht_wire_export.h"
 
 #include <stdexcept>
 

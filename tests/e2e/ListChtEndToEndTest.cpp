@@ -1,7 +1,6 @@
 // The whole road of listing CHTs: the package's entry opens the management screen and the
 // filter, the filter asks a real cht-server, and the recorded GetCHT carries exactly Filtro's
 // seven fields in the server's order, then the operator.
-#include "framework/RecordingTransport.h"
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -11,8 +10,9 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/KeyList.h"
-#include "tests/e2e/FilterScript.h"
-#include "tests/e2e/ServerProcess.h"
+#include "tests/support/FilterScript.h"
+#include "tests/support/RecordingTransport.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,5 @@
 // The filter screen over the real management screen and a real cht-server: first opening,
 // reopening after closing without confirming, a failing GetCHT, and a result without rows.
-#include "framework/FaultyTransport.h"
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -11,8 +10,9 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/OleDate.h"
-#include "tests/e2e/FilterScript.h"
-#include "tests/e2e/ServerProcess.h"
+#include "tests/support/FaultyTransport.h"
+#include "tests/support/FilterScript.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QCheckBox>

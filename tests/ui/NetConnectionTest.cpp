@@ -1,10 +1,10 @@
 // The server connection against real sockets (refused, silent, an echoing httplib server) and
 // against fake transports (malformed replies, failure reports, injected faults).
 #include "module/contracts/Netconnection.h"
-#include "framework/FaultyTransport.h"
-#include "framework/RecordingTransport.h"
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Forms.h"
+#include "tests/support/FaultyTransport.h"
+#include "tests/support/RecordingTransport.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -6,7 +6,7 @@
 #include "module/Pkg_cot09800.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
-#include "tests/e2e/ServerProcess.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QCoreApplication>

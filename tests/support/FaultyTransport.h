@@ -2,7 +2,6 @@
 // does when the server fails at exactly that step.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
 #include "module/contracts/Netconnection.h"
 
 #include <map>
@@ -10,7 +9,7 @@
 
 namespace cht::framework {
 
-class CHT_FRAMEWORK_EXPORT FaultyTransport : public TNetTransport {
+class FaultyTransport : public TNetTransport {
 public:
     /// Calls without a fault pass on to `inner` (the HTTP transport when null).
     explicit FaultyTransport(std::shared_ptr<TNetTransport> inner = nullptr);

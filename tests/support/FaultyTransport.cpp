@@ -1,6 +1,6 @@
 #include "FaultyTransport.h"
 
-#include "NetMessages.h"
+#include "framework/NetMessages.h"
 
 #include <optional>
 #include <utility>

@@ -2,7 +2,6 @@
 // remote methods a screen called, in which order, with which arguments.
 #pragma once
 
-#include "module/contracts/FrameworkExport.h"
 #include "module/contracts/Netconnection.h"
 
 #include <mutex>
@@ -10,14 +9,14 @@
 namespace cht::framework {
 
 /// One recorded call: the full method name ("Object.Method") and its decoded arguments.
-struct CHT_FRAMEWORK_EXPORT RecordedCall {
+struct RecordedCall {
     std::string method;
     std::vector<cht::wire::RpcArg> params;
     /// Method name without the remote object's prefix ("GetCHT").
     std::string shortMethod() const;
 };
 
-class CHT_FRAMEWORK_EXPORT RecordingTransport : public TNetTransport {
+class RecordingTransport : public TNetTransport {
 public:
     /// Wraps `inner` (the HTTP transport when null).
     explicit RecordingTransport(std::shared_ptr<TNetTransport> inner = nullptr);

@@ -1,6 +1,6 @@
 #include "RecordingTransport.h"
 
-#include "NetMessages.h"
+#include "framework/NetMessages.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "tests/e2e/ServerProcess.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>

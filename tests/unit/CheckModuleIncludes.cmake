@@ -1,0 +1,82 @@
+# The module sees only module/contracts and platform: fails when a file under MODULE_DIR includes
+# a header of the project from anywhere else (framework, host, server, tests, bench). Qt, std and
+# the libraries' generated export headers are not in the source tree and pass.
+#
+#   cmake -DSOURCE_DIR=<source root> [-DMODULE_DIR=<folder to scan>] -P CheckModuleIncludes.cmake
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+if(NOT MODULE_DIR)
+  set(MODULE_DIR ${SOURCE_DIR}/module)
+endif()
+set(allowed ${SOURCE_DIR}/module ${SOURCE_DIR}/platform ${MODULE_DIR})
+
+function(is_allowed path out)
+  set(${out} FALSE PARENT_SCOPE)
+  foreach(dir IN LISTS allowed)
+    cmake_path(IS_PREFIX dir "${path}" NORMALIZE inside)
+    if(inside)
+      set(${out} TRUE PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+
+# Every header of the project, to catch an include spelled without its folder that an added
+# include path would make reach.
+file(GLOB_RECURSE project_headers LIST_DIRECTORIES false
+  ${SOURCE_DIR}/bench/*.h ${SOURCE_DIR}/framework/*.h ${SOURCE_DIR}/host/*.h
+  ${SOURCE_DIR}/server/*.h ${SOURCE_DIR}/tests/*.h)
+
+file(GLOB_RECURSE sources LIST_DIRECTORIES false
+  ${MODULE_DIR}/*.h ${MODULE_DIR}/*.hpp ${MODULE_DIR}/*.cpp ${MODULE_DIR}/*.cc)
+if(NOT sources)
+  message(FATAL_ERROR "no sources under ${MODULE_DIR}")
+endif()
+
+set(bad 0)
+foreach(file IN LISTS sources)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include")
+  cmake_path(GET file PARENT_PATH here)
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
+      continue()
+    endif()
+    set(included ${CMAKE_MATCH_1})
+    set(found "")
+    foreach(base IN ITEMS ${here} ${SOURCE_DIR})
+      if(NOT found AND EXISTS ${base}/${included})
+        cmake_path(ABSOLUTE_PATH included BASE_DIRECTORY ${base} NORMALIZE OUTPUT_VARIABLE found)
+      endif()
+    endforeach()
+    set(forbidden FALSE)
+    if(found)
+      is_allowed(${found} ok)
+      if(NOT ok)
+        set(forbidden TRUE)
+      endif()
+    else()
+      foreach(header IN LISTS project_headers)
+        string(LENGTH "/${included}" tail)
+        string(LENGTH "${header}" length)
+        if(length GREATER tail)
+          math(EXPR start "${length} - ${tail}")
+          string(SUBSTRING "${header}" ${start} -1 end)
+          if(end STREQUAL "/${included}")
+            set(forbidden TRUE)
+          endif()
+        endif()
+      endforeach()
+    endif()
+    if(forbidden)
+      file(RELATIVE_PATH shown ${MODULE_DIR} ${file})
+      message("${shown}: ${included}")
+      math(EXPR bad "${bad} + 1")
+    endif()
+  endforeach()
+endforeach()
+
+if(bad GREATER 0)
+  message(FATAL_ERROR "${bad} module include(s) outside module/contracts and platform")
+endif()
+list(LENGTH sources count)
+message("${count} files under ${MODULE_DIR}: every project include is module/ or platform/")

@@ -1,5 +1,0 @@
-list(APPEND UNIT_SOURCES
-  DataSetChangeLogTest.cpp
-  DataSetFieldTest.cpp
-  DataSetLoadTest.cpp
-)
