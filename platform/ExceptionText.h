@@ -1,7 +1,7 @@
 // The one text an error is shown with, whoever shows it.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // picture of a button's icon.
 #pragma once
 
-#include "platform/PlatformExport.h"
+#include "cht_platform_export.h"
 
 #include <QColor>
 #include <QIcon>
