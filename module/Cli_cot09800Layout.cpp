@@ -8,6 +8,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDBNavigator.h"
 #include "platform/widgets/TDBText.h"
+#include "platform/wire/ChtListColumns.h"
 
 #include <QAction>
 #include <QFont>
@@ -294,6 +295,15 @@ TField* numero(TClientDataSet& cds, const char* nome, const QString& rotulo, boo
     return &f;
 }
 
+// Caption and visibility of a field already defined.
+TField* exibe(TClientDataSet& cds, const char* nome, const QString& rotulo, bool oculto)
+{
+    TField& f = cds.fieldByName(QString::fromLatin1(nome));
+    f.displayLabel = rotulo;
+    f.visible = !oculto;
+    return &f;
+}
+
 void coluna(TDBGrid* grade, const char* campo, const QString& titulo, int largura)
 {
     cht::platform::TColumn& c = grade->addColumn(QString::fromLatin1(campo));
@@ -339,41 +349,45 @@ TfrmCancelaCHT::~TfrmCancelaCHT()
 
 void TfrmCancelaCHT::criaCampos()
 {
+    // The list's fields as the server sends them; the screen gives them captions, hides some and
+    // formats the amount.
     TClientDataSet& c = cdsCancelaCHT;
-    cdsCancelaCHTIDCHECK = texto(c, "IDCHECK", 1, {}, true);
-    cdsCancelaCHTIDSTATUSCHT = texto(c, "IDSTATUSCHT", 1, {}, true);
-    cdsCancelaCHTDTINCLCHT = dataHora(c, "DTINCLCHT", QStringLiteral("Data Geração"));
-    cdsCancelaCHTNMFANTCLIE = texto(c, "NMFANTCLIE", 50, QStringLiteral("Cliente"), false);
-    cdsCancelaCHTNMFUNC = texto(c, "NMFUNC", 40, QStringLiteral("Funcionário"), false);
-    cdsCancelaCHTNMTIPOSERV =
-        texto(c, "NMTIPOSERV", 80, QStringLiteral("Tipo de Atividade"), false);
-    cdsCancelaCHTNRSEQUCHT = texto(c, "NRSEQUCHT", 5, QStringLiteral("Nr. CHT"), false);
-    cdsCancelaCHTINICIOCSA = dataHora(c, "INICIOCSA", QStringLiteral("CDA de"));
-    cdsCancelaCHTFIMCSA = dataHora(c, "FIMCSA", QStringLiteral("CDA até"));
-    cdsCancelaCHTNRPROPOSFAS = texto(c, "NRPROPOSFAS", 10, QStringLiteral("Proposta"), false);
-    cdsCancelaCHTNRVERPROPFAS = texto(c, "NRVERPROPFAS", 2, QStringLiteral("Versão"), false);
-    cdsCancelaCHTNRINSJURCLIE = texto(c, "NRINSJURCLIE", 20, QStringLiteral("Inscrição"), true);
-    cdsCancelaCHTCDCLIENTE = texto(c, "CDCLIENTE", 21, {}, true);
-    cdsCancelaCHTCDFUNC = texto(c, "CDFUNC", 10, {}, true);
-    cdsCancelaCHTCDTIPOSERV = texto(c, "CDTIPOSERV", 3, {}, true);
-    cdsCancelaCHTNRSERVCONT = texto(c, "NRSERVCONT", 3, {}, true);
-    cdsCancelaCHTNRLANCTONF = texto(c, "NRLANCTONF", 10, QStringLiteral("Nº Nota Fiscal"), true);
-    cdsCancelaCHTNRINVOICE = texto(c, "NRINVOICE", 10, QStringLiteral("Invoice"), true);
-    cdsCancelaCHTDSALTERACAOCHT = texto(c, "DSALTERACAOCHT", 2000, {}, true);
-    cdsCancelaCHTQTHRAPROFATUCHT = texto(c, "QTHRAPROFATUCHT", 44, {}, true);
-    cdsCancelaCHTVRFATU = numero(c, "VRFATU", {}, true, QStringLiteral("#,###,##0.00"));
-    cdsCancelaCHTCDEMPRESA = texto(c, "CDEMPRESA", 2, {}, true);
-    cdsCancelaCHTIDCHTPGTOOK = texto(c, "IDCHTPGTOOK", 1, QStringLiteral("Cliente OK"), true);
-    cdsCancelaCHTIDCHTASSINADA = texto(c, "IDCHTASSINADA", 1, QStringLiteral("CHT Assinada"), true);
-    cdsCancelaCHTCDGERENTEIMPCLI = texto(c, "CDGERENTEIMPCLI", 12, {}, true);
-    cdsCancelaCHTIDCDAOK = texto(c, "IDCDAOK", 1, QStringLiteral("CDA's OK"), true);
-    cdsCancelaCHTDSLOCALCONT = texto(c, "DSLOCALCONT", 250, QStringLiteral("Desc. Local"), false);
-    cdsCancelaCHTPROPOSTA = texto(c, "PROPOSTA", 23, QStringLiteral("Proposta"), false);
+    for (const cht::wire::ChtListColumn& coluna : cht::wire::kChtListColumns)
+        c.addField(QString::fromLatin1(coluna.name), coluna.type, static_cast<int>(coluna.size));
+    cdsCancelaCHTIDCHECK = exibe(c, "IDCHECK", {}, true);
+    cdsCancelaCHTIDSTATUSCHT = exibe(c, "IDSTATUSCHT", {}, true);
+    cdsCancelaCHTDTINCLCHT = exibe(c, "DTINCLCHT", QStringLiteral("Data Geração"), false);
+    cdsCancelaCHTNMFANTCLIE = exibe(c, "NMFANTCLIE", QStringLiteral("Cliente"), false);
+    cdsCancelaCHTNMFUNC = exibe(c, "NMFUNC", QStringLiteral("Funcionário"), false);
+    cdsCancelaCHTNMTIPOSERV = exibe(c, "NMTIPOSERV", QStringLiteral("Tipo de Atividade"), false);
+    cdsCancelaCHTNRSEQUCHT = exibe(c, "NRSEQUCHT", QStringLiteral("Nr. CHT"), false);
+    cdsCancelaCHTINICIOCSA = exibe(c, "INICIOCSA", QStringLiteral("CDA de"), false);
+    cdsCancelaCHTFIMCSA = exibe(c, "FIMCSA", QStringLiteral("CDA até"), false);
+    cdsCancelaCHTNRPROPOSFAS = exibe(c, "NRPROPOSFAS", QStringLiteral("Proposta"), false);
+    cdsCancelaCHTNRVERPROPFAS = exibe(c, "NRVERPROPFAS", QStringLiteral("Versão"), false);
+    cdsCancelaCHTNRINSJURCLIE = exibe(c, "NRINSJURCLIE", QStringLiteral("Inscrição"), true);
+    cdsCancelaCHTCDCLIENTE = exibe(c, "CDCLIENTE", {}, true);
+    cdsCancelaCHTCDFUNC = exibe(c, "CDFUNC", {}, true);
+    cdsCancelaCHTCDTIPOSERV = exibe(c, "CDTIPOSERV", {}, true);
+    cdsCancelaCHTNRSERVCONT = exibe(c, "NRSERVCONT", {}, true);
+    cdsCancelaCHTNRLANCTONF = exibe(c, "NRLANCTONF", QStringLiteral("Nº Nota Fiscal"), true);
+    cdsCancelaCHTNRINVOICE = exibe(c, "NRINVOICE", QStringLiteral("Invoice"), true);
+    cdsCancelaCHTDSALTERACAOCHT = exibe(c, "DSALTERACAOCHT", {}, true);
+    cdsCancelaCHTQTHRAPROFATUCHT = exibe(c, "QTHRAPROFATUCHT", {}, true);
+    cdsCancelaCHTVRFATU = exibe(c, "VRFATU", {}, true);
+    cdsCancelaCHTVRFATU->displayFormat = QStringLiteral("#,###,##0.00");
+    cdsCancelaCHTCDEMPRESA = exibe(c, "CDEMPRESA", {}, true);
+    cdsCancelaCHTIDCHTPGTOOK = exibe(c, "IDCHTPGTOOK", QStringLiteral("Cliente OK"), true);
+    cdsCancelaCHTIDCHTASSINADA = exibe(c, "IDCHTASSINADA", QStringLiteral("CHT Assinada"), true);
+    cdsCancelaCHTCDGERENTEIMPCLI = exibe(c, "CDGERENTEIMPCLI", {}, true);
+    cdsCancelaCHTIDCDAOK = exibe(c, "IDCDAOK", QStringLiteral("CDA's OK"), true);
+    cdsCancelaCHTDSLOCALCONT = exibe(c, "DSLOCALCONT", QStringLiteral("Desc. Local"), false);
+    cdsCancelaCHTPROPOSTA = exibe(c, "PROPOSTA", QStringLiteral("Proposta"), false);
     cdsCancelaCHTDSREFEPROPOSFAS =
-        texto(c, "DSREFEPROPOSFAS", 100, QStringLiteral("Referência da Proposta"), false);
-    cdsCancelaCHTIDTIPOPROPFAS = texto(c, "IDTIPOPROPFAS", 1, QStringLiteral("Contrato"), false);
-    cdsCancelaCHTIDTIPOCOBRCONT = texto(c, "IDTIPOCOBRCONT", 1, QStringLiteral("Cobrança"), false);
-    cdsCancelaCHTIDTIPOCOBRSERV = texto(c, "IDTIPOCOBRSERV", 1, {}, true);
+        exibe(c, "DSREFEPROPOSFAS", QStringLiteral("Referência da Proposta"), false);
+    cdsCancelaCHTIDTIPOPROPFAS = exibe(c, "IDTIPOPROPFAS", QStringLiteral("Contrato"), false);
+    cdsCancelaCHTIDTIPOCOBRCONT = exibe(c, "IDTIPOCOBRCONT", QStringLiteral("Cobrança"), false);
+    cdsCancelaCHTIDTIPOCOBRSERV = exibe(c, "IDTIPOCOBRSERV", {}, true);
 
     cdsChaveNRPROPOSFAS = texto(cdsChave, "NRPROPOSFAS", 10, {}, true);
     cdsChaveNRVERPROPFAS = texto(cdsChave, "NRVERPROPFAS", 2, {}, true);
