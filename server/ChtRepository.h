@@ -1,4 +1,5 @@
-// The SQL of the remote methods, shared by both stores (the few dialect differences are inside).
+// The SQL of the remote methods but the list (ChtListReader), shared by both stores (the few
+// dialect differences are inside).
 #pragma once
 
 #include "ChtKey.h"
