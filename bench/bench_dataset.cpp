@@ -1,6 +1,7 @@
 // Speed and memory of the client data set on a CHT list, each figure a ratio of two measurements
 // taken side by side in this run.
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/wire/ChtListColumns.h"
 
 #include <simdjson.h>
 
@@ -17,42 +18,11 @@
 namespace {
 
 using cht::platform::TClientDataSet;
-using cht::wire::FieldType;
-
-struct FieldSpec {
-    const char* name;
-    FieldType type;
-    int size;
-};
-
-// The 32 fields of the CHT list, in definition order.
-const std::vector<FieldSpec>& chtFields()
-{
-    static const std::vector<FieldSpec> fields = {
-        {"IDCHECK", FieldType::Text, 1},           {"IDSTATUSCHT", FieldType::Text, 1},
-        {"DTINCLCHT", FieldType::DateTime, 0},     {"NMFANTCLIE", FieldType::Text, 50},
-        {"NMFUNC", FieldType::Text, 40},           {"NMTIPOSERV", FieldType::Text, 80},
-        {"NRSEQUCHT", FieldType::Text, 5},         {"INICIOCSA", FieldType::DateTime, 0},
-        {"FIMCSA", FieldType::DateTime, 0},        {"NRPROPOSFAS", FieldType::Text, 10},
-        {"NRVERPROPFAS", FieldType::Text, 2},      {"NRINSJURCLIE", FieldType::Text, 20},
-        {"CDCLIENTE", FieldType::Text, 21},        {"CDFUNC", FieldType::Text, 10},
-        {"CDTIPOSERV", FieldType::Text, 3},        {"NRSERVCONT", FieldType::Text, 3},
-        {"NRLANCTONF", FieldType::Text, 10},       {"NRINVOICE", FieldType::Text, 10},
-        {"DSALTERACAOCHT", FieldType::Text, 2000}, {"QTHRAPROFATUCHT", FieldType::Text, 44},
-        {"VRFATU", FieldType::Float, 0},           {"CDEMPRESA", FieldType::Text, 2},
-        {"IDCHTPGTOOK", FieldType::Text, 1},       {"IDCHTASSINADA", FieldType::Text, 1},
-        {"CDGERENTEIMPCLI", FieldType::Text, 12},  {"IDCDAOK", FieldType::Text, 1},
-        {"DSLOCALCONT", FieldType::Text, 250},     {"PROPOSTA", FieldType::Text, 23},
-        {"DSREFEPROPOSFAS", FieldType::Text, 100}, {"IDTIPOPROPFAS", FieldType::Text, 1},
-        {"IDTIPOCOBRCONT", FieldType::Text, 1},    {"IDTIPOCOBRSERV", FieldType::Text, 1},
-    };
-    return fields;
-}
 
 void defineFields(TClientDataSet& cds)
 {
-    for (const FieldSpec& f : chtFields())
-        cds.addField(QString::fromLatin1(f.name), f.type, f.size);
+    for (const auto& c : cht::wire::kChtListColumns)
+        cds.addField(QString::fromLatin1(c.name), c.type, static_cast<int>(c.size));
 }
 
 std::string digits(std::mt19937& rng, int n)
@@ -81,10 +51,7 @@ std::string chtPacket(std::size_t rows, unsigned seed)
                                  "PROPOSTA COMERCIAL REVISADA"};
     static const char* letters = "PARN";
 
-    std::vector<cht::wire::FieldDef> defs;
-    for (const FieldSpec& f : chtFields())
-        defs.push_back({f.name, f.type, static_cast<std::uint32_t>(f.size)});
-    cht::wire::ColumnTable t(defs);
+    cht::wire::ColumnTable t(cht::wire::chtListFields());
     t.reserveRows(rows);
     std::mt19937 rng(seed);
     for (std::size_t r = 0; r < rows; ++r) {

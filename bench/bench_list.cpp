@@ -12,7 +12,7 @@
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
-#include "server/ChtRepository.h"
+#include "server/ChtListReader.h"
 #include "tests/support/FilterScript.h"
 #include "tests/support/ServerProcess.h"
 
@@ -90,7 +90,7 @@ public:
     {
         m_db.setDatabaseName(file);
         m_sql = QString::fromStdString(
-            cht::server::ChtRepository::chtListSql(cht::server::Dialect::Sqlite, true, true));
+            cht::server::ChtListReader::listSql(cht::server::Dialect::Sqlite, true, true));
         m_view.resize(965, 300);
         m_view.show();
     }

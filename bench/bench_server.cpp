@@ -4,7 +4,7 @@
 //   RapidJSON's Writer. Medians of interleaved runs.
 //   throughput_8_clients: eight keep-alive clients mixing the seven methods for 10 s.
 #include "server/CancelaChtService.h"
-#include "server/ChtRepository.h"
+#include "server/ChtListReader.h"
 #include "server/DemoData.h"
 #include "server/RpcServer.h"
 #include "server/SqlDate.h"
@@ -61,7 +61,7 @@ std::string listRequest(std::int64_t id, const std::string& clients, double firs
 // The floor: the list query on the bare C API, the packet written by RapidJSON.
 std::size_t floorScan(sqlite3* db, std::string& out)
 {
-    const std::string sql = ChtRepository::chtListSql(Dialect::Sqlite, true, true);
+    const std::string sql = ChtListReader::listSql(Dialect::Sqlite, true, true);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
     const std::string first = sqldate::fromDay(0);
@@ -74,7 +74,7 @@ std::size_t floorScan(sqlite3* db, std::string& out)
     w.StartObject();
     w.Key("fields");
     w.StartArray();
-    for (const auto& f : ChtRepository::chtFields()) {
+    for (const auto& f : wire::chtListFields()) {
         w.StartObject();
         w.Key("name");
         w.String(f.name.c_str());
@@ -87,29 +87,34 @@ std::size_t floorScan(sqlite3* db, std::string& out)
     w.EndArray();
     w.Key("rows");
     w.StartArray();
-    const auto& columns = ChtRepository::chtListColumns();
+    // The query's columns are the list's after the tick.
+    const auto& columns = wire::kChtListColumns;
+    const int count = static_cast<int>(columns.size()) - 1;
     std::size_t rows = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
         w.StartArray();
         w.String("N", 1);
-        for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        for (int i = 0; i < count; ++i) {
             if (sqlite3_column_type(st, i) == SQLITE_NULL) {
                 w.Null();
                 continue;
             }
-            switch (columns[static_cast<std::size_t>(i)]) {
-            case ChtRepository::Column::Text:
+            switch (columns[static_cast<std::size_t>(i) + 1].type) {
+            case wire::FieldType::Text:
                 w.String(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
                          static_cast<rapidjson::SizeType>(sqlite3_column_bytes(st, i)));
                 break;
-            case ChtRepository::Column::Date: {
+            case wire::FieldType::DateTime: {
                 const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
                 w.Double(sqldate::toOle(
                     std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(st, i)))));
                 break;
             }
-            case ChtRepository::Column::Float:
+            case wire::FieldType::Float:
                 w.Double(sqlite3_column_double(st, i));
+                break;
+            case wire::FieldType::Integer:
+                w.Int64(sqlite3_column_int64(st, i));
                 break;
             }
         }
@@ -286,7 +291,7 @@ int main()
                 }
                 default: {
                     wire::DeltaPacket d;
-                    d.fields = ChtRepository::chtFields();
+                    d.fields = wire::chtListFields();
                     auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
                     auto after = mine;
                     const std::size_t flag = col("IDCHTPGTOOK");

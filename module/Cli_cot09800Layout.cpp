@@ -10,6 +10,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDBNavigator.h"
 #include "platform/widgets/TDBText.h"
+#include "platform/wire/ChtListColumns.h"
 
 #include <QAction>
 #include <QFont>
@@ -98,6 +99,15 @@ TField* floatField(TClientDataSet& cds, const char* name, const QString& label, 
     return &f;
 }
 
+// Caption and visibility of a field already defined.
+TField* showField(TClientDataSet& cds, const char* name, const QString& label, bool hidden)
+{
+    TField& f = cds.fieldByName(QString::fromLatin1(name));
+    f.displayLabel = label;
+    f.visible = !hidden;
+    return &f;
+}
+
 void addGridColumn(TDBGrid* grid, const char* field, const QString& title, int width)
 {
     cht::platform::TColumn& c = grid->addColumn(QString::fromLatin1(field));
@@ -143,46 +153,47 @@ TfrmCancelaCHT::~TfrmCancelaCHT()
 
 void TfrmCancelaCHT::createFields()
 {
+    // The list's fields as the server sends them; the screen gives them captions, hides some and
+    // formats the amount.
     TClientDataSet& c = cdsCancelaCHT;
-    cdsCancelaCHTIDCHECK = textField(c, "IDCHECK", 1, {}, true);
-    cdsCancelaCHTIDSTATUSCHT = textField(c, "IDSTATUSCHT", 1, {}, true);
-    cdsCancelaCHTDTINCLCHT = dateTimeField(c, "DTINCLCHT", QStringLiteral("Data Geração"));
-    cdsCancelaCHTNMFANTCLIE = textField(c, "NMFANTCLIE", 50, QStringLiteral("Cliente"), false);
-    cdsCancelaCHTNMFUNC = textField(c, "NMFUNC", 40, QStringLiteral("Funcionário"), false);
+    for (const cht::wire::ChtListColumn& column : cht::wire::kChtListColumns)
+        c.addField(QString::fromLatin1(column.name), column.type, static_cast<int>(column.size));
+    cdsCancelaCHTIDCHECK = showField(c, "IDCHECK", {}, true);
+    cdsCancelaCHTIDSTATUSCHT = showField(c, "IDSTATUSCHT", {}, true);
+    cdsCancelaCHTDTINCLCHT = showField(c, "DTINCLCHT", QStringLiteral("Data Geração"), false);
+    cdsCancelaCHTNMFANTCLIE = showField(c, "NMFANTCLIE", QStringLiteral("Cliente"), false);
+    cdsCancelaCHTNMFUNC = showField(c, "NMFUNC", QStringLiteral("Funcionário"), false);
     cdsCancelaCHTNMTIPOSERV =
-        textField(c, "NMTIPOSERV", 80, QStringLiteral("Tipo de Atividade"), false);
-    cdsCancelaCHTNRSEQUCHT = textField(c, "NRSEQUCHT", 5, QStringLiteral("Nr. CHT"), false);
-    cdsCancelaCHTINICIOCSA = dateTimeField(c, "INICIOCSA", QStringLiteral("CDA de"));
-    cdsCancelaCHTFIMCSA = dateTimeField(c, "FIMCSA", QStringLiteral("CDA até"));
-    cdsCancelaCHTNRPROPOSFAS = textField(c, "NRPROPOSFAS", 10, QStringLiteral("Proposta"), false);
-    cdsCancelaCHTNRVERPROPFAS = textField(c, "NRVERPROPFAS", 2, QStringLiteral("Versão"), false);
-    cdsCancelaCHTNRINSJURCLIE = textField(c, "NRINSJURCLIE", 20, QStringLiteral("Inscrição"), true);
-    cdsCancelaCHTCDCLIENTE = textField(c, "CDCLIENTE", 21, {}, true);
-    cdsCancelaCHTCDFUNC = textField(c, "CDFUNC", 10, {}, true);
-    cdsCancelaCHTCDTIPOSERV = textField(c, "CDTIPOSERV", 3, {}, true);
-    cdsCancelaCHTNRSERVCONT = textField(c, "NRSERVCONT", 3, {}, true);
-    cdsCancelaCHTNRLANCTONF =
-        textField(c, "NRLANCTONF", 10, QStringLiteral("Nº Nota Fiscal"), true);
-    cdsCancelaCHTNRINVOICE = textField(c, "NRINVOICE", 10, QStringLiteral("Invoice"), true);
-    cdsCancelaCHTDSALTERACAOCHT = textField(c, "DSALTERACAOCHT", 2000, {}, true);
-    cdsCancelaCHTQTHRAPROFATUCHT = textField(c, "QTHRAPROFATUCHT", 44, {}, true);
-    cdsCancelaCHTVRFATU = floatField(c, "VRFATU", {}, true, QStringLiteral("#,###,##0.00"));
-    cdsCancelaCHTCDEMPRESA = textField(c, "CDEMPRESA", 2, {}, true);
-    cdsCancelaCHTIDCHTPGTOOK = textField(c, "IDCHTPGTOOK", 1, QStringLiteral("Cliente OK"), true);
+        showField(c, "NMTIPOSERV", QStringLiteral("Tipo de Atividade"), false);
+    cdsCancelaCHTNRSEQUCHT = showField(c, "NRSEQUCHT", QStringLiteral("Nr. CHT"), false);
+    cdsCancelaCHTINICIOCSA = showField(c, "INICIOCSA", QStringLiteral("CDA de"), false);
+    cdsCancelaCHTFIMCSA = showField(c, "FIMCSA", QStringLiteral("CDA até"), false);
+    cdsCancelaCHTNRPROPOSFAS = showField(c, "NRPROPOSFAS", QStringLiteral("Proposta"), false);
+    cdsCancelaCHTNRVERPROPFAS = showField(c, "NRVERPROPFAS", QStringLiteral("Versão"), false);
+    cdsCancelaCHTNRINSJURCLIE = showField(c, "NRINSJURCLIE", QStringLiteral("Inscrição"), true);
+    cdsCancelaCHTCDCLIENTE = showField(c, "CDCLIENTE", {}, true);
+    cdsCancelaCHTCDFUNC = showField(c, "CDFUNC", {}, true);
+    cdsCancelaCHTCDTIPOSERV = showField(c, "CDTIPOSERV", {}, true);
+    cdsCancelaCHTNRSERVCONT = showField(c, "NRSERVCONT", {}, true);
+    cdsCancelaCHTNRLANCTONF = showField(c, "NRLANCTONF", QStringLiteral("Nº Nota Fiscal"), true);
+    cdsCancelaCHTNRINVOICE = showField(c, "NRINVOICE", QStringLiteral("Invoice"), true);
+    cdsCancelaCHTDSALTERACAOCHT = showField(c, "DSALTERACAOCHT", {}, true);
+    cdsCancelaCHTQTHRAPROFATUCHT = showField(c, "QTHRAPROFATUCHT", {}, true);
+    cdsCancelaCHTVRFATU = showField(c, "VRFATU", {}, true);
+    cdsCancelaCHTVRFATU->displayFormat = QStringLiteral("#,###,##0.00");
+    cdsCancelaCHTCDEMPRESA = showField(c, "CDEMPRESA", {}, true);
+    cdsCancelaCHTIDCHTPGTOOK = showField(c, "IDCHTPGTOOK", QStringLiteral("Cliente OK"), true);
     cdsCancelaCHTIDCHTASSINADA =
-        textField(c, "IDCHTASSINADA", 1, QStringLiteral("CHT Assinada"), true);
-    cdsCancelaCHTCDGERENTEIMPCLI = textField(c, "CDGERENTEIMPCLI", 12, {}, true);
-    cdsCancelaCHTIDCDAOK = textField(c, "IDCDAOK", 1, QStringLiteral("CDA's OK"), true);
-    cdsCancelaCHTDSLOCALCONT =
-        textField(c, "DSLOCALCONT", 250, QStringLiteral("Desc. Local"), false);
-    cdsCancelaCHTPROPOSTA = textField(c, "PROPOSTA", 23, QStringLiteral("Proposta"), false);
+        showField(c, "IDCHTASSINADA", QStringLiteral("CHT Assinada"), true);
+    cdsCancelaCHTCDGERENTEIMPCLI = showField(c, "CDGERENTEIMPCLI", {}, true);
+    cdsCancelaCHTIDCDAOK = showField(c, "IDCDAOK", QStringLiteral("CDA's OK"), true);
+    cdsCancelaCHTDSLOCALCONT = showField(c, "DSLOCALCONT", QStringLiteral("Desc. Local"), false);
+    cdsCancelaCHTPROPOSTA = showField(c, "PROPOSTA", QStringLiteral("Proposta"), false);
     cdsCancelaCHTDSREFEPROPOSFAS =
-        textField(c, "DSREFEPROPOSFAS", 100, QStringLiteral("Referência da Proposta"), false);
-    cdsCancelaCHTIDTIPOPROPFAS =
-        textField(c, "IDTIPOPROPFAS", 1, QStringLiteral("Contrato"), false);
-    cdsCancelaCHTIDTIPOCOBRCONT =
-        textField(c, "IDTIPOCOBRCONT", 1, QStringLiteral("Cobrança"), false);
-    cdsCancelaCHTIDTIPOCOBRSERV = textField(c, "IDTIPOCOBRSERV", 1, {}, true);
+        showField(c, "DSREFEPROPOSFAS", QStringLiteral("Referência da Proposta"), false);
+    cdsCancelaCHTIDTIPOPROPFAS = showField(c, "IDTIPOPROPFAS", QStringLiteral("Contrato"), false);
+    cdsCancelaCHTIDTIPOCOBRCONT = showField(c, "IDTIPOCOBRCONT", QStringLiteral("Cobrança"), false);
+    cdsCancelaCHTIDTIPOCOBRSERV = showField(c, "IDTIPOCOBRSERV", {}, true);
 
     cdsChaveNRPROPOSFAS = textField(cdsChave, "NRPROPOSFAS", 10, {}, true);
     cdsChaveNRVERPROPFAS = textField(cdsChave, "NRVERPROPFAS", 2, {}, true);

@@ -5,6 +5,7 @@
 #include "ParamError.h"
 #include "RuleError.h"
 
+#include "platform/wire/ChtListColumns.h"
 #include "platform/wire/KeyList.h"
 #include "platform/wire/OleDate.h"
 #include "platform/wire/Utf8.h"
@@ -230,7 +231,7 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
     CallResult result;
     {
         wire::PacketWriter writer(result.dataJson);
-        result.rows = ChtRepository::writeChtList(m_store, filter, writer, m_listSplit);
+        result.rows = ChtListReader::write(m_store, filter, writer, m_listSplit);
     }
     result.refs = std::move(params);
     return result;
@@ -319,7 +320,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
     const wire::DeltaPacket& delta = params[0].delta;
 
     // Each field of the delta by its own name; anything that is not a CHT list field is refused.
-    const auto& known = ChtRepository::chtFields();
+    const auto& known = wire::chtListFields();
     std::vector<std::string> names;
     for (const auto& f : delta.fields) {
         std::string canonical;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ChtKey.h"
-#include "ChtRepository.h"
+#include "ChtListReader.h"
 #include "Store.h"
 
 #include "platform/wire/JsonRpc.h"

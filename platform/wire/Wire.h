@@ -3,6 +3,7 @@
 // list format. No Qt here: the server links this library too.
 #pragma once
 
+#include "ChtListColumns.h"
 #include "ColumnTable.h"
 #include "DataPacket.h"
 #include "DeltaPacket.h"

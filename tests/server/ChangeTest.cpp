@@ -305,12 +305,12 @@ TEST_P(ChangeTest, SetChtIsOneTransaction)
 TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey)
 {
     wire::DeltaPacket insert;
-    insert.fields = ChtRepository::chtFields();
+    insert.fields = wire::chtListFields();
     insert.changes.push_back({wire::ChangeOp::Insert, {}, rowOf(key1())});
     auto ins = call("SetCHT", {RpcArg::ofDelta(insert)});
     EXPECT_FALSE(ins.ok);
     wire::DeltaPacket del;
-    del.fields = ChtRepository::chtFields();
+    del.fields = wire::chtListFields();
     del.changes.push_back({wire::ChangeOp::Delete, rowOf(key1()), {}});
     EXPECT_FALSE(call("SetCHT", {RpcArg::ofDelta(del)}).ok);
     EXPECT_EQ(statusOf(key1()), "P");

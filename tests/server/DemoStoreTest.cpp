@@ -1,7 +1,7 @@
 // The demo data on each store, served through the server; both stores give the same answers.
 #include "ServerFixture.h"
 
-#include "server/ChtRepository.h"
+#include "server/ChtListReader.h"
 #include "server/DemoData.h"
 
 #include <algorithm>
@@ -109,7 +109,7 @@ TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery)
         split.minRows = minRows;
         std::string out;
         wire::PacketWriter writer(out);
-        const std::size_t rows = ChtRepository::writeChtList(store(), filter, writer, split);
+        const std::size_t rows = ChtListReader::write(store(), filter, writer, split);
         EXPECT_EQ(wire::decodeDataPacket(out).rowCount(), rows);
         return out;
     };

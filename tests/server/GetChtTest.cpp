@@ -1,7 +1,7 @@
 // GetCHT: the list packet and the filter semantics.
 #include "ServerFixture.h"
 
-#include "server/ChtRepository.h"
+#include "server/ChtListReader.h"
 
 namespace cht::server::test {
 namespace {
@@ -36,7 +36,7 @@ TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked)
     ASSERT_TRUE(reply.ok) << reply.failure << reply.errorMessage;
     ASSERT_TRUE(reply.data.has_value());
     const auto& t = *reply.data;
-    EXPECT_EQ(t.fields(), ChtRepository::chtFields());
+    EXPECT_EQ(t.fields(), wire::chtListFields());
     ASSERT_EQ(t.columnCount(), 32u);
     EXPECT_EQ(t.fields()[18].name, "DSALTERACAOCHT");
     EXPECT_EQ(t.fields()[18].size, 2000u);
@@ -190,7 +190,7 @@ TEST_P(GetChtTest, LongListPathGivesTheQuerysBytes)
         split.minRows = minRows;
         std::string out;
         wire::PacketWriter writer(out);
-        ChtRepository::writeChtList(store(), filter, writer, split);
+        ChtListReader::write(store(), filter, writer, split);
         return out;
     };
     const std::string reference = packet(1, 1u << 30);

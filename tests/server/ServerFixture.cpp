@@ -320,7 +320,7 @@ RpcArg ServerTest::keyPacket(const std::vector<ChtKey>& keys)
 
 std::size_t ServerTest::field(const char* name)
 {
-    const auto& fields = ChtRepository::chtFields();
+    const auto& fields = wire::chtListFields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (fields[i].name == name)
             return i;
@@ -351,7 +351,7 @@ std::vector<Value> ServerTest::rowOf(const ChtKey& key)
 RpcArg ServerTest::delta(const std::vector<std::pair<std::vector<Value>, std::vector<Value>>>& rows)
 {
     wire::DeltaPacket d;
-    d.fields = ChtRepository::chtFields();
+    d.fields = wire::chtListFields();
     for (const auto& [before, after] : rows)
         d.changes.push_back({wire::ChangeOp::Update, before, after});
     return RpcArg::ofDelta(std::move(d));

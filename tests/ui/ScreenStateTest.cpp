@@ -6,6 +6,7 @@
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDBText.h"
+#include "platform/wire/ChtListColumns.h"
 
 #include <QAction>
 #include <QLabel>
@@ -268,18 +269,16 @@ TEST_F(Definition, ToolBarMenusAndPanel)
 
 TEST_F(Definition, ListFieldsInDefinitionOrder)
 {
+    // The packet's fields as the server sends them, in their order.
     const auto& c = screen->cdsCancelaCHT;
-    const char* names[] = {"IDCHECK",         "IDSTATUSCHT",   "DTINCLCHT",      "NMFANTCLIE",
-                           "NMFUNC",          "NMTIPOSERV",    "NRSEQUCHT",      "INICIOCSA",
-                           "FIMCSA",          "NRPROPOSFAS",   "NRVERPROPFAS",   "NRINSJURCLIE",
-                           "CDCLIENTE",       "CDFUNC",        "CDTIPOSERV",     "NRSERVCONT",
-                           "NRLANCTONF",      "NRINVOICE",     "DSALTERACAOCHT", "QTHRAPROFATUCHT",
-                           "VRFATU",          "CDEMPRESA",     "IDCHTPGTOOK",    "IDCHTASSINADA",
-                           "CDGERENTEIMPCLI", "IDCDAOK",       "DSLOCALCONT",    "PROPOSTA",
-                           "DSREFEPROPOSFAS", "IDTIPOPROPFAS", "IDTIPOCOBRCONT", "IDTIPOCOBRSERV"};
+    const auto& columns = cht::wire::kChtListColumns;
     ASSERT_EQ(c.fieldCount(), 32);
-    for (int i = 0; i < 32; ++i)
-        EXPECT_EQ(c.field(i).fieldName(), QString::fromLatin1(names[i])) << i;
+    for (int i = 0; i < 32; ++i) {
+        const cht::wire::ChtListColumn& column = columns[static_cast<std::size_t>(i)];
+        EXPECT_EQ(c.field(i).fieldName(), QString::fromLatin1(column.name)) << i;
+        EXPECT_EQ(c.field(i).dataType(), column.type) << i;
+        EXPECT_EQ(c.field(i).size(), static_cast<int>(column.size)) << i;
+    }
     EXPECT_EQ(screen->cdsCancelaCHTDSALTERACAOCHT->size(), 2000);
     EXPECT_EQ(screen->cdsCancelaCHTCDCLIENTE->size(), 21);
     EXPECT_FALSE(screen->cdsCancelaCHTIDCHECK->visible);
