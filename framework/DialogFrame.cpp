@@ -1,5 +1,7 @@
 #include "framework/DialogFrame.h"
 
+#include "framework/ScreenFont.h"
+
 #include "platform/widgets/TButtonFlat.h"
 
 #include <QDialog>
@@ -15,6 +17,7 @@ using cht::platform::TButtonFlat;
 DialogFrame buildDialogFrame(QDialog& dialog, const char* bodyName, const DialogFrameLook& look)
 {
     DialogFrame f;
+    applyScreenFont(dialog);
     dialog.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* root = new QHBoxLayout(&dialog);
     root->setContentsMargins(look.rootMargin, look.rootMargin, look.rootMargin, look.rootMargin);

@@ -3,6 +3,7 @@
 #include "framework/Glyphs.h"
 #include "framework/MessageBoxes.h"
 #include "framework/RightAnchor.h"
+#include "framework/ScreenFont.h"
 #include "platform/dataset/ControlsDisabler.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
@@ -66,6 +67,7 @@ bool editing(const cht::platform::TClientDataSet* ds)
 
 TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
 {
+    applyScreenFont(*this);
     resize(973, 439);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);

@@ -23,7 +23,6 @@ using cht::framework::CursorGuard;
 using cht::framework::TCloseAction;
 using cht::framework::TNetConnection;
 using cht::framework::TRemoteArg;
-using cht::platform::ControlsDisabler;
 using cht::platform::DataSetState;
 using cht::platform::TClientDataSet;
 using cht::platform::TColumn;
@@ -143,7 +142,7 @@ void TfrmCancelaCHT::sbtAlterarClick(QObject* sender)
 
 void TfrmCancelaCHT::sbtVerificarClick(QObject*)
 {
-    RecarregaListaCHT();
+    reloadChtList();
 }
 
 // --- the command-state rule --------------------------------------------------------------------
@@ -193,7 +192,7 @@ void TfrmCancelaCHT::dtsPadraoStateChange(TDataSource* sender)
 
 // --- the list: reload, reactions, row walk -----------------------------------------------------
 
-void TfrmCancelaCHT::RecarregaListaCHT()
+void TfrmCancelaCHT::reloadChtList()
 {
     const cht::framework::AviGuard waitAnimation(Application::MainForm(), 6);
     const QString operatorId = Corvanta::Operador();
@@ -207,35 +206,75 @@ void TfrmCancelaCHT::RecarregaListaCHT()
     cdsCancelaCHT.loadFromPacket(CheckResultServ(std::move(result), true, 0));
 }
 
-void TfrmCancelaCHT::SuspendeReacoes()
+void TfrmCancelaCHT::suspendListReactions()
 {
     dtsPadrao.onStateChange = nullptr;
     cdsCancelaCHT.afterScroll = nullptr;
     cdsCancelaCHT.afterPost = nullptr;
 }
 
-void TfrmCancelaCHT::ReanexaReacoes()
+void TfrmCancelaCHT::reattachListReactions()
 {
     dtsPadrao.onStateChange = [this](TDataSource& s) { dtsPadraoStateChange(&s); };
     cdsCancelaCHT.afterScroll = [this](TClientDataSet& d) { cdsCancelaCHTAfterScroll(d); };
     cdsCancelaCHT.afterPost = [this](TClientDataSet& d) { cdsCancelaCHTAfterPost(d); };
 }
 
-void TfrmCancelaCHT::PercorreLinhas(const std::function<void()>& visita)
+TfrmCancelaCHT::RowWalk::RowWalk(TfrmCancelaCHT& screen) : m_screen(screen)
 {
-    SuspendeReacoes();
-    // Destroyed in reverse: the controls refresh before the reactions come back.
-    const auto reanexa = qScopeGuard([this] { ReanexaReacoes(); });
-    const ControlsDisabler semControles(cdsCancelaCHT);
-    const CursorGuard ampulheta;
-    if (!cdsCancelaCHT.active())
+    m_screen.suspendListReactions();
+    m_controls.emplace(m_screen.cdsCancelaCHT);
+    Application::SetCursor(cht::framework::TCursor::crHourGlass);
+}
+
+TfrmCancelaCHT::RowWalk::~RowWalk() noexcept(false)
+{
+    // Reactions and cursor come back even when the controls' refresh raises.
+    const auto rest = qScopeGuard([this] {
+        reattachReactions();
+        restoreCursor();
+    });
+    enableControls();
+}
+
+void TfrmCancelaCHT::RowWalk::visit(const std::function<void()>& onRow)
+{
+    TClientDataSet& list = m_screen.cdsCancelaCHT;
+    if (!list.active())
         return;
-    cdsCancelaCHT.first();
-    while (!cdsCancelaCHT.eof()) {
-        visita();
-        cdsCancelaCHT.next();
+    list.first();
+    while (!list.eof()) {
+        onRow();
+        list.next();
     }
-    cdsCancelaCHT.first();
+    list.first();
+}
+
+void TfrmCancelaCHT::RowWalk::reattachReactions()
+{
+    if (!m_suspended)
+        return;
+    m_suspended = false;
+    m_screen.reattachListReactions();
+}
+
+void TfrmCancelaCHT::RowWalk::enableControls()
+{
+    m_controls.reset();
+}
+
+void TfrmCancelaCHT::RowWalk::restoreCursor()
+{
+    if (!m_hourglass)
+        return;
+    m_hourglass = false;
+    Application::SetCursor(cht::framework::TCursor::crDefault);
+}
+
+void TfrmCancelaCHT::walkRows(const std::function<void()>& visit)
+{
+    RowWalk walk(*this);
+    walk.visit(visit);
 }
 
 void TfrmCancelaCHT::cdsCancelaCHTAfterScroll(TClientDataSet&)
@@ -307,14 +346,6 @@ void TfrmCancelaCHT::cdsConsultaCSAIDORIGINALENTREGUEGetText(TField& sender, QSt
 // --- handlers whose behaviour comes with the selection, approval, not-billing, saving, CDA and
 // --- parcels work; bound now so that the screen definition is complete ------------------------
 
-void TfrmCancelaCHT::cdsCancelaCHTAfterPost(TClientDataSet&) {}
-void TfrmCancelaCHT::cdsCancelaCHTAfterCancel(TClientDataSet&) {}
-void TfrmCancelaCHT::dbgPadraoCellClick(TColumn&) {}
-void TfrmCancelaCHT::dbgPadraoTitleClick(TColumn&) {}
-void TfrmCancelaCHT::dbgPadraoColEnter(QObject*) {}
-void TfrmCancelaCHT::dbgPadraoColExit(QObject*) {}
-void TfrmCancelaCHT::dbgPadraoDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&, TGridDrawState)
-{}
 void TfrmCancelaCHT::sbtConfirmaCHTClick(QObject*) {}
 void TfrmCancelaCHT::sbtCancelaCHTClick(QObject*) {}
 void TfrmCancelaCHT::sbtNaoFaturarClick(QObject*) {}

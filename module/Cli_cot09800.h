@@ -6,13 +6,16 @@
 #include "module/contracts/Netconnection.h"
 #include "module/contracts/TfrmPadraoGrid.h"
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/ControlsDisabler.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/Field.h"
 #include "platform/widgets/TDBGrid.h"
 
+#include <QImage>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -165,15 +168,46 @@ public:
     // --- shared procedures of the list ---
     /// Fetches the CHTs that match Filtro (GetCHT, under wait animation 6) and replaces the list
     /// with them, first row current. A failure before the load keeps the previous rows.
-    void RecarregaListaCHT();
+    void reloadChtList();
     /// Detaches the three list reactions: state change, after scroll, after post.
-    void SuspendeReacoes();
+    void suspendListReactions();
     /// Attaches the three list reactions again (always these handlers, in that order).
-    void ReanexaReacoes();
+    void reattachListReactions();
     /// Visits every row, first to last, with the reactions suspended, the controls disabled and
     /// the hourglass; leaves the list on its first row. Reactions, controls and cursor are
     /// restored on every way out, a raising visit included.
-    void PercorreLinhas(const std::function<void()>& visita);
+    void walkRows(const std::function<void()>& visit);
+
+    /// A row walk whose restoring steps its caller may take early, one by one: while it lives
+    /// the list reactions are suspended, the list's controls disabled and the cursor is the
+    /// hourglass; whatever is still suspended when it ends is restored, on every way out.
+    class RowWalk {
+    public:
+        explicit RowWalk(TfrmCancelaCHT& screen);
+        ~RowWalk() noexcept(false);
+        RowWalk(const RowWalk&) = delete;
+        RowWalk& operator=(const RowWalk&) = delete;
+        /// Visits each row, first to last, and leaves the list on its first row.
+        void visit(const std::function<void()>& onRow);
+        /// Attaches the list reactions again; the controls stay disabled.
+        void reattachReactions();
+        /// Lets the list refresh its controls again.
+        void enableControls();
+        /// Back to the default cursor.
+        void restoreCursor();
+
+    private:
+        TfrmCancelaCHT& m_screen;
+        std::optional<cht::platform::ControlsDisabler> m_controls;
+        bool m_suspended = true;
+        bool m_hourglass = true;
+    };
+
+    /// Sends the list's change log (SetCHT, under wait animation 1) and merges it once the server
+    /// took it. A refused or failed save keeps every change in the log for the next save.
+    void saveChangeLog();
+    /// A row the operator may tick: not billed, and its client managed by the operator.
+    bool isTickableRow(const QString& operador) const;
 
     // --- handlers ---
     void FormCreate() override;
@@ -190,6 +224,7 @@ public:
     void cdsCancelaCHTAfterPost(cht::platform::TClientDataSet& dataSet);
     void cdsCancelaCHTAfterCancel(cht::platform::TClientDataSet& dataSet);
 
+    void dbgPadraoKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift) override;
     void dbgPadraoCellClick(cht::platform::TColumn& column);
     void dbgPadraoTitleClick(cht::platform::TColumn& column);
     void dbgPadraoColEnter(QObject* sender);
@@ -234,6 +269,11 @@ private:
 
     /// Text of a field of the current row; empty on a closed or empty list.
     static QString currentText(const cht::platform::TField* field);
+
+    // The pictures the grids paint, kept with their olive key colour (the legend shows the balls
+    // with it made transparent).
+    QImage m_picCheck, m_picNoCheck, m_picUnCheck, m_picOk, m_picNOk;
+    QImage m_picAmarelo, m_picAzul, m_picVerde, m_picCinza;
 };
 
 namespace Cli_cot09800 {

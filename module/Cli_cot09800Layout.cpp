@@ -195,6 +195,12 @@ void TfrmCancelaCHT::createFields()
     cdsCancelaCHTIDTIPOCOBRCONT = showField(c, "IDTIPOCOBRCONT", QStringLiteral("Cobrança"), false);
     cdsCancelaCHTIDTIPOCOBRSERV = showField(c, "IDTIPOCOBRSERV", {}, true);
 
+    // The key of a CHT: a delta always carries it, and of the rest only what changed.
+    for (TField* key :
+         {cdsCancelaCHTNRPROPOSFAS, cdsCancelaCHTNRVERPROPFAS, cdsCancelaCHTCDTIPOSERV,
+          cdsCancelaCHTNRSERVCONT, cdsCancelaCHTNRSEQUCHT, cdsCancelaCHTCDFUNC})
+        key->inKey = true;
+
     cdsChaveNRPROPOSFAS = textField(cdsChave, "NRPROPOSFAS", 10, {}, true);
     cdsChaveNRVERPROPFAS = textField(cdsChave, "NRVERPROPFAS", 2, {}, true);
     cdsChaveCDTIPOSERV = textField(cdsChave, "CDTIPOSERV", 3, {}, true);
@@ -300,15 +306,16 @@ void TfrmCancelaCHT::createToolBar()
     sbtAjuda->move(388, sbtAjuda->y());
     sbtFechar->move(424, sbtFechar->y());
 
-    imgCheck = pictureLabel(panMenu, "imgCheck",
-                            QPixmap::fromImage(pictures::checkBox(Qt::white, true)), false);
-    imgNoCheck = pictureLabel(panMenu, "imgNoCheck",
-                              QPixmap::fromImage(pictures::checkBox(Qt::white, false)), false);
-    imgUnCheck =
-        pictureLabel(panMenu, "imgUnCheck",
-                     QPixmap::fromImage(pictures::checkBox(QColor(192, 192, 192), false)), false);
-    imgOk = pictureLabel(panMenu, "imgOk", QPixmap::fromImage(pictures::okMark()), false);
-    imgNOk = pictureLabel(panMenu, "imgNOk", QPixmap::fromImage(pictures::notOkMark()), false);
+    m_picCheck = pictures::checkBox(Qt::white, true);
+    m_picNoCheck = pictures::checkBox(Qt::white, false);
+    m_picUnCheck = pictures::checkBox(QColor(192, 192, 192), false);
+    m_picOk = pictures::okMark();
+    m_picNOk = pictures::notOkMark();
+    imgCheck = pictureLabel(panMenu, "imgCheck", QPixmap::fromImage(m_picCheck), false);
+    imgNoCheck = pictureLabel(panMenu, "imgNoCheck", QPixmap::fromImage(m_picNoCheck), false);
+    imgUnCheck = pictureLabel(panMenu, "imgUnCheck", QPixmap::fromImage(m_picUnCheck), false);
+    imgOk = pictureLabel(panMenu, "imgOk", QPixmap::fromImage(m_picOk), false);
+    imgNOk = pictureLabel(panMenu, "imgNOk", QPixmap::fromImage(m_picNOk), false);
 }
 
 void TfrmCancelaCHT::createMenus()
@@ -447,14 +454,18 @@ void TfrmCancelaCHT::createChtPanel()
         img->move(left, 37);
         lbl = label(labelName, caption, captionLeft, 39);
     };
-    legend(imgAmarelo, "imgAmarelo", pictures::statusBall(Ball::Yellow), 369, Label3, "Label3",
+    m_picAmarelo = pictures::statusBall(Ball::Yellow);
+    m_picAzul = pictures::statusBall(Ball::Blue);
+    m_picVerde = pictures::statusBall(Ball::Green);
+    m_picCinza = pictures::statusBall(Ball::Grey);
+    legend(imgAmarelo, "imgAmarelo", m_picAmarelo, 369, Label3, "Label3",
            QStringLiteral("Pendente"), 394);
-    legend(imgAzul, "imgAzul", pictures::statusBall(Ball::Blue), 477, lblNaoAprovada,
-           "lblNaoAprovada", QStringLiteral("Aprovada"), 503);
-    legend(imgVerde, "imgVerde", pictures::statusBall(Ball::Green), 585, Label2, "Label2",
-           QStringLiteral("Faturada"), 608);
-    legend(imgCinza, "imgCinza", pictures::statusBall(Ball::Grey), 679, Label4, "Label4",
-           QStringLiteral("Não faturar"), 705);
+    legend(imgAzul, "imgAzul", m_picAzul, 477, lblNaoAprovada, "lblNaoAprovada",
+           QStringLiteral("Aprovada"), 503);
+    legend(imgVerde, "imgVerde", m_picVerde, 585, Label2, "Label2", QStringLiteral("Faturada"),
+           608);
+    legend(imgCinza, "imgCinza", m_picCinza, 679, Label4, "Label4", QStringLiteral("Não faturar"),
+           705);
 
     dbtNome->setDataField(QStringLiteral("NMFANTCLIE"));
 }
@@ -467,8 +478,10 @@ void TfrmCancelaCHT::createColumns()
                   cht::platform::dgAlwaysShowSelection | cht::platform::dgConfirmDelete |
                   cht::platform::dgCancelOnExit);
     addGridColumn(g, "IDCHECK", QStringLiteral("4"), 18);
-    if (cht::platform::TColumn* tick = g->columnByFieldName(QStringLiteral("IDCHECK")))
+    if (cht::platform::TColumn* tick = g->columnByFieldName(QStringLiteral("IDCHECK"))) {
         tick->setTitleFont(labelFont(false));
+        tick->setTitleImage(pictures::titleCheckMark());
+    }
     addGridColumn(g, "IDSTATUSCHT", QStringLiteral(" "), 18);
     addGridColumn(g, "NMFANTCLIE", QStringLiteral("Cliente"), 66);
     addGridColumn(g, "NMFUNC", QStringLiteral("Funcionário"), 65);
@@ -531,7 +544,7 @@ void TfrmCancelaCHT::bindEvents()
 
     cdsCancelaCHT.beforeOpen = [this](TClientDataSet& d) { cdsCancelaCHTBeforeOpen(d); };
     cdsCancelaCHT.afterCancel = [this](TClientDataSet& d) { cdsCancelaCHTAfterCancel(d); };
-    ReanexaReacoes();
+    reattachListReactions();
 
     using namespace std::placeholders;
     cdsCancelaCHTIDCHTASSINADA->onGetText =

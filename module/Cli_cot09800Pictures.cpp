@@ -123,6 +123,17 @@ QImage checkBox(const QColor& inside, bool ticked)
     return img;
 }
 
+QImage titleCheckMark()
+{
+    QImage img(12, 12, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    const int points[][2] = {{2, 5}, {3, 6}, {4, 7}, {5, 6}, {6, 5}, {7, 4}, {8, 3}, {9, 2}};
+    for (const auto& p : points)
+        for (int d = 0; d < 3; ++d)
+            img.setPixelColor(p[0], p[1] + d, Qt::black);
+    return img;
+}
+
 QImage okMark()
 {
     QImage img = oliveSquare(16);

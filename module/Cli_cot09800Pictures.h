@@ -12,6 +12,8 @@ namespace Cli_cot09800::pictures {
 /// A 10 x 10 check box at pixels 2 to 11 with a black top and left edge and a light-grey
 /// (192, 192, 192) line to the right of and below it; `inside` fills it, `ticked` adds a tick.
 QImage checkBox(const QColor& inside, bool ticked);
+/// The tick column's title, "4" in a symbol face: a black check mark on transparency.
+QImage titleCheckMark();
 /// A green tick (the "OK" mark).
 QImage okMark();
 /// A red cross (the "not OK" mark).

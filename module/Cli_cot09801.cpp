@@ -261,7 +261,7 @@ void TfrmFiltroCancCHT::sbtConfirmaClick(QObject*)
     Atualiza_Filtro(false);
 
     TfrmCancelaCHT& screen = managementScreen();
-    screen.RecarregaListaCHT();
+    screen.reloadChtList();
 
     Close();
     if (screen.dbgPadrao->isEnabled())

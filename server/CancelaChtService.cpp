@@ -143,8 +143,10 @@ const std::string& storedValue(const ChtState& s, const std::string& column)
 
 std::string conflict(const ChtKey& key)
 {
+    // The same log would be refused again at every save: the operator must reload it.
     return "A " + key.describe() +
-           " foi alterada por outro usuário. Recarregue a lista e refaça a alteração.";
+           " foi alterada por outro usuário. Recarregue a lista com Verificar (F5) e refaça a"
+           " alteração; as alterações desta lista ainda não gravadas serão descartadas.";
 }
 
 std::string gone(const ChtKey& key)
@@ -233,6 +235,8 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
         wire::PacketWriter writer(result.dataJson);
         result.rows = ChtListReader::write(m_store, filter, writer, m_listSplit);
     }
+    // Only GetCHT takes arguments by reference; the other methods send nothing back of theirs
+    // (a key set or a delta of 100,000 rows would travel twice).
     result.refs = std::move(params);
     return result;
 }
@@ -288,7 +292,6 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vect
     tx.commit();
     CallResult result;
     result.rows = keys.size();
-    result.refs = std::move(params);
     return result;
 }
 
@@ -408,10 +411,17 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
             sets.emplace_back(name, next);
             expected.emplace_back(name, asText(before));
         }
+        if (sets.empty())
+            continue;
+        const auto stored = ChtRepository::find(*lease, key);
+        if (!stored)
+            throw RuleError(gone(key));
         if (statusChanged || justChanged) {
+            // A delta carries the key and the fields changed in some row: a status change whose
+            // justification is already the stored one may come without it.
             std::string justification =
                 justIndex >= 0 ? asText(change.newValues[static_cast<std::size_t>(justIndex)])
-                               : std::string();
+                               : stored->dsAlteracaoCht;
             if (isBlank(justification)) {
                 throw RuleError("Informe a justificativa para marcar a " + key.describe() +
                                 " para não faturar.");
@@ -425,11 +435,6 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
                 expected.emplace_back("DSALTERACAOCHT", justification);
             }
         }
-        if (sets.empty())
-            continue;
-        auto stored = ChtRepository::find(*lease, key);
-        if (!stored)
-            throw RuleError(gone(key));
         for (const auto& e : expected)
             if (storedValue(*stored, e.first) != e.second)
                 throw RuleError(conflict(key));
@@ -445,7 +450,6 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
     tx.commit();
     CallResult result;
     result.rows = applied;
-    result.refs = std::move(params);
     return result;
 }
 
@@ -463,7 +467,6 @@ CallResult CancelaChtService::textArgsQuery(std::string_view method, std::vector
         wire::PacketWriter writer(result.dataJson);
         result.rows = write(*lease, args, writer);
     }
-    result.refs = std::move(params);
     return result;
 }
 

@@ -65,17 +65,48 @@ wire::Value ChangeLog::savedValue(const wire::ColumnTable& table, std::size_t ro
     return table.value(row, column);
 }
 
-wire::DeltaPacket ChangeLog::delta(const wire::ColumnTable& table) const
+wire::DeltaPacket ChangeLog::delta(const wire::ColumnTable& table,
+                                   std::span<const std::size_t> keyColumns) const
 {
-    wire::DeltaPacket out;
-    out.fields = table.fields();
-    out.changes.reserve(m_changes.size());
     const std::size_t fields = table.columnCount();
+    // Which columns travel: all of them, or the key and what changed.
+    std::vector<std::size_t> columns;
+    if (keyColumns.empty()) {
+        for (std::size_t i = 0; i < fields; ++i)
+            columns.push_back(i);
+    } else {
+        std::vector<bool> sent(fields, false);
+        for (const std::size_t k : keyColumns)
+            if (k < fields)
+                sent[k] = true;
+        for (const RowChange& rc : m_changes) {
+            if (rc.inserted || rc.deleted) {
+                sent.assign(fields, true);
+                break;
+            }
+            for (std::uint32_t i = rc.firstSaved; i != kNone; i = m_saved[i].next)
+                if (!sent[m_saved[i].col] &&
+                    m_saved[i].value != table.value(rc.row, m_saved[i].col))
+                    sent[m_saved[i].col] = true;
+        }
+        for (std::size_t i = 0; i < fields; ++i)
+            if (sent[i])
+                columns.push_back(i);
+    }
+
+    wire::DeltaPacket out;
+    out.fields.reserve(columns.size());
+    for (const std::size_t c : columns)
+        out.fields.push_back(table.fields()[c]);
+    out.changes.reserve(m_changes.size());
+    std::vector<std::size_t> position(fields, columns.size()); // column -> index in the delta
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        position[columns[i]] = i;
     auto current = [&](std::size_t row) {
         std::vector<wire::Value> values;
-        values.reserve(fields);
-        for (std::size_t i = 0; i < fields; ++i)
-            values.push_back(table.value(row, i));
+        values.reserve(columns.size());
+        for (const std::size_t c : columns)
+            values.push_back(table.value(row, c));
         return values;
     };
     for (const RowChange& rc : m_changes) {
@@ -89,7 +120,8 @@ wire::DeltaPacket ChangeLog::delta(const wire::ColumnTable& table) const
             ch.op = rc.deleted ? wire::ChangeOp::Delete : wire::ChangeOp::Update;
             ch.oldValues = current(rc.row);
             for (std::uint32_t i = rc.firstSaved; i != kNone; i = m_saved[i].next)
-                ch.oldValues[m_saved[i].col] = m_saved[i].value;
+                if (position[m_saved[i].col] < columns.size())
+                    ch.oldValues[position[m_saved[i].col]] = m_saved[i].value;
             if (!rc.deleted)
                 ch.newValues = current(rc.row);
         }

@@ -33,8 +33,11 @@ public:
     wire::Value savedValue(const wire::ColumnTable& table, std::size_t row,
                            std::size_t column) const;
     /// The changed rows in order of first change, each with its saved and its current values; a
-    /// row inserted and deleted again is left out.
-    wire::DeltaPacket delta(const wire::ColumnTable& table) const;
+    /// row inserted and deleted again is left out. With key columns, the delta carries them and
+    /// the columns whose value changed in some row (every column when a row was inserted or
+    /// deleted): a tick over 100,000 rows sends the key and the tick, not whole rows.
+    wire::DeltaPacket delta(const wire::ColumnTable& table,
+                            std::span<const std::size_t> keyColumns = {}) const;
 
     /// Current values become the saved values. The storage stays for the next changes.
     void merge();

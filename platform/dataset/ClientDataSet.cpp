@@ -487,7 +487,11 @@ int TClientDataSet::changeCount() const
 
 wire::DeltaPacket TClientDataSet::delta() const
 {
-    return m_impl->log.delta(m_table);
+    std::vector<std::size_t> keys;
+    for (const auto& f : m_fields)
+        if (f->inKey)
+            keys.push_back(static_cast<std::size_t>(f->index()));
+    return m_impl->log.delta(m_table, keys);
 }
 
 std::string TClientDataSet::deltaPacket() const

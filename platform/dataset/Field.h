@@ -34,6 +34,9 @@ public:
     bool visible = true;
     QString displayFormat; // "#,###,##0.00" for numbers, "dd/MM/yyyy" style for dates
     int displayWidth = 0;  // characters; 0: derived from the size or the type
+    /// Part of the row's key: a delta always carries it, and then, of the other fields, only
+    /// those changed in some row (with no key field at all, a delta carries every field).
+    bool inKey = false;
     GetTextHandler onGetText;
     SetTextHandler onSetText;
 

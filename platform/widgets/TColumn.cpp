@@ -81,6 +81,12 @@ void TColumn::setTitleAlignment(Qt::Alignment alignment)
     changed(false);
 }
 
+void TColumn::setTitleImage(const QImage& image)
+{
+    m_titleImage = image;
+    changed(true);
+}
+
 int TColumn::width() const
 {
     return m_width ? *m_width : defaultWidth();

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,10 @@ public:
     void setTitleColor(const QColor& color);
     Qt::Alignment titleAlignment() const { return m_titleAlignment; }
     void setTitleAlignment(Qt::Alignment alignment);
+    /// A picture shown in the title in place of its text: what a title set in a symbol face
+    /// (a check mark) looks like. The title text stays as set.
+    const QImage& titleImage() const { return m_titleImage; }
+    void setTitleImage(const QImage& image);
 
     /// Width in pixels: the one set, or else defaultWidth().
     int width() const;
@@ -83,6 +88,7 @@ private:
     std::optional<QFont> m_titleFont;
     std::optional<QColor> m_titleColor;
     Qt::Alignment m_titleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    QImage m_titleImage;
     std::optional<int> m_width;
     std::optional<Qt::Alignment> m_alignment;
     QStringList m_pickList;

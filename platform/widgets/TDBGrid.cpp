@@ -254,6 +254,7 @@ int TDBGrid::defaultRowHeight() const
 
 void TDBGrid::setDefaultRowHeight(int pixels)
 {
+    m_rowHeightSet = true;
     verticalHeader()->setDefaultSectionSize(pixels);
 }
 
@@ -682,6 +683,9 @@ void TDBGrid::changeEvent(QEvent* event)
     QTableView::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
         applyOptions();
+    // Rows follow the face the grid is drawn in, unless a height was set.
+    if (event->type() == QEvent::FontChange && !m_rowHeightSet)
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 }
 
 } // namespace cht::platform

@@ -203,6 +203,7 @@ private:
     bool m_inColExit = false;
     bool m_layingOut = false;
     bool m_paintErrorPending = false;
+    bool m_rowHeightSet = false;
 };
 
 } // namespace cht::platform

@@ -62,7 +62,9 @@ QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int 
         TColumn& column = m_grid.column(section);
         switch (role) {
         case Qt::DisplayRole:
-            return column.title();
+            return column.titleImage().isNull() ? column.title() : QString();
+        case Qt::DecorationRole:
+            return column.titleImage().isNull() ? QVariant() : QVariant(column.titleImage());
         case Qt::FontRole:
             return column.titleFont();
         case Qt::ForegroundRole:

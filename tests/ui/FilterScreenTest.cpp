@@ -173,7 +173,7 @@ TEST_F(FilterScreen, FailingGetCHTKeepsTheScreenOpenTheOldRowsAndTheNewCriteria)
     EXPECT_EQ(Filtro.Situacao, QStringLiteral("_P_A_"));
 
     // The management screen's next reload sends the criteria of the failed attempt.
-    tela().RecarregaListaCHT();
+    tela().reloadChtList();
     EXPECT_GE(tela().cdsCancelaCHT.recordCount(), rows);
     EXPECT_EQ(faulty->callCount(), 2);
 }

@@ -79,11 +79,11 @@ TEST_F(List, ReloadSendsTheFilterAndTheOperatorInOrder)
 TEST_F(List, ReloadReplacesTicksAndUnsavedChanges)
 {
     load(*screen, *server, threeRows());
-    screen->SuspendeReacoes();
+    screen->suspendListReactions();
     screen->cdsCancelaCHT.edit();
     screen->cdsCancelaCHTIDCHECK->setAsString(QStringLiteral("S"));
     screen->cdsCancelaCHT.post();
-    screen->ReanexaReacoes();
+    screen->reattachListReactions();
     ASSERT_GT(screen->cdsCancelaCHT.changeCount(), 0);
 
     screen->sbtVerificarClick(nullptr);
@@ -100,7 +100,7 @@ TEST_F(List, FailedReloadKeepsTheOldRows)
 
     for (auto failure : {FakeServer::Failure::Transport, FakeServer::Failure::Server}) {
         server->nextGetCHT = failure;
-        EXPECT_THROW(screen->RecarregaListaCHT(), cht::framework::EServerError);
+        EXPECT_THROW(screen->reloadChtList(), cht::framework::EServerError);
         EXPECT_FALSE(cht::framework::ShowAviActive());
         EXPECT_EQ(screen->cdsCancelaCHT.recordCount(), 3);
         EXPECT_EQ(seq(), QStringLiteral("00002"));
@@ -108,7 +108,7 @@ TEST_F(List, FailedReloadKeepsTheOldRows)
     // The failure report of the server reaches the caller in its own words.
     server->nextGetCHT = FakeServer::Failure::Server;
     try {
-        screen->RecarregaListaCHT();
+        screen->reloadChtList();
         ADD_FAILURE() << "no error";
     } catch (const cht::framework::EServerError& e) {
         EXPECT_NE(QString::fromUtf8(e.what()).indexOf(QStringLiteral("Filtro recusado")), -1);
@@ -122,7 +122,7 @@ TEST_F(List, RowWalkVisitsEveryRowDetachedAndRestores)
     QStringList visited;
     bool detached = true, disabled = true, hourglass = true;
     const bool commandsBefore = screen->sbtConfirmaCHT->Enabled();
-    screen->PercorreLinhas([&] {
+    screen->walkRows([&] {
         visited << seq();
         detached = detached && !screen->dtsPadrao.onStateChange &&
                    !screen->cdsCancelaCHT.afterScroll && !screen->cdsCancelaCHT.afterPost;
@@ -153,7 +153,7 @@ TEST_F(List, RowWalkRestoresWhenAVisitRaises)
 {
     load(*screen, *server, threeRows());
     int visits = 0;
-    EXPECT_THROW(screen->PercorreLinhas([&] {
+    EXPECT_THROW(screen->walkRows([&] {
         if (++visits == 2)
             throw std::runtime_error("visita falhou");
     }),
@@ -168,9 +168,9 @@ TEST_F(List, RowWalkRestoresWhenAVisitRaises)
 TEST_F(List, RowWalkOverNoRowsVisitsNothingAndRestores)
 {
     int visits = 0;
-    screen->PercorreLinhas([&] { ++visits; }); // list still closed
+    screen->walkRows([&] { ++visits; }); // list still closed
     load(*screen, *server, {});
-    screen->PercorreLinhas([&] { ++visits; }); // open and empty
+    screen->walkRows([&] { ++visits; }); // open and empty
     EXPECT_EQ(visits, 0);
     EXPECT_TRUE(screen->dtsPadrao.onStateChange && screen->cdsCancelaCHT.afterScroll);
     EXPECT_FALSE(screen->cdsCancelaCHT.controlsDisabled());

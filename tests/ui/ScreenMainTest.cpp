@@ -42,6 +42,15 @@ std::string FakeServer::Post(const QString&, int, const std::string& body, int)
             refs[0] = RpcArg::ofText(clientesAfterCall.toStdString());
         return cht::wire::encodeResult(request.id, refs, cht::wire::encodeDataPacket(chtRows));
     }
+    if (method == "SetCHT") {
+        const Failure failure = std::exchange(nextSetCHT, Failure::None);
+        if (failure == Failure::Transport)
+            throw cht::framework::EServerError(
+                "Não foi possível falar com o servidor de aplicação.");
+        if (failure == Failure::Server)
+            return cht::wire::encodeFailure(request.id, "Gravação recusada pelo servidor.");
+        return cht::wire::encodeResult(request.id, {}, {});
+    }
     if (method == "GetData") {
         cht::wire::ColumnTable t({{"SYSDATE", cht::wire::FieldType::DateTime, 0}});
         t.setNumber(t.appendRow(), 0, 46000.5);
@@ -74,12 +83,12 @@ cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector
     };
     for (const Cht& c : rows) {
         const std::size_t r = t.appendRow();
-        put(r, "IDCHECK", QStringLiteral("N"));
+        put(r, "IDCHECK", c.tick);
         put(r, "NRSEQUCHT", c.seq);
         put(r, "IDSTATUSCHT", c.status);
         put(r, "IDTIPOCOBRSERV", c.cobrServ);
         put(r, "NMFANTCLIE", c.cliente);
-        put(r, "CDGERENTEIMPCLI", QStringLiteral("DEMO"));
+        put(r, "CDGERENTEIMPCLI", c.manager);
     }
     return t;
 }
@@ -145,7 +154,7 @@ void closeScreen()
 void load(TfrmCancelaCHT& screen, FakeServer& server, const std::vector<Cht>& rows)
 {
     server.chtRows = chtPacket(screen, rows);
-    screen.RecarregaListaCHT();
+    screen.reloadChtList();
 }
 
 } // namespace screen_test

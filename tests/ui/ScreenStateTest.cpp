@@ -122,11 +122,11 @@ TEST_F(CommandState, ActivationReevaluatesEveryState)
 TEST_F(CommandState, SuspendedReactionsLeaveTheStatesAlone)
 {
     load(*screen, *server, {{QStringLiteral("1"), QStringLiteral("N"), QStringLiteral("P")}});
-    screen->SuspendeReacoes();
+    screen->suspendListReactions();
     screen->cdsCancelaCHT.edit();
     EXPECT_TRUE(screen->sbtConfirmaCHT->Enabled());
     screen->cdsCancelaCHT.cancel();
-    screen->ReanexaReacoes();
+    screen->reattachListReactions();
     screen->cdsCancelaCHT.edit();
     EXPECT_FALSE(screen->sbtConfirmaCHT->Enabled());
     screen->cdsCancelaCHT.cancel();
@@ -303,7 +303,7 @@ TEST_F(Definition, CodedFieldsShowTheirTableTexts)
 {
     load(*screen, *server, {{QStringLiteral("1"), QStringLiteral("A"), QStringLiteral("P")}});
     auto& c = screen->cdsCancelaCHT;
-    screen->SuspendeReacoes();
+    screen->suspendListReactions();
     c.edit();
     screen->cdsCancelaCHTIDTIPOCOBRCONT->setAsString(QStringLiteral("H"));
     screen->cdsCancelaCHTIDTIPOPROPFAS->setAsString(QStringLiteral("M"));
@@ -318,7 +318,7 @@ TEST_F(Definition, CodedFieldsShowTheirTableTexts)
     screen->cdsCancelaCHTIDTIPOCOBRCONT->setAsString(QStringLiteral("X"));
     EXPECT_EQ(screen->cdsCancelaCHTIDTIPOCOBRCONT->displayText(), QString());
     c.cancel();
-    screen->ReanexaReacoes();
+    screen->reattachListReactions();
 }
 
 } // namespace

@@ -35,14 +35,18 @@ public:
     Failure nextGetCHT = Failure::None;
     /// Written back into the first by-reference argument of GetCHT when not empty.
     QString clientesAfterCall;
+    /// How the next SetCHT fails (reset after it did); a server failure says "Gravação recusada".
+    Failure nextSetCHT = Failure::None;
 };
 
-/// One CHT of a packet; the rest of the row is null except IDCHECK "N".
+/// One CHT of a packet; the rest of the row is null.
 struct Cht {
-    QString seq;
-    QString status;
-    QString cobrServ;
+    QString seq{};
+    QString status{};
+    QString cobrServ{};
     QString cliente = QStringLiteral("Cliente");
+    QString manager = QStringLiteral("DEMO");
+    QString tick = QStringLiteral("N");
 };
 
 /// A GetCHT packet with exactly the fields of the screen's list.

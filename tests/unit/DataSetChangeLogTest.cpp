@@ -129,6 +129,37 @@ TEST(DataSetChangeLog, InsertsAndDeletesAndTheirCombinations)
     EXPECT_EQ(copy.fieldByName("NMFANTCLIE").asString(), "Novo");
 }
 
+TEST(DataSetChangeLog, WithKeyFieldsADeltaCarriesTheKeyAndWhatChanged)
+{
+    SmallSet s;
+    s.client.inKey = true;
+    s.load();
+    s.cds.edit();
+    s.check.setAsString("S");
+    s.hours.setAsInteger(s.hours.asInteger()); // written, not changed
+    s.cds.post();
+    s.cds.next();
+    s.cds.edit();
+    s.check.setAsString("S");
+    s.cds.post();
+    wire::DeltaPacket d = s.cds.delta();
+    ASSERT_EQ(d.fields.size(), 2u) << "the key, then the one field that changed";
+    EXPECT_EQ(d.fields[0].name, "IDCHECK");
+    EXPECT_EQ(d.fields[1].name, "NMFANTCLIE");
+    ASSERT_EQ(d.changes.size(), 2u);
+    EXPECT_EQ(textOf(d.changes[0].oldValues[0]), "N");
+    EXPECT_EQ(textOf(d.changes[0].newValues[0]), "S");
+    EXPECT_EQ(textOf(d.changes[0].oldValues[1]), "Padaria São Jorge");
+    EXPECT_EQ(d.changes[1].newValues.size(), 2u);
+
+    // A row inserted or deleted goes whole, and so does every other row then.
+    s.cds.last();
+    s.cds.deleteRecord();
+    d = s.cds.delta();
+    EXPECT_EQ(d.fields.size(), 5u);
+    EXPECT_EQ(d.changes[0].oldValues.size(), 5u);
+}
+
 TEST(DataSetChangeLog, WithLoggingOffPostsChangeRowsOnly)
 {
     SmallSet s;

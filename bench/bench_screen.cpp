@@ -1,0 +1,184 @@
+// What the operator's work on the CHT grid costs, each against a floor measured in the same run:
+// - tickall_100k_vs_load: a tick-all pass through the screen's title click over 100,000
+//   tickable rows, against loading those rows into the screen;
+// - save_after_tickall_100k_vs_getcht: after that pass, one "Cliente OK" click sends a delta of
+//   100,000 changed rows; SetCHT's round trip against GetCHT of the same rows;
+// - paint_page_pictures_vs_text: repainting a full page of the grid with its four picture
+//   columns, against the same page with those columns left as text.
+// Sides take turns round after round (one untimed warm-up); medians of the rounds.
+#include "module/Cli_cot09800.h"
+#include "module/Cli_cot09801.h"
+#include "module/Pkg_cot09800.h"
+#include "module/contracts/Consiste.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/Forms.h"
+#include "platform/widgets/TColumn.h"
+#include "platform/widgets/TDBGrid.h"
+#include "tests/support/FilterScript.h"
+#include "tests/support/ServerProcess.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMdiArea>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using cht::framework::Application;
+using cht::framework::TRemoteArg;
+using cht::testing::whenFilterShows;
+
+namespace {
+
+constexpr int kChts = 100000;
+constexpr int kRounds = 5;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double timeMs(const std::function<void()>& f)
+{
+    QElapsedTimer clock;
+    clock.start();
+    f();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+// GetCHT of every CHT of the demo database: the seven filter values and the operator.
+cht::framework::TServerResult getAll(TfrmCancelaCHT& tela)
+{
+    QString clientes, todosClientes = QStringLiteral("T"), funcs, todosFuncs = QStringLiteral("T"),
+                      situacao = QStringLiteral("_P_A_R_N_");
+    double ini = 32874, fim = 69398; // 1990 to 2090
+    return tela.netCancelaCHT.AppServer().Call(
+        QStringLiteral("GetCHT"),
+        {TRemoteArg::ByRef(clientes), TRemoteArg::ByRef(todosClientes), TRemoteArg::ByRef(funcs),
+         TRemoteArg::ByRef(todosFuncs), TRemoteArg::ByRef(ini), TRemoteArg::ByRef(fim),
+         TRemoteArg::ByRef(situacao), TRemoteArg::ByVal(QStringLiteral("DEMO"))});
+}
+
+// The demo spreads its clients over several managers and bills some CHTs: make every row one
+// the operator may tick, as stored (no change logged).
+cht::wire::ColumnTable allTickable(cht::wire::ColumnTable t)
+{
+    const auto manager = static_cast<std::size_t>(t.indexOf("CDGERENTEIMPCLI"));
+    const auto status = static_cast<std::size_t>(t.indexOf("IDSTATUSCHT"));
+    const auto tick = static_cast<std::size_t>(t.indexOf("IDCHECK"));
+    for (std::size_t r = 0; r < t.rowCount(); ++r) {
+        t.setText(r, manager, "DEMO");
+        t.setText(r, tick, "N");
+        if (t.text(r, status) == "R")
+            t.setText(r, status, "A");
+    }
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QMdiArea area;
+    area.resize(1100, 700);
+    area.show();
+    Application::SetMainForm(&area);
+    Application::SetMdiArea(&area);
+
+    std::fprintf(stderr, "bench_screen: generating %d demo CHTs...\n", kChts);
+    cht::testing::ServerProcess server(kChts);
+    if (!server.start()) {
+        std::fprintf(stderr, "bench_screen: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
+    QStringList errors;
+    Application::SetErrorDisplay([&](const QString& m) { errors << m; });
+    Initialize();
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.Close(); });
+    Cli_cot09800::CriaCancelaCHT();
+    TfrmCancelaCHT* tela = Cli_cot09800::frmCancelaCHT;
+    if (tela == nullptr || !errors.isEmpty()) {
+        std::fprintf(stderr, "bench_screen: the screens did not open: %s\n",
+                     qPrintable(errors.join('\n')));
+        return 1;
+    }
+    cht::wire::ColumnTable stored = cht::framework::CheckResultServ(getAll(*tela), true, 0);
+    if (static_cast<int>(stored.rowCount()) != kChts) {
+        std::fprintf(stderr, "bench_screen: GetCHT gave %zu rows\n", stored.rowCount());
+        return 1;
+    }
+    cht::wire::ColumnTable tickable = allTickable(std::move(stored));
+    cht::platform::TColumn& tickColumn =
+        *tela->dbgPadrao->columnByFieldName(QStringLiteral("IDCHECK"));
+    cht::platform::TColumn& okColumn =
+        *tela->dbgPadrao->columnByFieldName(QStringLiteral("IDCHTPGTOOK"));
+    auto paintedHandler = tela->dbgPadrao->onDrawColumnCell;
+
+    std::vector<double> load, tickAll, save, getCht, pictures, text;
+    bool wrong = false;
+    for (int round = 0; round <= kRounds; ++round) {
+        cht::wire::ColumnTable rows = tickable; // copied before the clock starts
+        const double l = timeMs([&] {
+            tela->cdsCancelaCHT.loadFromPacket(std::move(rows));
+            tela->dbgPadrao->viewport()->repaint();
+        });
+        const double t = timeMs([&] { tela->dbgPadraoTitleClick(tickColumn); });
+        wrong = wrong || tela->cdsCancelaCHT.changeCount() != kChts;
+        const double s = timeMs([&] { tela->dbgPadraoCellClick(okColumn); });
+        wrong = wrong || tela->cdsCancelaCHT.changeCount() != 0;
+        cht::wire::ColumnTable fresh;
+        const double g =
+            timeMs([&] { fresh = cht::framework::CheckResultServ(getAll(*tela), true, 0); });
+        tickable = allTickable(std::move(fresh)); // the next round starts from what is stored
+
+        // A page: the grid's visible rows, repainted 50 times each way.
+        tela->cdsCancelaCHT.first();
+        const double p = timeMs([&] {
+            for (int i = 0; i < 50; ++i)
+                tela->dbgPadrao->viewport()->repaint();
+        });
+        tela->dbgPadrao->onDrawColumnCell = nullptr;
+        const double x = timeMs([&] {
+            for (int i = 0; i < 50; ++i)
+                tela->dbgPadrao->viewport()->repaint();
+        });
+        tela->dbgPadrao->onDrawColumnCell = paintedHandler;
+
+        std::fprintf(stderr,
+                     "bench_screen: round %d: load %.0f ms, tick-all %.0f ms, save %.0f ms,"
+                     " GetCHT %.0f ms, page with pictures %.2f ms, as text %.2f ms%s\n",
+                     round, l, t, s, g, p / 50, x / 50, round == 0 ? " (warm-up)" : "");
+        if (round == 0)
+            continue;
+        load.push_back(l);
+        tickAll.push_back(t);
+        save.push_back(s);
+        getCht.push_back(g);
+        pictures.push_back(p);
+        text.push_back(x);
+    }
+    int rc = 0;
+    if (!errors.isEmpty() || wrong) {
+        std::fprintf(stderr, "bench_screen: %s%s\n", qPrintable(errors.join('\n')),
+                     wrong ? " the pass or the save did not change what it should" : "");
+        rc = 1;
+    } else {
+        std::printf("ratio tickall_100k_vs_load = %.3f (target <= 0.3)\n",
+                    median(tickAll) / median(load));
+        std::printf("ratio save_after_tickall_100k_vs_getcht = %.3f (target <= 0.6)\n",
+                    median(save) / median(getCht));
+        std::printf("ratio paint_page_pictures_vs_text = %.3f (target <= 1.5)\n",
+                    median(pictures) / median(text));
+    }
+    tela->Close();
+    Application::ProcessMessages();
+    Finalize();
+    return rc;
+}
