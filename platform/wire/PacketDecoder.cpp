@@ -48,13 +48,23 @@ template <class F>
 inline void forEachMember(ondemand::object& object, std::string_view prefix, std::string_view where,
                           F&& f)
 {
+    forEachMember(
+        object, prefix, [where] { return std::string(where); }, std::forward<F>(f));
+}
+
+// The same with a description of the place made only when an error needs it: a delta of
+// 100,000 rows must not build a message per change.
+template <class W, class F>
+requires std::is_invocable_r_v<std::string, W>
+inline void forEachMember(ondemand::object& object, std::string_view prefix, W&& where, F&& f)
+{
     for (auto member : object) {
         ondemand::field field;
         std::string_view key;
         if (auto e = std::move(member).get(field))
-            throwJsonError(e, prefix, where);
+            throwJsonError(e, prefix, where());
         if (auto e = field.unescaped_key().get(key))
-            throwJsonError(e, prefix, where);
+            throwJsonError(e, prefix, where());
         f(key, field.value());
     }
 }
@@ -318,23 +328,24 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
 std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vector<FieldDef>& fields,
                                          std::size_t change, std::string_view key)
 {
-    const std::string place = inQuotes(key) + " da alteração " + std::to_string(change + 1);
+    // Described only when something is wrong: a long delta reads millions of cells.
+    auto place = [&] { return inQuotes(key) + " da alteração " + std::to_string(change + 1); };
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
-            throwShape(m_prefix, place + " deve ser uma lista de valores");
-        throwJsonError(e, m_prefix, place);
+            throwShape(m_prefix, place() + " deve ser uma lista de valores");
+        throwJsonError(e, m_prefix, place());
     }
     std::vector<Value> out;
     out.reserve(fields.size());
     for (auto item : list) {
         if (out.size() == fields.size())
-            throwShape(m_prefix, place + " tem mais de " + valueCount(fields.size()));
+            throwShape(m_prefix, place() + " tem mais de " + valueCount(fields.size()));
         const FieldDef& f = fields[out.size()];
-        const std::string where = "campo " + inQuotes(f.name) + " de " + place;
+        auto where = [&] { return "campo " + inQuotes(f.name) + " de " + place(); };
         ondemand::value cell;
         if (auto e = item.get(cell))
-            throwJsonError(e, m_prefix, where);
+            throwJsonError(e, m_prefix, where());
         const CellResult r = readCell(
             cell, f.type,
             [&](std::string_view s) {
@@ -343,10 +354,10 @@ std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vecto
             [&](double d) { out.emplace_back(d); }, [&](std::int64_t i) { out.emplace_back(i); },
             [&] { out.emplace_back(std::monostate{}); });
         if (r.read != Read::Ok)
-            cellError(m_prefix, r.error, where, f.type);
+            cellError(m_prefix, r.error, where(), f.type);
     }
     if (out.size() != fields.size())
-        throwShape(m_prefix, place + " tem " + valueCount(out.size()) + ", mas o pacote tem " +
+        throwShape(m_prefix, place() + " tem " + valueCount(out.size()) + ", mas o pacote tem " +
                                  fieldCount(fields.size()));
     return out;
 }
@@ -363,12 +374,12 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
     std::vector<Change> out;
     for (auto item : list) {
         const std::size_t index = out.size();
-        const std::string place = "alteração " + std::to_string(index + 1);
+        auto place = [index] { return "alteração " + std::to_string(index + 1); };
         ondemand::object object;
         if (auto e = item.get_object().get(object)) {
             if (e == simdjson::INCORRECT_TYPE)
-                throwShape(m_prefix, "a " + place + " deve ser um objeto");
-            throwJsonError(e, m_prefix, place);
+                throwShape(m_prefix, "a " + place() + " deve ser um objeto");
+            throwJsonError(e, m_prefix, place());
         }
         Change change;
         bool hasOp = false, hasOld = false, hasNew = false;
@@ -377,8 +388,8 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
                 std::string_view op;
                 if (auto e = v.get_string().get(op)) {
                     if (e == simdjson::INCORRECT_TYPE)
-                        throwShape(m_prefix, place + ": \"op\" deve ser um texto");
-                    throwJsonError(e, m_prefix, place);
+                        throwShape(m_prefix, place() + ": \"op\" deve ser um texto");
+                    throwJsonError(e, m_prefix, place());
                 }
                 if (op == "update")
                     change.op = ChangeOp::Update;
@@ -387,7 +398,7 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
                 else if (op == "delete")
                     change.op = ChangeOp::Delete;
                 else
-                    throwShape(m_prefix, place + ": operação desconhecida " + inQuotes(op));
+                    throwShape(m_prefix, place() + ": operação desconhecida " + inQuotes(op));
                 hasOp = true;
             } else if (key == "old" && !hasOld) {
                 change.oldValues = values(v, fields, index, "old");
@@ -396,18 +407,18 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
                 change.newValues = values(v, fields, index, "new");
                 hasNew = true;
             } else {
-                throwShape(m_prefix, place + ": chave inesperada ou repetida " + inQuotes(key));
+                throwShape(m_prefix, place() + ": chave inesperada ou repetida " + inQuotes(key));
             }
         });
         if (!hasOp)
-            throwShape(m_prefix, "a " + place + " não tem \"op\"");
+            throwShape(m_prefix, "a " + place() + " não tem \"op\"");
         const bool wantOld = change.op != ChangeOp::Insert;
         const bool wantNew = change.op != ChangeOp::Delete;
         if (wantOld != hasOld || wantNew != hasNew) {
             const char* shape = change.op == ChangeOp::Update   ? "\"old\" e \"new\""
                                 : change.op == ChangeOp::Insert ? "só \"new\""
                                                                 : "só \"old\"";
-            throwShape(m_prefix, "a " + place + " (" +
+            throwShape(m_prefix, "a " + place() + " (" +
                                      std::string(change.op == ChangeOp::Update   ? "update"
                                                  : change.op == ChangeOp::Insert ? "insert"
                                                                                  : "delete") +

@@ -76,15 +76,18 @@ void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
     writeFields(w, delta.fields, kDeltaOut);
     w.Key("changes", 7);
     w.StartArray();
+    // Error texts are made only when thrown: a delta may carry 100,000 changes.
+    const std::string beforeOld = "de \"old\" da alteração ";
+    const std::string beforeNew = "de \"new\" da alteração ";
     for (std::size_t i = 0; i < delta.changes.size(); ++i) {
         const Change& c = delta.changes[i];
         const bool wantOld = c.op != ChangeOp::Insert;
         const bool wantNew = c.op != ChangeOp::Delete;
-        const std::string place = "alteração " + std::to_string(i + 1);
+        auto place = [i] { return "alteração " + std::to_string(i + 1); };
         auto writeValues = [&](const std::vector<Value>& values, const char* key) {
-            const std::string before = "de \"" + std::string(key) + "\" da alteração ";
+            const std::string& before = key[0] == 'o' ? beforeOld : beforeNew;
             if (values.size() != delta.fields.size())
-                throw WireError(std::string(kDeltaOut) + "\"" + key + "\" da " + place + " tem " +
+                throw WireError(std::string(kDeltaOut) + "\"" + key + "\" da " + place() + " tem " +
                                 valueCount(values.size()) + ", mas o pacote tem " +
                                 fieldCount(delta.fields.size()) + ".");
             w.Key(key);
@@ -101,12 +104,12 @@ void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
         if (wantOld)
             writeValues(c.oldValues, "old");
         else if (!c.oldValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place +
+            throw WireError(std::string(kDeltaOut) + "a " + place() +
                             " (insert) não pode ter \"old\".");
         if (wantNew)
             writeValues(c.newValues, "new");
         else if (!c.newValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place +
+            throw WireError(std::string(kDeltaOut) + "a " + place() +
                             " (delete) não pode ter \"new\".");
         w.EndObject();
     }
