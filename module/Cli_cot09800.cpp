@@ -239,15 +239,26 @@ TfrmCancelaCHT::RowWalk::~RowWalk() noexcept(false)
 
 void TfrmCancelaCHT::RowWalk::visit(const std::function<void()>& onRow)
 {
+    visitWhile([&] {
+        onRow();
+        return true;
+    });
+    if (m_screen.cdsCancelaCHT.active())
+        m_screen.cdsCancelaCHT.first();
+}
+
+bool TfrmCancelaCHT::RowWalk::visitWhile(const std::function<bool()>& onRow)
+{
     TClientDataSet& list = m_screen.cdsCancelaCHT;
     if (!list.active())
-        return;
+        return true;
     list.first();
     while (!list.eof()) {
-        onRow();
+        if (!onRow())
+            return false;
         list.next();
     }
-    list.first();
+    return true;
 }
 
 void TfrmCancelaCHT::RowWalk::reattachReactions()
@@ -346,10 +357,6 @@ void TfrmCancelaCHT::cdsConsultaCSAIDORIGINALENTREGUEGetText(TField& sender, QSt
 // --- handlers whose behaviour comes with the selection, approval, not-billing, saving, CDA and
 // --- parcels work; bound now so that the screen definition is complete ------------------------
 
-void TfrmCancelaCHT::sbtConfirmaCHTClick(QObject*) {}
-void TfrmCancelaCHT::sbtCancelaCHTClick(QObject*) {}
-void TfrmCancelaCHT::sbtNaoFaturarClick(QObject*) {}
-void TfrmCancelaCHT::sbtJustificativaClick(QObject*) {}
 void TfrmCancelaCHT::pgcPadraoChange(QObject*) {}
 void TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&,
                                                   TGridDrawState)

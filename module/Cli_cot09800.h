@@ -189,6 +189,9 @@ public:
         RowWalk& operator=(const RowWalk&) = delete;
         /// Visits each row, first to last, and leaves the list on its first row.
         void visit(const std::function<void()>& onRow);
+        /// Visits the rows from the first while onRow returns true and stays where the walk
+        /// ended: on the last row, or on the row that stopped it. False when stopped.
+        bool visitWhile(const std::function<bool()>& onRow);
         /// Attaches the list reactions again; the controls stay disabled.
         void reattachReactions();
         /// Lets the list refresh its controls again.
@@ -266,6 +269,12 @@ private:
     void createColumns();
     void createMessages();
     void bindEvents();
+
+    /// Copies the key of every ticked row, in list order, into cdsChave; true when any was.
+    bool collectTickedKeys(RowWalk& walk);
+    /// Approval or deletion: the ticked keys to `method` in one call, then the list reloaded;
+    /// `noneKey` is the message when nothing is ticked.
+    void applyToTicked(const char* method, const char* noneKey, bool deletion);
 
     /// Text of a field of the current row; empty on a closed or empty list.
     static QString currentText(const cht::platform::TField* field);

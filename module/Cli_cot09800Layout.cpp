@@ -581,6 +581,10 @@ void TfrmCancelaCHT::bindEvents()
     };
     bindAction(mnuConfirmaCHT, &TfrmCancelaCHT::sbtConfirmaCHTClick);
     bindAction(mnuCancelaCHT, &TfrmCancelaCHT::sbtCancelaCHTClick);
+    // The screen definition binds nothing to these two; an item with a shortcut that did
+    // nothing would mislead the operator.
+    bindAction(mnuNaoFaturar, &TfrmCancelaCHT::sbtNaoFaturarClick);
+    bindAction(mnuJustificativa, &TfrmCancelaCHT::sbtJustificativaClick);
     bindAction(mnuVencimento, &TfrmCancelaCHT::mnuVencimentoClick);
     bindAction(Filtrar1, &TfrmCancelaCHT::sbtFiltroClick);
 

@@ -3,6 +3,7 @@
 
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
+#include "module/Cli_cot09802.h"
 
 #include <iterator>
 
@@ -31,8 +32,7 @@ constexpr TPackageUnitEntry kUnits[] = {
     {"TButtonFlat", nullptr, nullptr},
     {"TDateEditPlus", nullptr, nullptr},
     {"Pkg_cot09800", nullptr, nullptr},
-    // The justification unit's routines join this entry when that unit is built.
-    {"Cli_cot09802", nullptr, nullptr},
+    {"Cli_cot09802", &Cli_cot09802::Initialization, &Cli_cot09802::Finalization},
     {"Cli_cot09800", &Cli_cot09800::Initialization, &Cli_cot09800::Finalization},
     {"Cli_cot09801", &Cli_cot09801::Initialization, &Cli_cot09801::Finalization},
 };

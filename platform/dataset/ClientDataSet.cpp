@@ -389,7 +389,8 @@ void TClientDataSet::post()
     const std::size_t fields = m_fields.size();
     if (m_state == DataSetState::Edit) {
         const std::size_t row = storageOf(m_current);
-        if (logChanges)
+        // A post that wrote nothing changes no row: nothing to log, nothing to send.
+        if (logChanges && !d.writtenList.empty())
             d.log.logUpdate(m_table, row, d.writtenList);
         for (const std::uint32_t i : d.writtenList)
             m_table.setValue(row, i, d.buffer[i]);

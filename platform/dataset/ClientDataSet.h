@@ -91,8 +91,8 @@ public:
     void edit();
     /// Starts a new row after the last one (after-scroll fires); post adds it to the rows.
     void append();
-    /// before-post (an exception there keeps the edit open), the row written and logged, browse,
-    /// after-post. Nothing happens in browse state.
+    /// before-post (an exception there keeps the edit open), the row written and logged (an edit
+    /// that wrote no field logs nothing), browse, after-post. Nothing happens in browse state.
     void post();
     /// Drops the open edit or insertion; after-cancel fires even when nothing was written.
     void cancel();
