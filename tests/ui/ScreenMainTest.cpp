@@ -42,6 +42,15 @@ std::string FakeServer::Post(const QString&, int, const std::string& body, int)
             refs[0] = RpcArg::ofText(clientesAfterCall.toStdString());
         return cht::wire::encodeResult(request.id, refs, cht::wire::encodeDataPacket(chtRows));
     }
+    if (method == "ConfirmaCHT" || method == "CancelaCHT") {
+        const Failure failure = std::exchange(nextKeyCall, Failure::None);
+        if (failure == Failure::Transport)
+            throw cht::framework::EServerError(
+                "Não foi possível falar com o servidor de aplicação.");
+        if (failure == Failure::Server)
+            return cht::wire::encodeFailure(request.id, "A CHT 00002 já foi faturada.");
+        return cht::wire::encodeResult(request.id, {}, {});
+    }
     if (method == "SetCHT") {
         const Failure failure = std::exchange(nextSetCHT, Failure::None);
         if (failure == Failure::Transport)

@@ -37,6 +37,8 @@ public:
     QString clientesAfterCall;
     /// How the next SetCHT fails (reset after it did); a server failure says "Gravação recusada".
     Failure nextSetCHT = Failure::None;
+    /// How the next ConfirmaCHT or CancelaCHT fails (reset after it did).
+    Failure nextKeyCall = Failure::None;
 };
 
 /// One CHT of a packet; the rest of the row is null.
