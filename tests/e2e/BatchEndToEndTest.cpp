@@ -139,8 +139,9 @@ TEST(BatchEndToEnd, ApproveMarkAndDeleteReachTheDatabase)
     Application::Dispatch([&] { tela.sbtNaoFaturarClick(nullptr); });
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     for (const Key& k : marked)
-        EXPECT_EQ(read(db, "SELECT IDSTATUSCHT, DSALTERACAOCHT FROM CHT WHERE", k, 2),
-                  (QVariantList{QStringLiteral("N"), QStringLiteral("Serviço prestado em garantia.")}));
+        EXPECT_EQ(
+            read(db, "SELECT IDSTATUSCHT, DSALTERACAOCHT FROM CHT WHERE", k, 2),
+            (QVariantList{QStringLiteral("N"), QStringLiteral("Serviço prestado em garantia.")}));
 
     // Delete one after the question: the CHT is gone and its CDAs are free again.
     const std::vector<Key> deleted = tickPending(tela, 1);

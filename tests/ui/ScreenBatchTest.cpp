@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -43,12 +44,31 @@ protected:
         load(*screen, *server, rows);
         server->requests.clear();
         errors().clear();
+        // A modal screen nobody answers would hang the run: closed after about three seconds.
+        QObject::connect(&m_watchdog, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || modal != m_lastModal) {
+                m_lastModal = modal;
+                m_staleTicks = 0;
+                return;
+            }
+            if (++m_staleTicks < 3)
+                return;
+            ADD_FAILURE() << "a modal window was left open: " << modal->objectName().toStdString();
+            modal->close();
+        });
+        m_watchdog.start(1000);
     }
     void TearDown() override
     {
+        m_watchdog.stop();
         DialogResponder::clear();
         OpenScreenTest::TearDown();
     }
+
+    QTimer m_watchdog;
+    QWidget* m_lastModal = nullptr;
+    int m_staleTicks = 0;
 
     void tick(std::initializer_list<int> recNos)
     {
