@@ -6,24 +6,32 @@
 // - paint_page_pictures_vs_text: repainting a full page of the grid with its four picture
 //   columns, against the same page with those columns left as text.
 // Sides take turns round after round (one untimed warm-up); medians of the rounds.
+#include "framework/DialogResponder.h"
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
+#include "module/Cli_cot09802.h"
 #include "module/Pkg_cot09800.h"
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
+#include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TColumn.h"
 #include "platform/widgets/TDBGrid.h"
 #include "tests/support/FilterScript.h"
 #include "tests/support/ServerProcess.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QMdiArea>
+#include <QPlainTextEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 using cht::framework::Application;
@@ -76,6 +84,94 @@ cht::wire::ColumnTable allTickable(cht::wire::ColumnTable t)
             t.setText(r, status, "A");
     }
     return t;
+}
+
+struct BatchFigures {
+    bool ok = false;
+    int rows = 0;
+    double approve = 0, mark = 0, reload = 0; // medians, ms
+};
+
+// Approving and marking about 10,000 ticked CHTs through the screen against reloading them.
+// Every client is made the operator's and every CHT of the window pending again before each
+// action (untimed), so that each round acts on the same rows.
+BatchFigures batchActions(TfrmCancelaCHT& tela, const QString& database, QStringList& errors)
+{
+    BatchFigures out;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "bench-batch");
+    db.setDatabaseName(database);
+    if (!db.open())
+        return out;
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("UPDATE CLIENTE SET CDGERENTEIMPCLI = 'DEMO'"));
+    // The first days of generation dates holding about 10,000 CHTs.
+    q.exec(QStringLiteral("SELECT substr(DTINCLCHT, 1, 10), COUNT(*) FROM CHT GROUP BY 1"
+                          " ORDER BY 1"));
+    QString firstDay, lastDay;
+    while (q.next() && out.rows < 10000) {
+        if (firstDay.isEmpty())
+            firstDay = q.value(0).toString();
+        lastDay = q.value(0).toString();
+        out.rows += q.value(1).toInt();
+    }
+    q.finish();
+    const QDate epoch(1899, 12, 30);
+    TFiltro& f = Cli_cot09801::Filtro;
+    f.Clientes.clear();
+    f.TodosClientes = QStringLiteral("T");
+    f.Funcs.clear();
+    f.TodosFuncs = QStringLiteral("T");
+    f.DataIni = static_cast<double>(epoch.daysTo(QDate::fromString(firstDay, Qt::ISODate)));
+    f.DataFin = static_cast<double>(epoch.daysTo(QDate::fromString(lastDay, Qt::ISODate)));
+    f.Situacao = QStringLiteral("_P_A_R_N_");
+    auto pendingAgain = [&] {
+        QSqlQuery reset(db);
+        reset.prepare(QStringLiteral("UPDATE CHT SET IDSTATUSCHT = 'P', DSALTERACAOCHT = NULL"
+                                     " WHERE DTINCLCHT >= ? AND DTINCLCHT < ?"));
+        reset.addBindValue(firstDay);
+        reset.addBindValue(lastDay + QStringLiteral("~"));
+        reset.exec();
+        tela.reloadChtList();
+        tela.dbgPadraoTitleClick(*tela.dbgPadrao->columnByFieldName(QStringLiteral("IDCHECK")));
+    };
+    using cht::framework::DialogReply;
+    using cht::framework::DialogRequest;
+    using cht::framework::DialogResponder;
+    DialogResponder::set([](const DialogRequest& r) -> std::optional<DialogReply> {
+        if (r.kind == QLatin1String("message"))
+            return DialogReply{cht::framework::mrYes, {}, {}};
+        return std::nullopt;
+    });
+    std::vector<double> approve, mark, reload;
+    for (int round = 0; round <= kRounds; ++round) {
+        pendingAgain();
+        const double a = timeMs([&] { tela.sbtConfirmaCHTClick(nullptr); });
+        pendingAgain();
+        DialogResponder::whenModal([](QDialog* d) {
+            if (auto* j = qobject_cast<TfrmDescAlter*>(d)) {
+                j->rceDescAlter->setPlainText(QStringLiteral("Medição de desempenho."));
+                j->sbtConfirma->click();
+            }
+        });
+        const double m = timeMs([&] { tela.sbtNaoFaturarClick(nullptr); });
+        const double r = timeMs([&] { tela.reloadChtList(); });
+        std::fprintf(stderr,
+                     "bench_screen: batch round %d: approve %.0f ms, mark %.0f ms, reload %.0f ms"
+                     " (%d rows)%s\n",
+                     round, a, m, r, tela.cdsCancelaCHT.recordCount(),
+                     round == 0 ? " (warm-up)" : "");
+        if (round == 0)
+            continue;
+        approve.push_back(a);
+        mark.push_back(m);
+        reload.push_back(r);
+    }
+    DialogResponder::clear();
+    out.approve = median(approve);
+    out.mark = median(mark);
+    out.reload = median(reload);
+    out.ok = errors.isEmpty() && out.reload > 0;
+    return out;
 }
 
 } // namespace
@@ -165,8 +261,10 @@ int main(int argc, char** argv)
         pictures.push_back(p);
         text.push_back(x);
     }
+    const BatchFigures batch = batchActions(*tela, server.databasePath(), errors);
+
     int rc = 0;
-    if (!errors.isEmpty() || wrong) {
+    if (!errors.isEmpty() || wrong || !batch.ok) {
         std::fprintf(stderr, "bench_screen: %s%s\n", qPrintable(errors.join('\n')),
                      wrong ? " the pass or the save did not change what it should" : "");
         rc = 1;
@@ -177,6 +275,10 @@ int main(int argc, char** argv)
                     median(save) / median(getCht));
         std::printf("ratio paint_page_pictures_vs_text = %.3f (target <= 1.5)\n",
                     median(pictures) / median(text));
+        std::printf("ratio approve_10k_vs_reload = %.3f (target <= 1.6; %d CHTs)\n",
+                    batch.approve / batch.reload, batch.rows);
+        std::printf("ratio mark_10k_vs_reload = %.3f (target <= 1.0; %d CHTs)\n",
+                    batch.mark / batch.reload, batch.rows);
     }
     tela->Close();
     Application::ProcessMessages();

@@ -271,24 +271,24 @@ std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) c
 }
 
 CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vector<RpcArg> params,
-                                              std::string_view verb, const KeyAction& action)
+                                              std::string_view verb, const KeySetAction& action)
 {
     expectCount(method, params, 1);
     if (params[0].kind != RpcArg::Kind::Data)
         throw ParamError(argName(method, 0, "chaves") + " deve ser um pacote de dados.");
-    std::vector<ChtKey> keys = keysOf(params[0].data);
+    const std::vector<ChtKey> keys = keysOf(params[0].data);
+    const std::string keySet = ChtRepository::keySetJson(keys);
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
-    for (const ChtKey& key : keys) {
-        auto state = ChtRepository::find(*lease, key);
-        if (!state)
-            throw RuleError(gone(key));
-        if (state->idStatusCht == "R") {
-            throw RuleError("A " + key.describe() + " já foi faturada e não pode ser " +
-                            std::string(verb) + ".");
-        }
-        action(*lease, key, *state);
+    // All or nothing: any key that is gone or billed refuses the whole set, naming the first.
+    ChtRepository::lockKeySet(*lease, keySet);
+    if (const auto gonePos = ChtRepository::firstMissing(*lease, keySet))
+        throw RuleError(gone(keys.at(*gonePos)));
+    if (const auto billedPos = ChtRepository::firstBilled(*lease, keySet)) {
+        throw RuleError("A " + keys.at(*billedPos).describe() + " já foi faturada e não pode ser " +
+                        std::string(verb) + ".");
     }
+    action(*lease, keySet);
     tx.commit();
     CallResult result;
     result.rows = keys.size();
@@ -299,9 +299,8 @@ CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params)
 {
     return forEachUnbilled(
         "ConfirmaCHT", std::move(params), "aprovada",
-        [](SqlConnection& c, const ChtKey& key, const ChtState& state) {
-            if (state.idStatusCht != "A")
-                ChtRepository::setStatus(c, key, "A");
+        [](SqlConnection& c, const std::string& keySet) {
+            ChtRepository::setStatusOf(c, keySet, "A");
         });
 }
 
@@ -309,9 +308,7 @@ CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params)
 {
     return forEachUnbilled(
         "CancelaCHT", std::move(params), "excluída",
-        [](SqlConnection& c, const ChtKey& key, const ChtState&) {
-            ChtRepository::remove(c, key);
-        });
+        [](SqlConnection& c, const std::string& keySet) { ChtRepository::removeAll(c, keySet); });
 }
 
 CallResult CancelaChtService::setCht(std::vector<RpcArg> params)

@@ -58,17 +58,18 @@ public:
     static double localNow();
 
 private:
-    using KeyAction = std::function<void(SqlConnection&, const ChtKey&, const ChtState&)>;
+    /// Acts on a whole key set (ChtRepository::keySetJson's text) at once.
+    using KeySetAction = std::function<void(SqlConnection&, const std::string& keySet)>;
 
     std::vector<ChtKey> keysOf(const wire::ColumnTable& packet) const;
-    /// Checks the one key-packet argument, then, in one transaction, runs action on each key
-    /// that still exists and is not billed; verb names the refused action in the message.
     // A query of text arguments by value whose packet the repository writes.
     template <std::size_t N, class Write>
     CallResult textArgsQuery(std::string_view method, std::vector<wire::RpcArg> params,
                              const std::array<const char*, N>& names, Write write);
+    /// Checks the one key-packet argument, then, in one transaction, runs action on the set once
+    /// every key exists and none is billed; verb names the refused action in the message.
     CallResult forEachUnbilled(std::string_view method, std::vector<wire::RpcArg> params,
-                               std::string_view verb, const KeyAction& action);
+                               std::string_view verb, const KeySetAction& action);
 
     Store& m_store;
     Clock m_clock;

@@ -145,37 +145,160 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     sql += kKeyWhere;
     if (c.dialect() == Dialect::Postgres)
         sql += " FOR UPDATE";
-    auto st = c.prepare(sql);
-    bindKey(*st, 1, key);
-    if (!st->step())
+    SqlStatement& st = c.cached(sql);
+    bindKey(st, 1, key);
+    if (!st.step())
         return std::nullopt;
     ChtState state;
-    state.idStatusCht = std::string(st->text(0));
-    state.idChtPgtoOk = std::string(st->text(1));
-    state.idChtAssinada = std::string(st->text(2));
-    state.dsAlteracaoCht = st->isNull(3) ? std::string() : std::string(st->text(3));
+    state.idStatusCht = std::string(st.text(0));
+    state.idChtPgtoOk = std::string(st.text(1));
+    state.idChtAssinada = std::string(st.text(2));
+    state.dsAlteracaoCht = st.isNull(3) ? std::string() : std::string(st.text(3));
+    st.reset();
     return state;
 }
 
 void ChtRepository::setStatus(SqlConnection& c, const ChtKey& key, const std::string& status)
 {
-    auto st = c.prepare(std::string("UPDATE CHT SET IDSTATUSCHT = ? WHERE") + kKeyWhere);
-    st->bindText(1, status);
-    bindKey(*st, 2, key);
-    st->run();
+    SqlStatement& st = c.cached(std::string("UPDATE CHT SET IDSTATUSCHT = ? WHERE") + kKeyWhere);
+    st.bindText(1, status);
+    bindKey(st, 2, key);
+    st.run();
 }
 
 void ChtRepository::remove(SqlConnection& c, const ChtKey& key)
 {
-    auto release =
-        c.prepare(std::string("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
-                              " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE") +
-                  kKeyWhere);
-    bindKey(*release, 1, key);
-    release->run();
-    auto del = c.prepare(std::string("DELETE FROM CHT WHERE") + kKeyWhere);
-    bindKey(*del, 1, key);
-    del->run();
+    SqlStatement& release =
+        c.cached(std::string("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
+                             " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE") +
+                 kKeyWhere);
+    bindKey(release, 1, key);
+    release.run();
+    SqlStatement& del = c.cached(std::string("DELETE FROM CHT WHERE") + kKeyWhere);
+    bindKey(del, 1, key);
+    del.run();
+}
+
+namespace {
+
+const char* const kKeyColumns =
+    "(NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC)";
+
+// The key set bound as one JSON text, as rows (pos, k0 .. k5); pos counts from 0.
+std::string keyRows(Dialect d)
+{
+    if (d == Dialect::Postgres)
+        return "(SELECT ord - 1 AS pos, value->>0 AS k0, value->>1 AS k1, value->>2 AS k2,"
+               " value->>3 AS k3, value->>4 AS k4, value->>5 AS k5"
+               " FROM json_array_elements(CAST(? AS json)) WITH ORDINALITY AS j(value, ord)) K";
+    return "(SELECT key AS pos, json_extract(value, '$[0]') AS k0,"
+           " json_extract(value, '$[1]') AS k1, json_extract(value, '$[2]') AS k2,"
+           " json_extract(value, '$[3]') AS k3, json_extract(value, '$[4]') AS k4,"
+           " json_extract(value, '$[5]') AS k5 FROM json_each(?)) K";
+}
+
+std::string keyJoin()
+{
+    return " C.NRPROPOSFAS = K.k0 AND C.NRVERPROPFAS = K.k1 AND C.CDTIPOSERV = K.k2"
+           " AND C.NRSERVCONT = K.k3 AND C.NRSEQUCHT = K.k4 AND C.CDFUNC = K.k5";
+}
+
+std::string inKeySet(Dialect d)
+{
+    return std::string(" ") + kKeyColumns + " IN (SELECT k0, k1, k2, k3, k4, k5 FROM " +
+           keyRows(d) + ")";
+}
+
+std::optional<std::size_t> firstPosition(SqlConnection& c, const std::string& sql,
+                                         const std::string& keys)
+{
+    SqlStatement& st = c.cached(sql);
+    st.bindText(1, keys);
+    std::optional<std::size_t> out;
+    if (st.step() && !st.isNull(0))
+        out = static_cast<std::size_t>(st.integer(0));
+    st.reset();
+    return out;
+}
+
+} // namespace
+
+std::string ChtRepository::keySetJson(const std::vector<ChtKey>& keys)
+{
+    // A block of rows of the six key texts is exactly that array.
+    static const std::vector<wire::FieldDef> fields = [] {
+        std::vector<wire::FieldDef> f;
+        for (const char* name :
+             {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT", "NRSEQUCHT", "CDFUNC"})
+            f.push_back({name, wire::FieldType::Text, 0});
+        return f;
+    }();
+    std::string out;
+    {
+        wire::PacketWriter w(out);
+        w.beginRows(fields);
+        for (const ChtKey& k : keys) {
+            w.beginRow();
+            for (const std::string* part : {&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ,
+                                            &k.nrServCont, &k.nrSequCht, &k.cdFunc})
+                w.text(*part);
+            w.endRow();
+        }
+        w.end();
+    }
+    return out;
+}
+
+void ChtRepository::lockKeySet(SqlConnection& c, const std::string& keys)
+{
+    // SQLite took the whole database's write lock with the transaction.
+    if (c.dialect() != Dialect::Postgres)
+        return;
+    SqlStatement& st = c.cached("SELECT 1 FROM CHT C JOIN " + keyRows(c.dialect()) + " ON" +
+                                keyJoin() + " FOR UPDATE OF C");
+    st.bindText(1, keys);
+    st.run();
+    st.reset();
+}
+
+std::optional<std::size_t> ChtRepository::firstMissing(SqlConnection& c, const std::string& keys)
+{
+    return firstPosition(c,
+                         "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " LEFT JOIN CHT C ON" +
+                             keyJoin() + " WHERE C.NRPROPOSFAS IS NULL",
+                         keys);
+}
+
+std::optional<std::size_t> ChtRepository::firstBilled(SqlConnection& c, const std::string& keys)
+{
+    return firstPosition(c,
+                         "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " JOIN CHT C ON" +
+                             keyJoin() + " WHERE C.IDSTATUSCHT = 'R'",
+                         keys);
+}
+
+void ChtRepository::setStatusOf(SqlConnection& c, const std::string& keys,
+                                const std::string& status)
+{
+    SqlStatement& st = c.cached("UPDATE CHT SET IDSTATUSCHT = ? WHERE IDSTATUSCHT <> ? AND" +
+                                inKeySet(c.dialect()));
+    st.bindText(1, status);
+    st.bindText(2, status);
+    st.bindText(3, keys);
+    st.run();
+}
+
+void ChtRepository::removeAll(SqlConnection& c, const std::string& keys)
+{
+    SqlStatement& release =
+        c.cached("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
+                 " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE" +
+                 inKeySet(c.dialect()));
+    release.bindText(1, keys);
+    release.run();
+    SqlStatement& del = c.cached("DELETE FROM CHT WHERE" + inKeySet(c.dialect()));
+    del.bindText(1, keys);
+    del.run();
 }
 
 bool ChtRepository::updateWhere(SqlConnection& c, const ChtKey& key,
@@ -191,15 +314,15 @@ bool ChtRepository::updateWhere(SqlConnection& c, const ChtKey& key,
     sql += kKeyWhere;
     for (const auto& e : expected)
         sql += " AND COALESCE(" + e.first + ", '') = ?";
-    auto st = c.prepare(sql);
+    SqlStatement& st = c.cached(sql);
     int p = 1;
     for (const auto& s : sets)
-        st->bindText(p++, s.second);
-    p = bindKey(*st, p, key);
+        st.bindText(p++, s.second);
+    p = bindKey(st, p, key);
     for (const auto& e : expected)
-        st->bindText(p++, e.second);
-    st->run();
-    return st->changes() == 1;
+        st.bindText(p++, e.second);
+    st.run();
+    return st.changes() == 1;
 }
 
 std::string ChtRepository::hoursText(std::int64_t minutes)

@@ -44,6 +44,20 @@ public:
     /// deletes the CHT.
     static void remove(SqlConnection& c, const ChtKey& key);
 
+    // --- a key set in one statement each: 10,000 CHTs approved or deleted without 10,000 round
+    // --- trips through the database engine. `keys` is keySetJson's text.
+    /// The keys as one JSON array of six-text arrays, in their order.
+    static std::string keySetJson(const std::vector<ChtKey>& keys);
+    /// Locks the set's rows for the transaction where the database can.
+    static void lockKeySet(SqlConnection& c, const std::string& keys);
+    /// Position of the first key without a CHT, or of the first billed ("R") CHT.
+    static std::optional<std::size_t> firstMissing(SqlConnection& c, const std::string& keys);
+    static std::optional<std::size_t> firstBilled(SqlConnection& c, const std::string& keys);
+    /// Every CHT of the set in `status` (those already in it are left alone).
+    static void setStatusOf(SqlConnection& c, const std::string& keys, const std::string& status);
+    /// remove() for every CHT of the set.
+    static void removeAll(SqlConnection& c, const std::string& keys);
+
     /// Sets the named columns where the expected columns still hold the given values (null
     /// and empty text alike). Column names come from the caller's own constants. Returns false
     /// when no row matched.
