@@ -281,6 +281,7 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vect
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
     // All or nothing: any key that is gone or billed refuses the whole set, naming the first.
+    ChtRepository::fillKeySet(*lease, keys);
     ChtRepository::lockKeySet(*lease, keySet);
     if (const auto gonePos = ChtRepository::firstMissing(*lease, keySet))
         throw RuleError(gone(keys.at(*gonePos)));

@@ -48,6 +48,9 @@ public:
     // --- trips through the database engine. `keys` is keySetJson's text.
     /// The keys as one JSON array of six-text arrays, in their order.
     static std::string keySetJson(const std::vector<ChtKey>& keys);
+    /// Writes the keys where the statements below read them on this database (SQLite); call it
+    /// in the transaction, before them.
+    static void fillKeySet(SqlConnection& c, const std::vector<ChtKey>& keys);
     /// Locks the set's rows for the transaction where the database can.
     static void lockKeySet(SqlConnection& c, const std::string& keys);
     /// Position of the first key without a CHT, or of the first billed ("R") CHT.
