@@ -90,6 +90,13 @@ void store(cht::wire::ColumnTable& table, std::size_t row, std::size_t col, Fiel
     }
 }
 
+// PostgreSQL folds unquoted names to lower case; they read as written, in upper case, as on the
+// other databases. A name that holds an upper-case letter was quoted and stays as it is.
+QString unfoldedName(const QString& name)
+{
+    return name == name.toLower() ? name.toUpper() : name;
+}
+
 [[noreturn]] void queryFailed(const QString& name, const QSqlError& error)
 {
     throw EServerError(
@@ -151,10 +158,11 @@ void TADOIBQuery::Open()
 
         // Persistent fields decide the packet's shape; without any, the columns define them.
         if (fieldCount() == 0) {
+            const bool foldsToLower = db.driverName() == QLatin1String("QPSQL");
             for (int i = 0; i < record.count(); ++i) {
                 const QSqlField f = record.field(i);
                 const FieldType type = typeOf(f);
-                addField(f.name(), type,
+                addField(foldsToLower ? unfoldedName(f.name()) : f.name(), type,
                          type == FieldType::Text && f.length() > 0 ? f.length() : 0);
             }
         }
