@@ -32,6 +32,7 @@ QString administer(const QString& adminUrl, const QString& sql)
             failure = db.lastError().text();
         } else {
             QSqlQuery q(db);
+            q.exec(QStringLiteral("SET client_min_messages TO WARNING"));
             if (!q.exec(sql))
                 failure = q.lastError().text();
         }
