@@ -43,7 +43,9 @@ int s_unitCount = 0;
 int CriaFiltroCancCHT()
 {
     if (frmFiltroCancCHT == nullptr) {
-        frmFiltroCancCHT = cht::framework::CreateForm<TfrmFiltroCancCHT>();
+        // A creation that fails (the server's date not to be had) is shown and the filter still
+        // opens: without preset dates, and with Filtro as it was.
+        frmFiltroCancCHT = cht::framework::CreateFormReportingErrors<TfrmFiltroCancCHT>();
         boIdCriado = true;
     }
     return frmFiltroCancCHT->ShowModal();
