@@ -8,7 +8,9 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringEncoder>
 
+#include <string_view>
 #include <vector>
 
 namespace cht::framework {
@@ -68,14 +70,39 @@ std::optional<double> oleOf(const QVariant& v)
     return cht::platform::parseDateTime(s);
 }
 
+// Texts go to UTF-8 through one buffer kept for the whole read: a lookup of a hundred thousand
+// rows would otherwise allocate twice for every value.
+class Utf8Buffer {
+public:
+    std::string_view encode(const QVariant& v)
+    {
+        if (v.metaType().id() != QMetaType::QString)
+            return keep(v.toString());
+        return keep(*static_cast<const QString*>(v.constData()));
+    }
+
+private:
+    std::string_view keep(const QString& s)
+    {
+        const auto need = static_cast<std::size_t>(m_encoder.requiredSpace(s.size()));
+        if (m_bytes.size() < need)
+            m_bytes.resize(need);
+        const char* end = m_encoder.appendToBuffer(m_bytes.data(), s);
+        return {m_bytes.data(), static_cast<std::size_t>(end - m_bytes.data())};
+    }
+
+    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    std::vector<char> m_bytes;
+};
+
 void store(cht::wire::ColumnTable& table, std::size_t row, std::size_t col, FieldType type,
-           const QVariant& v)
+           const QVariant& v, Utf8Buffer& utf8)
 {
     if (v.isNull())
         return; // appended rows start as nulls
     switch (type) {
     case FieldType::Text:
-        table.setText(row, col, v.toString().toStdString());
+        table.setText(row, col, utf8.encode(v));
         break;
     case FieldType::Float:
         table.setNumber(row, col, v.toDouble());
@@ -178,10 +205,11 @@ void TADOIBQuery::Open()
             source.push_back(col);
         }
         table = cht::wire::ColumnTable(defs);
+        Utf8Buffer utf8;
         while (query.next()) {
             const std::size_t row = table.appendRow();
             for (std::size_t c = 0; c < defs.size(); ++c)
-                store(table, row, c, defs[c].type, query.value(source[c]));
+                store(table, row, c, defs[c].type, query.value(source[c]), utf8);
         }
         if (query.lastError().isValid())
             queryFailed(name(), query.lastError());
