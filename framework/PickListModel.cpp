@@ -19,6 +19,22 @@ constexpr std::array<const char*, 64> kLatin1Letters = {
     "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",  // F0
 };
 
+// ASCII as the search reads it: letters in lower case, digits, blanks as a space; 0 drops the
+// character.
+constexpr std::array<char, 128> asciiFolded()
+{
+    std::array<char, 128> t{};
+    for (int c = 0; c < 128; ++c)
+        if (c >= 'A' && c <= 'Z')
+            t[static_cast<std::size_t>(c)] = static_cast<char>(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            t[static_cast<std::size_t>(c)] = static_cast<char>(c);
+        else if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            t[static_cast<std::size_t>(c)] = ' ';
+    return t;
+}
+constexpr std::array<char, 128> kAsciiFolded = asciiFolded();
+
 std::size_t sequenceLength(unsigned char lead)
 {
     if (lead >= 0xF0)
@@ -34,28 +50,32 @@ std::size_t sequenceLength(unsigned char lead)
 
 void appendSearchText(std::string_view utf8, std::string& out)
 {
+    // Each character becomes at most as many bytes as it had: the room is made once.
+    const std::size_t from = out.size();
+    out.resize(from + utf8.size());
+    char* to = out.data() + from;
     const std::size_t n = utf8.size();
     for (std::size_t i = 0; i < n;) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         if (c < 0x80) {
-            if (c >= 'A' && c <= 'Z')
-                out += static_cast<char>(c - 'A' + 'a');
-            else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-                out += static_cast<char>(c);
-            else if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
-                out += ' ';
+            if (const char folded = kAsciiFolded[c])
+                *to++ = folded;
             ++i;
             continue;
         }
         const std::size_t len = std::min(sequenceLength(c), n - i);
         if (c == 0xC3 && len == 2) {
-            out += kLatin1Letters[static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu];
+            for (const char* l = kLatin1Letters[static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu];
+                 *l != '\0'; ++l)
+                *to++ = *l;
         } else if (c != 0xC2) {
             // Signs of U+0080 to U+00BF are punctuation; other scripts are kept as they are.
-            out.append(utf8.substr(i, len));
+            for (std::size_t k = 0; k < len; ++k)
+                *to++ = utf8[i + k];
         }
         i += len;
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 PickListModel::PickListModel(cht::platform::TClientDataSet& dataSet, cht::platform::TField& key,
