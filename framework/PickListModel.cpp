@@ -87,12 +87,14 @@ PickListModel::PickListModel(cht::platform::TClientDataSet& dataSet, cht::platfo
 {
     if (selected.isEmpty())
         return;
-    std::unordered_set<std::string> wanted;
+    std::vector<std::string> utf8;
+    utf8.reserve(static_cast<std::size_t>(selected.size()));
     for (const QString& k : selected)
-        wanted.insert(k.toStdString());
+        utf8.push_back(k.toStdString());
+    const std::unordered_set<std::string_view> wanted(utf8.begin(), utf8.end());
     std::string scratch;
     for (int r = 0; r < m_records && m_checkedCount < static_cast<int>(wanted.size()); ++r) {
-        if (wanted.count(std::string(storedText(r, m_key, scratch))) == 0)
+        if (wanted.count(storedText(r, m_key, scratch)) == 0)
             continue;
         m_ticked[static_cast<std::size_t>(r)] = 1;
         ++m_checkedCount;

@@ -91,7 +91,8 @@ private:
         return {m_bytes.data(), static_cast<std::size_t>(end - m_bytes.data())};
     }
 
-    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    // Stateless: a broken surrogate at the end of one value must not reach into the next.
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
     std::vector<char> m_bytes;
 };
 
