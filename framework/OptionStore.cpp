@@ -19,8 +19,13 @@ namespace {
 QSqlDatabase storeDatabase()
 {
     QSqlDatabase db = dtmDBGeral::Database();
+    // Created only when it is missing: on PostgreSQL the host may connect as a user without the
+    // right to create tables, and CREATE ... IF NOT EXISTS would also be a notice on every call.
+    QSqlQuery probe(db);
+    if (probe.exec(QStringLiteral("SELECT 1 FROM OPCAO_TELA WHERE 1 = 0")))
+        return db;
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS OPCAO_TELA ("
+    if (!q.exec(QStringLiteral("CREATE TABLE OPCAO_TELA ("
                                "CDTELA VARCHAR(20) NOT NULL, "
                                "CDOPERADOR VARCHAR(30) NOT NULL, "
                                "NMOPCAO VARCHAR(60) NOT NULL, "

@@ -3,50 +3,17 @@
 #include "framework/DialogResponder.h"
 #include "framework/MessageBoxes.h"
 #include "framework/PesquisaListaDialog.h"
-#include "platform/dataset/ControlsDisabler.h"
+#include "framework/PickListModel.h"
 #include "platform/wire/KeyList.h"
 #include "platform/wire/WireError.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace cht::framework {
 
 namespace {
-
-struct Rows {
-    QStringList headers;
-    std::vector<QStringList> texts;
-    QStringList keys;
-};
-
-// Reads every row as the grid would show it: the cursor walks, so get-text hooks that look at
-// other fields of the row see the right one; the current row is restored.
-Rows readRows(cht::platform::TClientDataSet& ds, const QString& keyField)
-{
-    Rows rows;
-    cht::platform::TField& key = ds.fieldByName(keyField);
-    std::vector<cht::platform::TField*> shown;
-    for (int i = 0; i < ds.fieldCount(); ++i) {
-        cht::platform::TField& f = ds.field(i);
-        if (f.visible) {
-            shown.push_back(&f);
-            rows.headers << f.label();
-        }
-    }
-    const int saved = ds.recNo();
-    const cht::platform::ControlsDisabler disabled(ds);
-    for (ds.first(); !ds.eof(); ds.next()) {
-        QStringList texts;
-        for (cht::platform::TField* f : shown)
-            texts << f->displayText();
-        rows.texts.push_back(texts);
-        rows.keys << key.asString();
-    }
-    if (saved > 0)
-        ds.setRecNo(saved);
-    return rows;
-}
 
 QStringList decodeSelection(const QString& selection)
 {
@@ -71,6 +38,24 @@ QString encodeSelection(const QStringList& keys)
     return QString::fromStdString(cht::wire::encodeKeyList(list));
 }
 
+// What a scripted pick list is shown: every row's texts, as the dialog would show them.
+DialogRequest scriptRequest(const QString& title, const PickListModel& model,
+                            const QStringList& selected)
+{
+    DialogRequest request;
+    request.kind = QStringLiteral("pick");
+    request.title = title;
+    request.buttons << QStringLiteral("OK") << QStringLiteral("Cancelar");
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList texts;
+        for (int c = 1; c < model.columnCount(); ++c)
+            texts << model.index(r, c).data().toString();
+        request.rows << texts.join(QStringLiteral(" | "));
+    }
+    request.selected = selected;
+    return request;
+}
+
 } // namespace
 
 bool PesquisaLista(cht::platform::TDataSource* source, const QString& keyField,
@@ -83,6 +68,7 @@ bool PesquisaLista(cht::platform::TDataSource* source, const QString& keyField,
     cht::platform::TClientDataSet* ds = source ? source->dataSet() : nullptr;
     if (!ds)
         throw cht::platform::DataSetError("A lista de pesquisa não tem dados a mostrar.");
+    cht::platform::TField& key = ds->fieldByName(keyField);
     if (!ds->active() || ds->isEmpty()) {
         messageBox(QStringLiteral("info"), TMsgDlgType::mtInformation, title,
                    emptyText.isEmpty() ? QStringLiteral("Não há registros a mostrar.") : emptyText,
@@ -90,30 +76,33 @@ bool PesquisaLista(cht::platform::TDataSource* source, const QString& keyField,
         return false;
     }
 
-    const Rows rows = readRows(*ds, keyField);
+    std::vector<cht::platform::TField*> shown;
+    for (int i = 0; i < ds->fieldCount(); ++i)
+        if (ds->field(i).visible)
+            shown.push_back(&ds->field(i));
     const QStringList selected = decodeSelection(selection);
+    auto model = std::make_unique<PickListModel>(*ds, key, shown, selected, singleSelection);
 
-    DialogRequest request;
-    request.kind = QStringLiteral("pick");
-    request.title = title;
-    request.buttons << QStringLiteral("OK") << QStringLiteral("Cancelar");
-    for (const QStringList& texts : rows.texts)
-        request.rows << texts.join(QStringLiteral(" | "));
-    request.keys = rows.keys;
-    request.selected = selected;
-    QStringList picked;
-    if (auto reply = DialogResponder::answer(request)) {
-        if (reply->result != mrOk)
-            return false;
-        picked = reply->keys;
-    } else {
-        PesquisaListaDialog dialog(title, rows.headers, rows.texts, rows.keys, selected,
-                                   singleSelection, dialogParent());
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        picked = dialog.checkedKeys();
+    if (DialogResponder::isActive()) {
+        DialogRequest request = scriptRequest(title, *model, selected);
+        request.keys = [&] {
+            QStringList all;
+            all.reserve(model->recordCount());
+            for (int r = 1; r <= ds->recordCount(); ++r)
+                all << key.formatValue(ds->valueAt(r, key.index()));
+            return all;
+        }();
+        if (auto reply = DialogResponder::answer(request)) {
+            if (reply->result != mrOk)
+                return false;
+            selection = encodeSelection(reply->keys);
+            return true;
+        }
     }
-    selection = encodeSelection(picked);
+    PesquisaListaDialog dialog(title, model.release(), singleSelection, dialogParent());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    selection = encodeSelection(dialog.checkedKeys());
     return true;
 }
 

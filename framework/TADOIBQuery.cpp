@@ -8,7 +8,9 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringEncoder>
 
+#include <string_view>
 #include <vector>
 
 namespace cht::framework {
@@ -68,14 +70,40 @@ std::optional<double> oleOf(const QVariant& v)
     return cht::platform::parseDateTime(s);
 }
 
+// Texts go to UTF-8 through one buffer kept for the whole read: a lookup of a hundred thousand
+// rows would otherwise allocate twice for every value.
+class Utf8Buffer {
+public:
+    std::string_view encode(const QVariant& v)
+    {
+        if (v.metaType().id() != QMetaType::QString)
+            return keep(v.toString());
+        return keep(*static_cast<const QString*>(v.constData()));
+    }
+
+private:
+    std::string_view keep(const QString& s)
+    {
+        const auto need = static_cast<std::size_t>(m_encoder.requiredSpace(s.size()));
+        if (m_bytes.size() < need)
+            m_bytes.resize(need);
+        const char* end = m_encoder.appendToBuffer(m_bytes.data(), s);
+        return {m_bytes.data(), static_cast<std::size_t>(end - m_bytes.data())};
+    }
+
+    // Stateless: a broken surrogate at the end of one value must not reach into the next.
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    std::vector<char> m_bytes;
+};
+
 void store(cht::wire::ColumnTable& table, std::size_t row, std::size_t col, FieldType type,
-           const QVariant& v)
+           const QVariant& v, Utf8Buffer& utf8)
 {
     if (v.isNull())
         return; // appended rows start as nulls
     switch (type) {
     case FieldType::Text:
-        table.setText(row, col, v.toString().toStdString());
+        table.setText(row, col, utf8.encode(v));
         break;
     case FieldType::Float:
         table.setNumber(row, col, v.toDouble());
@@ -88,6 +116,13 @@ void store(cht::wire::ColumnTable& table, std::size_t row, std::size_t col, Fiel
             table.setNumber(row, col, *ole);
         break;
     }
+}
+
+// PostgreSQL folds unquoted names to lower case; they read as written, in upper case, as on the
+// other databases. A name that holds an upper-case letter was quoted and stays as it is.
+QString unfoldedName(const QString& name)
+{
+    return name == name.toLower() ? name.toUpper() : name;
 }
 
 [[noreturn]] void queryFailed(const QString& name, const QSqlError& error)
@@ -151,10 +186,11 @@ void TADOIBQuery::Open()
 
         // Persistent fields decide the packet's shape; without any, the columns define them.
         if (fieldCount() == 0) {
+            const bool foldsToLower = db.driverName() == QLatin1String("QPSQL");
             for (int i = 0; i < record.count(); ++i) {
                 const QSqlField f = record.field(i);
                 const FieldType type = typeOf(f);
-                addField(f.name(), type,
+                addField(foldsToLower ? unfoldedName(f.name()) : f.name(), type,
                          type == FieldType::Text && f.length() > 0 ? f.length() : 0);
             }
         }
@@ -170,10 +206,11 @@ void TADOIBQuery::Open()
             source.push_back(col);
         }
         table = cht::wire::ColumnTable(defs);
+        Utf8Buffer utf8;
         while (query.next()) {
             const std::size_t row = table.appendRow();
             for (std::size_t c = 0; c < defs.size(); ++c)
-                store(table, row, c, defs[c].type, query.value(source[c]));
+                store(table, row, c, defs[c].type, query.value(source[c]), utf8);
         }
         if (query.lastError().isValid())
             queryFailed(name(), query.lastError());

@@ -8,17 +8,47 @@
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Corvanta.h"
 #include "platform/widgets/TButtonFlat.h"
+#include "platform/widgets/TDateEditPlus.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace cht::framework {
 
 using cht::platform::TButtonFlat;
+using cht::platform::TDateEditPlus;
+
+namespace {
+
+// The criteria whose state an option set keeps: the named check boxes, radio buttons and date
+// editors of the criteria area.
+template <class W> QList<W*> criteria(QWidget* area)
+{
+    QList<W*> named;
+    for (W* w : area->findChildren<W*>())
+        if (!w->objectName().isEmpty())
+            named << w;
+    return named;
+}
+
+std::optional<QString> optionLine(const QStringList& options, const QString& name)
+{
+    const QString prefix = name + QLatin1Char('=');
+    for (const QString& line : options)
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    return std::nullopt;
+}
+
+} // namespace
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
 {
@@ -109,11 +139,7 @@ void TfrmFiltroPadrao::fillOptionMenu(QMenu* menu, bool forDeletion)
 
 QString TfrmFiltroPadrao::OptionValue(const QString& name) const
 {
-    const QString prefix = name + QLatin1Char('=');
-    for (const QString& line : Opcoes)
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size());
-    return {};
+    return optionLine(Opcoes, name).value_or(QString());
 }
 
 void TfrmFiltroPadrao::SetOptionValue(const QString& name, const QString& value)
@@ -195,7 +221,18 @@ void TfrmFiltroPadrao::sbtConfirmaClick(QObject*)
 
 void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
 {
-    // The base's own controls hold no values: the screen has read Opcoes already.
+    // Only what the set holds changes; a radio button is selected, never cleared, so that its
+    // group's reaction runs as for a click.
+    const QString on = QStringLiteral("S");
+    for (QCheckBox* b : criteria<QCheckBox>(grbFiltroPadrao))
+        if (const auto v = optionLine(Opcoes, b->objectName()))
+            b->setChecked(*v == on);
+    for (QRadioButton* b : criteria<QRadioButton>(grbFiltroPadrao))
+        if (optionLine(Opcoes, b->objectName()) == on)
+            b->setChecked(true);
+    for (TDateEditPlus* d : criteria<TDateEditPlus>(grbFiltroPadrao))
+        if (const auto v = optionLine(Opcoes, d->objectName()))
+            d->setText(*v);
     update();
 }
 
@@ -212,6 +249,14 @@ void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
     name = name.trimmed();
     if (name.isEmpty())
         MensErro(QStringLiteral("O nome das opções deve ser informado."));
+    const QString on = QStringLiteral("S");
+    const QString off = QStringLiteral("N");
+    for (QCheckBox* b : criteria<QCheckBox>(grbFiltroPadrao))
+        SetOptionValue(b->objectName(), b->isChecked() ? on : off);
+    for (QRadioButton* b : criteria<QRadioButton>(grbFiltroPadrao))
+        SetOptionValue(b->objectName(), b->isChecked() ? on : off);
+    for (TDateEditPlus* d : criteria<TDateEditPlus>(grbFiltroPadrao))
+        SetOptionValue(d->objectName(), d->typedText());
     OptionStore::save(OptionsKey(), Corvanta::Operador(), name, Opcoes);
     m_optionSetName = name;
 }

@@ -6,6 +6,9 @@
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Netconnection.h"
+#include "module/contracts/Pesqlista.h"
+#include "platform/dataset/Field.h"
+#include "platform/widgets/FormatMaskText.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
@@ -22,6 +25,8 @@ using cht::framework::Application;
 using cht::framework::CheckResultServ;
 using cht::framework::EmptyString;
 using cht::framework::MensErro;
+using cht::framework::PesquisaLista;
+using cht::framework::PictPess;
 using cht::framework::TCloseAction;
 
 namespace Cli_cot09801 {
@@ -38,7 +43,9 @@ int s_unitCount = 0;
 int CriaFiltroCancCHT()
 {
     if (frmFiltroCancCHT == nullptr) {
-        frmFiltroCancCHT = cht::framework::CreateForm<TfrmFiltroCancCHT>();
+        // A creation that fails (the server's date not to be had) is shown and the filter still
+        // opens: without preset dates, and with Filtro as it was.
+        frmFiltroCancCHT = cht::framework::CreateFormReportingErrors<TfrmFiltroCancCHT>();
         boIdCriado = true;
     }
     return frmFiltroCancCHT->ShowModal();
@@ -138,6 +145,15 @@ void TfrmFiltroCancCHT::bindEvents()
     bindRadio(rbtLCliente, &TfrmFiltroCancCHT::rbtLClienteClick);
     bindRadio(rbtTFunc, &TfrmFiltroCancCHT::rbtTFuncClick);
     bindRadio(rbtLFunc, &TfrmFiltroCancCHT::rbtLFuncClick);
+    btpCliente->onClick =
+        cht::framework::dispatched([this](QObject* sender) { btpClienteClick(sender); });
+    btpFunc->onClick =
+        cht::framework::dispatched([this](QObject* sender) { btpFuncClick(sender); });
+    // A field hook runs inside whatever reads the field: bound plainly, so that what it raises
+    // stops that reader.
+    using namespace std::placeholders;
+    qryClienteNRINSJURCLIE->onGetText =
+        std::bind(&TfrmFiltroCancCHT::qryClienteNRINSJURCLIEGetText, this, _1, _2, _3);
     m_focusMoved = connect(qApp, &QApplication::focusChanged, this, &TfrmFiltroCancCHT::focusMoved);
 }
 
@@ -222,6 +238,52 @@ void TfrmFiltroCancCHT::grbDataCHTExit(QObject*)
         depCHTIni->setFocus();
         MensErro(msgPadrao.Msg("DtCHT_inv"), true);
     }
+}
+
+void TfrmFiltroCancCHT::btpClienteClick(QObject*)
+{
+    // Every lookup reads the table afresh; a failing read stops here, with stCliente untouched.
+    qryCliente.Close();
+    qryCliente.Open();
+    PesquisaLista(&dtsCliente, QStringLiteral("CDCLIENTE"),
+                  msgPadrao.Msg(QStringLiteral("Cliente")) + QLatin1Char('|') +
+                      msgPadrao.Msg(QStringLiteral("cli_nc")),
+                  false, stCliente);
+}
+
+void TfrmFiltroCancCHT::btpFuncClick(QObject*)
+{
+    qryFunc.Close();
+    qryFunc.Open();
+    PesquisaLista(&dtsFunc, QStringLiteral("CDFUNC"),
+                  msgPadrao.Msg(QStringLiteral("Func")) + QLatin1Char('|') +
+                      msgPadrao.Msg(QStringLiteral("func_nc")),
+                  false, stFunc);
+}
+
+void TfrmFiltroCancCHT::qryClienteNRINSJURCLIEGetText(cht::platform::TField& sender, QString& text,
+                                                      bool)
+{
+    const QString number = sender.asString();
+    const QString mask = PictPess(qryClienteIDTPIJURCLIE->asString());
+    // A number that does not fill its mask is shown as stored: the formatting would cut or pad it.
+    text = cht::platform::MaskValueFits(mask, number) ? cht::platform::FormatMaskText(mask, number)
+                                                      : number;
+}
+
+void TfrmFiltroCancCHT::btfSaveOpcClick(QObject* sender)
+{
+    SetOptionValue(QStringLiteral("stCliente"), stCliente);
+    SetOptionValue(QStringLiteral("stFunc"), stFunc);
+    TfrmFiltroPadrao::btfSaveOpcClick(sender);
+}
+
+void TfrmFiltroCancCHT::btfLoadOpcClick(QObject* sender)
+{
+    stCliente = OptionValue(QStringLiteral("stCliente"));
+    stFunc = OptionValue(QStringLiteral("stFunc"));
+    TfrmFiltroPadrao::btfLoadOpcClick(sender);
+    repaint();
 }
 
 void TfrmFiltroCancCHT::Vd_Parametros()

@@ -4,7 +4,9 @@
 
 #include "cht_module_export.h"
 #include "module/contracts/Forms.h"
+#include "module/contracts/TADOIBQuery.h"
 #include "module/contracts/TfrmFiltroPadrao.h"
+#include "platform/dataset/DataSource.h"
 
 #include <QString>
 
@@ -59,6 +61,19 @@ public:
     QString stCliente;
     QString stFunc;
 
+    // --- lookups on the host's database (definitions in Cli_cot09801Layout.cpp) ---
+    cht::framework::TADOIBQuery qryCliente{QStringLiteral("qryCliente")};
+    cht::platform::TDataSource dtsCliente;
+    cht::platform::TField* qryClienteCDCLIENTE = nullptr;
+    cht::platform::TField* qryClienteNRINSJURCLIE = nullptr;
+    cht::platform::TField* qryClienteNMFANTCLIE = nullptr;
+    cht::platform::TField* qryClienteIDTPIJURCLIE = nullptr;
+    cht::platform::TField* qryClienteNMRAZSOCCLIE = nullptr;
+    cht::framework::TADOIBQuery qryFunc{QStringLiteral("qryFunc")};
+    cht::platform::TDataSource dtsFunc;
+    cht::platform::TField* qryFuncCDFUNC = nullptr;
+    cht::platform::TField* qryFuncNMFUNC = nullptr;
+
     // --- handlers ---
     void FormCreate() override;
     void FormActivate() override;
@@ -71,6 +86,14 @@ public:
     void grbDataCHTExit(QObject* sender);
     void depCHTIniExit(QObject* sender);
     void depCHTFinExit(QObject* sender);
+    void btpClienteClick(QObject* sender);
+    void btpFuncClick(QObject* sender);
+    void qryClienteNRINSJURCLIEGetText(cht::platform::TField& sender, QString& text,
+                                       bool displayText);
+    /// The lists into the option list, then the base's save step.
+    void btfSaveOpcClick(QObject* sender) override;
+    /// The lists from the option list, then the base's load step, then a repaint.
+    void btfLoadOpcClick(QObject* sender) override;
 
     /// Checks the choices before a submission; the first failure moves the focus and raises.
     void Vd_Parametros();
@@ -79,6 +102,7 @@ public:
 
 private:
     void createLayout();
+    void createLookups();
     void bindEvents();
     void focusMoved(QWidget* from, QWidget* to);
 

@@ -2,6 +2,7 @@
 // table.
 #include "module/Cli_cot09801.h"
 
+#include "platform/dataset/Field.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TDateEditPlus.h"
 
@@ -93,7 +94,51 @@ allOrList(QWidget* area, const char* suffix, const QString& title, const QRect& 
     return {group, all, list, search};
 }
 
+// A text field of a lookup query, labelled when it is shown.
+cht::platform::TField* lookupField(cht::framework::TADOIBQuery& query, const char* name, int size,
+                                   const QString& label, bool visible)
+{
+    cht::platform::TField& f =
+        query.addField(QLatin1String(name), cht::wire::FieldType::Text, size);
+    f.displayLabel = label;
+    f.visible = visible;
+    return &f;
+}
+
 } // namespace
+
+void TfrmFiltroCancCHT::createLookups()
+{
+    qryCliente.SQL = QStringList{
+        QStringLiteral("SELECT"),
+        QStringLiteral("   C.CDCLIENTE, C.NRINSJURCLIE, C.NMFANTCLIE, C.IDTPIJURCLIE, "
+                       "C.NMRAZSOCCLIE"),
+        QStringLiteral("FROM"),
+        QStringLiteral("   CLIENTE C"),
+        QStringLiteral("ORDER BY"),
+        QStringLiteral("   C.NRINSJURCLIE"),
+        QStringLiteral(" "),
+    };
+    qryClienteCDCLIENTE = lookupField(qryCliente, "CDCLIENTE", 21, {}, false);
+    qryClienteNRINSJURCLIE =
+        lookupField(qryCliente, "NRINSJURCLIE", 25, QStringLiteral("Inscrição"), true);
+    qryClienteNMFANTCLIE =
+        lookupField(qryCliente, "NMFANTCLIE", 50, QStringLiteral("Nome Fantasia"), true);
+    qryClienteIDTPIJURCLIE = lookupField(qryCliente, "IDTPIJURCLIE", 1, {}, false);
+    qryClienteNMRAZSOCCLIE =
+        lookupField(qryCliente, "NMRAZSOCCLIE", 50, QStringLiteral("Razão Social"), true);
+    dtsCliente.setDataSet(&qryCliente);
+
+    qryFunc.SQL = QStringList{
+        QStringLiteral("SELECT"),   QStringLiteral("   CDFUNC, NMFUNC"),
+        QStringLiteral("FROM"),     QStringLiteral("   FUNCIONARIO"),
+        QStringLiteral("ORDER BY"), QStringLiteral("   CDFUNC"),
+    };
+    qryFuncCDFUNC = lookupField(qryFunc, "CDFUNC", 10, QStringLiteral("Código"), true);
+    qryFuncCDFUNC->displayWidth = 15;
+    qryFuncNMFUNC = lookupField(qryFunc, "NMFUNC", 40, QStringLiteral("Nome"), true);
+    dtsFunc.setDataSet(&qryFunc);
+}
 
 void TfrmFiltroCancCHT::createLayout()
 {
@@ -156,4 +201,5 @@ void TfrmFiltroCancCHT::createLayout()
     setTabOrder(chbRealizada, chbNFaturada);
 
     resize(395, 176);
+    createLookups();
 }

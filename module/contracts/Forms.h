@@ -102,6 +102,16 @@ template <class T> T* CreateForm()
     return form;
 }
 
+/// Creates a dialog owned by the application and runs its FormCreate as the toolkit's forms do:
+/// an error there ends the creation step only. It reaches the error display, and the dialog is
+/// returned all the same, with whatever that step had done before it failed.
+template <class T> T* CreateFormReportingErrors()
+{
+    T* form = new T();
+    Application::Dispatch([form] { form->FormCreate(); });
+    return form;
+}
+
 /// Restores the default cursor when it goes out of scope: a handler that sets the hourglass
 /// never leaves it set, whatever it raises.
 class CursorGuard {

@@ -51,11 +51,12 @@ public:
     /// The base frees the dialog; screens that keep theirs set caHide.
     virtual void FormClose(TCloseAction& action);
     virtual void sbtConfirmaClick(QObject* sender);
-    /// Load step: restores the screen's standard controls from Opcoes (the options set chosen in
-    /// ppmOpcoes has already been read into Opcoes).
+    /// Load step: restores the criteria from Opcoes (the set chosen in ppmOpcoes has already been
+    /// read into it): the named check boxes, radio buttons and date editors of grbFiltroPadrao
+    /// that the set holds, by object name ("S" or "N"; the date as typed).
     virtual void btfLoadOpcClick(QObject* sender);
-    /// Save step: persists Opcoes in the store under the chosen set name (asked for unless
-    /// SaveOptions named it).
+    /// Save step: writes those criteria into Opcoes and persists it in the store under the chosen
+    /// set name (asked for unless SaveOptions named it).
     virtual void btfSaveOpcClick(QObject* sender);
 
     /// What the options menu does, callable directly: read a saved set into Opcoes and run

@@ -249,6 +249,41 @@ QChar MaskGetMaskBlank(const QString& editMask)
     return kDefaultBlank;
 }
 
+bool MaskValueFits(const QString& editMask, const QString& value)
+{
+    if (editMask.isEmpty())
+        return false;
+    const bool literalsSaved = MaskGetMaskSave(editMask);
+    qsizetype at = 0;
+    for (qsizetype maskOffset = 1; maskOffset <= editMask.size(); ++maskOffset) {
+        const MaskCharType t = charType(editMask, maskOffset);
+        const QChar m = editMask[maskOffset - 1];
+        if (isLiteralType(t)) {
+            if (!literalsSaved)
+                continue;
+            if (at >= value.size() || value[at] != intlLiteralToChar(m))
+                return false;
+            ++at;
+            continue;
+        }
+        if (!isMaskType(t))
+            continue;
+        if (at >= value.size())
+            return false;
+        const QChar c = value[at++];
+        if (t == MaskCharType::MaskOpt && c == u' ')
+            continue;
+        const char kind = static_cast<char>(m.toLower().toLatin1());
+        const bool ok = kind == 'c' || (kind == 'l' && c.isLetter()) ||
+                        (kind == 'a' && c.isLetterOrNumber()) ||
+                        ((kind == '0' || kind == '9') && c.isDigit()) ||
+                        (kind == '#' && (c.isDigit() || c == u'+' || c == u'-'));
+        if (!ok)
+            return false;
+    }
+    return at == value.size();
+}
+
 QString FormatMaskText(const QString& editMask, const QString& value)
 {
     if (MaskGetMaskSave(editMask))

@@ -25,6 +25,13 @@ namespace cht::platform {
 /// validated against the mask, and the case directives do not change the value.
 CHT_PLATFORM_EXPORT QString FormatMaskText(const QString& editMask, const QString& value);
 
+/// True when `value` fills the mask exactly: one character per position, each of the position's
+/// kind (digits for 0 9 #, letters for L l, letters or digits for A a; optional positions also take
+/// a space), and, when the mask saves its literals, the literals in their places. An empty mask
+/// fits nothing. Callers show a value that does not fit as it stands rather than let the
+/// formatting cut or pad it.
+CHT_PLATFORM_EXPORT bool MaskValueFits(const QString& editMask, const QString& value);
+
 /// False when the mask's second section is '0' (the value is saved without literals).
 CHT_PLATFORM_EXPORT bool MaskGetMaskSave(const QString& editMask);
 /// The mask's blank character: its third section, or '_'.

@@ -53,6 +53,8 @@ ServerProcess::ServerProcess(int chts) : m_chts(chts) {}
 
 ServerProcess::ServerProcess(const QString& database) : m_database(database) {}
 
+ServerProcess::ServerProcess(DemoAt demo) : m_chts(demo.chts), m_url(std::move(demo.database)) {}
+
 ServerProcess::~ServerProcess()
 {
     stop();
@@ -68,13 +70,18 @@ QString ServerProcess::databasePath() const
     return m_database.isEmpty() ? m_dir.filePath(QStringLiteral("demo.db")) : m_database;
 }
 
+QString ServerProcess::databaseUrl() const
+{
+    return m_url.isEmpty() ? QStringLiteral("sqlite:") + databasePath() : m_url;
+}
+
 bool ServerProcess::start()
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return false;
     }
-    const QString db = QStringLiteral("sqlite:") + databasePath();
+    const QString db = databaseUrl();
 
     QStringList initArgs{QStringLiteral("--db"), db, QStringLiteral("--init-demo")};
     if (m_chts >= 0)
@@ -95,7 +102,7 @@ bool ServerProcess::start()
 bool ServerProcess::serve(const QStringList& options)
 {
     stop();
-    const QString db = QStringLiteral("sqlite:") + databasePath();
+    const QString db = databaseUrl();
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = freeLoopbackPort();
         m_process = std::make_unique<QProcess>();

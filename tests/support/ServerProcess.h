@@ -14,8 +14,14 @@ class ServerProcess {
 public:
     /// chts < 0: the demo generator's default amount.
     explicit ServerProcess(int chts = -1);
-    /// A server over an existing database (serve() only: nothing is generated).
+    /// A server over an existing SQLite file (serve() only: nothing is generated).
     explicit ServerProcess(const QString& database);
+    /// The demo generated into the database a cht-server --db text names (an empty one).
+    struct DemoAt {
+        QString database;
+        int chts = -1;
+    };
+    explicit ServerProcess(DemoAt demo);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -28,6 +34,8 @@ public:
 
     int port() const { return m_port; }
     QString databasePath() const;
+    /// The --db text the server runs on.
+    QString databaseUrl() const;
     const QString& error() const { return m_error; }
     /// The server binary: next to the running executable.
     static QString serverBinary();
@@ -37,6 +45,7 @@ private:
 
     int m_chts = -1;
     QString m_database;
+    QString m_url; // when the database is not a SQLite file of ours
     int m_port = 0;
     QString m_error;
     QTemporaryDir m_dir;

@@ -1,5 +1,6 @@
-// The filter screen over the real management screen and a real cht-server: first opening,
-// reopening after closing without confirming, a failing GetCHT, and a result without rows.
+// The filter screen over the real management screen and a real cht-server: first opening, a
+// failing GetData at creation, reopening after closing without confirming, a failing GetCHT, and
+// a result without rows.
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -74,6 +75,44 @@ protected:
 
     TfrmCancelaCHT& tela() { return *Cli_cot09800::frmCancelaCHT; }
 
+    // The filter's first opening while its GetData fails: by the connection (refused false) or
+    // by the server's own report. The management screen is made by hand, so that its connection
+    // fails before the filter is created.
+    void firstOpeningWhileGetDataFails(bool refused, const QString& reason)
+    {
+        Cli_cot09800::frmCancelaCHT = cht::framework::CreateForm<TfrmCancelaCHT>();
+        Cli_cot09800::boIdCriado = true;
+        auto faulty =
+            std::make_shared<cht::framework::FaultyTransport>(tela().netCancelaCHT.Transport());
+        if (refused)
+            faulty->answerFailure(1, reason);
+        else
+            faulty->failCall(1, reason);
+        tela().netCancelaCHT.SetTransport(faulty);
+        Filtro = TFiltro{};
+        Filtro.Situacao = QStringLiteral("_R_"); // what an earlier store left
+
+        bool opened = false;
+        whenFilterShows([&](TfrmFiltroCancCHT& f) {
+            opened = true;
+            EXPECT_TRUE(f.depCHTIni->typedText().isEmpty());
+            EXPECT_TRUE(f.depCHTFin->typedText().isEmpty());
+            // The rest of the screen is as its definition gives it.
+            EXPECT_TRUE(f.rbtTCliente->isChecked());
+            EXPECT_TRUE(f.chbPendente->isChecked());
+            f.Close();
+        });
+        m_messages.clear();
+        Cli_cot09801::CriaFiltroCancCHT();
+        EXPECT_TRUE(opened) << "the filter did not open";
+        ASSERT_EQ(m_messages.size(), 1);
+        EXPECT_TRUE(m_messages[0].contains(reason)) << m_messages[0].toStdString();
+        EXPECT_EQ(faulty->callCount(), 1);
+        EXPECT_EQ(Filtro.Situacao, QStringLiteral("_R_")) << "Filtro was stored";
+        EXPECT_TRUE(Filtro.TodosClientes.isEmpty());
+        EXPECT_EQ(Filtro.DataIni, 0.0);
+    }
+
     QStringList m_messages;
 };
 
@@ -128,6 +167,16 @@ TEST_F(FilterScreen, FirstOpeningThenReopeningAfterClosingWithoutConfirming)
     });
     Cli_cot09801::CriaFiltroCancCHT();
     EXPECT_TRUE(ran);
+}
+
+TEST_F(FilterScreen, GetDataFailingByTheConnectionEndsOnlyTheCreation)
+{
+    firstOpeningWhileGetDataFails(false, QStringLiteral("Servidor de aplicação fora do ar."));
+}
+
+TEST_F(FilterScreen, GetDataRefusedByTheServerEndsOnlyTheCreation)
+{
+    firstOpeningWhileGetDataFails(true, QStringLiteral("Data do servidor indisponível."));
 }
 
 TEST_F(FilterScreen, ConfirmingLoadsTheListClosesAndFocusesTheGrid)

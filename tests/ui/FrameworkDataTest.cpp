@@ -1,6 +1,7 @@
 // The host database services: connection settings, lookup queries, the saved-options store and
-// the pick list over a lookup.
+// the pick list over a lookup; on SQLite and on PostgreSQL.
 #include "framework/DialogResponder.h"
+#include "framework/OptionStore.h"
 #include "module/contracts/Consiste.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
@@ -9,18 +10,26 @@
 #include "module/contracts/TfrmFiltroPadrao.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/widgets/FormatMaskText.h"
+#include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/KeyList.h"
+#include "tests/support/HostDatabase.h"
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace cht::framework;
+using cht::testing::Backend;
+using cht::testing::HostDatabase;
 using cht::wire::FieldType;
 
 namespace {
@@ -31,12 +40,17 @@ void exec(const QString& sql)
     ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
 }
 
-class FrameworkDataTest : public ::testing::Test {
+class FrameworkDataTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        dtmDBGeral::Configure("sqlite:" + m_dir.filePath("host.db"));
+        m_db = std::make_unique<HostDatabase>(GetParam());
+        if (!m_db->available()) {
+            if (GetParam() == Backend::Postgres)
+                GTEST_SKIP() << m_db->error().toStdString();
+            FAIL() << m_db->error().toStdString();
+        }
+        dtmDBGeral::Configure(m_db->url());
         exec("CREATE TABLE CLIENTE (CDCLIENTE VARCHAR(21), NRINSJURCLIE VARCHAR(25), "
              "NMFANTCLIE VARCHAR(50), IDTPIJURCLIE CHAR(1), NMRAZSOCCLIE VARCHAR(50))");
         exec("INSERT INTO CLIENTE VALUES ('1', '12345678000195', 'Alfa', 'J', 'Alfa Ltda')");
@@ -49,6 +63,7 @@ protected:
         DialogResponder::clear();
         Application::SetErrorDisplay(nullptr);
         dtmDBGeral::Configure({});
+        m_db.reset();
     }
 
     // The client lookup as the filter screen defines it.
@@ -74,10 +89,12 @@ protected:
         q.addField("NMRAZSOCCLIE", FieldType::Text, 50).displayLabel = "Razão Social";
     }
 
-    QTemporaryDir m_dir;
+    std::unique_ptr<HostDatabase> m_db;
 };
 
 } // namespace
+
+CHT_HOST_DATABASE_SUITE(FrameworkDataTest);
 
 TEST(FrameworkDatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
 {
@@ -111,7 +128,7 @@ TEST(FrameworkDatabaseSettingsTest, ReadsSqliteAndPostgresqlTexts)
     EXPECT_THROW(dtmDBGeral::ParseSettings("  "), EServerError);
 }
 
-TEST_F(FrameworkDataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
+TEST_P(FrameworkDataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -134,18 +151,21 @@ TEST_F(FrameworkDataTest, QueryReopenReadsTheTableAfreshAndKeepsItsFields)
     EXPECT_EQ(q.fieldByName("NRINSJURCLIE").displayText(), QString("99.887.766/0001-00"));
 }
 
-TEST_F(FrameworkDataTest, QueryWithoutFieldsTakesTheColumns)
+TEST_P(FrameworkDataTest, QueryWithoutFieldsTakesTheColumns)
 {
     TADOIBQuery q;
     q.SQL = QStringList{"SELECT CDCLIENTE, NMFANTCLIE, 7 AS N FROM CLIENTE ORDER BY CDCLIENTE"};
     q.Open();
     ASSERT_EQ(q.fieldCount(), 3);
+    // Unquoted names read the same on every database (PostgreSQL folds them to lower case).
+    EXPECT_EQ(q.field(1).fieldName(), QString("NMFANTCLIE"));
+    EXPECT_EQ(q.field(2).fieldName(), QString("N"));
     EXPECT_EQ(q.recordCount(), 3);
     EXPECT_EQ(q.fieldByName("NMFANTCLIE").asString(), QString("Alfa"));
     EXPECT_EQ(q.fieldByName("N").asInteger(), 7);
 }
 
-TEST_F(FrameworkDataTest, QueryIsReadOnlyAndReportsFailuresInPortuguese)
+TEST_P(FrameworkDataTest, QueryIsReadOnlyAndReportsFailuresInPortuguese)
 {
     TADOIBQuery q("qryApaga");
     q.SQL = QStringList{"DELETE FROM CLIENTE"};
@@ -168,6 +188,11 @@ TEST_F(FrameworkDataTest, QueryIsReadOnlyAndReportsFailuresInPortuguese)
 
 namespace {
 
+QString keys(std::vector<std::string> k)
+{
+    return QString::fromStdString(cht::wire::encodeKeyList(k));
+}
+
 class OptionsScreen : public TfrmFiltroPadrao {
 public:
     QString stCliente, stFunc;
@@ -189,7 +214,7 @@ public:
 
 } // namespace
 
-TEST_F(FrameworkDataTest, SavedOptionsRoundTripPerScreenAndOperator)
+TEST_P(FrameworkDataTest, SavedOptionsRoundTripPerScreenAndOperator)
 {
     const QString list = QString::fromStdString(cht::wire::encodeKeyList({"1", "a,b"}));
     {
@@ -224,7 +249,7 @@ TEST_F(FrameworkDataTest, SavedOptionsRoundTripPerScreenAndOperator)
     EXPECT_EQ(again.SavedOptionNames(), QStringList({"Clientes grandes"}));
 }
 
-TEST_F(FrameworkDataTest, SavingFromTheMenuAsksForAName)
+TEST_P(FrameworkDataTest, SavingFromTheMenuAsksForAName)
 {
     QString proposed;
     DialogResponder::set([&](const DialogRequest& r) -> std::optional<DialogReply> {
@@ -253,12 +278,50 @@ TEST_F(FrameworkDataTest, SavingFromTheMenuAsksForAName)
     EXPECT_EQ(screen.stFunc, QString("[\"F1\"]"));
 }
 
-namespace {
-
-QString keys(std::vector<std::string> k)
+TEST_P(FrameworkDataTest, OptionSetsKeepTheNamedCriteriaOfTheBaseScreen)
 {
-    return QString::fromStdString(cht::wire::encodeKeyList(k));
+    OptionsScreen screen;
+    screen.lblCodTela->setText("COT09801");
+    auto* box = new QCheckBox("Caixa", screen.grbFiltroPadrao);
+    box->setObjectName("chbCaixa");
+    auto* unnamed = new QCheckBox("Sem nome", screen.grbFiltroPadrao);
+    auto* first = new QRadioButton("Um", screen.grbFiltroPadrao);
+    first->setObjectName("rbtUm");
+    auto* second = new QRadioButton("Dois", screen.grbFiltroPadrao);
+    second->setObjectName("rbtDois");
+    auto* date = new cht::platform::TDateEditPlus(screen.grbFiltroPadrao);
+    date->setObjectName("depData");
+
+    box->setChecked(true);
+    second->setChecked(true);
+    date->setText("05/03/2024");
+    screen.stCliente = keys({"7"});
+    screen.SaveOptions("Completa");
+
+    box->setChecked(false);
+    unnamed->setChecked(true);
+    first->setChecked(true);
+    date->setText("");
+    screen.stCliente.clear();
+    screen.LoadOptions("Completa");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(unnamed->isChecked()) << "an unnamed control is not the set's";
+    EXPECT_TRUE(second->isChecked());
+    EXPECT_FALSE(first->isChecked());
+    EXPECT_EQ(date->typedText(), QString("05/03/2024"));
+    EXPECT_EQ(screen.stCliente, keys({"7"}));
+
+    // A set that holds none of them leaves them as they are.
+    OptionStore::save("COT09801", "OPER1", "Antiga", {"stCliente=", "stFunc="});
+    box->setChecked(false);
+    screen.LoadOptions("Antiga");
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(second->isChecked());
+    EXPECT_EQ(date->typedText(), QString("05/03/2024"));
+    EXPECT_EQ(screen.stCliente, QString());
 }
+
+namespace {
 
 QPushButton* button(QDialog* d, const char* name)
 {
@@ -273,7 +336,7 @@ void clickRow(QTableView* view, int row)
 
 } // namespace
 
-TEST_F(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
+TEST_P(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -313,7 +376,7 @@ TEST_F(FrameworkDataTest, PickListReturnsWhatWasPickedWithTheSearchBox)
     EXPECT_EQ(q.recNo(), 2); // the current row is where it was
 }
 
-TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
+TEST_P(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
@@ -346,7 +409,7 @@ TEST_F(FrameworkDataTest, PickListMarkAllUnmarkAllAndCancel)
     EXPECT_EQ(selection, keys({"1", "2", "3"}));
 }
 
-TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
+TEST_P(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
 {
     exec("DELETE FROM CLIENTE");
     TADOIBQuery q("qryCliente");
@@ -365,7 +428,7 @@ TEST_F(FrameworkDataTest, PickListOverNoRowsShowsTheEmptyText)
     EXPECT_EQ(selection, keys({"1"}));
 }
 
-TEST_F(FrameworkDataTest, PickListReadsTheRowsBehindStillControlsAndReleasesThemOnAnError)
+TEST_P(FrameworkDataTest, PickListMovesNoCursorAndShowsAFailingTextAsEmpty)
 {
     struct Refreshes : cht::platform::DataLink {
         int count = 0;
@@ -376,28 +439,115 @@ TEST_F(FrameworkDataTest, PickListReadsTheRowsBehindStillControlsAndReleasesThem
     q.Open();
     cht::platform::TDataSource dts(&q);
     dts.addLink(&refreshes);
-    bool disabledAtPick = true;
-    DialogResponder::set([&](const DialogRequest&) -> std::optional<DialogReply> {
-        disabledAtPick = q.controlsDisabled();
-        return DialogReply{mrCancel, {}, {}};
-    });
-    QString selection;
-    EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
-    EXPECT_FALSE(disabledAtPick);
-    EXPECT_EQ(refreshes.count, 1) << "the walk over the rows moved no control";
-
+    q.setRecNo(3);
+    refreshes.count = 0;
     q.fieldByName("NMFANTCLIE").onGetText = [](cht::platform::TField& f, QString& text, bool) {
         if (f.asString() == "Beta")
             throw cht::platform::DataSetError("texto");
         text = f.asString();
     };
-    EXPECT_THROW(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection),
-                 cht::platform::DataSetError);
-    EXPECT_FALSE(q.controlsDisabled());
+    QStringList names;
+    DialogResponder::whenModal([&](QDialog* d) {
+        ASSERT_NE(d, nullptr);
+        auto* view = d->findChild<QTableView*>("grdLista");
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            names << view->model()->index(r, 2).data().toString();
+        QTest::mouseClick(button(d, "btnCancelar"), Qt::LeftButton);
+    });
+    QString selection;
+    EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
+    EXPECT_EQ(names, QStringList({"Alfa", "", "Gama"}));
+    EXPECT_EQ(q.recNo(), 3);
+    EXPECT_EQ(q.activeRecord(), 0);
+    EXPECT_EQ(refreshes.count, 0) << "the pick list moved a control";
     dts.removeLink(&refreshes);
 }
 
-TEST_F(FrameworkDataTest, ScriptedPickListSeesTheRowsAsShown)
+TEST_P(FrameworkDataTest, PickListNarrowsByCodeNumberOrNameIgnoringCaseAccentsAndPunctuation)
+{
+    exec("INSERT INTO CLIENTE VALUES ('XPTO9', '55566677000188', 'Açaí Têxtil', 'J', "
+         "'Açaí Têxtil São João Ltda')");
+    TADOIBQuery q("qryCliente");
+    defineClientQuery(q);
+    q.Open();
+    cht::platform::TDataSource dts(&q);
+
+    std::vector<std::pair<QString, QStringList>> seen; // typed text, names on view
+    QString counts;
+    DialogResponder::whenModal([&](QDialog* d) {
+        ASSERT_NE(d, nullptr);
+        auto* view = d->findChild<QTableView*>("grdLista");
+        auto* search = d->findChild<QLineEdit*>("edtPesquisa");
+        for (const char* typed : {"12.345.678/0001", "99887766", "GAMA s.a", "acai tex", "SÃO joão",
+                                  "xpto", "beto", ""}) {
+            search->setText(QString::fromUtf8(typed)); // QTest types ASCII only
+            QStringList names;
+            for (int r = 0; r < view->model()->rowCount(); ++r)
+                names << view->model()->index(r, 2).data().toString();
+            seen.emplace_back(QString::fromUtf8(typed), names);
+        }
+        // Narrowing further keeps only rows already on view; widening brings the others back.
+        search->clear();
+        QTest::keyClicks(search, "a");
+        const int wide = view->model()->rowCount();
+        QTest::keyClicks(search, "lfa");
+        const int narrow = view->model()->rowCount();
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QTest::keyClick(search, Qt::Key_Backspace);
+        EXPECT_EQ(view->model()->rowCount(), wide);
+        EXPECT_EQ(narrow, 1);
+        counts = d->findChild<QLabel*>("lblContagem")->text();
+        QTest::mouseClick(button(d, "btnCancelar"), Qt::LeftButton);
+    });
+    QString selection;
+    EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[0].second, QStringList({"Alfa"})) << "formatted number";
+    EXPECT_EQ(seen[1].second, QStringList({"Gama"})) << "bare number";
+    EXPECT_EQ(seen[2].second, QStringList({"Gama"})) << "name, case and punctuation";
+    EXPECT_EQ(seen[3].second, QStringList({"Açaí Têxtil"})) << "accents";
+    EXPECT_EQ(seen[4].second, QStringList({"Açaí Têxtil"})) << "accents in the typed text";
+    EXPECT_EQ(seen[5].second, QStringList({"Açaí Têxtil"})) << "the key, although not shown";
+    EXPECT_EQ(seen[6].second, QStringList()) << "nothing";
+    EXPECT_EQ(seen[7].second.size(), 4) << "an empty text shows every row";
+    EXPECT_EQ(counts, QString("4 de 4 na lista; 0 marcados"));
+}
+
+TEST_P(FrameworkDataTest, PickListMarksOnlyTheRowsOnViewAndKeepsTicksOutOfView)
+{
+    TADOIBQuery q("qryCliente");
+    defineClientQuery(q);
+    q.fieldByName("NMFANTCLIE").displayWidth = 70;
+    q.Open();
+    cht::platform::TDataSource dts(&q);
+
+    QString selection = keys({"2", "gone"}); // a client no longer in the table
+    int nameWidth = 0, charWidth = 0;
+    DialogResponder::whenModal([&](QDialog* d) {
+        ASSERT_NE(d, nullptr);
+        auto* view = d->findChild<QTableView*>("grdLista");
+        auto* search = d->findChild<QLineEdit*>("edtPesquisa");
+        nameWidth = view->columnWidth(2);
+        charWidth = view->fontMetrics().averageCharWidth();
+        QTest::keyClicks(search, "gama");
+        QTest::mouseClick(button(d, "btnMarcarTodos"), Qt::LeftButton);
+        search->clear();
+        // Space in the list ticks its current row; typing there goes to the search box.
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(0, 1));
+        QTest::keyClick(view, Qt::Key_Space);
+        QTest::keyClicks(view, "alf");
+        EXPECT_EQ(search->text(), QString("alf"));
+        EXPECT_EQ(view->model()->rowCount(), 1);
+        QTest::keyClick(search, Qt::Key_Return);
+    });
+    EXPECT_TRUE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
+    EXPECT_EQ(selection, keys({"1", "2", "3"}));
+    EXPECT_GE(nameWidth, 70 * charWidth) << "the field's display width";
+}
+
+TEST_P(FrameworkDataTest, ScriptedPickListSeesTheRowsAsShown)
 {
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);

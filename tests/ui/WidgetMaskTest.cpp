@@ -86,6 +86,29 @@ TEST(FormatMaskText, SectionsAreReadOnlyInTheLastCharacters)
     EXPECT_EQ(fmt("99\\;99;0;_", "1234"), "12;34");
 }
 
+TEST(FormatMaskText, FitsOnlyAValueThatFillsTheMaskWithTheRightKinds)
+{
+    const auto fits = [](const char* mask, const char* value) {
+        return cht::platform::MaskValueFits(QString::fromUtf8(mask), QString::fromUtf8(value));
+    };
+    EXPECT_TRUE(fits("99.999.999/9999-99;0;_", "12345678000195"));
+    EXPECT_FALSE(fits("99.999.999/9999-99;0;_", "1234567800019"));      // one short
+    EXPECT_FALSE(fits("99.999.999/9999-99;0;_", "123456780001955"));    // one over
+    EXPECT_FALSE(fits("99.999.999/9999-99;0;_", "12.345.678/0001-95")); // stored formatted
+    EXPECT_FALSE(fits("999.999.999-99;0;_", "1234567890X"));
+    EXPECT_TRUE(fits("999.999.999-99;0;_", "1234567890 ")); // optional positions take a blank
+    EXPECT_FALSE(fits("000;0;_", "12 "));                   // required ones do not
+    EXPECT_TRUE(fits("999.999.999-99", "123.456.789-01"));  // literals saved: in their places
+    EXPECT_FALSE(fits("999.999.999-99", "12345678901"));
+    EXPECT_TRUE(fits("LL-aa;0;_", "AB1c"));
+    EXPECT_FALSE(fits("LL-aa;0;_", "A11c"));
+    EXPECT_TRUE(fits("###;0;_", "+1-"));
+    EXPECT_FALSE(fits("###;0;_", "+1x"));
+    EXPECT_TRUE(fits("\\\\99;0;_", "12")); // an escaped backslash is a literal, not saved
+    EXPECT_FALSE(fits("", ""));
+    EXPECT_FALSE(fits("", "123"));
+}
+
 TEST(FormatMaskText, EmptyMaskGivesAnEmptyText)
 {
     EXPECT_EQ(fmt("", "abc"), "");
