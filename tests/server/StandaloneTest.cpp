@@ -71,13 +71,13 @@ TEST(Schema, IsVersionedAndRefusesANewerDatabase)
     const std::string file = tempFile("schema");
     removeDb(file);
     {
-        auto store = Store::open("sqlite:" + file);
+        auto store = Store::open("sqlite:" + file, OpenMode::Create);
         auto lease = store->acquire();
         EXPECT_EQ(Schema::version(*lease), Schema::kLatestVersion);
     }
     {
         // Opening again migrates nothing and keeps the data.
-        auto store = Store::open("sqlite:" + file);
+        auto store = Store::open("sqlite:" + file, OpenMode::Create);
         auto lease = store->acquire();
         lease->exec("INSERT INTO FUNCIONARIO VALUES ('F1', 'Ana')");
         lease->exec("INSERT INTO SCHEMA_VERSION VALUES (99, 'do futuro')");
@@ -93,7 +93,7 @@ TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)
     const std::string file = tempFile("schema-v1");
     removeDb(file);
     {
-        SqliteStore store(file);
+        SqliteStore store(file, OpenMode::Create);
         auto lease = store.acquire();
         Schema::migrate(*lease, 1);
         ASSERT_EQ(Schema::version(*lease), 1);
@@ -160,7 +160,7 @@ protected:
     {
         m_file = tempFile("demo");
         removeDb(m_file);
-        m_store = Store::open("sqlite:" + m_file);
+        m_store = Store::open("sqlite:" + m_file, OpenMode::Create);
     }
     void TearDown() override
     {
@@ -262,7 +262,7 @@ TEST_F(DemoDataTest, IsDeterministic)
     };
     const std::string other = tempFile("demo2");
     removeDb(other);
-    auto second = Store::open("sqlite:" + other);
+    auto second = Store::open("sqlite:" + other, OpenMode::Create);
     const std::string a = dump(*m_store);
     EXPECT_EQ(a, dump(*second));
     EXPECT_GT(a.size(), 1000u);
