@@ -152,7 +152,7 @@ int main()
         }
     };
     cleanup();
-    auto store = Store::open("sqlite:" + file);
+    auto store = Store::open("sqlite:" + file, OpenMode::Create);
     DemoOptions options;
     options.chts = kRows;
     auto started = Clock::now();
@@ -165,7 +165,7 @@ int main()
     CancelaChtService service(*store);
     RpcServerOptions serverOptions;
     serverOptions.port = 0;
-    serverOptions.threads = 16;
+    serverOptions.limits.workers = 16;
     RpcServer server(service, serverOptions);
     const int port = server.bind();
     server.start();

@@ -33,7 +33,7 @@ TEST_P(ProtocolTest, MalformedRequestsGetJsonRpcErrors)
         {"", wire::kParseError},
         {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":", wire::kParseError},
         {"\xff\xfe{}", wire::kParseError},
-        {"[1,2,3]", wire::kInvalidRequest},
+        {"[1", wire::kParseError},
         {"{\"jsonrpc\":\"2.0\",\"id\":1,\"params\":[]}", wire::kInvalidRequest},
         {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"COT09800.rdmCancelaCHT.GetData\","
          "\"params\":{}}",
@@ -72,7 +72,7 @@ TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc)
 {
     RpcServerOptions options;
     options.port = 0;
-    options.maxBodyBytes = 4096;
+    options.limits.maxBodyBytes = 4096;
     RpcServer small(*m_service, options);
     const int p = small.bind();
     small.start();
@@ -99,10 +99,14 @@ TEST_P(ProtocolTest, HealthAndUnknownPaths)
     ASSERT_TRUE(health);
     EXPECT_EQ(health->status, 200);
     EXPECT_NE(health->body.find("\"ok\""), std::string::npos);
-    auto unknown = m_client->Get("/rpc");
+    auto unknown = m_client->Get("/rpc.php");
     ASSERT_TRUE(unknown);
     EXPECT_EQ(unknown->status, 404);
     EXPECT_EQ(wire::decodeResponse(unknown->body).errorCode, wire::kInvalidRequest);
+    auto wrongVerb = m_client->Get("/rpc");
+    ASSERT_TRUE(wrongVerb);
+    EXPECT_EQ(wrongVerb->status, 405);
+    EXPECT_EQ(wire::decodeResponse(wrongVerb->body).errorCode, wire::kInvalidRequest);
     expectServing();
 }
 

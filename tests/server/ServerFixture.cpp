@@ -210,7 +210,7 @@ void ServerTest::SetUp()
                      .string();
         url = "sqlite:" + m_file;
     }
-    m_store = Store::open(url);
+    m_store = Store::open(url, OpenMode::Create);
     if (m_seed) {
         auto lease = m_store->acquire();
         seed(*lease);
@@ -218,7 +218,7 @@ void ServerTest::SetUp()
     m_service = std::make_unique<CancelaChtService>(*m_store);
     RpcServerOptions options;
     options.port = 0;
-    options.threads = 4;
+    options.limits.workers = 4;
     m_server = std::make_unique<RpcServer>(*m_service, options);
     m_port = m_server->bind();
     m_server->start();
