@@ -548,6 +548,8 @@ void Core::accept()
                 return;
             }
             beast::error_code peerError;
+            // An answer goes out in one write: nothing to gain from holding its last segment.
+            socket.set_option(tcp::no_delay(true), peerError);
             const auto endpoint = socket.remote_endpoint(peerError);
             const std::string peer = peerError ? std::string("?") : endpoint.address().to_string();
             const std::string refused = admit(peer);

@@ -198,8 +198,12 @@ public:
         sqlite3_extended_result_codes(m_db, 0);
         // Writers wait for each other instead of failing at once.
         sqlite3_busy_timeout(m_db, 15000);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
-             " PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
+        // Switching to WAL writes the file; a file that is not a database yet is left untouched
+        // unless it is to be made one (the store then refuses it for want of tables).
+        if (create || hasTables())
+            exec("PRAGMA journal_mode=WAL");
+        exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-65536;"
+             " PRAGMA temp_store=MEMORY;");
     }
     ~SqliteConnection() override
     {
@@ -270,6 +274,12 @@ public:
     void beginRead() { exec("BEGIN; SELECT 1 FROM sqlite_master LIMIT 1"); }
 
 private:
+    bool hasTables()
+    {
+        auto st = prepare("SELECT 1 FROM sqlite_master LIMIT 1");
+        return st->step();
+    }
+
     void releaseGate()
     {
         if (m_holdsGate) {
@@ -306,6 +316,9 @@ std::unique_ptr<SqlConnection> SqliteStore::connect()
         std::make_unique<SqliteConnection>(m_file, m_writeGate, m_guard, first && m_create);
     if (first)
         m_guard->remember();
+    // Opening works on a file the superuser may not touch by its mode, and on one replaced
+    // meanwhile: the same checks as every request.
+    m_guard->verify();
     return connection;
 }
 

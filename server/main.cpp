@@ -93,9 +93,10 @@ int main(int argc, char** argv)
                 std::cerr << "cht-server: --chts espera um número positivo\n";
                 return 2;
             }
-        } else if (a == "--threads" || a == "--queue" || a == "--max-connections" ||
-                   a == "--max-per-address") {
+        } else if (a == "--threads" || a == "--io-threads" || a == "--queue" ||
+                   a == "--max-connections" || a == "--max-per-address") {
             std::size_t& target = a == "--threads"           ? limits.workers
+                                  : a == "--io-threads"      ? limits.ioThreads
                                   : a == "--queue"           ? limits.queueDepth
                                   : a == "--max-connections" ? limits.maxConnections
                                                              : limits.maxConnectionsPerAddress;
