@@ -33,6 +33,8 @@ constexpr const char* kBusy = "O servidor está ocupado. Tente novamente em inst
 // A connection closed after an answer gets this long to send what it still had in flight, so
 // that the answer is not lost to a reset.
 constexpr std::chrono::seconds kLinger{1};
+// ... and reads at most this much of what it still sends (a body refused before it was read).
+constexpr std::size_t kMaxDrain = 256 * 1024;
 
 std::string mib(std::size_t bytes)
 {
@@ -498,8 +500,9 @@ private:
     {
         m_stream.async_read_some(
             asio::buffer(m_drain),
-            [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                if (ec)
+            [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                self->m_drained += n;
+                if (ec || self->m_drained > kMaxDrain)
                     self->close();
                 else
                     self->drain();
@@ -520,6 +523,7 @@ private:
     std::unique_ptr<http::response<http::empty_body>> m_continue;
     std::unique_ptr<http::response<http::string_body>> m_response;
     std::array<char, 4096> m_drain{};
+    std::size_t m_drained = 0;
     std::string m_peer;
     bool m_counted;
     const Route* m_route = nullptr;
