@@ -22,7 +22,14 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace cht::server;
@@ -137,6 +144,190 @@ struct Worker {
     std::string firstError;
 };
 
+/// Connections from other loopback addresses that send their headers a byte every 100 ms for as
+/// long as it lives; one that the server closes is opened again.
+class SlowAttack {
+public:
+    SlowAttack(int port, std::size_t connections) : m_port(port), m_fds(connections, -1)
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~SlowAttack()
+    {
+        m_stop = true;
+        m_thread.join();
+        for (int fd : m_fds)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    std::size_t open() const { return m_open.load(); }
+
+private:
+    int connectFrom(std::size_t i) const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + static_cast<std::uint32_t>(i % 4));
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        server.sin_port = htons(static_cast<std::uint16_t>(m_port));
+        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
+            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0)
+            return fd;
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+
+    void run()
+    {
+        const std::string start = "POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Type: "
+                                  "application/json\r\nContent-Length: 100\r\nX-Padding: ";
+        std::vector<std::size_t> sent(m_fds.size(), 0);
+        while (!m_stop) {
+            std::size_t open = 0;
+            for (std::size_t i = 0; i < m_fds.size(); ++i) {
+                if (m_fds[i] < 0) {
+                    m_fds[i] = connectFrom(i);
+                    sent[i] = 0;
+                }
+                if (m_fds[i] < 0)
+                    continue;
+                const char c = sent[i] < start.size() ? start[sent[i]] : 'a';
+                ++sent[i];
+                if (::send(m_fds[i], &c, 1, MSG_NOSIGNAL) != 1) {
+                    ::close(m_fds[i]);
+                    m_fds[i] = -1;
+                    continue;
+                }
+                ++open;
+            }
+            m_open = open;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
+    int m_port;
+    std::vector<int> m_fds;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::size_t> m_open{0};
+    std::thread m_thread;
+};
+
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+/// A line of /proc/PID/status ("VmHWM:", "VmRSS:"), in MB.
+double statusMb(pid_t pid, const std::string& key)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(key.size())) / 1024.0;
+    return 0;
+}
+
+/// The same body sent by `count` clients at once; true when every one was answered ok.
+bool burst(int port, const std::string& body, int count)
+{
+    std::atomic<int> ok{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.emplace_back([&] {
+            httplib::Client c("127.0.0.1", port);
+            c.set_read_timeout(600, 0);
+            c.set_write_timeout(600, 0);
+            auto res = c.Post("/rpc", body, "application/json");
+            if (res && res->status == 200 &&
+                res->body.substr(0, 80).find("\"ok\":true") != std::string::npos)
+                ++ok;
+        });
+    }
+    for (auto& c : clients)
+        c.join();
+    return ok == count;
+}
+
+// 16 large requests at once on a cht-server process of its own: the delta of a tick-all pass over
+// the whole list, then GetCHT of the whole list. Its peak resident memory for each.
+bool measurePeakRss(const std::string& file, const wire::ColumnTable& list)
+{
+    constexpr int kAtOnce = 16;
+    const int port = freeLoopbackPort();
+    const std::string listen = "127.0.0.1:" + std::to_string(port);
+    const std::string db = "sqlite:" + file;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl(CHT_SERVER_EXE, CHT_SERVER_EXE, "--listen", listen.c_str(), "--db", db.c_str(),
+                "--quiet", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    httplib::Client probe("127.0.0.1", port);
+    bool up = false;
+    for (int i = 0; i < 400 && !up; ++i) {
+        auto res = probe.Get("/health");
+        up = res && res->status == 200;
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    bool ok = up;
+    if (up) {
+        const double idle = statusMb(pid, "VmRSS:");
+        // The delta the screen sends after ticking every row: the key and the tick, old and new.
+        wire::DeltaPacket delta;
+        std::vector<std::size_t> columns;
+        for (const char* name : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT",
+                                 "NRSEQUCHT", "CDFUNC", "IDCHECK"}) {
+            columns.push_back(static_cast<std::size_t>(list.indexOf(name)));
+            delta.fields.push_back(list.fields()[columns.back()]);
+        }
+        for (std::size_t r = 0; r < list.rowCount(); ++r) {
+            wire::Change change;
+            for (std::size_t c : columns)
+                change.oldValues.push_back(list.value(r, c));
+            change.newValues = change.oldValues;
+            change.newValues.back() = std::string("S");
+            delta.changes.push_back(std::move(change));
+        }
+        wire::RpcRequest request;
+        request.id = 1;
+        request.method = "COT09800.rdmCancelaCHT.SetCHT";
+        request.params.push_back(RpcArg::ofDelta(std::move(delta)));
+        const std::string deltaBody = wire::encodeRequest(request);
+        const bool deltasOk = burst(port, deltaBody, kAtOnce);
+        const double deltasPeak = statusMb(pid, "VmHWM:");
+        std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
+        const bool listsOk = burst(port, listRequest(1, "", 0, 100000, "_P_A_R_N_"), kAtOnce);
+        const double listsPeak = statusMb(pid, "VmHWM:");
+        std::printf("peak_rss_16_deltas_100k = %.0f MB (a tick-all delta of %.1f MB each; idle "
+                    "%.0f MB)%s\n",
+                    deltasPeak, static_cast<double>(deltaBody.size()) / 1e6, idle,
+                    deltasOk ? "" : " - NOT ALL ANSWERED OK");
+        std::printf("peak_rss_16_getcht_100k = %.0f MB%s\n", listsPeak,
+                    listsOk ? "" : " - NOT ALL ANSWERED OK");
+        ok = deltasOk && listsOk;
+    } else {
+        std::printf("peak_rss: cht-server did not start\n");
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return ok;
+}
+
 } // namespace
 
 int main()
@@ -152,7 +343,7 @@ int main()
         }
     };
     cleanup();
-    auto store = Store::open("sqlite:" + file);
+    auto store = Store::open("sqlite:" + file, OpenMode::Create);
     DemoOptions options;
     options.chts = kRows;
     auto started = Clock::now();
@@ -165,7 +356,7 @@ int main()
     CancelaChtService service(*store);
     RpcServerOptions serverOptions;
     serverOptions.port = 0;
-    serverOptions.threads = 16;
+    serverOptions.limits.workers = 16;
     RpcServer server(service, serverOptions);
     const int port = server.bind();
     server.start();
@@ -231,117 +422,152 @@ int main()
             row.push_back(list.value(r, c));
         workers[r % kClients].rows.push_back(std::move(row));
     }
+    for (Worker& w : workers)
+        w.cancelFrom = w.rows.size();
     const double today = CancelaChtService::localNow();
-    std::atomic<bool> stop{false};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kClients; ++t) {
-        threads.emplace_back([&, t] {
-            Worker& w = workers[static_cast<std::size_t>(t)];
-            w.cancelFrom = w.rows.size();
-            httplib::Client c("127.0.0.1", port);
-            c.set_read_timeout(60, 0);
-            std::int64_t id = 0;
-            while (!stop) {
-                const auto& row = w.rows[w.next++ % (w.cancelFrom / 2)];
-                auto text = [&](const char* n) { return std::get<std::string>(row[col(n)]); };
-                wire::RpcRequest r;
-                r.id = ++id;
-                const std::string object = "COT09800.rdmCancelaCHT.";
-                bool setFlag = false;
-                switch (id % 7) {
-                case 0:
-                    r.method = object + "GetCHT";
-                    r.params = wire::decodeRequest(
-                                   listRequest(id, wire::encodeKeyList({text("CDCLIENTE")}),
-                                               today - 7, today, "_P_A_N_"))
-                                   .params;
-                    break;
-                case 1:
-                    r.method = object + "GetConsultaCSA";
-                    for (const char* n : {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS",
-                                          "NRVERPROPFAS", "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"})
-                        r.params.push_back(RpcArg::ofText(text(n)));
-                    break;
-                case 2:
-                    r.method = object + "GetParcVenc";
-                    for (const char* n : {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"})
-                        r.params.push_back(RpcArg::ofText(text(n)));
-                    break;
-                case 3:
-                    r.method = object + "GetData";
-                    break;
-                case 4:
-                case 5: {
-                    wire::ColumnTable keys({{"NRPROPOSFAS", wire::FieldType::Text, 10},
-                                            {"NRVERPROPFAS", wire::FieldType::Text, 2},
-                                            {"CDTIPOSERV", wire::FieldType::Text, 3},
-                                            {"NRSERVCONT", wire::FieldType::Text, 3},
-                                            {"NRSEQUCHT", wire::FieldType::Text, 5},
-                                            {"CDFUNC", wire::FieldType::Text, 10}});
-                    // Approve from the first half of the own CHTs, delete from the second.
-                    const auto& target = id % 7 == 4 ? row : w.rows[--w.cancelFrom];
-                    std::size_t k = keys.appendRow();
-                    std::size_t i = 0;
-                    for (const char* n : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT",
-                                          "NRSEQUCHT", "CDFUNC"})
-                        keys.setText(k, i++, std::get<std::string>(target[col(n)]));
-                    r.method = object + (id % 7 == 4 ? "ConfirmaCHT" : "CancelaCHT");
-                    r.params.push_back(RpcArg::ofData(std::move(keys)));
-                    break;
+    // The eight clients for a while; returns the requests they made.
+    auto runLoad = [&](std::chrono::milliseconds length) {
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> threads;
+        long before = 0;
+        for (const Worker& w : workers)
+            before += w.requests;
+        for (int t = 0; t < kClients; ++t) {
+            threads.emplace_back([&, t] {
+                Worker& w = workers[static_cast<std::size_t>(t)];
+                httplib::Client c("127.0.0.1", port);
+                c.set_read_timeout(60, 0);
+                std::int64_t id = 0;
+                while (!stop) {
+                    const auto& row = w.rows[w.next++ % (w.cancelFrom / 2)];
+                    auto text = [&](const char* n) { return std::get<std::string>(row[col(n)]); };
+                    wire::RpcRequest r;
+                    r.id = ++id;
+                    const std::string object = "COT09800.rdmCancelaCHT.";
+                    bool setFlag = false;
+                    switch (id % 7) {
+                    case 0:
+                        r.method = object + "GetCHT";
+                        r.params = wire::decodeRequest(
+                                       listRequest(id, wire::encodeKeyList({text("CDCLIENTE")}),
+                                                   today - 7, today, "_P_A_N_"))
+                                       .params;
+                        break;
+                    case 1:
+                        r.method = object + "GetConsultaCSA";
+                        for (const char* n :
+                             {"CDCLIENTE", "CDFUNC", "CDTIPOSERV", "NRPROPOSFAS", "NRVERPROPFAS",
+                              "NRSEQUCHT", "CDEMPRESA", "NRSERVCONT"})
+                            r.params.push_back(RpcArg::ofText(text(n)));
+                        break;
+                    case 2:
+                        r.method = object + "GetParcVenc";
+                        for (const char* n : {"CDCLIENTE", "NRPROPOSFAS", "NRVERPROPFAS"})
+                            r.params.push_back(RpcArg::ofText(text(n)));
+                        break;
+                    case 3:
+                        r.method = object + "GetData";
+                        break;
+                    case 4:
+                    case 5: {
+                        wire::ColumnTable keys({{"NRPROPOSFAS", wire::FieldType::Text, 10},
+                                                {"NRVERPROPFAS", wire::FieldType::Text, 2},
+                                                {"CDTIPOSERV", wire::FieldType::Text, 3},
+                                                {"NRSERVCONT", wire::FieldType::Text, 3},
+                                                {"NRSEQUCHT", wire::FieldType::Text, 5},
+                                                {"CDFUNC", wire::FieldType::Text, 10}});
+                        // Approve from the first half of the own CHTs, delete from the second.
+                        const auto& target = id % 7 == 4 ? row : w.rows[--w.cancelFrom];
+                        std::size_t k = keys.appendRow();
+                        std::size_t i = 0;
+                        for (const char* n : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV",
+                                              "NRSERVCONT", "NRSEQUCHT", "CDFUNC"})
+                            keys.setText(k, i++, std::get<std::string>(target[col(n)]));
+                        r.method = object + (id % 7 == 4 ? "ConfirmaCHT" : "CancelaCHT");
+                        r.params.push_back(RpcArg::ofData(std::move(keys)));
+                        break;
+                    }
+                    default: {
+                        wire::DeltaPacket d;
+                        d.fields = wire::chtListFields();
+                        auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
+                        auto after = mine;
+                        const std::size_t flag = col("IDCHTPGTOOK");
+                        after[flag] =
+                            std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
+                        d.changes.push_back({wire::ChangeOp::Update, mine, after});
+                        r.method = object + "SetCHT";
+                        r.params.push_back(RpcArg::ofDelta(std::move(d)));
+                        setFlag = true;
+                        break;
+                    }
+                    }
+                    auto res = c.Post("/rpc", wire::encodeRequest(r), "application/json");
+                    ++w.requests;
+                    bool ok = false;
+                    if (res && res->status == 200) {
+                        auto answer = wire::decodeResponse(res->body);
+                        ok = answer.ok;
+                        if (!ok && w.firstError.empty())
+                            w.firstError = r.method + ": " + answer.failure + answer.errorMessage;
+                    } else if (w.firstError.empty()) {
+                        w.firstError = r.method + ": sem resposta";
+                    }
+                    if (!ok) {
+                        ++w.errors;
+                    } else if (setFlag) {
+                        auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
+                        const std::size_t flag = col("IDCHTPGTOOK");
+                        mine[flag] =
+                            std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
+                    }
                 }
-                default: {
-                    wire::DeltaPacket d;
-                    d.fields = wire::chtListFields();
-                    auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
-                    auto after = mine;
-                    const std::size_t flag = col("IDCHTPGTOOK");
-                    after[flag] = std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
-                    d.changes.push_back({wire::ChangeOp::Update, mine, after});
-                    r.method = object + "SetCHT";
-                    r.params.push_back(RpcArg::ofDelta(std::move(d)));
-                    setFlag = true;
-                    break;
-                }
-                }
-                auto res = c.Post("/rpc", wire::encodeRequest(r), "application/json");
-                ++w.requests;
-                bool ok = false;
-                if (res && res->status == 200) {
-                    auto answer = wire::decodeResponse(res->body);
-                    ok = answer.ok;
-                    if (!ok && w.firstError.empty())
-                        w.firstError = r.method + ": " + answer.failure + answer.errorMessage;
-                } else if (w.firstError.empty()) {
-                    w.firstError = r.method + ": sem resposta";
-                }
-                if (!ok) {
-                    ++w.errors;
-                } else if (setFlag) {
-                    auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
-                    const std::size_t flag = col("IDCHTPGTOOK");
-                    mine[flag] = std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
-                }
-            }
-        });
+            });
+        }
+        std::this_thread::sleep_for(length);
+        stop = true;
+        for (auto& th : threads)
+            th.join();
+        long after = 0;
+        for (const Worker& w : workers)
+            after += w.requests;
+        return after - before;
+    };
+
+    // --- throughput_8_clients and the same under a slow-header attack ----------------------
+    long quiet = 0;
+    long attacked = 0;
+    double quietSeconds = 0;
+    double attackedSeconds = 0;
+    for (int round = 0; round < 2; ++round) {
+        auto t0 = Clock::now();
+        quiet += runLoad(std::chrono::milliseconds(5000));
+        quietSeconds += ms(Clock::now() - t0) / 1000.0;
+        SlowAttack attack(port, 64);
+        t0 = Clock::now();
+        attacked += runLoad(std::chrono::milliseconds(5000));
+        attackedSeconds += ms(Clock::now() - t0) / 1000.0;
+        std::printf("slow attack: %zu connections held open at the end of window %d\n",
+                    attack.open(), round + 1);
     }
-    auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(10));
-    stop = true;
-    for (auto& th : threads)
-        th.join();
-    const double seconds = ms(Clock::now() - t0) / 1000.0;
-    long requests = 0;
     long errors = 0;
     for (const auto& w : workers) {
-        requests += w.requests;
         errors += w.errors;
         if (!w.firstError.empty())
             std::printf("first error: %s\n", w.firstError.c_str());
     }
+    const double quietRate = static_cast<double>(quiet) / quietSeconds;
+    const double attackedRate = static_cast<double>(attacked) / attackedSeconds;
     std::printf("throughput_8_clients = %.0f req/s over %.1f s, errors = %ld (target: 0 errors)\n",
-                static_cast<double>(requests) / seconds, seconds, errors);
+                quietRate, quietSeconds, errors);
+    std::printf("ratio throughput_8_clients_under_slow_attack_vs_quiet = %.3f (%.0f ÷ %.0f req/s; "
+                "target >= 0.8)\n",
+                attackedRate / quietRate, attackedRate, quietRate);
+
+    // --- peak_rss: 16 large requests at once on a server process of its own ------------------
     server.stop();
+    const bool rssOk = measurePeakRss(file, list);
     store.reset();
     cleanup();
-    return errors == 0 ? 0 : 1;
+    return errors == 0 && rssOk ? 0 : 1;
 }

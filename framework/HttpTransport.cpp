@@ -6,9 +6,13 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 namespace cht::framework {
 
@@ -56,6 +60,45 @@ void configure(httplib::Client& client, int timeoutMs)
     }
 }
 
+/// A server that trickles its answer passes every per-read timeout: the whole call gets one
+/// deadline, past which the connection is shut down from here.
+class CallDeadline {
+public:
+    CallDeadline(httplib::Client& client, int timeoutMs)
+        : m_watch([this, &client, timeoutMs] {
+              std::unique_lock lock(m_mutex);
+              if (!m_wake.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 1)),
+                                   [this] { return m_done; })) {
+                  m_passed = true;
+                  client.stop();
+              }
+          })
+    {}
+    ~CallDeadline() { finish(); }
+    CallDeadline(const CallDeadline&) = delete;
+    CallDeadline& operator=(const CallDeadline&) = delete;
+
+    /// Ends the watch; true when the deadline had passed.
+    bool finish()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_one();
+        if (m_watch.joinable())
+            m_watch.join();
+        return m_passed;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::atomic<bool> m_passed{false};
+    std::thread m_watch;
+};
+
 } // namespace
 
 std::string HttpTransport::Post(const QString& host, int port, const std::string& body,
@@ -86,7 +129,12 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
             return true;
         };
         const Clock::time_point start = Clock::now();
+        CallDeadline deadline(client, timeoutMs);
         httplib::Result res = client.send(req);
+        // An answer that came whole stands, even if the deadline passed as it arrived.
+        const bool late = deadline.finish();
+        if (!res && late)
+            net::raise(net::timedOut(timeoutMs));
         if (!res)
             raiseFor(res.error(), start, timeoutMs, host, port);
         // Protocol errors may come with a non-200 status; their JSON body says what went wrong.
@@ -105,7 +153,12 @@ void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)
         httplib::Client client(hostUtf8, port);
         configure(client, timeout);
         const Clock::time_point start = Clock::now();
+        CallDeadline deadline(client, timeout);
         httplib::Result res = client.Get("/health");
+        // An answer that came whole stands, even if the deadline passed as it arrived.
+        const bool late = deadline.finish();
+        if (!res && late)
+            net::raise(net::timedOut(timeout));
         if (!res)
             raiseFor(res.error(), start, timeout, host, port);
         if (res->status != 200)

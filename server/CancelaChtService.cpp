@@ -23,6 +23,12 @@ using wire::Value;
 namespace {
 
 constexpr std::size_t kMaxJustification = 2000;
+// GetCHT's texts: a key list, a mark, the status set, the operator. Arguments are short where the
+// method knows their sizes, so that no request holds or sends back more than it needs.
+constexpr std::size_t kMaxKeyList = 256 * 1024;
+constexpr std::size_t kMaxMark = 1;
+constexpr std::size_t kMaxStatusSet = 32;
+constexpr std::size_t kMaxOperator = 64;
 
 const std::array<std::string_view, 7> kMethods = {
     "GetCHT", "CancelaCHT", "ConfirmaCHT", "SetCHT", "GetConsultaCSA", "GetParcVenc", "GetData",
@@ -53,11 +59,22 @@ std::string argName(std::string_view method, std::size_t i, std::string_view nam
 }
 
 const std::string& textArg(std::string_view method, const std::vector<RpcArg>& params,
-                           std::size_t i, std::string_view name)
+                           std::size_t i, std::string_view name, std::size_t maxChars)
 {
     if (params[i].kind != RpcArg::Kind::Text)
         throw ParamError(argName(method, i, name) + " deve ser um texto.");
-    return params[i].text;
+    const std::string& text = params[i].text;
+    // A character takes at most four bytes: most texts need no count.
+    if (text.size() > maxChars && (text.size() > 4 * maxChars || wire::charCount(text) > maxChars))
+        throw ParamError(argName(method, i, name) + " passa de " + std::to_string(maxChars) +
+                         (maxChars == 1 ? " caractere." : " caracteres."));
+    return text;
+}
+
+// The size of a text column of the CHT list, by its name.
+std::size_t listColumnSize(std::string_view name)
+{
+    return wire::kChtListColumns[wire::chtListColumnIndex(name)].size;
 }
 
 double dateArg(std::string_view method, const std::vector<RpcArg>& params, std::size_t i,
@@ -125,9 +142,42 @@ bool sameValue(const Value& a, const Value& b)
     return false;
 }
 
+// Blank: nothing but white space, control characters and invisible marks (no-break and
+// zero-width spaces, the byte-order mark), which a reader of the justification would not see.
 bool isBlank(std::string_view s)
 {
-    return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c <= 0x20 || c == 0x7F) {
+            ++i;
+            continue;
+        }
+        // Decode one code point of (valid) UTF-8.
+        std::uint32_t cp = 0;
+        std::size_t n = 1;
+        if (c >= 0xF0) {
+            cp = c & 0x07u;
+            n = 4;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0Fu;
+            n = 3;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1Fu;
+            n = 2;
+        } else {
+            return false;
+        }
+        for (std::size_t k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        const bool invisible = (cp >= 0x80 && cp <= 0xA0) || cp == 0x1680 ||
+                               (cp >= 0x2000 && cp <= 0x200F) || (cp >= 0x2028 && cp <= 0x202F) ||
+                               (cp >= 0x205F && cp <= 0x2064) || cp == 0x3000 || cp == 0xFEFF;
+        if (!invisible)
+            return false;
+        i += n;
+    }
+    return true;
 }
 
 const std::string& storedValue(const ChtState& s, const std::string& column)
@@ -210,14 +260,14 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
 {
     constexpr std::string_view m = "GetCHT";
     expectCount(m, params, 8);
-    const std::string& clientes = textArg(m, params, 0, "Clientes");
-    const std::string& todosClientes = textArg(m, params, 1, "TodosClientes");
-    const std::string& funcs = textArg(m, params, 2, "Funcs");
-    const std::string& todosFuncs = textArg(m, params, 3, "TodosFuncs");
+    const std::string& clientes = textArg(m, params, 0, "Clientes", kMaxKeyList);
+    const std::string& todosClientes = textArg(m, params, 1, "TodosClientes", kMaxMark);
+    const std::string& funcs = textArg(m, params, 2, "Funcs", kMaxKeyList);
+    const std::string& todosFuncs = textArg(m, params, 3, "TodosFuncs", kMaxMark);
     double dataIni = dateArg(m, params, 4, "DataIni");
     double dataFin = dateArg(m, params, 5, "DataFin");
-    const std::string& situacao = textArg(m, params, 6, "Situacao");
-    textArg(m, params, 7, "Operador");
+    const std::string& situacao = textArg(m, params, 6, "Situacao", kMaxStatusSet);
+    textArg(m, params, 7, "Operador", kMaxOperator);
 
     ChtFilter filter;
     filter.allClients = todosClientes == "T";
@@ -235,9 +285,11 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
         wire::PacketWriter writer(result.dataJson);
         result.rows = ChtListReader::write(m_store, filter, writer, m_listSplit);
     }
-    // Only GetCHT takes arguments by reference; the other methods send nothing back of theirs
-    // (a key set or a delta of 100,000 rows would travel twice).
+    // Only GetCHT takes arguments by reference: the seven criteria come back as they are, the
+    // operator (by value) as null. The other methods send nothing back of theirs (a key set or a
+    // delta of 100,000 rows would travel twice).
     result.refs = std::move(params);
+    result.refs[7] = RpcArg{};
     return result;
 }
 
@@ -458,7 +510,7 @@ CallResult CancelaChtService::textArgsQuery(std::string_view method, std::vector
     expectCount(method, params, names.size());
     std::vector<std::string> args;
     for (std::size_t i = 0; i < names.size(); ++i)
-        args.push_back(textArg(method, params, i, names[i]));
+        args.push_back(textArg(method, params, i, names[i], listColumnSize(names[i])));
     CallResult result;
     {
         auto lease = m_store.acquire();

@@ -37,6 +37,8 @@ public:
 
     explicit CancelaChtService(Store& store, Clock clock = {});
 
+    Store& store() const { return m_store; }
+
     /// How GetCHT reads a long list (by default, on the machine's cores).
     void setListSplit(const ListSplit& split) { m_listSplit = split; }
 

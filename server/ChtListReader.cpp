@@ -433,7 +433,7 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         return 0;
     }
     const std::string from = sqldate::fromDay(filter.firstDay);
-    const std::string to = sqldate::fromDay(filter.lastDay + 1);
+    const std::string to = sqldate::dayAfter(filter.lastDay);
     ListPlan plan;
     {
         auto lease = store.acquire();

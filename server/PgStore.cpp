@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
 #include <charconv>
 #include <optional>
 #include <string>
@@ -19,6 +21,21 @@ std::string trimmed(const char* message)
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+constexpr const char* kLost = "A conexão do servidor com o banco de dados foi perdida durante a"
+                              " operação. Nada foi alterado; tente novamente.";
+constexpr const char* kLostAtCommit =
+    "A conexão do servidor com o banco de dados foi perdida ao confirmar a operação: confira se"
+    " ela foi aplicada antes de repeti-la.";
+
+// A failed statement: the database's words for the log; for the client, only that the link was
+// lost when it was (the transaction is then rolled back by the database).
+[[noreturn]] void fail(PGconn* conn, const std::string& detail)
+{
+    if (PQstatus(conn) != CONNECTION_OK)
+        throw StoreError("Conexão com o PostgreSQL perdida: " + detail, kLost);
+    throw StoreError("Erro do banco PostgreSQL: " + detail);
 }
 
 // '?' placeholders become $1, $2, ... (the statements of this server hold no '?' otherwise).
@@ -116,10 +133,11 @@ private:
                                 values.data(), nullptr, nullptr, 0);
         ExecStatusType status = PQresultStatus(m_result);
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            std::string message =
-                "Erro do banco PostgreSQL: " + trimmed(PQresultErrorMessage(m_result));
+            std::string detail = trimmed(PQresultErrorMessage(m_result));
+            if (detail.empty())
+                detail = trimmed(PQerrorMessage(m_conn));
             clearResult();
-            throw StoreError(message);
+            fail(m_conn, detail);
         }
         m_rows = PQntuples(m_result);
         const char* tuples = PQcmdTuples(m_result);
@@ -158,7 +176,8 @@ public:
                 "Não foi possível conectar ao PostgreSQL: " + trimmed(PQerrorMessage(m_conn));
             PQfinish(m_conn);
             m_conn = nullptr;
-            throw StoreError(message);
+            throw StoreError(message, "O servidor não consegue conectar ao banco de dados. Nada"
+                                      " foi alterado; tente novamente em instantes.");
         }
         PQsetNoticeProcessor(m_conn, ignoreNotice, nullptr);
         exec("SET client_encoding TO 'UTF8'; SET DateStyle TO ISO; "
@@ -183,16 +202,26 @@ public:
         PGresult* result = PQexec(m_conn, text.c_str());
         ExecStatusType status = PQresultStatus(result);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            std::string message =
-                "Erro do banco PostgreSQL: " + trimmed(PQresultErrorMessage(result));
+            std::string detail = trimmed(PQresultErrorMessage(result));
+            if (detail.empty())
+                detail = trimmed(PQerrorMessage(m_conn));
             PQclear(result);
-            throw StoreError(message);
+            fail(m_conn, detail);
         }
         PQclear(result);
     }
 
     void beginWrite() override { exec("BEGIN"); }
-    void commit() override { exec("COMMIT"); }
+    void commit() override
+    {
+        try {
+            exec("COMMIT");
+        } catch (const StoreError& e) {
+            if (PQstatus(m_conn) != CONNECTION_OK)
+                throw StoreError(e.what(), kLostAtCommit);
+            throw;
+        }
+    }
     void rollback() override
     {
         if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
@@ -200,6 +229,17 @@ public:
     }
 
     bool broken() const override { return PQstatus(m_conn) != CONNECTION_OK; }
+
+    // An idle connection has nothing to say: a readable socket is the server's goodbye (a
+    // restart, a terminated backend) or something this server never asks for. Either way a new
+    // connection costs less than a request failed on this one.
+    bool alive() override
+    {
+        if (broken())
+            return false;
+        pollfd p{PQsocket(m_conn), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
+    }
 
 private:
     PGconn* m_conn = nullptr;

@@ -1,27 +1,36 @@
-// JSON-RPC over HTTP for the remote object: POST /rpc, GET /health, a pool of worker threads.
+// JSON-RPC 2.0 over HTTP for the remote object: POST /rpc, GET /health, on the HTTP layer of
+// HttpServer (a slow client costs a socket; requests run on a bounded pool of workers).
 #pragma once
 
 #include "CancelaChtService.h"
+#include "HttpServer.h"
 
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cht::server {
 
 struct RpcServerOptions {
     std::string host = "127.0.0.1";
     int port = 8080; // 0: any free port
-    std::size_t threads = 16;
-    std::size_t maxBodyBytes = 64u * 1024u * 1024u;
-    /// Receives one line per request; empty: no log.
+    HttpLimits limits;
+    /// Calls in one batch; a longer batch is refused whole.
+    std::size_t maxBatch = 100;
+    /// Once a batch's answers reach this, its further calls are not run (they are answered as
+    /// refused), so that one body cannot make an answer of unbounded size.
+    std::size_t maxBatchReplyBytes = 64u * 1024u * 1024u;
+    /// Receives one line per call and per refusal of the HTTP layer, control characters escaped;
+    /// empty: no log.
     std::function<void(const std::string&)> log;
 };
 
 /// Serves one CancelaChtService. Every failure becomes a JSON-RPC answer; nothing a client
-/// sends stops the server.
+/// sends stops the server. Failures of the database or of the server itself reach the client as
+/// a short message with an occurrence code; the log line with the same code keeps the detail.
 class RpcServer {
 public:
     RpcServer(CancelaChtService& service, RpcServerOptions options);
@@ -34,20 +43,29 @@ public:
     int bind();
     /// Serves until stop(); call after bind().
     void run();
-    /// Serves on a background thread; returns once the server accepts connections.
+    /// Serves on background threads.
     void start();
-    /// Stops accepting and returns once the serving thread (if start() made one) has ended.
+    /// Stops serving and returns once the threads of start() and the workers have ended.
     void stop();
     int port() const;
+    /// Connections open now.
+    std::size_t openConnections() const;
 
-    /// The JSON-RPC answer to one request body, with what the log line says of it.
-    struct Outcome {
-        std::string reply;
+    /// What one call of a body came to, for its log line.
+    struct CallLog {
         std::string method = "-";
         std::size_t rows = 0;
+        double ms = 0;
         std::string status; // "ok", "recusado: ...", "erro -32601: ..."
     };
+    /// The answer to one request body (empty when it held notifications only) and its calls.
+    struct Outcome {
+        std::string reply;
+        std::vector<CallLog> calls;
+    };
     Outcome handle(std::string_view body);
+    /// The database's state as GET /health reports it, and whether it is fit to serve.
+    HttpResponse health();
 
 private:
     struct Impl;

@@ -30,6 +30,9 @@ public:
     virtual void rollback() = 0;
     /// True when the link to the database is lost; such a connection is not pooled again.
     virtual bool broken() const { return false; }
+    /// Checked before an idle connection is lent again: false when its link was lost meanwhile
+    /// (a database server restarted), so that the next request gets a fresh one.
+    virtual bool alive() { return !broken(); }
 
     /// A statement prepared once for this connection and reused, ready for new bindings: a key
     /// set of 10,000 CHTs runs the same few statements 10,000 times. Valid until the next call

@@ -53,6 +53,13 @@ std::string fromDay(std::int64_t day)
     return buffer;
 }
 
+std::string dayAfter(std::int64_t day)
+{
+    if (!wire::isOleInRange(static_cast<double>(day + 1)))
+        return "infinity";
+    return fromDay(day + 1);
+}
+
 double toOle(std::string_view text)
 {
     wire::CivilDateTime c;

@@ -13,6 +13,10 @@ namespace cht::server::sqldate {
 std::string fromOle(double ole);
 /// "YYYY-MM-DD" (midnight) of a whole OLE day number.
 std::string fromDay(std::int64_t day);
+/// The end of a day, as the bound every date-time of it stays below: the next day, or, after the
+/// last day a date can have, "infinity" (which SQLite's text order and PostgreSQL's timestamps
+/// both put after every date).
+std::string dayAfter(std::int64_t day);
 /// OLE date-time of a database text: "YYYY-MM-DD", optionally followed by " HH:MM[:SS[.f...]]"
 /// (or 'T' instead of the blank). Throws StoreError for anything else.
 double toOle(std::string_view text);

@@ -4,11 +4,95 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
 namespace cht::server {
+
+class SqliteStore::FileGuard {
+public:
+    enum class State { Same, Missing, Replaced, Unusable };
+
+    explicit FileGuard(std::string file) : m_file(std::move(file)) {}
+
+    bool known() const { return m_known.load(); }
+
+    /// Takes the identity of the file at the path, once: right after the first open.
+    void remember()
+    {
+        std::call_once(
+            m_once,
+            [this] {
+                struct stat st {};
+                if (::stat(m_file.c_str(), &st) == 0) {
+                    m_device = st.st_dev;
+                    m_inode = st.st_ino;
+                    m_known = true;
+                }
+            });
+    }
+
+    State state() const
+    {
+        struct stat st {};
+        if (::stat(m_file.c_str(), &st) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? State::Missing : State::Unusable;
+        if (m_known && (st.st_dev != m_device || st.st_ino != m_inode))
+            return State::Replaced;
+        if (!S_ISREG(st.st_mode) || ::access(m_file.c_str(), R_OK | W_OK) != 0)
+            return State::Unusable;
+        // The superuser passes access() whatever the mode says; a file whose mode grants no
+        // reading or no writing was made unusable on purpose all the same.
+        if (::geteuid() == 0 && ((st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) == 0 ||
+                                 (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+            return State::Unusable;
+        return State::Same;
+    }
+
+    static std::string describe(State s)
+    {
+        switch (s) {
+        case State::Missing:
+            return "O banco de dados do servidor está indisponível: o arquivo foi removido. Nada "
+                   "foi"
+                   " alterado; avise o administrador do servidor.";
+        case State::Replaced:
+            return "O banco de dados do servidor está indisponível: o arquivo foi trocado por outro"
+                   " desde o início do servidor. Nada foi alterado; o servidor precisa ser"
+                   " reiniciado.";
+        case State::Unusable:
+            return "O banco de dados do servidor está indisponível: o arquivo não pode mais ser"
+                   " lido ou gravado. Nada foi alterado; avise o administrador do servidor.";
+        case State::Same:
+            break;
+        }
+        return {};
+    }
+
+    /// Throws StoreError, with the message for the client, unless the file is still usable.
+    void verify() const
+    {
+        const State s = state();
+        if (s != State::Same) {
+            const std::string message = describe(s);
+            throw StoreError(message + " (" + m_file + ")", message);
+        }
+    }
+
+private:
+    std::string m_file;
+    std::once_flag m_once;
+    std::atomic<bool> m_known{false};
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+};
 
 namespace {
 
@@ -92,24 +176,34 @@ private:
 
 class SqliteConnection final : public SqlConnection {
 public:
-    SqliteConnection(const std::string& file, std::shared_ptr<std::shared_mutex> writeGate)
-        : m_writeGate(std::move(writeGate))
+    SqliteConnection(const std::string& file, std::shared_ptr<std::shared_mutex> writeGate,
+                     std::shared_ptr<const SqliteStore::FileGuard> guard, bool create)
+        : m_writeGate(std::move(writeGate)), m_guard(std::move(guard))
     {
-        int rc = sqlite3_open_v2(file.c_str(), &m_db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
+        const int flags =
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+        int rc = sqlite3_open_v2(file.c_str(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {
-            std::string message = "Não foi possível abrir o banco SQLite \"" + file + "\": " +
-                                  (m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+            std::string message =
+                !create && ::access(file.c_str(), F_OK) != 0
+                    ? "O banco SQLite \"" + file +
+                          "\" não existe. Para criar um banco vazio use --create; com dados de"
+                          " demonstração, --init-demo."
+                    : "Não foi possível abrir o banco SQLite \"" + file +
+                          "\": " + (m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
             sqlite3_close(m_db);
             m_db = nullptr;
-            throw StoreError(message);
+            throw StoreError(message, "O banco de dados do servidor não pode ser aberto.");
         }
         sqlite3_extended_result_codes(m_db, 0);
         // Writers wait for each other instead of failing at once.
         sqlite3_busy_timeout(m_db, 15000);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
-             " PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;");
+        // Switching to WAL writes the file; a file that is not a database yet is left untouched
+        // unless it is to be made one (the store then refuses it for want of tables).
+        if (create || hasTables())
+            exec("PRAGMA journal_mode=WAL");
+        exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-65536;"
+             " PRAGMA temp_store=MEMORY;");
     }
     ~SqliteConnection() override
     {
@@ -157,8 +251,11 @@ public:
             throw;
         }
     }
+    // The file is checked right before the commit, so that a removed or replaced file fails the
+    // transaction instead of taking its writes where nobody reads them.
     void commit() override
     {
+        m_guard->verify();
         exec("COMMIT");
         releaseGate();
     }
@@ -177,6 +274,12 @@ public:
     void beginRead() { exec("BEGIN; SELECT 1 FROM sqlite_master LIMIT 1"); }
 
 private:
+    bool hasTables()
+    {
+        auto st = prepare("SELECT 1 FROM sqlite_master LIMIT 1");
+        return st->step();
+    }
+
     void releaseGate()
     {
         if (m_holdsGate) {
@@ -187,13 +290,15 @@ private:
 
     sqlite3* m_db = nullptr;
     std::shared_ptr<std::shared_mutex> m_writeGate;
+    std::shared_ptr<const SqliteStore::FileGuard> m_guard;
     bool m_holdsGate = false;
 };
 
 } // namespace
 
-SqliteStore::SqliteStore(std::string file)
-    : m_file(std::move(file)), m_writeGate(std::make_shared<std::shared_mutex>())
+SqliteStore::SqliteStore(std::string file, OpenMode mode)
+    : m_file(std::move(file)), m_writeGate(std::make_shared<std::shared_mutex>()),
+      m_guard(std::make_shared<FileGuard>(m_file)), m_create(mode == OpenMode::Create)
 {
     // SQLite's allocation statistics take one process-wide lock per allocation, which held the
     // pieces of a long list read side by side to little more than one core. Effective only
@@ -202,9 +307,36 @@ SqliteStore::SqliteStore(std::string file)
     (void)once;
 }
 
+// Only the first connection may make the file: once the store knows its file, a missing one is
+// an error, never a new empty database.
 std::unique_ptr<SqlConnection> SqliteStore::connect()
 {
-    return std::make_unique<SqliteConnection>(m_file, m_writeGate);
+    const bool first = !m_guard->known();
+    auto connection =
+        std::make_unique<SqliteConnection>(m_file, m_writeGate, m_guard, first && m_create);
+    if (first)
+        m_guard->remember();
+    // Opening works on a file the superuser may not touch by its mode, and on one replaced
+    // meanwhile: the same checks as every request.
+    m_guard->verify();
+    return connection;
+}
+
+void SqliteStore::checkAvailable()
+{
+    if (m_guard->known())
+        m_guard->verify();
+}
+
+StoreHealth SqliteStore::health()
+{
+    const FileGuard::State state = m_guard->state();
+    if (state == FileGuard::State::Same)
+        return Store::health();
+    StoreHealth h;
+    h.sameFile = state == FileGuard::State::Unusable;
+    h.problem = FileGuard::describe(state);
+    return h;
 }
 
 // A read transaction's snapshot is taken at its first read; with this server's writers held

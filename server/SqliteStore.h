@@ -1,4 +1,6 @@
-// The embedded store: one SQLite file, created with its schema on first start.
+// The embedded store: one SQLite file, made only when asked (OpenMode::Create). While the server
+// runs, the file must stay the one it opened: removed, replaced or made unreadable, the store
+// refuses every request instead of writing into a file nobody will see again.
 #pragma once
 
 #include "Store.h"
@@ -12,18 +14,25 @@ namespace cht::server {
 
 class SqliteStore final : public Store {
 public:
-    explicit SqliteStore(std::string file);
+    explicit SqliteStore(std::string file, OpenMode mode = OpenMode::Existing);
 
     Dialect dialect() const override { return Dialect::Sqlite; }
     std::string describe() const override { return "sqlite:" + m_file; }
+    StoreHealth health() override;
+
+    /// The file as it was opened: device and inode, taken at the first connection.
+    class FileGuard;
 
 protected:
     std::unique_ptr<SqlConnection> connect() override;
+    void checkAvailable() override;
     void beginSharedRead(const std::vector<SqlConnection*>& connections) override;
 
 private:
     std::string m_file;
     std::shared_ptr<std::shared_mutex> m_writeGate;
+    std::shared_ptr<FileGuard> m_guard;
+    bool m_create;
 };
 
 } // namespace cht::server

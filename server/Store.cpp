@@ -22,15 +22,33 @@ Store::Lease::~Lease()
 
 Store::Lease Store::acquire()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_idle.empty()) {
-            auto connection = std::move(m_idle.back());
+    checkAvailable();
+    for (;;) {
+        std::unique_ptr<SqlConnection> connection;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_idle.empty())
+                break;
+            connection = std::move(m_idle.back());
             m_idle.pop_back();
-            return Lease(*this, std::move(connection));
         }
+        if (connection->alive())
+            return Lease(*this, std::move(connection));
     }
     return Lease(*this, connect());
+}
+
+StoreHealth Store::health()
+{
+    StoreHealth h;
+    try {
+        auto lease = acquire();
+        lease->prepare("SELECT 1")->run();
+        h.reachable = true;
+    } catch (const StoreError& e) {
+        h.problem = e.forClient().empty() ? "O banco de dados não respondeu." : e.forClient();
+    }
+    return h;
 }
 
 Store::Snapshot::~Snapshot()
@@ -63,14 +81,14 @@ void Store::giveBack(std::unique_ptr<SqlConnection> connection)
         m_idle.push_back(std::move(connection));
 }
 
-std::unique_ptr<Store> Store::open(const std::string& url)
+std::unique_ptr<Store> Store::open(const std::string& url, OpenMode mode)
 {
     std::unique_ptr<Store> store;
     if (url.rfind("sqlite:", 0) == 0) {
         std::string file = url.substr(7);
         if (file.empty())
             throw StoreError("Informe o arquivo do banco SQLite: sqlite:ARQUIVO.");
-        store = std::make_unique<SqliteStore>(file);
+        store = std::make_unique<SqliteStore>(file, mode);
     } else if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
         store = std::make_unique<PgStore>(url);
     } else {
@@ -78,6 +96,11 @@ std::unique_ptr<Store> Store::open(const std::string& url)
                          "\". Use sqlite:ARQUIVO ou postgresql://...");
     }
     auto lease = store->acquire();
+    if (mode == OpenMode::Existing && Schema::version(*lease) == 0) {
+        throw StoreError("O banco " + store->describe() +
+                         " não tem as tabelas do CHT. Para criá-las use --create (ou"
+                         " --init-demo, com dados de demonstração).");
+    }
     Schema::migrate(*lease);
     return store;
 }

@@ -10,6 +10,20 @@
 
 namespace cht::server {
 
+/// What the server's health check reports of its database.
+struct StoreHealth {
+    bool reachable = false;
+    /// SQLite: the file at the path is still the one opened at start (always true elsewhere).
+    bool sameFile = true;
+    /// Why not, in Portuguese, naming no path.
+    std::string problem;
+    bool ok() const { return reachable && sameFile; }
+};
+
+/// Whether opening a store may make its database: only when asked (--create, --init-demo). A
+/// missing SQLite file or a database without this server's tables is otherwise an error.
+enum class OpenMode { Existing, Create };
+
 /// A store hands out pooled connections; each request borrows one for its whole run.
 class Store {
 public:
@@ -40,7 +54,11 @@ public:
     /// What the log shows: "sqlite:FILE" or the PostgreSQL address without a password.
     virtual std::string describe() const = 0;
 
+    /// A connection, after checking that the database is still usable (throws StoreError with a
+    /// message for the client when not); pooled connections that lost their link are dropped.
     Lease acquire();
+    /// Reachability checked with a query on a pooled connection.
+    virtual StoreHealth health();
 
     /// Connections inside read transactions that all see one committed state, so that one
     /// answer can be read in pieces side by side. The transactions end with it.
@@ -61,12 +79,15 @@ public:
     Snapshot acquireSnapshot(std::size_t count);
 
     /// Opens the store named by "sqlite:FILE" or "postgresql://..." (also "postgres://..."), and
-    /// brings its schema up to date. Throws StoreError with a Portuguese message.
-    static std::unique_ptr<Store> open(const std::string& url);
+    /// brings its schema up to date; with OpenMode::Create an absent database (or schema) is
+    /// made. Throws StoreError with a Portuguese message.
+    static std::unique_ptr<Store> open(const std::string& url, OpenMode mode = OpenMode::Existing);
 
 protected:
     Store() = default;
     virtual std::unique_ptr<SqlConnection> connect() = 0;
+    /// Throws StoreError (with a message for the client) when the database cannot be used now.
+    virtual void checkAvailable() {}
     /// Starts read transactions on the connections, all on the same committed state.
     virtual void beginSharedRead(const std::vector<SqlConnection*>& connections) = 0;
 

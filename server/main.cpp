@@ -5,6 +5,7 @@
 #include "Store.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -23,10 +24,16 @@ void usage()
 {
     std::cerr
         << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
-           "                  [--threads N] [--list-workers N] [--quiet]\n"
-           "       cht-server --db ... --init-demo [--chts N]\n"
-           "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16\n"
-           "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n";
+           "                  [--threads N] [--queue N] [--max-connections N]\n"
+           "                  [--max-per-address N] [--header-timeout S] [--request-timeout S]\n"
+           "                  [--list-workers N] [--quiet]\n"
+           "       cht-server --db ... --create            cria o banco vazio e sai\n"
+           "       cht-server --db ... --init-demo [--chts N]  cria o banco de demonstração e sai\n"
+           "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16 --queue 64\n"
+           "         --max-connections 1024 --max-per-address 64\n"
+           "         --header-timeout 10 --request-timeout 60 (segundos)\n"
+           "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n"
+           "O banco precisa existir: sem --create ou --init-demo nada é criado.\n";
 }
 
 std::mutex g_logMutex;
@@ -59,9 +66,10 @@ int main(int argc, char** argv)
     std::string listen = "127.0.0.1:8080";
     std::string db = "sqlite:cht.db";
     bool initDemo = false;
+    bool create = false;
     bool quiet = false;
     DemoOptions demo;
-    std::size_t threads = 16;
+    HttpLimits limits;
     ListSplit listSplit = ListSplit::automatic();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -78,16 +86,32 @@ int main(int argc, char** argv)
             db = value("--db");
         } else if (a == "--init-demo") {
             initDemo = true;
+        } else if (a == "--create") {
+            create = true;
         } else if (a == "--chts") {
             if (!parseCount(value("--chts"), demo.chts)) {
                 std::cerr << "cht-server: --chts espera um número positivo\n";
                 return 2;
             }
-        } else if (a == "--threads") {
-            if (!parseCount(value("--threads"), threads)) {
-                std::cerr << "cht-server: --threads espera um número positivo\n";
+        } else if (a == "--threads" || a == "--io-threads" || a == "--queue" ||
+                   a == "--max-connections" || a == "--max-per-address") {
+            std::size_t& target = a == "--threads"           ? limits.workers
+                                  : a == "--io-threads"      ? limits.ioThreads
+                                  : a == "--queue"           ? limits.queueDepth
+                                  : a == "--max-connections" ? limits.maxConnections
+                                                             : limits.maxConnectionsPerAddress;
+            if (!parseCount(value(argv[i]), target)) {
+                std::cerr << "cht-server: " << a << " espera um número positivo\n";
                 return 2;
             }
+        } else if (a == "--header-timeout" || a == "--request-timeout") {
+            std::size_t seconds = 0;
+            if (!parseCount(value(argv[i]), seconds) || seconds > 3600) {
+                std::cerr << "cht-server: " << a << " espera segundos, de 1 a 3600\n";
+                return 2;
+            }
+            (a == "--header-timeout" ? limits.headerTimeout : limits.requestTimeout) =
+                std::chrono::seconds(seconds);
         } else if (a == "--list-workers") {
             std::size_t workers = 0;
             if (!parseCount(value("--list-workers"), workers) || workers > 64) {
@@ -107,12 +131,20 @@ int main(int argc, char** argv)
         }
     }
 
+    if (create && initDemo) {
+        std::cerr << "cht-server: use --create ou --init-demo, não os dois\n";
+        return 2;
+    }
     std::unique_ptr<Store> store;
     try {
-        store = Store::open(db);
+        store = Store::open(db, create || initDemo ? OpenMode::Create : OpenMode::Existing);
     } catch (const std::exception& e) {
         std::cerr << "cht-server: " << e.what() << "\n";
         return 1;
+    }
+    if (create) {
+        std::cerr << "cht-server: banco pronto em " << store->describe() << "\n";
+        return 0;
     }
     if (initDemo) {
         try {
@@ -143,7 +175,7 @@ int main(int argc, char** argv)
         return 2;
     }
     options.port = static_cast<int>(port);
-    options.threads = threads;
+    options.limits = limits;
     if (!quiet)
         options.log = logLine;
 

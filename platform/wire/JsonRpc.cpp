@@ -50,16 +50,16 @@ constexpr std::string_view kRequestPrefix = "Requisição inválida: ";
 constexpr std::string_view kResponsePrefix = "Resposta inválida do servidor: ";
 constexpr std::string_view kOutPrefix = "Não foi possível escrever a chamada: ";
 
-void writeEnvelopeStart(JsonWriter& w, std::int64_t id)
+void writeEnvelopeStart(JsonWriter& w, const RpcId& id)
 {
     w.StartObject();
     w.Key("jsonrpc", 7);
     w.String("2.0", 3);
     w.Key("id", 2);
-    if (id < 0)
-        w.Null();
+    if (id.present())
+        w.RawValue(id.json.data(), id.json.size(), rapidjson::kNumberType);
     else
-        w.Int64(id);
+        w.Null();
 }
 
 void writeArg(JsonWriter& w, const RpcArg& a, std::size_t index)
@@ -207,15 +207,15 @@ std::vector<RpcArg> readArgs(ondemand::value v, JsonInput& input, std::string_vi
     return args;
 }
 
-// A top-level value that is not an object: a parse error unless it is a well-formed scalar.
-[[noreturn]] void notAnObject(ondemand::document& doc, std::string_view prefix)
+// A top-level value that is neither an object nor an array: a parse error unless it is a
+// well-formed scalar.
+[[noreturn]] void notARequest(ondemand::document& doc, std::string_view prefix)
 {
     ondemand::json_type type;
     simdjson::error_code e = doc.type().get(type);
     if (!e) {
         switch (type) {
         case ondemand::json_type::array:
-            break;
         case ondemand::json_type::object:
             break;
         case ondemand::json_type::number:
@@ -247,7 +247,310 @@ void readVersion(ondemand::value v, std::string_view prefix)
         throwShape(prefix, "\"jsonrpc\" deve ser \"2.0\"");
 }
 
+std::string_view trimmedToken(std::string_view raw)
+{
+    while (!raw.empty() &&
+           (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r'))
+        raw.remove_suffix(1);
+    return raw;
+}
+
+// The id as sent: a number's own digits, a text with its quotes and escapes, or null. Anything
+// else is a wrong envelope.
+RpcId readId(ondemand::value v, std::string_view prefix)
+{
+    ondemand::json_type type;
+    if (auto e = v.type().get(type))
+        throwJsonError(e, prefix, "\"id\"");
+    std::string_view raw;
+    switch (type) {
+    case ondemand::json_type::number: {
+        raw = v.raw_json_token();
+        double checked = 0;
+        if (auto e = v.get_double().get(checked))
+            throwJsonError(e, prefix, "\"id\"");
+        return RpcId{std::string(trimmedToken(raw))};
+    }
+    case ondemand::json_type::string: {
+        raw = v.raw_json_token();
+        std::string_view checked;
+        if (auto e = v.get_string().get(checked))
+            throwJsonError(e, prefix, "\"id\"");
+        return RpcId{std::string(trimmedToken(raw))};
+    }
+    case ondemand::json_type::null: {
+        bool null = false;
+        if (auto e = v.is_null().get(null))
+            throwJsonError(e, prefix, "\"id\"");
+        if (!null)
+            throwJsonError(simdjson::N_ATOM_ERROR, prefix, "\"id\"");
+        return RpcId::null();
+    }
+    default:
+        throwShape(prefix, "\"id\" deve ser um número, um texto ou nulo");
+    }
+}
+
+// Reads a value through, whatever it holds, so that broken JSON inside it is found.
+void readThrough(ondemand::value v)
+{
+    ondemand::json_type type;
+    if (auto e = v.type().get(type))
+        throwJsonError(e, kRequestPrefix, {});
+    simdjson::error_code e = simdjson::SUCCESS;
+    switch (type) {
+    case ondemand::json_type::number:
+        e = v.get_double().error();
+        break;
+    case ondemand::json_type::string:
+        e = v.get_string().error();
+        break;
+    case ondemand::json_type::boolean:
+        e = v.get_bool().error();
+        break;
+    case ondemand::json_type::null: {
+        bool null = false;
+        e = v.is_null().get(null);
+        if (!e && !null)
+            e = simdjson::N_ATOM_ERROR;
+        break;
+    }
+    case ondemand::json_type::array: {
+        ondemand::array a;
+        if ((e = v.get_array().get(a)))
+            break;
+        for (auto item : a) {
+            ondemand::value inner;
+            if ((e = item.get(inner)))
+                break;
+            readThrough(inner);
+        }
+        break;
+    }
+    case ondemand::json_type::object: {
+        ondemand::object o;
+        if ((e = v.get_object().get(o)))
+            break;
+        forEachMember(o, kRequestPrefix, {},
+                      [](std::string_view, ondemand::value inner) { readThrough(inner); });
+        break;
+    }
+    }
+    if (e)
+        throwJsonError(e, kRequestPrefix, {});
+}
+
+// One request object's envelope. A wrong shape is kept in the envelope, and the members after it
+// are still read through (the request gets an error answer, the others of a batch still run);
+// broken JSON throws, as the whole body is then unreadable.
+RpcEnvelope readEnvelope(ondemand::object object)
+{
+    RpcEnvelope env;
+    bool hasVersion = false, hasId = false, hasMethod = false, hasParams = false;
+    auto member = [&](std::string_view key, ondemand::value v) {
+        if (key == "jsonrpc" && !hasVersion) {
+            hasVersion = true;
+            readVersion(v, kRequestPrefix);
+        } else if (key == "id" && !hasId) {
+            hasId = true;
+            env.id = readId(v, kRequestPrefix);
+        } else if (key == "method" && !hasMethod) {
+            hasMethod = true;
+            env.method = readString(v, kRequestPrefix, "\"method\"");
+        } else if (key == "params" && !hasParams) {
+            hasParams = true;
+            // Only its kind now; the arguments are read once the method is known.
+            ondemand::json_type type;
+            if (auto e = v.type().get(type))
+                throwJsonError(e, kRequestPrefix, "\"params\"");
+            if (type != ondemand::json_type::array && type != ondemand::json_type::object)
+                throwShape(kRequestPrefix, "\"params\" deve ser uma lista");
+        } else {
+            throwShape(kRequestPrefix, "chave inesperada ou repetida " + inQuotes(key));
+        }
+    };
+    std::string fault;
+    forEachMember(object, kRequestPrefix, {}, [&](std::string_view key, ondemand::value v) {
+        if (!fault.empty()) {
+            if (key != "params")
+                readThrough(v);
+            return;
+        }
+        try {
+            member(key, v);
+        } catch (const DecodeFailure& e) {
+            if (e.syntax())
+                throw;
+            fault = e.what();
+        }
+    });
+    if (fault.empty() && !hasVersion)
+        fault = std::string(kRequestPrefix) + "falta \"jsonrpc\".";
+    if (fault.empty() && !hasMethod)
+        fault = std::string(kRequestPrefix) + "falta \"method\".";
+    if (!fault.empty()) {
+        env.errorCode = kInvalidRequest;
+        env.errorMessage = fault;
+        // The id, when read before the fault, goes back with the error; otherwise null.
+        if (!env.id.present())
+            env.id = RpcId::null();
+    }
+    return env;
+}
+
 } // namespace
+
+RpcId RpcId::of(std::int64_t id)
+{
+    return id < 0 ? null() : RpcId{std::to_string(id)};
+}
+
+struct RpcBodyReader::Impl {
+    std::unique_ptr<JsonInput> input;
+    int errorCode = 0;
+    std::string errorMessage;
+    bool batch = false;
+    std::vector<RpcEnvelope> requests;
+
+    void fail(int code, const std::string& message)
+    {
+        errorCode = code;
+        errorMessage = message;
+        requests.clear();
+    }
+
+    void read()
+    {
+        ondemand::document& doc = input->document();
+        ondemand::json_type type;
+        if (auto e = doc.type().get(type))
+            throwJsonError(e, kRequestPrefix, {});
+        if (type == ondemand::json_type::object) {
+            ondemand::object o;
+            if (auto e = doc.get_object().get(o))
+                throwJsonError(e, kRequestPrefix, {});
+            requests.push_back(readEnvelope(o));
+        } else if (type == ondemand::json_type::array) {
+            batch = true;
+            ondemand::array list;
+            if (auto e = doc.get_array().get(list))
+                throwJsonError(e, kRequestPrefix, {});
+            for (auto item : list) {
+                ondemand::value v;
+                if (auto e = item.get(v))
+                    throwJsonError(e, kRequestPrefix, {});
+                ondemand::object o;
+                if (auto e = v.get_object().get(o); e == simdjson::INCORRECT_TYPE) {
+                    // Not a request: an error answer of its own. Read it through so that
+                    // broken JSON inside is still found.
+                    readThrough(v);
+                    RpcEnvelope env;
+                    env.id = RpcId::null();
+                    env.errorCode = kInvalidRequest;
+                    env.errorMessage =
+                        std::string(kRequestPrefix) + "cada item do lote deve ser um objeto.";
+                    requests.push_back(std::move(env));
+                    continue;
+                } else if (e) {
+                    throwJsonError(e, kRequestPrefix, {});
+                }
+                requests.push_back(readEnvelope(o));
+            }
+            if (requests.empty()) {
+                batch = false;
+                fail(kInvalidRequest, std::string(kRequestPrefix) + "lote vazio.");
+                return;
+            }
+        } else {
+            notARequest(doc, kRequestPrefix);
+        }
+        input->expectEnd();
+    }
+};
+
+RpcBodyReader::RpcBodyReader(std::string_view body) : m_impl(std::make_unique<Impl>())
+{
+    try {
+        m_impl->input = std::make_unique<JsonInput>(body, kRequestPrefix);
+        m_impl->read();
+    } catch (const DecodeFailure& e) {
+        m_impl->batch = false;
+        m_impl->fail(e.syntax() ? kParseError : kInvalidRequest, e.what());
+    }
+}
+
+RpcBodyReader::~RpcBodyReader() = default;
+
+int RpcBodyReader::errorCode() const
+{
+    return m_impl->errorCode;
+}
+
+const std::string& RpcBodyReader::errorMessage() const
+{
+    return m_impl->errorMessage;
+}
+
+bool RpcBodyReader::isBatch() const
+{
+    return m_impl->batch;
+}
+
+const std::vector<RpcEnvelope>& RpcBodyReader::requests() const
+{
+    return m_impl->requests;
+}
+
+std::vector<RpcArg> RpcBodyReader::params(std::size_t i)
+{
+    Impl& impl = *m_impl;
+    if (impl.errorCode != 0 || i >= impl.requests.size() || impl.requests[i].errorCode != 0)
+        throw WireError("RpcBodyReader::params: requisição inválida");
+    std::vector<RpcArg> args;
+    try {
+        ondemand::document& doc = impl.input->document();
+        doc.rewind();
+        ondemand::object request;
+        if (impl.batch) {
+            ondemand::array list;
+            if (auto e = doc.get_array().get(list))
+                throwJsonError(e, kRequestPrefix, {});
+            std::size_t at = 0;
+            for (auto item : list) {
+                ondemand::value v;
+                if (auto e = item.get(v))
+                    throwJsonError(e, kRequestPrefix, {});
+                if (at++ != i)
+                    continue;
+                if (auto e = v.get_object().get(request))
+                    throwJsonError(e, kRequestPrefix, {});
+                break;
+            }
+        } else if (auto e = doc.get_object().get(request)) {
+            throwJsonError(e, kRequestPrefix, {});
+        }
+        bool found = false;
+        forEachMember(request, kRequestPrefix, {}, [&](std::string_view key, ondemand::value v) {
+            if (key != "params" || found)
+                return;
+            found = true;
+            ondemand::json_type type;
+            if (auto e = v.type().get(type))
+                throwJsonError(e, kRequestPrefix, "\"params\"");
+            if (type == ondemand::json_type::object)
+                throwShape(kRequestPrefix, "os argumentos vão em uma lista, por posição, e não "
+                                           "por nome");
+            args = readArgs(v, *impl.input, kRequestPrefix, "\"params\"");
+        });
+    } catch (const DecodeFailure& e) {
+        throw RpcDecodeError(e.syntax() ? kParseError : kInvalidParams, e.what());
+    } catch (const RpcDecodeError&) {
+        throw;
+    } catch (const WireError& e) {
+        throw RpcDecodeError(kInvalidParams, e.what());
+    }
+    return args;
+}
 
 std::string encodeRequest(const RpcRequest& request)
 {
@@ -258,7 +561,7 @@ std::string encodeRequest(const RpcRequest& request)
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
-    writeEnvelopeStart(w, request.id);
+    writeEnvelopeStart(w, RpcId::of(request.id));
     w.Key("method", 6);
     writeString(w, request.method);
     w.Key("params", 6);
@@ -270,59 +573,42 @@ std::string encodeRequest(const RpcRequest& request)
 
 RpcRequest decodeRequest(std::string_view json)
 {
+    RpcBodyReader reader(json);
+    if (reader.errorCode() != 0)
+        throw RpcDecodeError(reader.errorCode(), reader.errorMessage());
+    if (reader.isBatch())
+        throw RpcDecodeError(kInvalidRequest,
+                             std::string(kRequestPrefix) + "um lote não é uma chamada.");
+    const RpcEnvelope& env = reader.requests().front();
     RpcRequest request;
-    std::int64_t id = -1;
-    bool inParams = false;
+    request.id = -1;
+    // This client's own ids: whole, not negative.
+    const std::string& id = env.id.json;
+    if (!id.empty() && id.size() <= 18 && id.find_first_not_of("0123456789") == std::string::npos)
+        request.id = std::stoll(id);
+    if (env.errorCode != 0)
+        throw RpcDecodeError(env.errorCode, env.errorMessage, request.id);
+    if (!env.id.present())
+        throw RpcDecodeError(kInvalidRequest, std::string(kRequestPrefix) + "falta \"id\".");
+    if (request.id < 0)
+        throw RpcDecodeError(kInvalidRequest, std::string(kRequestPrefix) +
+                                                  "\"id\" deve ser um inteiro não negativo.");
+    if (env.method.empty())
+        throw RpcDecodeError(kInvalidRequest,
+                             std::string(kRequestPrefix) + "\"method\" está vazio.", request.id);
+    request.method = env.method;
     try {
-        JsonInput input(json, kRequestPrefix);
-        ondemand::object root;
-        if (auto e = input.document().get_object().get(root)) {
-            if (e == simdjson::INCORRECT_TYPE)
-                notAnObject(input.document(), kRequestPrefix);
-            throwJsonError(e, kRequestPrefix, {});
-        }
-        bool hasVersion = false, hasId = false, hasMethod = false, hasParams = false;
-        forEachMember(root, kRequestPrefix, {}, [&](std::string_view key, ondemand::value v) {
-            if (key == "jsonrpc" && !hasVersion) {
-                readVersion(v, kRequestPrefix);
-                hasVersion = true;
-            } else if (key == "id" && !hasId) {
-                if (v.get_int64().get(request.id) || request.id < 0)
-                    throwShape(kRequestPrefix, "\"id\" deve ser um inteiro não negativo");
-                id = request.id;
-                hasId = true;
-            } else if (key == "method" && !hasMethod) {
-                request.method = readString(v, kRequestPrefix, "\"method\"");
-                if (request.method.empty())
-                    throwShape(kRequestPrefix, "\"method\" está vazio");
-                hasMethod = true;
-            } else if (key == "params" && !hasParams) {
-                inParams = true;
-                request.params = readArgs(v, input, kRequestPrefix, "\"params\"");
-                inParams = false;
-                hasParams = true;
-            } else {
-                throwShape(kRequestPrefix, "chave inesperada ou repetida " + inQuotes(key));
-            }
-        });
-        if (!hasVersion)
-            throwShape(kRequestPrefix, "falta \"jsonrpc\"");
-        if (!hasId)
-            throwShape(kRequestPrefix, "falta \"id\"");
-        if (!hasMethod)
-            throwShape(kRequestPrefix, "falta \"method\"");
-        input.expectEnd();
-    } catch (const DecodeFailure& e) {
-        const int code = e.syntax() ? kParseError : inParams ? kInvalidParams : kInvalidRequest;
-        throw RpcDecodeError(code, e.what(), id);
-    } catch (const WireError& e) {
-        throw RpcDecodeError(inParams ? kInvalidParams : kInvalidRequest, e.what(), id);
+        request.params = reader.params(0);
+    } catch (const RpcDecodeError& e) {
+        throw RpcDecodeError(e.code(), e.what(), request.id);
     }
     return request;
 }
 
-std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
-                         std::string_view dataJson)
+namespace {
+
+std::string encodeResultWith(const RpcId& id, const std::vector<RpcArg>& refs,
+                             std::string_view dataJson)
 {
     std::string json;
     StringOut out(json);
@@ -348,28 +634,9 @@ std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
     return json;
 }
 
-std::string encodeResultAround(std::int64_t id, const std::vector<RpcArg>& refs,
-                               std::string&& dataJson)
-{
-    if (dataJson.empty())
-        return encodeResult(id, refs, {});
-    // The envelope of an empty packet ends in the packet and the two objects it closes.
-    constexpr std::string_view kEmptyEnd = "{}}}";
-    std::string head = encodeResult(id, refs, "{}");
-    if (head.size() < kEmptyEnd.size() ||
-        std::string_view(head).substr(head.size() - kEmptyEnd.size()) != kEmptyEnd)
-        return encodeResult(id, refs, dataJson);
-    head.resize(head.size() - kEmptyEnd.size());
-    dataJson.insert(0, head);
-    dataJson += "}}";
-    return std::move(dataJson);
-}
-
-namespace {
-
 // An envelope whose one member after the id is an object of two members, the second a text.
 template <class WriteFirst>
-std::string encodeTwoMemberEnvelope(std::int64_t id, const char* member, unsigned memberLength,
+std::string encodeTwoMemberEnvelope(const RpcId& id, const char* member, unsigned memberLength,
                                     WriteFirst writeFirst, const char* textKey,
                                     unsigned textKeyLength, std::string_view text)
 {
@@ -390,7 +657,41 @@ std::string encodeTwoMemberEnvelope(std::int64_t id, const char* member, unsigne
 
 } // namespace
 
+std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
+                         std::string_view dataJson)
+{
+    return encodeResultWith(RpcId::of(id), refs, dataJson);
+}
+
+std::string encodeResultAround(std::int64_t id, const std::vector<RpcArg>& refs,
+                               std::string&& dataJson)
+{
+    return encodeResultAround(RpcId::of(id), refs, std::move(dataJson));
+}
+
+std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
+                               std::string&& dataJson)
+{
+    if (dataJson.empty())
+        return encodeResultWith(id, refs, {});
+    // The envelope of an empty packet ends in the packet and the two objects it closes.
+    constexpr std::string_view kEmptyEnd = "{}}}";
+    std::string head = encodeResultWith(id, refs, "{}");
+    if (head.size() < kEmptyEnd.size() ||
+        std::string_view(head).substr(head.size() - kEmptyEnd.size()) != kEmptyEnd)
+        return encodeResultWith(id, refs, dataJson);
+    head.resize(head.size() - kEmptyEnd.size());
+    dataJson.insert(0, head);
+    dataJson += "}}";
+    return std::move(dataJson);
+}
+
 std::string encodeFailure(std::int64_t id, std::string_view message)
+{
+    return encodeFailure(RpcId::of(id), message);
+}
+
+std::string encodeFailure(const RpcId& id, std::string_view message)
 {
     return encodeTwoMemberEnvelope(
         id, "result", 6,
@@ -402,6 +703,11 @@ std::string encodeFailure(std::int64_t id, std::string_view message)
 }
 
 std::string encodeProtocolError(std::int64_t id, int code, std::string_view message)
+{
+    return encodeProtocolError(RpcId::of(id), code, message);
+}
+
+std::string encodeProtocolError(const RpcId& id, int code, std::string_view message)
 {
     return encodeTwoMemberEnvelope(
         id, "error", 5,

@@ -3,8 +3,11 @@
 // Success:  {"jsonrpc":"2.0","id":N,"result":{"ok":true,"refs":[...],"data":<packet>|null}}
 // Refused:  {"jsonrpc":"2.0","id":N,"result":{"ok":false,"error":"<mensagem>"}}
 // Protocol: {"jsonrpc":"2.0","id":N|null,"error":{"code":C,"message":"<mensagem>"}}
-// "refs" holds the value of every parameter after the call, in order, so that by-reference
-// arguments can be written back; by-value ones come back unchanged.
+// "refs" holds one value per parameter, in order: the by-reference arguments after the call, so
+// that they can be written back; null where the method takes the argument by value.
+// The server also reads what the JSON-RPC 2.0 specification allows any client to send: ids that
+// are texts or numbers (echoed as sent), batches (an array of requests, answered by an array) and
+// notifications (no id, no answer). This client sends whole-number ids, one call at a time.
 #pragma once
 
 #include "ColumnTable.h"
@@ -13,6 +16,7 @@
 #include "cht_wire_export.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +53,57 @@ enum RpcErrorCode : int {
     kMethodNotFound = -32601,
     kInvalidParams = -32602,
     kInternalError = -32603,
+    /// The server's own: too busy to take the call now (HTTP 503); it did not run.
+    kServerBusy = -32000,
+};
+
+/// A request's id as it travelled, kept as the JSON that wrote it ("7", "\"a7\"", "null") so that
+/// the answer echoes it exactly; empty when the request had none (a notification).
+struct RpcId {
+    std::string json;
+    bool present() const { return !json.empty(); }
+    /// A whole-number id; a negative one writes null.
+    CHT_WIRE_EXPORT static RpcId of(std::int64_t id);
+    static RpcId null() { return {"null"}; }
+};
+
+/// One request of a body, as far as its envelope goes. The envelope is checked before any
+/// argument is read, so that an unknown method is reported as such whatever its arguments.
+struct RpcEnvelope {
+    RpcId id;
+    std::string method;
+    /// Non-zero when the envelope itself is wrong (kInvalidRequest): answered even without an id,
+    /// with the id when it could be read and null otherwise.
+    int errorCode = 0;
+    std::string errorMessage;
+    /// A well-formed request without an id: it runs, and nothing is answered.
+    bool notification() const { return errorCode == 0 && !id.present(); }
+};
+
+/// A request body: one request or a batch. Every envelope is read at once; each request's
+/// arguments only when asked for, so that a batch holds the decoded arguments of one request at a
+/// time.
+class CHT_WIRE_EXPORT RpcBodyReader {
+public:
+    explicit RpcBodyReader(std::string_view body);
+    ~RpcBodyReader();
+    RpcBodyReader(const RpcBodyReader&) = delete;
+    RpcBodyReader& operator=(const RpcBodyReader&) = delete;
+
+    /// Non-zero when the body as a whole gets one error answer with a null id: not JSON
+    /// (kParseError), an empty batch or a value that is no request at all (kInvalidRequest).
+    int errorCode() const;
+    const std::string& errorMessage() const;
+    bool isBatch() const;
+    /// The requests in order (one unless a batch).
+    const std::vector<RpcEnvelope>& requests() const;
+    /// The arguments of request i, whose envelope is valid. Throws RpcDecodeError
+    /// (kInvalidParams, or kParseError for broken JSON inside them).
+    std::vector<RpcArg> params(std::size_t i);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 struct RpcResponse {
@@ -64,8 +119,8 @@ struct RpcResponse {
 };
 
 CHT_WIRE_EXPORT std::string encodeRequest(const RpcRequest& request);
-/// Throws WireError (an RpcDecodeError, which bears the code and the id) for anything that is
-/// not a valid request.
+/// A request as this client sends it (one call with a whole-number id). Throws WireError (an
+/// RpcDecodeError, which bears the code and the id) for anything else.
 CHT_WIRE_EXPORT RpcRequest decodeRequest(std::string_view json);
 
 /// Writes a successful result. dataJson is an already encoded data packet, or empty for null.
@@ -78,6 +133,12 @@ CHT_WIRE_EXPORT std::string encodeResultAround(std::int64_t id, const std::vecto
 CHT_WIRE_EXPORT std::string encodeFailure(std::int64_t id, std::string_view message);
 /// id < 0 writes a null id (the request could not be read).
 CHT_WIRE_EXPORT std::string encodeProtocolError(std::int64_t id, int code,
+                                                std::string_view message);
+/// The same three answers with the id as the request sent it.
+CHT_WIRE_EXPORT std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
+                                               std::string&& dataJson);
+CHT_WIRE_EXPORT std::string encodeFailure(const RpcId& id, std::string_view message);
+CHT_WIRE_EXPORT std::string encodeProtocolError(const RpcId& id, int code,
                                                 std::string_view message);
 /// Decodes any of the three reply shapes; malformed replies throw WireError.
 CHT_WIRE_EXPORT RpcResponse decodeResponse(std::string_view json);

@@ -140,4 +140,41 @@ TEST(ListChtEndToEnd, FilterToGridAgainstARealServer)
     Application::SetErrorDisplay(nullptr);
 }
 
+// The server restarted while the screen stays open: a reload during the outage says so clearly and
+// keeps the list; the first reload once it is back is served, with nothing for the operator to do.
+TEST(ListChtEndToEnd, AServerRestartedBetweenTwoCallsIsReachedAgain)
+{
+    cht::testing::ServerProcess server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
+    QStringList errors;
+    Application::SetErrorDisplay([&](const QString& m) { errors << m; });
+    Initialize();
+    whenFilterShows([&](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
+    IniProc();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
+    const int rows = tela.cdsCancelaCHT.recordCount();
+    ASSERT_GT(rows, 0);
+
+    server.stop();
+    tela.sbtVerificar->click();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0],
+              QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1.")
+                  .arg(server.port()));
+    EXPECT_EQ(tela.cdsCancelaCHT.recordCount(), rows);
+
+    ASSERT_TRUE(server.restart()) << server.error().toStdString();
+    errors.clear();
+    tela.sbtVerificar->click();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(tela.cdsCancelaCHT.recordCount(), rows);
+
+    tela.Close();
+    Application::ProcessMessages();
+    Finalize();
+    Application::SetErrorDisplay(nullptr);
+}
+
 } // namespace

@@ -82,6 +82,24 @@ void request(std::string_view in)
     check(encodeRequest(decodeRequest(once)) == once);
 }
 
+// The server's reader: every envelope, then the arguments of each valid one; the id of any goes
+// back into an answer that this codec reads as JSON-RPC.
+void body(std::string_view in)
+{
+    RpcBodyReader reader(in);
+    for (std::size_t i = 0; i < reader.requests().size(); ++i) {
+        const RpcEnvelope& env = reader.requests()[i];
+        const std::string answer = encodeProtocolError(env.id, kInvalidParams, env.method);
+        check(RpcBodyReader("[" + answer + "]").errorCode() == 0);
+        if (env.errorCode != 0)
+            continue;
+        try {
+            reader.params(i);
+        } catch (const WireError&) {
+        }
+    }
+}
+
 void response(std::string_view in)
 {
     try {
@@ -105,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     deltaPacket(in);
     keyList(in);
     request(in);
+    body(in);
     response(in);
     return 0;
 }

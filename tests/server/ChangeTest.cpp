@@ -173,7 +173,15 @@ TEST_P(ChangeTest, SetChtJustificationRules)
     auto none = status(Value{});
     EXPECT_FALSE(none.ok);
     EXPECT_TRUE(contains(none.failure, "justificativa")) << none.failure;
-    EXPECT_FALSE(status(std::string("   ")).ok);
+    // Blank is also what nobody could read: control characters, no-break and zero-width spaces.
+    for (const char* invisible : {"   ", "\x01\x02\x1b\x7f", "\t\r\n\x0b\x0c",
+                                  "\xc2\xa0\xe2\x80\x8b\xef\xbb\xbf", "\xc2\x85\xe3\x80\x80"}) {
+        auto blank = status(std::string(invisible));
+        EXPECT_FALSE(blank.ok) << "aceita como justificativa: "
+                               << ::testing::PrintToString(invisible);
+        EXPECT_TRUE(contains(blank.failure, "justificativa")) << blank.failure;
+    }
+    EXPECT_EQ(statusOf(key1()), "P");
     std::string longest;
     for (int i = 0; i < 2000; ++i)
         longest += "ç";

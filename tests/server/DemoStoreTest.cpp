@@ -58,7 +58,7 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree)
     std::filesystem::remove(file);
     std::string reference;
     {
-        auto other = Store::open("sqlite:" + file);
+        auto other = Store::open("sqlite:" + file, OpenMode::Create);
         {
             auto lease = other->acquire();
             DemoData::generate(*lease, options());

@@ -75,6 +75,23 @@ TEST_P(GetChtTest, PacketHasTheListFieldsAndEveryRowIsUnticked)
     EXPECT_EQ(t.text(0, col("NRLANCTONF")), "000123");
 }
 
+// 31/12/9999, the last day a date may have, is a valid end of the range; and 01/01/0100 a valid
+// start.
+TEST_P(GetChtTest, DatesReachTheEndsOfTheAcceptedRange)
+{
+    const double firstDay = -657434;
+    const double lastDay = 2958465;
+    ASSERT_TRUE(wire::isOleInRange(firstDay) && wire::isOleInRange(lastDay));
+    ASSERT_FALSE(wire::isOleInRange(lastDay + 1));
+    EXPECT_EQ(byDays(kDay - 10, lastDay).size(), 5u);
+    EXPECT_EQ(byDays(firstDay, lastDay).size(), 5u);
+    EXPECT_EQ(byDays(lastDay, lastDay), Ids{});
+    EXPECT_EQ(byDays(firstDay, firstDay), Ids{});
+    auto beyond = getCht("", "T", "", "T", kDay, lastDay + 1, "_P_");
+    EXPECT_FALSE(beyond.ok);
+    EXPECT_TRUE(beyond.failure.find("data final") != std::string::npos) << beyond.failure;
+}
+
 TEST_P(GetChtTest, OrderIsGenerationTimeThenKey)
 {
     EXPECT_EQ(byDays(0, 100000), (Ids{id(key3()), id(key1()), id(key2()), id(key4()), id(key5())}));
@@ -156,8 +173,51 @@ TEST_P(GetChtTest, ByReferenceArgumentsComeBack)
     EXPECT_DOUBLE_EQ(reply.refs[4].number, kDay - 1.5);
     EXPECT_DOUBLE_EQ(reply.refs[5].number, kDay + 0.5);
     EXPECT_EQ(reply.refs[6].text, "_R_");
-    EXPECT_EQ(reply.refs[7].text, "DEMO");
+    // The operator goes by value: nothing of it comes back.
+    EXPECT_EQ(reply.refs[7].kind, wire::RpcArg::Kind::Null);
     EXPECT_EQ(ids(*reply.data), (Ids{id(key3())}));
+}
+
+// Texts longer than the method knows them to be are refused, and the refusal does not carry them
+// back.
+TEST_P(GetChtTest, ArgumentsOverTheirSizesAreRefusedWithoutEcho)
+{
+    const std::string hugeList = "[\"" + std::string(300 * 1024, 'C') + "\"]";
+    auto list = getCht(hugeList, "", "", "T", kDay, kDay, "_P_");
+    EXPECT_EQ(list.errorCode, wire::kInvalidParams);
+    EXPECT_NE(list.errorMessage.find("Clientes"), std::string::npos) << list.errorMessage;
+    EXPECT_LT(list.errorMessage.size(), 200u);
+    EXPECT_EQ(getCht("", "TT", "", "T", kDay, kDay, "_P_").errorCode, wire::kInvalidParams);
+    EXPECT_EQ(getCht("", "T", "", "T", kDay, kDay, std::string(33, '_')).errorCode,
+              wire::kInvalidParams);
+    auto longOperator =
+        call("GetCHT", {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
+                        RpcArg::ofText("T"), RpcArg::ofNumber(kDay), RpcArg::ofNumber(kDay),
+                        RpcArg::ofText("_P_"), RpcArg::ofText(std::string(65, 'o'))});
+    EXPECT_EQ(longOperator.errorCode, wire::kInvalidParams);
+    // Characters, not bytes: 64 accented letters are a valid operator.
+    std::string accented;
+    for (int i = 0; i < 64; ++i)
+        accented += "é";
+    EXPECT_TRUE(call("GetCHT", {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
+                                RpcArg::ofText("T"), RpcArg::ofNumber(kDay), RpcArg::ofNumber(kDay),
+                                RpcArg::ofText("_P_"), RpcArg::ofText(accented)})
+                    .ok);
+
+    // The detail methods' texts are key fields of known sizes.
+    auto cdas = call("GetConsultaCSA",
+                     {RpcArg::ofText(std::string(22, 'C')), RpcArg::ofText("F1"),
+                      RpcArg::ofText("001"), RpcArg::ofText("P1"), RpcArg::ofText("01"),
+                      RpcArg::ofText("00001"), RpcArg::ofText("01"), RpcArg::ofText("001")});
+    EXPECT_EQ(cdas.errorCode, wire::kInvalidParams);
+    EXPECT_NE(cdas.errorMessage.find("CDCLIENTE"), std::string::npos) << cdas.errorMessage;
+    EXPECT_EQ(
+        call("GetParcVenc", {RpcArg::ofText("C1"), RpcArg::ofText("P1"), RpcArg::ofText("012")})
+            .errorCode,
+        wire::kInvalidParams);
+    EXPECT_TRUE(
+        call("GetParcVenc", {RpcArg::ofText("C1"), RpcArg::ofText("P1"), RpcArg::ofText("01")}).ok);
+    expectServing();
 }
 
 TEST_P(GetChtTest, WrongArgumentsAreProtocolErrors)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace cht::server::test {
@@ -210,7 +211,7 @@ void ServerTest::SetUp()
                      .string();
         url = "sqlite:" + m_file;
     }
-    m_store = Store::open(url);
+    m_store = Store::open(url, OpenMode::Create);
     if (m_seed) {
         auto lease = m_store->acquire();
         seed(*lease);
@@ -218,7 +219,7 @@ void ServerTest::SetUp()
     m_service = std::make_unique<CancelaChtService>(*m_store);
     RpcServerOptions options;
     options.port = 0;
-    options.threads = 4;
+    options.limits.workers = 4;
     m_server = std::make_unique<RpcServer>(*m_service, options);
     m_port = m_server->bind();
     m_server->start();
@@ -362,6 +363,48 @@ std::string ServerTest::statusOf(const ChtKey& key)
     auto lease = m_store->acquire();
     auto state = ChtRepository::find(*lease, key);
     return state ? state->idStatusCht : std::string();
+}
+
+int runProgram(const std::vector<std::string>& args, std::string* output)
+{
+    int pipeFds[2] = {-1, -1};
+    if (output != nullptr && ::pipe(pipeFds) != 0)
+        return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (output != nullptr) {
+            ::dup2(pipeFds[1], STDOUT_FILENO);
+            ::dup2(pipeFds[1], STDERR_FILENO);
+            ::close(pipeFds[0]);
+            ::close(pipeFds[1]);
+        }
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (output != nullptr) {
+        ::close(pipeFds[1]);
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+            output->append(buffer, static_cast<std::size_t>(n));
+        ::close(pipeFds[0]);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::unique_ptr<RpcServer> ServerTest::serveWith(RpcServerOptions options)
+{
+    options.port = 0;
+    auto server = std::make_unique<RpcServer>(*m_service, std::move(options));
+    server->bind();
+    server->start();
+    return server;
 }
 
 void ServerTest::expectServing()

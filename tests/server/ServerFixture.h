@@ -60,6 +60,8 @@ protected:
     std::string statusOf(const ChtKey& key);
     /// Asserts that the server still answers a simple call.
     void expectServing();
+    /// Another server over the fixture's service with these options (on any free port), started.
+    std::unique_ptr<RpcServer> serveWith(RpcServerOptions options);
 
     Store& store() { return *m_store; }
     int port() const { return m_port; }
@@ -79,7 +81,21 @@ protected:
 
 std::string describeBackend(const ::testing::TestParamInfo<Backend>& info);
 
+/// Runs a program to its end and returns its exit code (-1 when killed); what it wrote on its
+/// standard output and error goes to *output when given.
+int runProgram(const std::vector<std::string>& args, std::string* output = nullptr);
+
 } // namespace cht::server::test
+
+/// A suite that only means something on one backend.
+#define CHT_SQLITE_SUITE(Suite)                                                                    \
+    INSTANTIATE_TEST_SUITE_P(Sqlite, Suite,                                                        \
+                             ::testing::Values(::cht::server::test::Backend::Sqlite),              \
+                             ::cht::server::test::describeBackend)
+#define CHT_POSTGRES_SUITE(Suite)                                                                  \
+    INSTANTIATE_TEST_SUITE_P(Postgres, Suite,                                                      \
+                             ::testing::Values(::cht::server::test::Backend::Postgres),            \
+                             ::cht::server::test::describeBackend)
 
 #define CHT_SERVER_SUITE(Suite)                                                                    \
     INSTANTIATE_TEST_SUITE_P(Sqlite, Suite,                                                        \

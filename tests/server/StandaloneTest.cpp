@@ -1,4 +1,6 @@
 // The pieces without a running server, and the cht-server program itself.
+#include "ServerFixture.h"
+
 #include "server/CancelaChtService.h"
 #include "server/ChtRepository.h"
 #include "server/DemoData.h"
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <netinet/in.h>
 #include <set>
@@ -71,13 +74,13 @@ TEST(Schema, IsVersionedAndRefusesANewerDatabase)
     const std::string file = tempFile("schema");
     removeDb(file);
     {
-        auto store = Store::open("sqlite:" + file);
+        auto store = Store::open("sqlite:" + file, OpenMode::Create);
         auto lease = store->acquire();
         EXPECT_EQ(Schema::version(*lease), Schema::kLatestVersion);
     }
     {
         // Opening again migrates nothing and keeps the data.
-        auto store = Store::open("sqlite:" + file);
+        auto store = Store::open("sqlite:" + file, OpenMode::Create);
         auto lease = store->acquire();
         lease->exec("INSERT INTO FUNCIONARIO VALUES ('F1', 'Ana')");
         lease->exec("INSERT INTO SCHEMA_VERSION VALUES (99, 'do futuro')");
@@ -93,7 +96,7 @@ TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)
     const std::string file = tempFile("schema-v1");
     removeDb(file);
     {
-        SqliteStore store(file);
+        SqliteStore store(file, OpenMode::Create);
         auto lease = store.acquire();
         Schema::migrate(*lease, 1);
         ASSERT_EQ(Schema::version(*lease), 1);
@@ -160,7 +163,7 @@ protected:
     {
         m_file = tempFile("demo");
         removeDb(m_file);
-        m_store = Store::open("sqlite:" + m_file);
+        m_store = Store::open("sqlite:" + m_file, OpenMode::Create);
     }
     void TearDown() override
     {
@@ -262,7 +265,7 @@ TEST_F(DemoDataTest, IsDeterministic)
     };
     const std::string other = tempFile("demo2");
     removeDb(other);
-    auto second = Store::open("sqlite:" + other);
+    auto second = Store::open("sqlite:" + other, OpenMode::Create);
     const std::string a = dump(*m_store);
     EXPECT_EQ(a, dump(*second));
     EXPECT_GT(a.size(), 1000u);
@@ -284,20 +287,48 @@ int freePort()
     return ntohs(addr.sin_port);
 }
 
-int runProgram(const std::vector<std::string>& args)
+TEST(ChtServerProgram, MakesADatabaseOnlyWhenAsked)
 {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+    const std::string file = tempFile("create");
+    removeDb(file);
+    auto serve = [&](std::string& output) {
+        return runProgram({"/usr/bin/timeout", "10", CHT_SERVER_EXE, "--db", "sqlite:" + file,
+                           "--listen", "127.0.0.1:0", "--quiet"},
+                          &output);
+    };
+    std::string output;
+    EXPECT_EQ(serve(output), 1) << output;
+    EXPECT_NE(output.find("não existe"), std::string::npos) << output;
+    EXPECT_NE(output.find("--create"), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(file));
+
+    // A file without the tables (left empty by anything) is refused and left as it is.
+    {
+        std::ofstream touch(file);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    output.clear();
+    EXPECT_EQ(serve(output), 1) << output;
+    EXPECT_NE(output.find("não tem as tabelas"), std::string::npos) << output;
+    EXPECT_EQ(fs::file_size(file), 0u);
+
+    // --create makes the tables and stops; a second --create changes nothing.
+    for (int i = 0; i < 2; ++i) {
+        output.clear();
+        EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--create"}, &output), 0)
+            << output;
+    }
+    {
+        auto store = Store::open("sqlite:" + file);
+        auto lease = store->acquire();
+        EXPECT_EQ(Schema::version(*lease), Schema::kLatestVersion);
+    }
+    // --init-demo only fills a database without CHTs.
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--init-demo", "--chts", "20"}),
+              0);
+    output.clear();
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--init-demo"}, &output), 1)
+        << output;
+    removeDb(file);
 }
 
 TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -102,22 +103,43 @@ bool ServerProcess::start()
 bool ServerProcess::serve(const QStringList& options)
 {
     stop();
-    const QString db = databaseUrl();
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = freeLoopbackPort();
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process->setStandardOutputFile(QProcess::nullDevice());
-        m_process->start(serverBinary(),
-                         QStringList{QStringLiteral("--listen"),
-                                     QStringLiteral("127.0.0.1:") + QString::number(m_port),
-                                     QStringLiteral("--db"), db} +
-                             options);
-        if (waitReady(15000))
+        if (launch(options))
             return true;
-        stop();
     }
-    m_error = QStringLiteral("cht-server did not start listening");
+    return false;
+}
+
+bool ServerProcess::restart(const QStringList& options)
+{
+    stop();
+    return launch(options);
+}
+
+bool ServerProcess::launch(const QStringList& options)
+{
+    stop();
+    const QString db = databaseUrl();
+    // The log goes to a file: a pipe nobody reads would stop the server once full.
+    const QString log = m_dir.filePath(QStringLiteral("server.log"));
+    m_process = std::make_unique<QProcess>();
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(log);
+    m_process->start(serverBinary(),
+                     QStringList{QStringLiteral("--listen"),
+                                 QStringLiteral("127.0.0.1:") + QString::number(m_port),
+                                 QStringLiteral("--db"), db} +
+                         options);
+    if (waitReady(15000))
+        return true;
+    stop();
+    QFile file(log);
+    const QString said =
+        file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    m_error = QStringLiteral("cht-server did not start listening on port %1: %2")
+                  .arg(m_port)
+                  .arg(said.trimmed().right(600));
     return false;
 }
 

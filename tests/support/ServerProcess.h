@@ -1,4 +1,5 @@
-// A real cht-server on loopback over a temporary SQLite demo database, for the screen tests.
+// A real cht-server on loopback over a temporary SQLite demo database, for the screen tests. The
+// server only serves a database that exists: start() makes the demo one with --init-demo first.
 #pragma once
 
 #include <QProcess>
@@ -28,8 +29,11 @@ public:
 
     /// Creates the demo database and starts serving; false with the reason in error().
     bool start();
-    /// Serves the database again, restarted with these extra command-line options.
+    /// Serves the database again on a new port, restarted with these extra command-line options;
+    /// false with the reason (the server's last words when it refused to start) in error().
     bool serve(const QStringList& options = {});
+    /// Stops and starts the server again on the same port, as an operator restarting it would.
+    bool restart(const QStringList& options = {});
     void stop();
 
     int port() const { return m_port; }
@@ -41,6 +45,7 @@ public:
     static QString serverBinary();
 
 private:
+    bool launch(const QStringList& options);
     bool waitReady(int timeoutMs);
 
     int m_chts = -1;

@@ -15,9 +15,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -49,10 +51,47 @@ public:
     }
     ~SilentSocket() { ::close(m_fd); }
     int port() const { return m_port; }
+    int fd() const { return m_fd; }
 
 private:
     int m_fd = -1;
     int m_port = 0;
+};
+
+/// Accepts one connection, reads the request, then sends its answer one byte every 100 ms, for
+/// as long as it lives: every read succeeds, and the answer never ends.
+class TricklingServer {
+public:
+    TricklingServer() : m_listening(true)
+    {
+        m_thread = std::thread([this] {
+            pollfd p{m_listening.fd(), POLLIN, 0};
+            while (!m_stop && ::poll(&p, 1, 50) == 0) {
+            }
+            if (m_stop)
+                return;
+            const int fd = ::accept(m_listening.fd(), nullptr, nullptr);
+            char request[4096];
+            ::recv(fd, request, sizeof request, 0);
+            const std::string answer = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(1000, 'a');
+            for (std::size_t at = 0; !m_stop && at < answer.size(); ++at) {
+                ::send(fd, answer.data() + at, 1, MSG_NOSIGNAL);
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            ::close(fd);
+        });
+    }
+    ~TricklingServer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    int port() const { return m_listening.port(); }
+
+private:
+    SilentSocket m_listening;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 /// A port nobody listens on: bound once to learn a free number, then released.
@@ -194,6 +233,25 @@ TEST(NetConnection, ServerThatNeverAnswersTimesOutWhileTheUiKeepsRunning)
     EXPECT_GE(elapsed, std::chrono::milliseconds(1400));
     EXPECT_LT(elapsed, std::chrono::seconds(5));
     EXPECT_GE(ticks, 20);
+}
+
+// Every read of the answer succeeds, yet the answer never ends: the call's own deadline stops it.
+TEST(NetConnection, ServerThatTricklesItsAnswerTimesOutAtTheCallsDeadline)
+{
+    TricklingServer trickling;
+    TNetConnection c;
+    c.ServerName = kServerName;
+    c.Host = QStringLiteral("127.0.0.1");
+    c.Port = trickling.port();
+    c.TimeoutMs = 1000;
+    c.SetTransport(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const QString message =
+        serverErrorOf([&] { TRemoteServer(c).Call(QStringLiteral("GetData"), {}); });
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(message, QStringLiteral("O servidor não respondeu em 1 segundo."));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+    EXPECT_LT(elapsed, std::chrono::seconds(4));
 }
 
 TEST(NetConnection, MalformedRepliesAndProtocolErrorsAreClear)

@@ -179,3 +179,114 @@ TEST(WireJsonRpc, MalformedRepliesAreErrors)
     for (std::size_t n = 0; n < reply.size(); ++n)
         EXPECT_THROW(decodeResponse(reply.substr(0, n)), WireError) << n;
 }
+
+namespace {
+
+/// "code id" per request of a body read the server's way ("0 null" for a valid notification,
+/// "0 <id>" for a valid request), or "! code" when the body as a whole is refused.
+std::vector<std::string> envelopes(const std::string& body)
+{
+    RpcBodyReader reader(body);
+    if (reader.errorCode() != 0)
+        return {"! " + std::to_string(reader.errorCode())};
+    std::vector<std::string> out;
+    for (const RpcEnvelope& e : reader.requests())
+        out.push_back(std::to_string(e.errorCode) + " " +
+                      (e.notification() ? std::string("-") : e.id.json));
+    return out;
+}
+
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+// The examples of the JSON-RPC 2.0 specification, as the server's reader sees them.
+TEST(WireJsonRpcBody, SpecificationExamples)
+{
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "subtract", "params": [42, 23], "id": 1})"),
+              Lines{"0 1"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "subtract", "params": [23, 42], "id": 2})"),
+              Lines{"0 2"});
+    // Notifications: no id.
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "update", "params": [1,2,3,4,5]})"),
+              Lines{"0 -"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "foobar"})"), Lines{"0 -"});
+    // Ids of either kind, kept as sent.
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "foobar", "id": "1"})"), Lines{"0 \"1\""});
+    EXPECT_EQ(envelopes(R"({"id": "a\"b\u00e9" , "jsonrpc": "2.0", "method": "m"})"),
+              Lines{"0 \"a\\\"b\\u00e9\""});
+    EXPECT_EQ(envelopes(R"({"jsonrpc":"2.0","method":"m","id":12345678901234567890})"),
+              Lines{"0 12345678901234567890"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc":"2.0","method":"m","id":-1.5e3})"), Lines{"0 -1.5e3"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc":"2.0","method":"m","id":null})"), Lines{"0 null"});
+    // Invalid JSON, an invalid request object, batches that are not JSON or empty.
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": "foobar, "params": "bar", "baz])"),
+              Lines{"! -32700"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc": "2.0", "method": 1, "params": "bar"})"),
+              Lines{"-32600 null"});
+    EXPECT_EQ(envelopes(R"([
+  {"jsonrpc": "2.0", "method": "sum", "params": [1,2,4], "id": "1"},
+  {"jsonrpc": "2.0", "method"
+])"),
+              Lines{"! -32700"});
+    EXPECT_EQ(envelopes("[]"), Lines{"! -32600"});
+    EXPECT_EQ(envelopes("[1]"), Lines{"-32600 null"});
+    EXPECT_EQ(envelopes("[1,2,3]"), (Lines{"-32600 null", "-32600 null", "-32600 null"}));
+    EXPECT_EQ(envelopes(R"([
+        {"jsonrpc": "2.0", "method": "sum", "params": [1,2,4], "id": "1"},
+        {"jsonrpc": "2.0", "method": "notify_hello", "params": [7]},
+        {"jsonrpc": "2.0", "method": "subtract", "params": [42,23], "id": "2"},
+        {"foo": "boo"},
+        {"jsonrpc": "2.0", "method": "foo.get", "params": {"name": "myself"}, "id": "5"},
+        {"jsonrpc": "2.0", "method": "get_data", "id": "9"}
+    ])"),
+              (Lines{"0 \"1\"", "0 -", "0 \"2\"", "-32600 null", "0 \"5\"", "0 \"9\""}));
+    EXPECT_EQ(envelopes(R"([
+        {"jsonrpc": "2.0", "method": "notify_sum", "params": [1,2,4]},
+        {"jsonrpc": "2.0", "method": "notify_hello", "params": [7]}
+    ])"),
+              (Lines{"0 -", "0 -"}));
+    // An id that is neither a number, a text nor null; a broken item inside a batch.
+    EXPECT_EQ(envelopes(R"({"jsonrpc":"2.0","method":"m","id":[1]})"), Lines{"-32600 null"});
+    EXPECT_EQ(envelopes(R"([{"jsonrpc":"2.0","method":"m","id":1}, [1,]])"), Lines{"! -32700"});
+    EXPECT_EQ(envelopes(R"({"jsonrpc":"2.0","method":"m","id":1} {})"), Lines{"! -32700"});
+}
+
+TEST(WireJsonRpcBody, ArgumentsAreReadPerRequestAfterTheEnvelope)
+{
+    RpcBodyReader reader(R"([
+        {"params": [["not", "a packet"]], "jsonrpc": "2.0", "method": "a", "id": 1},
+        {"jsonrpc": "2.0", "method": "b", "id": "x", "params": {"by": "name"}},
+        {"jsonrpc": "2.0", "method": "c", "id": 3, "params": ["t", 2.5, null]},
+        {"jsonrpc": "2.0", "method": "d", "id": 4}
+    ])");
+    ASSERT_EQ(reader.errorCode(), 0);
+    ASSERT_TRUE(reader.isBatch());
+    ASSERT_EQ(reader.requests().size(), 4u);
+    EXPECT_EQ(reader.requests()[0].method, "a");
+    auto codeOf = [&](std::size_t i) {
+        try {
+            reader.params(i);
+        } catch (const RpcDecodeError& e) {
+            return e.code();
+        }
+        return 0;
+    };
+    EXPECT_EQ(codeOf(0), kInvalidParams);
+    EXPECT_EQ(codeOf(1), kInvalidParams);
+    const std::vector<RpcArg> third = reader.params(2);
+    ASSERT_EQ(third.size(), 3u);
+    EXPECT_EQ(third[0].text, "t");
+    EXPECT_EQ(third[1].number, 2.5);
+    EXPECT_EQ(third[2].kind, RpcArg::Kind::Null);
+    EXPECT_TRUE(reader.params(3).empty());
+    // Read again, in any order: the same.
+    EXPECT_EQ(reader.params(2).size(), 3u);
+
+    // Answers echo the id as it was sent.
+    const RpcId text{"\"a\\\"b\""};
+    EXPECT_NE(encodeFailure(text, "x").find(",\"id\":\"a\\\"b\","), std::string::npos);
+    EXPECT_EQ(decodeResponse(encodeProtocolError(RpcId::of(7), kMethodNotFound, "m")).id, 7);
+    EXPECT_NE(encodeResultAround(RpcId{"-1.5e3"}, {}, std::string()).find("\"id\":-1.5e3,"),
+              std::string::npos);
+}
