@@ -32,7 +32,16 @@ bool StaleRepeatFilter::stale(const QKeyEvent& key)
     // The quickest delivery seen is the best estimate of how the two clocks relate.
     if (!m_offset || offset < *m_offset || offset - *m_offset > kPlausibleDelayMs)
         m_offset = offset;
-    if (!key.isAutoRepeat() || !m_busyEnd)
+    if (key.type() == QEvent::KeyRelease) {
+        m_lastRelease = Stroke{key.key(), stamp};
+        return false;
+    }
+    // X11 repeats a held key as a release and a press stamped alike, and Qt does not always
+    // mark that press as a repeat.
+    const bool repeat = key.isAutoRepeat() || (m_lastRelease && m_lastRelease->key == key.key() &&
+                                               m_lastRelease->stamp == stamp);
+    m_lastRelease.reset();
+    if (!repeat || !m_busyEnd)
         return false;
     const qint64 generated = stamp + *m_offset;
     return generated < *m_busyEnd;
@@ -43,8 +52,8 @@ bool StaleRepeatFilter::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
-    // Releases only tell how the clocks relate; a repeat's release does no harm.
-    if (stale(*static_cast<QKeyEvent*>(event)) && type == QEvent::KeyPress) {
+    // Releases only tell how the clocks relate and which press repeats; they do no harm.
+    if (stale(*static_cast<QKeyEvent*>(event))) {
         ++m_dropped;
         return true;
     }

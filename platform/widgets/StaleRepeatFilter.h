@@ -15,8 +15,9 @@ namespace cht::platform {
 
 /// An event filter for a widget whose moves run blocking work (a remote call per row). Events the
 /// window system queues during the work reach the widget afterwards, all at once; those that are
-/// auto-repeats generated before the work ended are dropped. Keys pressed on purpose, key
-/// releases and events without a window-system timestamp always pass.
+/// auto-repeats generated before the work ended are dropped. A repeat is a press Qt marks so, or,
+/// as X11 sends them, a press stamped like the release of the same key just before it. Keys
+/// pressed on purpose, key releases and events without a window-system timestamp always pass.
 ///
 /// The window system stamps events on its own millisecond clock; the filter relates it to a
 /// monotonic clock by the smallest delivery delay it has seen, and starts over when that relation
@@ -37,8 +38,14 @@ protected:
 private:
     bool stale(const QKeyEvent& key);
 
+    struct Stroke {
+        int key;
+        qint64 stamp;
+    };
+
     QElapsedTimer m_clock;
-    std::optional<qint64> m_offset; // monotonic ms minus event timestamp, smallest seen
+    std::optional<Stroke> m_lastRelease; // the last event when it was a release
+    std::optional<qint64> m_offset;      // monotonic ms minus event timestamp, smallest seen
     std::optional<qint64> m_busyEnd;
     int m_dropped = 0;
 };
