@@ -262,6 +262,10 @@ QColor TDBGrid::color() const
 void TDBGrid::setColor(const QColor& color)
 {
     m_color = color;
+    // The area below the last row and right of the last column takes it too.
+    QPalette p = viewport()->palette();
+    p.setColor(QPalette::Base, this->color());
+    viewport()->setPalette(p);
     viewport()->update();
 }
 

@@ -404,6 +404,15 @@ TEST_F(GridTest, CellTextSitsOnOneLineAtTheColumnsSideWithinTheMargins)
     EXPECT_GT(twoLinesInk.width(), leftInk.width());
 }
 
+TEST_F(GridTest, TheGridsColourFillsTheAreaWithoutCellsToo)
+{
+    grid.setColor(QColor(255, 255, 225));
+    const QImage shot = grid.viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2), QColor(255, 255, 225));
+    const QRect cell = grid.cellRect(2, 1);
+    EXPECT_EQ(shot.pixelColor(cell.right() - 1, cell.bottom() - 1), QColor(255, 255, 225));
+}
+
 TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem)
 {
     std::vector<std::string> clicked;
