@@ -5,6 +5,11 @@
 //   100,000 changed rows; SetCHT's round trip against GetCHT of the same rows;
 // - paint_page_pictures_vs_text: repainting a full page of the grid with its four picture
 //   columns, against the same page with those columns left as text.
+// - cda_query_vs_getdata: on the CDA tab, moving to a CHT with 30 CDAs until the CDA grid is
+//   painted (GetConsultaCSA through the screen), against a GetData round trip through the same
+//   connection, the floor of any call;
+// - scroll_cht_tab_100_rows_calls: remote calls made by 100 presses of the down arrow on the CHT
+//   tab with the parcels hidden (a count, not a ratio).
 // Sides take turns round after round (one untimed warm-up); medians of the rounds.
 #include "framework/DialogResponder.h"
 #include "module/Cli_cot09800.h"
@@ -18,11 +23,13 @@
 #include "platform/widgets/TColumn.h"
 #include "platform/widgets/TDBGrid.h"
 #include "tests/support/FilterScript.h"
+#include "tests/support/RecordingTransport.h"
 #include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QSqlDatabase>
@@ -174,6 +181,54 @@ BatchFigures batchActions(TfrmCancelaCHT& tela, const QString& database, QString
     return out;
 }
 
+// The demo gives a CHT one to five CDAs: the current CHT of `tela` gets copies of its first
+// CDA on the days before, up to `wanted`, in the server's database. Returns the count reached.
+int topUpCdas(const QString& database, TfrmCancelaCHT& tela, int wanted)
+{
+    int count = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "bench-cdas");
+        db.setDatabaseName(database);
+        if (!db.open())
+            return 0;
+        const QString key = QStringLiteral(" WHERE NRPROPOSFAS = ? AND NRVERPROPFAS = ? AND"
+                                           " CDTIPOSERV = ? AND NRSERVCONT = ? AND"
+                                           " NRSEQUCHT = ? AND CDFUNC = ?");
+        auto bindKey = [&tela](QSqlQuery& q) {
+            for (const cht::platform::TField* f :
+                 {tela.cdsCancelaCHTNRPROPOSFAS, tela.cdsCancelaCHTNRVERPROPFAS,
+                  tela.cdsCancelaCHTCDTIPOSERV, tela.cdsCancelaCHTNRSERVCONT,
+                  tela.cdsCancelaCHTNRSEQUCHT, tela.cdsCancelaCHTCDFUNC})
+                q.addBindValue(f->asString());
+        };
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT COUNT(*) FROM CDA") + key);
+        bindKey(q);
+        if (q.exec() && q.next())
+            count = q.value(0).toInt();
+        const QString columns = QStringLiteral(
+            "NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT, IDSITSERVPREST,"
+            " DSREFERENCIA, %1, DTHRENTR1TUR, DTHRSAID1TUR, NMINTCLIENTE, QTMINTOTAL,"
+            " QTMINDESLOCFAT, QTMINNFATU, QTMINAPROFATU, QTMINAPRCOMIS, NMOPERINC,"
+            " IDASSINATURACLIENTE, IDORIGINALENTREGUE");
+        for (int back = 1; count > 0 && count < wanted; ++back) {
+            QSqlQuery copy(db);
+            copy.prepare(
+                QStringLiteral("INSERT INTO CDA (%1) SELECT %2 FROM CDA%3 ORDER BY NRCDA"
+                               " LIMIT 1")
+                    .arg(columns.arg(QStringLiteral("DTSERVPREST")),
+                         columns.arg(QStringLiteral("date(DTSERVPREST, '-%1 days')").arg(back)),
+                         key));
+            bindKey(copy);
+            if (!copy.exec())
+                return 0;
+            ++count;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bench-cdas"));
+    return count;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -263,7 +318,60 @@ int main(int argc, char** argv)
     }
     const BatchFigures batch = batchActions(*tela, server.databasePath(), errors);
 
+    // The CDA tab. The list is every CHT; the one in the middle gets 30 CDAs.
+    constexpr int kCdas = 30, kCalls = 10;
+    tela->cdsCancelaCHT.loadFromPacket(cht::framework::CheckResultServ(getAll(*tela), true, 0));
+    const int target = kChts / 2;
+    tela->cdsCancelaCHT.setRecNo(target);
+    const int cdas = topUpCdas(server.databasePath(), *tela, kCdas);
+    tela->pgcPadrao->SetActivePage(tela->tshCSA);
+    std::vector<double> cdaQuery, getData;
+    for (int round = 0; round <= kRounds; ++round) {
+        double c = 0;
+        for (int i = 0; i < kCalls; ++i) {
+            tela->cdsCancelaCHT.setRecNo(target - 1); // another CHT's CDAs, untimed
+            c += timeMs([&] {
+                tela->cdsCancelaCHT.setRecNo(target);
+                tela->dbgConsultaCsa->viewport()->repaint();
+            });
+            wrong = wrong || tela->cdsConsultaCSA.recordCount() != kCdas;
+        }
+        const double d = timeMs([&] {
+            for (int i = 0; i < kCalls; ++i)
+                cht::framework::CheckResultServ(
+                    tela->netCancelaCHT.AppServer().Call(QStringLiteral("GetData"), {}), true, 0);
+        });
+        std::fprintf(stderr,
+                     "bench_screen: round %d: CDA query of %d CDAs %.2f ms, GetData %.2f ms%s\n",
+                     round, cdas, c / kCalls, d / kCalls, round == 0 ? " (warm-up)" : "");
+        if (round == 0)
+            continue;
+        cdaQuery.push_back(c);
+        getData.push_back(d);
+    }
+
+    // The CHT tab with the parcels hidden: the down arrow, 100 times, counting the calls.
+    tela->pgcPadrao->SetActivePage(tela->tshPadrao);
+    wrong = wrong || tela->sbtVencimento->Down();
+    tela->cdsCancelaCHT.setRecNo(1);
+    auto recorder =
+        std::make_shared<cht::framework::RecordingTransport>(tela->netCancelaCHT.Transport());
+    tela->netCancelaCHT.SetTransport(recorder);
+    for (int i = 0; i < 100; ++i) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(tela->dbgPadrao, &down);
+    }
+    Application::ProcessMessages();
+    const std::size_t scrollCalls = recorder->calls().size();
+    const bool moved = tela->cdsCancelaCHT.recNo() == 101;
+    tela->netCancelaCHT.SetTransport(nullptr);
+
     int rc = 0;
+    if (!moved || cdas != kCdas) {
+        std::fprintf(stderr, "bench_screen: %s\n",
+                     moved ? "the CHT did not get its 30 CDAs" : "the arrow did not move 100 rows");
+        wrong = true;
+    }
     if (!errors.isEmpty() || wrong || !batch.ok) {
         std::fprintf(stderr, "bench_screen: %s%s\n", qPrintable(errors.join('\n')),
                      wrong ? " the pass or the save did not change what it should" : "");
@@ -279,6 +387,9 @@ int main(int argc, char** argv)
                     batch.approve / batch.reload, batch.rows);
         std::printf("ratio mark_10k_vs_reload = %.3f (target <= 1.0; %d CHTs)\n",
                     batch.mark / batch.reload, batch.rows);
+        std::printf("ratio cda_query_vs_getdata = %.3f (target <= 3)\n",
+                    median(cdaQuery) / median(getData));
+        std::printf("ratio scroll_cht_tab_100_rows_calls = %zu (target = 0)\n", scrollCalls);
     }
     tela->Close();
     Application::ProcessMessages();

@@ -26,10 +26,17 @@ ShowAviOverlay::ShowAviOverlay(QWidget* mainForm) : QWidget(mainForm), m_timer(n
         m_step = (m_step + 1) % kSpokes;
         update();
     });
-    m_timer->start();
     if (mainForm)
         mainForm->installEventFilter(this);
     fitParent();
+}
+
+void ShowAviOverlay::setRunning(bool running)
+{
+    if (running)
+        m_timer->start();
+    else
+        m_timer->stop();
 }
 
 QString ShowAviOverlay::textOf(int animation)

@@ -13,6 +13,8 @@ public:
     explicit ShowAviOverlay(QWidget* mainForm);
 
     void setAnimation(int animation);
+    /// Turns the spinner while a wait lasts; still between waits.
+    void setRunning(bool running);
     /// Frames painted so far (the spinner turns on a timer, so it keeps growing while the UI
     /// thread waits in a local event loop).
     int framesPainted() const { return m_frames; }

@@ -27,9 +27,7 @@ using cht::platform::DataSetState;
 using cht::platform::TClientDataSet;
 using cht::platform::TColumn;
 using cht::platform::TDataSource;
-using cht::platform::TDBGrid;
 using cht::platform::TField;
-using cht::platform::TGridDrawState;
 
 namespace Cli_cot09800 {
 
@@ -288,12 +286,6 @@ void TfrmCancelaCHT::walkRows(const std::function<void()>& visit)
     walk.visit(visit);
 }
 
-void TfrmCancelaCHT::cdsCancelaCHTAfterScroll(TClientDataSet&)
-{
-    dtsPadraoStateChange(&dtsPadrao);
-    // The CDA query and the parcels that follow the current row join here with the CDA tab.
-}
-
 // --- field texts -------------------------------------------------------------------------------
 
 void TfrmCancelaCHT::cdsCancelaCHTIDCHTASSINADAGetText(TField& sender, QString& text, bool)
@@ -353,13 +345,3 @@ void TfrmCancelaCHT::cdsConsultaCSAIDORIGINALENTREGUEGetText(TField& sender, QSt
 {
     text = sender.asString() == QLatin1String("X") ? QStringLiteral("-") : QString();
 }
-
-// --- handlers whose behaviour comes with the selection, approval, not-billing, saving, CDA and
-// --- parcels work; bound now so that the screen definition is complete ------------------------
-
-void TfrmCancelaCHT::pgcPadraoChange(QObject*) {}
-void TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell(TDBGrid&, const QRect&, int, TColumn&,
-                                                  TGridDrawState)
-{}
-void TfrmCancelaCHT::sbtVencimentoClick(QObject*) {}
-void TfrmCancelaCHT::mnuVencimentoClick(QObject*) {}

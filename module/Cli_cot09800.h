@@ -24,6 +24,7 @@ class QSplitter;
 class QWidget;
 
 namespace cht::platform {
+class StaleRepeatFilter;
 class TButtonFlat;
 class TColumn;
 class TDBText;
@@ -206,6 +207,10 @@ public:
         bool m_hourglass = true;
     };
 
+    /// Fetches the CDAs of the current CHT (GetConsultaCSA, under wait animation 1) into
+    /// cdsConsultaCSA; an empty list asks with eight empty texts. A failure keeps the rows shown.
+    void queryCurrentCdas();
+
     /// Sends the list's change log (SetCHT, under wait animation 1) and merges it once the server
     /// took it. A refused or failed save keeps every change in the log for the next save.
     void saveChangeLog();
@@ -275,6 +280,8 @@ private:
     /// Approval or deletion: the ticked keys to `method` in one call, then the list reloaded;
     /// `noneKey` is the message when nothing is ticked.
     void applyToTicked(const char* method, const char* noneKey, bool deletion);
+    /// Shows the parcels grid below the splitter, 80 pixels high when it was hidden.
+    void showParcelsGrid();
 
     /// Text of a field of the current row; empty on a closed or empty list.
     static QString currentText(const cht::platform::TField* field);
@@ -283,6 +290,9 @@ private:
     // with it made transparent).
     QImage m_picCheck, m_picNoCheck, m_picUnCheck, m_picOk, m_picNOk;
     QImage m_picAmarelo, m_picAzul, m_picVerde, m_picCinza;
+    // Holding an arrow key in the list while each row queries the server: repeats that piled up
+    // during a query are dropped.
+    cht::platform::StaleRepeatFilter* m_staleRepeats = nullptr;
 };
 
 namespace Cli_cot09800 {

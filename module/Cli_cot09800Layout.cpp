@@ -4,6 +4,7 @@
 
 #include "module/Cli_cot09800Pictures.h"
 #include "module/contracts/PageControl98.h"
+#include "platform/widgets/StaleRepeatFilter.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TCanvas.h"
 #include "platform/widgets/TColumn.h"
@@ -108,10 +109,12 @@ TField* showField(TClientDataSet& cds, const char* name, const QString& label, b
     return &f;
 }
 
+// A null title leaves the column titled with the field's label.
 void addGridColumn(TDBGrid* grid, const char* field, const QString& title, int width)
 {
     cht::platform::TColumn& c = grid->addColumn(QString::fromLatin1(field));
-    c.setTitle(title);
+    if (!title.isNull())
+        c.setTitle(title);
     if (width > 0)
         c.setWidth(width);
 }
@@ -364,6 +367,7 @@ void TfrmCancelaCHT::createTabs()
     scbFolhaDados = new QScrollArea;
     scbFolhaDados->setObjectName(QStringLiteral("scbFolhaDados"));
     scbFolhaDados->setFrameShape(QFrame::NoFrame);
+    scbFolhaDados->setFocusPolicy(Qt::NoFocus);
     scbFolhaDados->setWidgetResizable(true);
     scbFolhaDados->setWidget(dbgPadrao);
 
@@ -403,6 +407,8 @@ void TfrmCancelaCHT::createTabs()
     ScrollBox1 = new QScrollArea(Panel1);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setFrameShape(QFrame::NoFrame);
+    // Scroll boxes take no focus: a tab change puts it in the grid inside.
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
     ScrollBox1->setWidgetResizable(true);
     panel->addWidget(ScrollBox1);
     dbgConsultaCsa = new TDBGrid;
@@ -526,8 +532,8 @@ void TfrmCancelaCHT::createColumns()
     addGridColumn(c, "DSREFERENCIA", QStringLiteral("Descrição"), 74);
     addGridColumn(c, "NMOPERINC", QStringLiteral("Inclusão"), 0);
 
-    addGridColumn(dbgVencParcela, "DTVENCSERVCLIE", {}, 0);
-    addGridColumn(dbgVencParcela, "VRVENCSERVCLIE", {}, 0);
+    addGridColumn(dbgVencParcela, "DTVENCSERVCLIE", QString(), 0);
+    addGridColumn(dbgVencParcela, "VRVENCSERVCLIE", QString(), 0);
 }
 
 void TfrmCancelaCHT::bindEvents()
@@ -602,4 +608,6 @@ void TfrmCancelaCHT::bindEvents()
         std::bind(&TfrmCancelaCHT::dbgPadraoDrawColumnCell, this, _1, _2, _3, _4, _5);
     dbgConsultaCsa->onDrawColumnCell =
         std::bind(&TfrmCancelaCHT::dbgConsultaCsaDrawColumnCell, this, _1, _2, _3, _4, _5);
+
+    m_staleRepeats = new cht::platform::StaleRepeatFilter(dbgPadrao);
 }

@@ -8,7 +8,9 @@
 
 namespace cht::framework {
 
-/// Shows animation `animation` (1: data transfer, 6: list search) over `mainForm`.
+/// Shows animation `animation` (1: data transfer, 6: list search) over `mainForm`: at once in
+/// ShowAviWidget(), on screen once the wait has lasted a quarter of a second (a remote call waits
+/// in a local event loop, which shows it).
 CHT_FRAMEWORK_EXPORT void ActiveShowAvi(QWidget* mainForm, int animation);
 /// Removes the animation shown by the matching ActiveShowAvi; extra calls do nothing.
 CHT_FRAMEWORK_EXPORT void DeactiveShowAvi();

@@ -3,7 +3,42 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+#include <vector>
+
 namespace cht::platform {
+
+namespace {
+
+// The bitmap with its key colour replaced, kept per picture and colours: a grid paints the same
+// few pictures on one or two backgrounds hundreds of times a page. Painting happens on one thread
+// at a time; each has its own copies.
+const QImage& keyedCopy(const QImage& src, QRgb key, QRgb with)
+{
+    struct Entry {
+        qint64 image;
+        QRgb key, with;
+        QImage keyed;
+    };
+    constexpr std::size_t kEntries = 64;
+    thread_local std::vector<Entry> cache;
+    for (const Entry& e : cache)
+        if (e.image == src.cacheKey() && e.key == key && e.with == with)
+            return e.keyed;
+    QImage out = src.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFFu) == key && qAlpha(line[x]) != 0)
+                line[x] = with;
+    }
+    if (cache.size() == kEntries)
+        cache.erase(cache.begin());
+    cache.push_back({src.cacheKey(), key, with, std::move(out)});
+    return cache.back().keyed;
+}
+
+} // namespace
 
 void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, const QRect& srcRect,
                      const QColor& key, const QColor& replacement)
@@ -14,20 +49,9 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
     const int height = std::min(dest.height(), from.height() - (from.top() - srcRect.top()));
     if (width <= 0 || height <= 0 || from.isEmpty())
         return;
-    const QImage argb = src.convertToFormat(QImage::Format_ARGB32);
-    QImage out(width, height, QImage::Format_ARGB32);
-    const QRgb keyRgb = key.rgb() & 0xFFFFFFu;
-    const QRgb with = replacement.rgba();
-    for (int y = 0; y < height; ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(from.top() + y));
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const QRgb p = in[from.left() + x];
-            line[x] = (p & 0xFFFFFFu) == keyRgb && qAlpha(p) != 0 ? with : p;
-        }
-    }
+    const QImage& keyed = keyedCopy(src, key.rgb() & 0xFFFFFFu, replacement.rgba());
     const QPoint at = dest.topLeft() + (from.topLeft() - srcRect.topLeft());
-    painter.drawImage(at, out);
+    painter.drawImage(at, keyed, QRect(from.topLeft(), QSize(width, height)));
 }
 
 QImage withKeyTransparent(const QImage& src, const QColor& key)

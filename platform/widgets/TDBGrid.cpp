@@ -8,6 +8,7 @@
 #include "platform/widgets/TWidgetErrors.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -21,6 +22,30 @@ namespace {
 
 constexpr int kIndicatorWidth = 14;
 constexpr int kTextMargin = 2;
+
+// One line of text, placed by hand in the painter's font: drawing into a rectangle lays the text
+// out as a paragraph first, which is most of what painting a page of cells costs.
+void drawCellText(QPainter& painter, const QRect& box, Qt::Alignment alignment, QString text)
+{
+    if (text.isEmpty())
+        return;
+    if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+            .replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const QFontMetrics fm(painter.font());
+    int x = box.left();
+    if (alignment & (Qt::AlignRight | Qt::AlignHCenter)) {
+        const int width = fm.horizontalAdvance(text);
+        x = alignment & Qt::AlignRight ? box.left() + box.width() - width
+                                       : box.left() + (box.width() - width) / 2;
+    }
+    int baseline = box.top() + (box.height() - fm.height()) / 2 + fm.ascent();
+    if (alignment & Qt::AlignTop)
+        baseline = box.top() + fm.ascent();
+    else if (alignment & Qt::AlignBottom)
+        baseline = box.top() + box.height() - fm.descent();
+    painter.drawText(QPoint(x, baseline), text);
+}
 
 // Makes one record the data set's active record for as long as it lives.
 class ActiveRecordScope {
@@ -237,6 +262,10 @@ QColor TDBGrid::color() const
 void TDBGrid::setColor(const QColor& color)
 {
     m_color = color;
+    // The area below the last row and right of the last column takes it too.
+    QPalette p = viewport()->palette();
+    p.setColor(QPalette::Base, this->color());
+    viewport()->setPalette(p);
     viewport()->update();
 }
 
@@ -489,8 +518,7 @@ void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int colu
         }
         painter.setFont(c.font());
         painter.setPen(m_canvas.fontColor());
-        painter.drawText(r.adjusted(kTextMargin, 0, -kTextMargin, 0),
-                         static_cast<int>(c.alignment()) | Qt::TextSingleLine, text);
+        drawCellText(painter, r.adjusted(kTextMargin, 0, -kTextMargin, 0), c.alignment(), text);
         if (onDrawColumnCell) {
             try {
                 onDrawColumnCell(*this, r, columnIndex, c, state);

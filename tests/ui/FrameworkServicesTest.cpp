@@ -237,14 +237,37 @@ TEST_F(FrameworkServicesTest, WaitOverlayPaintsWhileTheUiThreadWaitsForACall)
     QWidget* overlay = ShowAviWidget();
     ASSERT_NE(overlay, nullptr);
     EXPECT_EQ(overlay->property("animationText").toString(), QString("Pesquisando..."));
+    EXPECT_FALSE(overlay->isVisible()) << "not for a call that ends at once";
     const QImage before = overlay->grab().toImage();
     // As the connection waits: a local loop that takes no user input.
     QEventLoop loop;
     QTimer::singleShot(400, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    EXPECT_TRUE(overlay->isVisible()) << "a call that lasts shows it";
     const QImage after = overlay->grab().toImage();
     EXPECT_NE(before, after); // the spinner moved
     DeactiveShowAvi();
+    EXPECT_FALSE(overlay->isVisible());
+}
+
+TEST_F(FrameworkServicesTest, QuickWaitsShowNothingAndShareOneOverlay)
+{
+    QWidget main;
+    main.resize(640, 400);
+    main.show();
+    ActiveShowAvi(&main, 1);
+    QWidget* first = ShowAviWidget();
+    DeactiveShowAvi();
+    EXPECT_EQ(ShowAviWidget(), nullptr);
+    ActiveShowAvi(&main, 1);
+    EXPECT_EQ(ShowAviWidget(), first) << "no child made and dropped per call";
+    DeactiveShowAvi();
+    // The delay of those quick waits runs out afterwards: nothing shows then.
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    ASSERT_NE(main.findChild<QWidget*>(QStringLiteral("ShowAviOverlay")), nullptr);
+    EXPECT_TRUE(main.findChild<QWidget*>(QStringLiteral("ShowAviOverlay"))->isHidden());
 }
 
 TEST_F(FrameworkServicesTest, RegistrationMasksFormatCnpjAndCpf)

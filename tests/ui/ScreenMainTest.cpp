@@ -60,6 +60,18 @@ std::string FakeServer::Post(const QString&, int, const std::string& body, int)
             return cht::wire::encodeFailure(request.id, "Gravação recusada pelo servidor.");
         return cht::wire::encodeResult(request.id, {}, {});
     }
+    if (method == "GetConsultaCSA" || method == "GetParcVenc") {
+        if (whileAnswering)
+            whileAnswering();
+        const Failure failure = std::exchange(nextDetail, Failure::None);
+        if (failure == Failure::Transport)
+            throw cht::framework::EServerError(
+                "Não foi possível falar com o servidor de aplicação.");
+        if (failure == Failure::Server)
+            return cht::wire::encodeFailure(request.id, "Consulta recusada pelo servidor.");
+        const cht::wire::ColumnTable& rows = method == "GetParcVenc" ? parcelRows : cdaRows;
+        return cht::wire::encodeResult(request.id, {}, cht::wire::encodeDataPacket(rows));
+    }
     if (method == "GetData") {
         cht::wire::ColumnTable t({{"SYSDATE", cht::wire::FieldType::DateTime, 0}});
         t.setNumber(t.appendRow(), 0, 46000.5);
@@ -74,6 +86,20 @@ QStringList FakeServer::methods() const
     QStringList out;
     for (const auto& r : requests)
         out << QString::fromStdString(r.method.substr(r.method.rfind('.') + 1));
+    return out;
+}
+
+std::vector<QStringList> FakeServer::argsOf(const QString& method) const
+{
+    std::vector<QStringList> out;
+    for (const auto& r : requests) {
+        if (QString::fromStdString(r.method.substr(r.method.rfind('.') + 1)) != method)
+            continue;
+        QStringList args;
+        for (const RpcArg& a : r.params)
+            args << QString::fromStdString(a.text);
+        out.push_back(args);
+    }
     return out;
 }
 
@@ -98,6 +124,41 @@ cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector
         put(r, "IDTIPOCOBRSERV", c.cobrServ);
         put(r, "NMFANTCLIE", c.cliente);
         put(r, "CDGERENTEIMPCLI", c.manager);
+    }
+    return t;
+}
+
+cht::wire::ColumnTable cdaPacket(const TfrmCancelaCHT& screen, const std::vector<Cda>& rows)
+{
+    std::vector<cht::wire::FieldDef> defs;
+    const cht::platform::TClientDataSet& cds = screen.cdsConsultaCSA;
+    for (int i = 0; i < cds.fieldCount(); ++i) {
+        const cht::platform::TField& f = cds.field(i);
+        defs.push_back(
+            {f.fieldName().toStdString(), f.dataType(), static_cast<std::uint32_t>(f.size())});
+    }
+    cht::wire::ColumnTable t(defs);
+    auto put = [&t](std::size_t row, const char* field, const QString& value) {
+        t.setText(row, static_cast<std::size_t>(t.indexOf(field)), value.toStdString());
+    };
+    for (const Cda& c : rows) {
+        const std::size_t r = t.appendRow();
+        put(r, "IDSITSERVPREST", c.situacao);
+        put(r, "IDASSINATURACLIENTE", c.assinatura);
+        put(r, "IDORIGINALENTREGUE", c.entregue);
+        put(r, "NOMEFUNC", c.funcionario);
+    }
+    return t;
+}
+
+cht::wire::ColumnTable parcelPacket(const std::vector<std::pair<double, double>>& rows)
+{
+    cht::wire::ColumnTable t({{"DTVENCSERVCLIE", cht::wire::FieldType::DateTime, 0},
+                              {"VRVENCSERVCLIE", cht::wire::FieldType::Float, 0}});
+    for (const auto& [due, amount] : rows) {
+        const std::size_t r = t.appendRow();
+        t.setNumber(r, 0, due);
+        t.setNumber(r, 1, amount);
     }
     return t;
 }
@@ -147,8 +208,14 @@ TfrmCancelaCHT* launch(const std::shared_ptr<FakeServer>& server, int* filterSho
     });
     IniProc();
     TfrmCancelaCHT* screen = Cli_cot09800::frmCancelaCHT;
-    if (screen != nullptr && server)
+    if (screen != nullptr && server) {
         screen->netCancelaCHT.SetTransport(server);
+        // Until a test says otherwise, a CHT has no CDAs and no parcels.
+        if (server->cdaRows.fields().empty())
+            server->cdaRows = cdaPacket(*screen, {});
+        if (server->parcelRows.fields().empty())
+            server->parcelRows = parcelPacket({});
+    }
     return screen;
 }
 

@@ -10,8 +10,10 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace screen_test {
@@ -39,6 +41,16 @@ public:
     Failure nextSetCHT = Failure::None;
     /// How the next ConfirmaCHT or CancelaCHT fails (reset after it did).
     Failure nextKeyCall = Failure::None;
+    /// What GetConsultaCSA and GetParcVenc return.
+    cht::wire::ColumnTable cdaRows;
+    cht::wire::ColumnTable parcelRows;
+    /// How the next GetConsultaCSA or GetParcVenc fails (reset after it did).
+    Failure nextDetail = Failure::None;
+    /// Runs inside every GetConsultaCSA and GetParcVenc, before the answer (a slow server).
+    std::function<void()> whileAnswering;
+
+    /// The text arguments of every request to `method`, oldest first.
+    std::vector<QStringList> argsOf(const QString& method) const;
 };
 
 /// One CHT of a packet; the rest of the row is null.
@@ -53,6 +65,20 @@ struct Cht {
 
 /// A GetCHT packet with exactly the fields of the screen's list.
 cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows);
+
+/// One CDA of a packet; the rest of the row is null.
+struct Cda {
+    QString situacao{};
+    QString assinatura{};
+    QString entregue{};
+    QString funcionario = QStringLiteral("Ana");
+};
+
+/// A GetConsultaCSA packet with exactly the fields of the screen's CDA set.
+cht::wire::ColumnTable cdaPacket(const TfrmCancelaCHT& screen, const std::vector<Cda>& rows);
+
+/// A GetParcVenc packet: due date (days from 30/12/1899) and amount of each parcel.
+cht::wire::ColumnTable parcelPacket(const std::vector<std::pair<double, double>>& rows);
 
 /// The host's MDI area the screens open in (made by main()).
 class QMdiArea* mdiArea();

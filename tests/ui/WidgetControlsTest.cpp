@@ -1,7 +1,8 @@
 // The smaller controls: keyed bitmap copy, flat buttons and their groups, the date editor, the
-// data-bound label and the record navigator.
+// data-bound label, the record navigator and the filter of stale key repeats.
 #include "WidgetTestSupport.h"
 
+#include "platform/widgets/StaleRepeatFilter.h"
 #include "platform/widgets/TButtonFlat.h"
 #include "platform/widgets/TCanvas.h"
 #include "platform/widgets/TDBNavigator.h"
@@ -9,11 +10,16 @@
 #include "platform/widgets/TDateEditPlus.h"
 #include "platform/wire/OleDate.h"
 
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolButton>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace cht::platform {
 namespace {
@@ -315,6 +321,67 @@ TEST(DBNavigator, ButtonsActOnTheSetAndFollowItsState)
     set.cds.close();
     for (int i = 0; i < TDBNavigator::kButtonCount; ++i)
         EXPECT_FALSE(nav.button(static_cast<TNavigateBtn>(i))->isEnabled());
+}
+
+// --- stale key repeats -------------------------------------------------------------------------
+
+class KeyCounter : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent*) override { ++presses; }
+};
+
+TEST(StaleRepeatFilter, DropsOnlyRepeatsMadeBeforeTheBusySpellEnded)
+{
+    KeyCounter w;
+    StaleRepeatFilter filter(&w);
+    QElapsedTimer clock;
+    const quint64 base = 4000000000ull; // the window system's clock, unrelated to ours
+    auto press = [&](quint64 stamp, bool repeat) {
+        QKeyEvent e(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), repeat);
+        e.setTimestamp(stamp);
+        QCoreApplication::sendEvent(&w, &e);
+    };
+    auto now = [&] { return base + static_cast<quint64>(clock.elapsed()); };
+    clock.start();
+    press(base, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    filter.busyEnded();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    press(base + 15, true); // made during the busy spell, delivered after it
+    EXPECT_EQ(w.presses, 1);
+    press(base + 15, false); // pressed on purpose: typed ahead, kept
+    press(0, true);          // no window-system stamp: nothing to judge by
+    press(now(), true);      // made after the spell
+    EXPECT_EQ(w.presses, 4);
+    EXPECT_EQ(filter.dropped(), 1);
+
+    // As X11 repeats: a release and a press stamped alike, the press not marked as a repeat.
+    auto release = [&](quint64 stamp) {
+        QKeyEvent e(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        e.setTimestamp(stamp);
+        QCoreApplication::sendEvent(&w, &e);
+    };
+    release(base + 20);
+    press(base + 20, false);
+    EXPECT_EQ(w.presses, 4) << "an X11 repeat made during the spell";
+    release(base + 20);
+    press(base + 25, false);
+    EXPECT_EQ(w.presses, 5) << "pressed again on purpose after letting go";
+    EXPECT_EQ(filter.dropped(), 2);
+
+    // A clock that wrapped: stamps start again near zero, and are not all taken for stale.
+    press(7, true);
+    EXPECT_EQ(w.presses, 6);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    filter.busyEnded();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    press(9, true);
+    EXPECT_EQ(w.presses, 6) << "related to the new clock: made before the spell ended";
+    EXPECT_EQ(filter.dropped(), 3);
 }
 
 } // namespace

@@ -368,6 +368,51 @@ TEST_F(GridTest, DrawHookPaintsAKeyedBitmapOnTheCellsOwnBackground)
                 ASSERT_NE(shot.pixelColor(x, y), olive) << x << "," << y;
 }
 
+TEST_F(GridTest, CellTextSitsOnOneLineAtTheColumnsSideWithinTheMargins)
+{
+    grid.setOption(dgAlwaysShowSelection, false);
+    grid.clearFocus();
+    grid.column(1).setWidth(200);
+    grid.column(3).setWidth(120); // VRFATU: a number, right-aligned
+    set.cds.setRecNo(2);
+    set.cds.edit();
+    set.client.setAsString(QStringLiteral("Linha um\nlinha dois"));
+    set.cds.post();
+    set.cds.first();
+    const QImage shot = grid.viewport()->grab().toImage();
+    const QRgb background = grid.color().rgb();
+    // Columns and rows of the cell where the text left its ink.
+    auto ink = [&](int recNo, int column) {
+        const QRect c = grid.cellRect(recNo, column);
+        QRect box;
+        for (int y = c.top(); y <= c.bottom(); ++y)
+            for (int x = c.left(); x <= c.right(); ++x)
+                if (shot.pixel(x, y) != background)
+                    box |= QRect(x, y, 1, 1);
+        return std::pair{c, box};
+    };
+    const auto [left, leftInk] = ink(1, 1);
+    EXPECT_GE(leftInk.left(), left.left() + 2);
+    EXPECT_LE(leftInk.left(), left.left() + 4) << "left-aligned: from the margin";
+    EXPECT_GE(leftInk.top(), left.top() + 1) << "centred in the row";
+    EXPECT_LE(leftInk.bottom(), left.bottom() - 1);
+    const auto [right, rightInk] = ink(1, 3);
+    EXPECT_LE(rightInk.right(), right.right() - 2);
+    EXPECT_GE(rightInk.right(), right.right() - 4) << "right-aligned: up to the margin";
+    const auto [twoLines, twoLinesInk] = ink(2, 1);
+    EXPECT_LE(twoLinesInk.height(), leftInk.height() + 2) << "a line break shows as a blank";
+    EXPECT_GT(twoLinesInk.width(), leftInk.width());
+}
+
+TEST_F(GridTest, TheGridsColourFillsTheAreaWithoutCellsToo)
+{
+    grid.setColor(QColor(255, 255, 225));
+    const QImage shot = grid.viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2), QColor(255, 255, 225));
+    const QRect cell = grid.cellRect(2, 1);
+    EXPECT_EQ(shot.pixelColor(cell.right() - 1, cell.bottom() - 1), QColor(255, 255, 225));
+}
+
 TEST_F(GridTest, ColumnsKeepTheirFieldWhenTheOperatorMovesThem)
 {
     std::vector<std::string> clicked;
