@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <deque>
+
 namespace cht::platform {
 
 void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, const QRect& srcRect,
@@ -14,10 +16,29 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
     const int height = std::min(dest.height(), from.height() - (from.top() - srcRect.top()));
     if (width <= 0 || height <= 0 || from.isEmpty())
         return;
-    const QImage argb = src.convertToFormat(QImage::Format_ARGB32);
-    QImage out(width, height, QImage::Format_ARGB32);
     const QRgb keyRgb = key.rgb() & 0xFFFFFFu;
     const QRgb with = replacement.rgba();
+    const QPoint at = dest.topLeft() + (from.topLeft() - srcRect.topLeft());
+    // A grid paints the same few pictures on the same background cell after cell: the copies
+    // made last are kept, and a paint device that keeps images (a PDF) gets the same one again.
+    struct Keyed {
+        qint64 source;
+        QRect from;
+        QSize size;
+        QRgb key, with;
+        QImage image;
+    };
+    constexpr std::size_t kKept = 16;
+    thread_local std::deque<Keyed> kept;
+    const QSize size(width, height);
+    for (const Keyed& k : kept)
+        if (k.source == src.cacheKey() && k.from == from && k.size == size && k.key == keyRgb &&
+            k.with == with) {
+            painter.drawImage(at, k.image);
+            return;
+        }
+    const QImage argb = src.convertToFormat(QImage::Format_ARGB32);
+    QImage out(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(from.top() + y));
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -26,7 +47,9 @@ void drawBitmapKeyed(QPainter& painter, const QRect& dest, const QImage& src, co
             line[x] = (p & 0xFFFFFFu) == keyRgb && qAlpha(p) != 0 ? with : p;
         }
     }
-    const QPoint at = dest.topLeft() + (from.topLeft() - srcRect.topLeft());
+    if (kept.size() == kKept)
+        kept.pop_back();
+    kept.push_front({src.cacheKey(), from, size, keyRgb, with, out});
     painter.drawImage(at, out);
 }
 
