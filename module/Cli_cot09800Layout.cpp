@@ -133,6 +133,7 @@ TfrmCancelaCHT::TfrmCancelaCHT(QWidget* parent) : TfrmPadraoGrid(parent)
     createChtPanel();
     createColumns();
     bindEvents();
+    describeList();
 }
 
 TfrmCancelaCHT::~TfrmCancelaCHT()
