@@ -20,7 +20,7 @@ namespace cht::framework {
 /// What a dialog would show.
 struct DialogRequest {
     /// "message" (ShowMsg), "error" (the error display), "info" (a notice), "input" (a name
-    /// prompt), "pick" (the pick list).
+    /// prompt), "pick" (the pick list), "save" (where to save a file).
     QString kind;
     QString title;
     QString text;
@@ -28,11 +28,11 @@ struct DialogRequest {
     QStringList rows;     // pick: the shown texts of each row, joined by " | "
     QStringList keys;     // pick: the key of each row
     QStringList selected; // pick: keys ticked when it opens
-    QString value;        // input: the proposed text
+    QString value;        // input: the proposed text; save: the proposed path
 };
 
 /// How the script answers. result is a modal result (mrYes, mrNo, mrOk, mrCancel); text is the
-/// typed text of a prompt; keys the picked keys of a pick list.
+/// typed text of a prompt or the chosen path; keys the picked keys of a pick list.
 struct DialogReply {
     int result = 0;
     QString text;

@@ -70,6 +70,33 @@ void drawGlyph(QPainter& p, Glyph glyph, const cht::platform::GlyphTone& tone)
         p.setBrush(tone(QColor(250, 250, 250)));
         p.drawRect(4, 10, 8, 5);
         break;
+    case Glyph::Exportar: // a sheet of rows with an arrow out
+        p.setPen(QPen(dark, 1));
+        p.setBrush(tone(QColor(250, 250, 250)));
+        p.drawRect(1, 1, 9, 13);
+        p.setPen(QPen(green, 1));
+        for (int y = 4; y <= 11; y += 3)
+            p.drawLine(3, y, 8, y);
+        p.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(8, 9, 15, 9);
+        p.drawLine(12, 6, 15, 9);
+        p.drawLine(12, 12, 15, 9);
+        break;
+    case Glyph::SalvarPdf: { // a red sheet marked PDF
+        p.setPen(QPen(dark, 1));
+        p.setBrush(tone(QColor(250, 250, 250)));
+        p.drawRect(2, 1, 11, 14);
+        p.setPen(Qt::NoPen);
+        p.setBrush(red);
+        p.drawRect(2, 8, 12, 6);
+        QFont f = p.font();
+        f.setBold(true);
+        f.setPixelSize(6);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRect(2, 8, 12, 6), Qt::AlignCenter, QStringLiteral("PDF"));
+        break;
+    }
     case Glyph::Ajuda: { // question mark in a circle
         p.setPen(Qt::NoPen);
         p.setBrush(blue);

@@ -12,6 +12,8 @@ enum class Glyph {
     Localizar,
     Verificar,
     Imprimir,
+    Exportar,
+    SalvarPdf,
     Ajuda,
     Fechar,
     Confirmar,

@@ -4,6 +4,7 @@
 #include "module/contracts/Forms.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -115,6 +116,25 @@ std::optional<QString> askText(const QString& title, const QString& label, const
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
+}
+
+std::optional<QString> askSaveFile(const QString& title, const QString& suggested,
+                                   const QString& filter)
+{
+    DialogRequest request;
+    request.kind = QStringLiteral("save");
+    request.title = title;
+    request.value = suggested;
+    request.buttons << QStringLiteral("Salvar") << QStringLiteral("Cancelar");
+    if (auto reply = DialogResponder::answer(request)) {
+        if (reply->result != mrOk || reply->text.isEmpty())
+            return std::nullopt;
+        return reply->text;
+    }
+    const QString path = QFileDialog::getSaveFileName(dialogParent(), title, suggested, filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 } // namespace cht::framework

@@ -19,6 +19,11 @@ int messageBox(const QString& kind, TMsgDlgType type, const QString& title, cons
 /// Asks for a line of text ("OK"/"Cancelar"); nullopt when cancelled.
 std::optional<QString> askText(const QString& title, const QString& label, const QString& value);
 
+/// Asks where to save a file, proposing `suggested` (a full path); nullopt when cancelled. The
+/// responder sees kind "save" with the proposal in value and answers the path in text.
+std::optional<QString> askSaveFile(const QString& title, const QString& suggested,
+                                   const QString& filter);
+
 /// The window boxes are centred on: the active window, else the main form.
 QWidget* dialogParent();
 

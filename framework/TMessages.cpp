@@ -6,12 +6,17 @@ namespace cht::framework {
 
 QString TMessages::Msg(const QString& key) const
 {
-    for (const QString& line : Lines) {
-        const qsizetype bar = line.indexOf(QLatin1Char('|'));
-        if (bar >= 0 && QStringView(line).left(bar) == key)
-            return line.mid(bar + 1);
+    // Grids ask for coded texts cell after cell: the lines are indexed once while they stay.
+    if (m_indexedLines.constData() != Lines.constData() || m_indexedLines.size() != Lines.size()) {
+        m_index.clear();
+        for (const QString& line : Lines) {
+            const qsizetype bar = line.indexOf(QLatin1Char('|'));
+            if (bar >= 0 && !m_index.contains(line.left(bar)))
+                m_index.insert(line.left(bar), line.mid(bar + 1));
+        }
+        m_indexedLines = Lines;
     }
-    return {};
+    return m_index.value(key);
 }
 
 int TMessages::ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons,

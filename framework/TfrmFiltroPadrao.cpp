@@ -3,6 +3,7 @@
 #include "framework/DialogClose.h"
 #include "framework/DialogFrame.h"
 #include "framework/Glyphs.h"
+#include "framework/HelpWindow.h"
 #include "framework/MessageBoxes.h"
 #include "framework/OptionStore.h"
 #include "module/contracts/Consiste.h"
@@ -306,6 +307,11 @@ void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
     }
     if (plain && key == Qt::Key_Escape) {
         sbtFechar->click();
+        event->accept();
+        return;
+    }
+    if (plain && key == Qt::Key_F1) {
+        Application::Dispatch([this] { HelpWindow::showPage(helpPage, windowTitle()); });
         event->accept();
         return;
     }

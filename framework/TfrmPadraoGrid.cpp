@@ -1,7 +1,10 @@
 #include "module/contracts/TfrmPadraoGrid.h"
 
 #include "framework/Glyphs.h"
+#include "framework/HelpWindow.h"
+#include "framework/ListSummary.h"
 #include "framework/MessageBoxes.h"
+#include "framework/ReportPreview.h"
 #include "framework/RightAnchor.h"
 #include "framework/ScreenFont.h"
 #include "platform/dataset/ControlsDisabler.h"
@@ -20,6 +23,36 @@ namespace cht::framework {
 
 using cht::platform::DataSetState;
 using cht::platform::TButtonFlat;
+
+// Keeps the totals line in step with the list: every load, edit, post and re-enabling of the
+// controls recounts (a tick-all pass runs with the controls disabled and recounts once, at its
+// end); moving from row to row changes nothing.
+class TotalsLink : public cht::platform::DataLink {
+public:
+    explicit TotalsLink(TfrmPadraoGrid& screen) : m_screen(screen)
+    {
+        m_screen.dtsPadrao.addLink(this);
+    }
+    ~TotalsLink() override
+    {
+        if (m_source)
+            m_screen.dtsPadrao.removeLink(this);
+    }
+    void dataSetChanged() override { recount(); }
+    void recordChanged() override { recount(); }
+    void dataSetScrolled() override {}
+    void dataSourceDestroyed() override { m_source = false; }
+
+    void recount()
+    {
+        const cht::platform::TClientDataSet* ds = m_screen.dtsPadrao.dataSet();
+        m_screen.lblTotais->setText(ds ? totalsLine(*ds, m_screen.listDescription) : QString());
+    }
+
+private:
+    TfrmPadraoGrid& m_screen;
+    bool m_source = true;
+};
 
 namespace {
 
@@ -101,6 +134,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
     // The screen puts its own items before these.
     mnuImprimir = menuItem(mnuOperacao, this, "mnuImprimir", QStringLiteral("&Imprimir"),
                            QKeySequence(Qt::CTRL | Qt::Key_P), Glyph::Imprimir);
+    mnuExportar = menuItem(mnuOperacao, this, "mnuExportar", QStringLiteral("E&xportar"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), Glyph::Exportar);
     mnuAjuda = menuItem(mnuOperacao, this, "mnuAjuda", QStringLiteral("Aj&uda"),
                         QKeySequence(Qt::Key_F1), Glyph::Ajuda);
     mnuFechar = menuItem(mnuOperacao, this, "mnuFechar", QStringLiteral("&Fechar"), QKeySequence(),
@@ -122,8 +157,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
         toolButton(panMenu, "sbtImprimir", Glyph::Imprimir, QStringLiteral("Imprimir"), 113);
     sbtAjuda = toolButton(panMenu, "sbtAjuda", Glyph::Ajuda, QStringLiteral("Ajuda"), 134);
     sbtFechar = toolButton(panMenu, "sbtFechar", Glyph::Fechar, QStringLiteral("Fechar"), 155);
+    // Print and export follow the list (the state rule): nothing to show before it loads.
     sbtImprimir->setEnabled(false);
     mnuImprimir->setEnabled(false);
+    mnuExportar->setEnabled(false);
 
     lblCodTela = new QLabel(panMenu);
     lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
@@ -157,6 +194,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
     dbtNome->setObjectName(QStringLiteral("dbtNome"));
     dbtNome->setDataSource(&dtsPadrao);
     navLayout->addWidget(dbtNome, 1);
+    lblTotais = new QLabel(panNavigator);
+    lblTotais->setObjectName(QStringLiteral("lblTotais"));
+    lblTotais->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    navLayout->addWidget(lblTotais);
     dbnPadrao = new cht::platform::TDBNavigator(panNavigator);
     dbnPadrao->setObjectName(QStringLiteral("dbnPadrao"));
     dbnPadrao->setDataSource(&dtsPadrao);
@@ -165,11 +206,13 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
 
     msgMensagensPadroes.Lines = QStringList{QStringLiteral("Excl|Confirma exclusão?"),
                                             QStringLiteral("Canc|Cancelar operação?")};
+    m_totals = std::make_unique<TotalsLink>(*this);
     bindCommands();
 }
 
 TfrmPadraoGrid::~TfrmPadraoGrid()
 {
+    m_totals.reset();
     // The widgets listen to dtsPadrao: they go before it does.
     const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children)
@@ -195,6 +238,7 @@ void TfrmPadraoGrid::bindCommands()
     bind(nullptr, mnuGravar, &TfrmPadraoGrid::sbtGravarClick);
     bind(nullptr, mnuCancelar, &TfrmPadraoGrid::sbtCancelarClick);
     bind(sbtImprimir, mnuImprimir, &TfrmPadraoGrid::sbtImprimirClick);
+    bind(nullptr, mnuExportar, &TfrmPadraoGrid::sbtExportarClick);
     bind(sbtAjuda, mnuAjuda, &TfrmPadraoGrid::sbtAjudaClick);
     sbtFechar->onClick = dispatched([this] { Close(); });
     connect(mnuFechar, &QAction::triggered, this, dispatched([this] { Close(); }));
@@ -288,6 +332,19 @@ void TfrmPadraoGrid::dtsPadraoStateChange(cht::platform::TDataSource* sender)
     set(sbtVerificar, mnuVerificar, browse);
     set(nullptr, mnuGravar, edit);
     set(nullptr, mnuCancelar, edit);
+    // Print and export: the list as it stands, so never halfway through an edit.
+    set(sbtImprimir, mnuImprimir, browse && rows);
+    set(nullptr, mnuExportar, browse && rows);
+}
+
+QString TfrmPadraoGrid::filterDescription() const
+{
+    return {};
+}
+
+void TfrmPadraoGrid::refreshTotals()
+{
+    m_totals->recount();
 }
 
 void TfrmPadraoGrid::dbgPadraoKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift)
@@ -388,13 +445,25 @@ void TfrmPadraoGrid::sbtGravarClick(QObject*)
         ds->post();
 }
 
-void TfrmPadraoGrid::sbtImprimirClick(QObject*) {}
+void TfrmPadraoGrid::sbtImprimirClick(QObject*)
+{
+    const cht::platform::TClientDataSet* ds = dtsPadrao.dataSet();
+    if (!browsing(ds) || ds->isEmpty())
+        return;
+    previewListReport(*this);
+}
+
+void TfrmPadraoGrid::sbtExportarClick(QObject*)
+{
+    const cht::platform::TClientDataSet* ds = dtsPadrao.dataSet();
+    if (!browsing(ds) || ds->isEmpty())
+        return;
+    exportListCsv(*this);
+}
 
 void TfrmPadraoGrid::sbtAjudaClick(QObject*)
 {
-    messageBox(QStringLiteral("info"), TMsgDlgType::mtInformation, QStringLiteral("Ajuda"),
-               QStringLiteral("Não há ajuda instalada para a tela %1.").arg(lblCodTela->text()),
-               mbOK);
+    HelpWindow::showPage(helpPage.isEmpty() ? HelpWindow::basePage() : helpPage, windowTitle());
 }
 
 void TfrmPadraoGrid::Show()

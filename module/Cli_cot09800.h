@@ -224,6 +224,8 @@ public:
     void netCancelaCHTBeforeConnect(cht::framework::TNetConnection& sender);
     /// The command-state rule.
     void dtsPadraoStateChange(cht::platform::TDataSource* sender) override;
+    /// Filtro in words, for the list's report: clients, employees, dates and statuses.
+    QString filterDescription() const override;
     void sbtFiltroClick(QObject* sender);
     void sbtAlterarClick(QObject* sender) override;
     void sbtVerificarClick(QObject* sender) override;
@@ -274,6 +276,8 @@ private:
     void createColumns();
     void createMessages();
     void bindEvents();
+    // What the base screen's report, export, totals and help read (Cli_cot09800Report.cpp).
+    void describeList();
 
     /// Copies the key of every ticked row, in list order, into cdsChave; true when any was.
     bool collectTickedKeys(RowWalk& walk);

@@ -136,6 +136,7 @@ TfrmCancelaCHT::TfrmCancelaCHT(QWidget* parent) : TfrmPadraoGrid(parent)
     createChtPanel();
     createColumns();
     bindEvents();
+    describeList();
 }
 
 TfrmCancelaCHT::~TfrmCancelaCHT()

@@ -145,6 +145,7 @@ void TfrmFiltroCancCHT::createLayout()
     setObjectName(QStringLiteral("frmFiltroCancCHT"));
     setWindowTitle(QStringLiteral("Filtro de Gerenciamento de CHT"));
     lblCodTela->setText(QStringLiteral("COT09801"));
+    helpPage = QUrl(QStringLiteral("qrc:/cht/help/COT09801.html"));
 
     msgPadrao.Lines = {
         QStringLiteral("cli_inf|Cliente deve ser informado."),

@@ -3,6 +3,7 @@
 
 #include "cht_framework_export.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,12 @@ public:
     /// Shows the keyed text in a modal dialog and returns the modal result (mrYes is 6).
     int ShowMsg(const QString& key, TMsgDlgType type, TMsgDlgButtons buttons,
                 int helpContext) const;
+
+private:
+    // Texts by key, made from the lines they were read from: a list that still shares its data
+    // with those lines is unchanged (any change to Lines detaches it).
+    mutable QStringList m_indexedLines;
+    mutable QHash<QString, QString> m_index;
 };
 
 } // namespace cht::framework

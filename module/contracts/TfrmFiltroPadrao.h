@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStringList>
+#include <QUrl>
 
 namespace cht::platform {
 class TButtonFlat;
@@ -40,6 +41,8 @@ public:
     /// The option list: "name=value" lines. The screen reads and writes its values; the base's
     /// load step fills it from the store, its save step persists it.
     QStringList Opcoes;
+    /// The help page F1 shows (a resource URL); the base grid screens' page when not set.
+    QUrl helpPage;
     QString OptionValue(const QString& name) const;
     void SetOptionValue(const QString& name, const QString& value);
     /// Key under which this screen's options are stored (defaults to lblCodTela's text).

@@ -9,10 +9,16 @@
 #include "platform/dataset/DataSource.h"
 
 #include <QAction>
+#include <QHash>
 #include <QLabel>
+#include <QList>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPair>
+#include <QUrl>
 #include <QWidget>
+
+#include <memory>
 
 class QMdiSubWindow;
 
@@ -24,6 +30,36 @@ class TButtonFlat;
 } // namespace cht::platform
 
 namespace cht::framework {
+
+class TotalsLink;
+
+/// What the base screen's report, export and totals line read of a screen's list, fields named
+/// as the data set names them. A screen fills what applies; an empty name leaves that part out.
+struct ListDescription {
+    /// The rows in words, for the totals: "CHT", "CHTs"; feminine gives "listadas", "marcadas".
+    QString itemName = QStringLiteral("registro");
+    QString itemNamePlural = QStringLiteral("registros");
+    bool feminine = false;
+    /// The selection flag and the value that means ticked.
+    QString tickField;
+    QString tickedValue = QStringLiteral("S");
+    /// The field the report's totals group by; its groups are named by its picture words.
+    QString statusField;
+    /// Hours ("H:MM" texts or numbers of hours) and money that the totals add up, and how the
+    /// totals call them.
+    QString hoursField;
+    QString hoursCaption = QStringLiteral("Horas");
+    QString valueField;
+    QString valueCaption = QStringLiteral("Valor");
+    /// Titles in the report and the export for columns whose grid title is a picture or a blank,
+    /// by field name in upper case.
+    QHash<QString, QString> titles;
+    /// For the columns the screen paints as pictures (by field name in upper case), the word of
+    /// each value, in order. The report has the grid's drawing handler paint these columns' cells
+    /// (the others are text) and prints the status field's word beside its picture; the export
+    /// writes the words.
+    QHash<QString, QList<QPair<QString, QString>>> pictureWords;
+};
 
 class CHT_FRAMEWORK_EXPORT TfrmPadraoGrid : public QWidget, public TCreatable {
     Q_OBJECT
@@ -56,6 +92,7 @@ public:
     QAction* mnuCancelar = nullptr;
     QAction* mnuFechar = nullptr;
     QAction* mnuImprimir = nullptr; // base items of mnuOperacao, after the screen's own
+    QAction* mnuExportar = nullptr;
     QAction* mnuAjuda = nullptr;
     TCustomPageControl98* pgcPadrao = nullptr;
     QWidget* tshPadrao = nullptr; // first tab; its QVBoxLayout holds dbgPadrao (movable)
@@ -64,8 +101,20 @@ public:
     QWidget* panNavigator = nullptr;
     cht::platform::TDBText* dbtNome = nullptr;
     cht::platform::TDBNavigator* dbnPadrao = nullptr;
+    /// The totals line beside the navigator: rows listed and ticked, hours and money ticked.
+    QLabel* lblTotais = nullptr;
     TMessages msgPadrao;
     TMessages msgMensagensPadroes;
+
+    /// How the report, the export and the totals line read the list; the screen fills it.
+    ListDescription listDescription;
+    /// The help page F1 and "Ajuda" show (a resource URL); the base page when not set.
+    QUrl helpPage;
+    /// The list's filter in words, for the report's heading; empty in the base.
+    virtual QString filterDescription() const;
+    /// Recounts the totals line at once (it follows the list by itself; a screen that changes
+    /// listDescription after the list loaded calls this).
+    void refreshTotals();
 
     /// Button of standard command 1..5 and its menu item; menu items 6 (save) and 7 (cancel).
     cht::platform::TButtonFlat* BaseActionButton(int n) const;
@@ -96,9 +145,11 @@ public:
     virtual void sbtLocalizarClick(QObject* sender);
     /// Save item: posts a pending edit of dtsPadrao's data set.
     virtual void sbtGravarClick(QObject* sender);
-    /// Print command; disabled in the base, which has no report of its own.
+    /// Print command: a preview of the list's report, from which it prints or is saved as PDF.
     virtual void sbtImprimirClick(QObject* sender);
-    /// Help command: tells the screen code, this host having no help files.
+    /// Export command: writes the list's report columns to a CSV file the operator picks.
+    virtual void sbtExportarClick(QObject* sender);
+    /// Help command: the screen's help page in the help window.
     virtual void sbtAjudaClick(QObject* sender);
 
     // --- window ---
@@ -119,6 +170,7 @@ private:
     void bindCommands();
     void runFormActivate();
 
+    std::unique_ptr<TotalsLink> m_totals;
     QMdiSubWindow* m_subWindow = nullptr;
     QString m_findText;
 };

@@ -225,9 +225,18 @@ QString applyPicture(const NumberPicture& p, double value, bool withSign)
     return out + p.prefix + number + p.suffix;
 }
 
+// Digits of a non-negative number, zero-padded to `width`, written backwards from `end`.
+void putDigits(char16_t* end, int v, int width)
+{
+    for (int i = 0; i < width; ++i, v /= 10)
+        *--end = static_cast<char16_t>(u'0' + v % 10);
+}
+
 QString twoDigits(int v)
 {
-    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+    char16_t digits[2];
+    putDigits(digits + 2, v, 2);
+    return QString(reinterpret_cast<const QChar*>(digits), 2);
 }
 
 } // namespace
@@ -264,6 +273,18 @@ QString formatDateTime(const QString& format, double ole)
         return {};
     }
     const bool midnight = c.hour == 0 && c.minute == 0 && c.second == 0 && c.msec == 0;
+    if (format.isEmpty()) {
+        // The default pictures, written straight: lists show thousands of dates.
+        char16_t text[19] = {u'0', u'0', u'/', u'0', u'0', u'/', u'0', u'0', u'0', u'0',
+                             u' ', u'0', u'0', u':', u'0', u'0', u':', u'0', u'0'};
+        putDigits(text + 2, c.day, 2);
+        putDigits(text + 5, c.month, 2);
+        putDigits(text + 10, c.year, 4);
+        putDigits(text + 13, c.hour, 2);
+        putDigits(text + 16, c.minute, 2);
+        putDigits(text + 19, c.second, 2);
+        return QString(reinterpret_cast<const QChar*>(text), midnight ? 10 : 19);
+    }
     QString picture = format;
     if (picture.isEmpty())
         picture = midnight ? QStringLiteral("dd/mm/yyyy") : QStringLiteral("dd/mm/yyyy hh:nn:ss");

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <set>
@@ -499,11 +500,9 @@ void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int colu
     if (ds && recNo == ds->recNo() && columnIndex == m_selectedIndex && hasFocus())
         state |= gdFocused;
 
-    m_canvas.setPainter(&painter);
-    m_canvas.setBrush(QBrush(selected ? palette().color(QPalette::Highlight) : c.color()));
-    m_canvas.setFont(c.font());
-    m_canvas.setFontColor(selected ? palette().color(QPalette::HighlightedText) : c.fontColor());
-    painter.fillRect(r, m_canvas.brush());
+    const QColor background = selected ? palette().color(QPalette::Highlight) : c.color();
+    const QColor fontColor = selected ? palette().color(QPalette::HighlightedText) : c.fontColor();
+    painter.fillRect(r, background);
     painter.setClipRect(r);
 
     {
@@ -517,19 +516,53 @@ void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int colu
             reportPaintError(std::current_exception());
         }
         painter.setFont(c.font());
-        painter.setPen(m_canvas.fontColor());
+        painter.setPen(fontColor);
         drawCellText(painter, r.adjusted(kTextMargin, 0, -kTextMargin, 0), c.alignment(), text);
-        if (onDrawColumnCell) {
-            try {
-                onDrawColumnCell(*this, r, columnIndex, c, state);
-            } catch (...) {
-                reportPaintError(std::current_exception());
-            }
+        try {
+            runDrawEvent(painter, r, recNo, columnIndex, state, background, fontColor);
+        } catch (...) {
+            reportPaintError(std::current_exception());
         }
         m_paintedRecNo = 0;
     }
-    m_canvas.setPainter(nullptr);
     painter.restore();
+}
+
+void TDBGrid::runDrawEvent(QPainter& painter, const QRect& cell, int recNo, int columnIndex,
+                           TGridDrawState state, const QColor& background, const QColor& fontColor)
+{
+    if (!onDrawColumnCell)
+        return;
+    TColumn& c = column(columnIndex);
+    m_canvas.setPainter(&painter);
+    m_canvas.setBrush(QBrush(background));
+    m_canvas.setFont(c.font());
+    m_canvas.setFontColor(fontColor);
+    m_paintedRecNo = recNo;
+    const auto reset = qScopeGuard([this] {
+        m_paintedRecNo = 0;
+        m_canvas.setPainter(nullptr);
+    });
+    onDrawColumnCell(*this, cell, columnIndex, c, state);
+}
+
+std::vector<int> TDBGrid::displayOrder() const
+{
+    const QHeaderView* h = horizontalHeader();
+    std::vector<int> order;
+    for (int visual = 0; visual < h->count(); ++visual) {
+        const int logical = h->logicalIndex(visual);
+        if (logical >= 0 && logical < columnCount() && column(logical).visible())
+            order.push_back(logical);
+    }
+    return order;
+}
+
+void TDBGrid::drawCellEvent(QPainter& painter, const QRect& cell, int recNo, int columnIndex,
+                            const QColor& background, const QColor& fontColor)
+{
+    const ActiveRecordScope active(dataSet(), recNo);
+    runDrawEvent(painter, cell, recNo, columnIndex, {}, background, fontColor);
 }
 
 QRect TDBGrid::cellRect(int recNo, int columnIndex) const

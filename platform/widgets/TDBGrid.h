@@ -122,6 +122,14 @@ public:
     QRect cellRect(int recNo, int columnIndex) const;
     /// Title rectangle of a column, in the title row's pixels.
     QRect titleRect(int columnIndex) const;
+    /// Indexes (into column()) of the visible columns in the order the operator sees them, after
+    /// any moves.
+    std::vector<int> displayOrder() const;
+    /// Runs onDrawColumnCell alone for a cell drawn elsewhere (a report): the canvas gets
+    /// `background` as its brush and the column's font in `fontColor`; the record is the active
+    /// one meanwhile. No highlight, no focus, no default drawing; what the handler raises goes on.
+    void drawCellEvent(QPainter& painter, const QRect& cell, int recNo, int columnIndex,
+                       const QColor& background, const QColor& fontColor);
 
     // --- events ---
     /// Mouse click in a data cell, after the clicked row became current.
@@ -185,6 +193,10 @@ private:
     bool highlighted(int recNo, int columnIndex) const;
     void moveColumn(int index);
     void reportPaintError(std::exception_ptr error);
+    /// onDrawColumnCell on `painter` with the canvas set up for the cell; the caller has made the
+    /// record the active one.
+    void runDrawEvent(QPainter& painter, const QRect& cell, int recNo, int columnIndex,
+                      TGridDrawState state, const QColor& background, const QColor& fontColor);
 
     TDataSource* m_dataSource = nullptr;
     TDBGridModel* m_model = nullptr;

@@ -58,6 +58,22 @@ TEST_F(FrameworkServicesTest, MsgFindsTheExactKeyOnly)
     EXPECT_EQ(kTable.Msg("barra"), QString("a|b")); // only the first bar separates
 }
 
+TEST_F(FrameworkServicesTest, MsgFollowsTheLinesAsTheyChange)
+{
+    TMessages table(QStringList{"a|um", "a|repetida"});
+    EXPECT_EQ(table.Msg("a"), QString("um")); // the first line of a key wins
+    table.Lines[0] = QStringLiteral("a|outro");
+    EXPECT_EQ(table.Msg("a"), QString("outro"));
+    table.Lines << QStringLiteral("b|novo");
+    EXPECT_EQ(table.Msg("b"), QString("novo"));
+    TMessages copy = table;
+    copy.Lines = QStringList{"b|da cópia"};
+    EXPECT_EQ(copy.Msg("b"), QString("da cópia"));
+    EXPECT_EQ(table.Msg("b"), QString("novo"));
+    table.Lines.clear();
+    EXPECT_EQ(table.Msg("a"), QString());
+}
+
 TEST_F(FrameworkServicesTest, ShowMsgAsksInPortugueseAndOnlyYesIsSix)
 {
     m_answer = mrYes;
