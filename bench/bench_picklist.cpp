@@ -4,6 +4,7 @@
 // SQL API. Narrowing: typing three letters into the pick list's search box, the list repainted
 // after each, against that opening. The sides take turns, round after round, after one untimed
 // round: medians of the rounds.
+#include "bench/BenchTiming.h"
 #include "module/Cli_cot09801.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
@@ -30,6 +31,8 @@
 
 using cht::framework::Application;
 using cht::framework::dtmDBGeral;
+
+using cht::bench::median;
 
 namespace {
 
@@ -164,12 +167,6 @@ Opening openAndNarrow(TfrmFiltroCancCHT& f)
     clock.start();
     f.btpCliente->click();
     return result;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

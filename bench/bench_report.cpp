@@ -5,6 +5,7 @@
 // - export_100k_csv_vs_load: writing the CSV export of 100,000 CHTs to a file.
 // Sides take turns round after round (one untimed warm-up); medians of the rounds. The load from
 // the packet's text alone is printed too, for reference.
+#include "bench/BenchTiming.h"
 #include "framework/ListReport.h"
 #include "framework/ReportPreview.h"
 #include "module/Cli_cot09800.h"
@@ -31,25 +32,14 @@
 using cht::framework::Application;
 using cht::framework::ListReport;
 
+using cht::bench::median;
+using cht::bench::timeMs;
+
 namespace {
 
 constexpr int kReportChts = 10000;
 constexpr int kExportChts = 100000;
 constexpr int kRounds = 5;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double timeMs(const std::function<void()>& f)
-{
-    QElapsedTimer clock;
-    clock.start();
-    f();
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
 
 // Every CHT of the demo database: all clients, employees, statuses, 1990 to 2090.
 void filterAll()

@@ -11,6 +11,7 @@
 // - scroll_cht_tab_100_rows_calls: remote calls made by 100 presses of the down arrow on the CHT
 //   tab with the parcels hidden (a count, not a ratio).
 // Sides take turns round after round (one untimed warm-up); medians of the rounds.
+#include "bench/BenchTiming.h"
 #include "framework/DialogResponder.h"
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
@@ -45,24 +46,13 @@ using cht::framework::Application;
 using cht::framework::TRemoteArg;
 using cht::testing::whenFilterShows;
 
+using cht::bench::median;
+using cht::bench::timeMs;
+
 namespace {
 
 constexpr int kChts = 100000;
 constexpr int kRounds = 5;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double timeMs(const std::function<void()>& f)
-{
-    QElapsedTimer clock;
-    clock.start();
-    f();
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
 
 // GetCHT of every CHT of the demo database: the seven filter values and the operator.
 cht::framework::TServerResult getAll(TfrmCancelaCHT& tela)
