@@ -230,24 +230,10 @@ TEST_F(Detail, CdaColumnsAndTexts)
 
 class CdaPainting : public Detail {
 protected:
-    QImage shot()
-    {
-        cht::platform::TDBGrid& g = *screen->dbgConsultaCsa;
-        g.viewport()->repaint();
-        return g.viewport()->grab().toImage();
-    }
+    QImage shot() { return gridShot(*screen->dbgConsultaCsa); }
     QRect cell(int recNo, const char* field)
     {
-        cht::platform::TDBGrid& g = *screen->dbgConsultaCsa;
-        return g.cellRect(recNo, g.columnByFieldName(QLatin1String(field))->index());
-    }
-    static QSet<QRgb> colours(const QImage& img, const QRect& r)
-    {
-        QSet<QRgb> out;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                out.insert(img.pixel(x, y) & 0xFFFFFFu);
-        return out;
+        return gridCell(*screen->dbgConsultaCsa, recNo, field);
     }
     /// True when the cell shows `picture` 15 pixels in from its left edge, olive turned into
     /// `background`, and nothing but the background left of it.

@@ -294,25 +294,8 @@ TEST_F(Grid, CodedColumnsShowTheirTextsAndUnknownLettersShowNothing)
 
 class Painting : public Grid {
 protected:
-    QImage shot()
-    {
-        cht::platform::TDBGrid& g = *screen->dbgPadrao;
-        g.viewport()->repaint();
-        return g.viewport()->grab().toImage();
-    }
-    QRect cell(int recNo, const char* field)
-    {
-        return screen->dbgPadrao->cellRect(recNo, col(field).index());
-    }
-    /// Colours inside a rectangle of the shot.
-    static QSet<QRgb> colours(const QImage& img, const QRect& r)
-    {
-        QSet<QRgb> out;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                out.insert(img.pixel(x, y) & 0xFFFFFFu);
-        return out;
-    }
+    QImage shot() { return gridShot(*screen->dbgPadrao); }
+    QRect cell(int recNo, const char* field) { return gridCell(*screen->dbgPadrao, recNo, field); }
     static constexpr QRgb kOlive = 0x808000, kGrey = 0xC0C0C0, kWhite = 0xFFFFFF, kBlack = 0;
 };
 

@@ -190,6 +190,26 @@ void reactivate(TfrmCancelaCHT& screen)
     g_area->setActiveSubWindow(screen.SubWindow());
 }
 
+QImage gridShot(cht::platform::TDBGrid& grid)
+{
+    grid.viewport()->repaint();
+    return grid.viewport()->grab().toImage();
+}
+
+QRect gridCell(cht::platform::TDBGrid& grid, int recNo, const char* field)
+{
+    return grid.cellRect(recNo, grid.columnByFieldName(QLatin1String(field))->index());
+}
+
+QSet<QRgb> colours(const QImage& img, const QRect& r)
+{
+    QSet<QRgb> out;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            out.insert(img.pixel(x, y) & 0xFFFFFFu);
+    return out;
+}
+
 QStringList& errors()
 {
     static QStringList list;

@@ -6,6 +6,9 @@
 #include "module/contracts/Netconnection.h"
 #include "platform/wire/Wire.h"
 
+#include <QImage>
+#include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -85,6 +88,13 @@ class QMdiArea* mdiArea();
 /// Makes another child window active and then the screen's again, as an operator switching
 /// windows does.
 void reactivate(TfrmCancelaCHT& screen);
+
+/// A fresh picture of what `grid` shows.
+QImage gridShot(cht::platform::TDBGrid& grid);
+/// Where row `recNo` of the column of `field` is drawn in `grid`.
+QRect gridCell(cht::platform::TDBGrid& grid, int recNo, const char* field);
+/// The colours inside a rectangle of a picture, alpha left out.
+QSet<QRgb> colours(const QImage& img, const QRect& r);
 
 /// Errors handed to the host's error display since the last clear.
 QStringList& errors();
