@@ -103,16 +103,21 @@ std::vector<QStringList> FakeServer::argsOf(const QString& method) const
     return out;
 }
 
-cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows)
+// A packet without rows whose columns are the fields of `cds`.
+static cht::wire::ColumnTable emptyPacketOf(const cht::platform::TClientDataSet& cds)
 {
     std::vector<cht::wire::FieldDef> defs;
-    const cht::platform::TClientDataSet& cds = screen.cdsCancelaCHT;
     for (int i = 0; i < cds.fieldCount(); ++i) {
         const cht::platform::TField& f = cds.field(i);
         defs.push_back(
             {f.fieldName().toStdString(), f.dataType(), static_cast<std::uint32_t>(f.size())});
     }
-    cht::wire::ColumnTable t(defs);
+    return cht::wire::ColumnTable(defs);
+}
+
+cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector<Cht>& rows)
+{
+    cht::wire::ColumnTable t = emptyPacketOf(screen.cdsCancelaCHT);
     auto put = [&t](std::size_t row, const char* field, const QString& value) {
         t.setText(row, static_cast<std::size_t>(t.indexOf(field)), value.toStdString());
     };
@@ -130,14 +135,7 @@ cht::wire::ColumnTable chtPacket(const TfrmCancelaCHT& screen, const std::vector
 
 cht::wire::ColumnTable cdaPacket(const TfrmCancelaCHT& screen, const std::vector<Cda>& rows)
 {
-    std::vector<cht::wire::FieldDef> defs;
-    const cht::platform::TClientDataSet& cds = screen.cdsConsultaCSA;
-    for (int i = 0; i < cds.fieldCount(); ++i) {
-        const cht::platform::TField& f = cds.field(i);
-        defs.push_back(
-            {f.fieldName().toStdString(), f.dataType(), static_cast<std::uint32_t>(f.size())});
-    }
-    cht::wire::ColumnTable t(defs);
+    cht::wire::ColumnTable t = emptyPacketOf(screen.cdsConsultaCSA);
     auto put = [&t](std::size_t row, const char* field, const QString& value) {
         t.setText(row, static_cast<std::size_t>(t.indexOf(field)), value.toStdString());
     };
