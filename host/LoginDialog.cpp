@@ -58,6 +58,18 @@ LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
     (m_operador->text().isEmpty() ? m_operador : m_password)->setFocus();
 }
 
+LoginDialog::SignIn LoginDialog::serverSignIn(cht::framework::ServerSession::Operator& who)
+{
+    return [&who](const LoginValues& v, const QString& password) {
+        try {
+            who = cht::framework::ServerSession::SignIn(v.server, v.port, v.operador, password);
+            return QString();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+    };
+}
+
 void LoginDialog::setRenewal(const QString& reason)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{m_operador, m_server, m_port, m_database})

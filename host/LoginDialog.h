@@ -3,6 +3,7 @@
 #pragma once
 
 #include "HostOptions.h"
+#include "framework/ServerSession.h"
 
 #include <QDialog>
 
@@ -23,6 +24,9 @@ public:
     using SignIn = std::function<QString(const LoginValues& values, const QString& password)>;
 
     explicit LoginDialog(const LoginValues& initial, QWidget* parent = nullptr);
+
+    /// Signs in at the values' server; `who` receives the operator as the server knows them.
+    static SignIn serverSignIn(cht::framework::ServerSession::Operator& who);
 
     /// Accepting signs in first: a refusal is shown and the dialog stays, its password cleared.
     void setSignIn(SignIn signIn) { m_signIn = std::move(signIn); }

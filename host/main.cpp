@@ -68,14 +68,7 @@ int main(int argc, char** argv)
     LoginValues session = LoginDialog::merge(options.given, LoginDialog::remembered(settings));
     // The module loads only once the server has taken the operator's password.
     ServerSession::Operator signedIn;
-    const LoginDialog::SignIn signIn = [&](const LoginValues& v, const QString& password) {
-        try {
-            signedIn = ServerSession::SignIn(v.server, v.port, v.operador, password);
-            return QString();
-        } catch (const std::exception& e) {
-            return QString::fromUtf8(e.what());
-        }
-    };
+    const LoginDialog::SignIn signIn = LoginDialog::serverSignIn(signedIn);
     // An unattended start (./cht demo) hands the password over in the environment, never on a
     // command line; it is taken out at once, so that nothing started from here sees it.
     QString password = qEnvironmentVariable("CHT_PASSWORD");
