@@ -463,7 +463,8 @@ std::string RpcServer::Impl::sessionCall(const wire::RpcEnvelope& env, std::stri
         if (sair) {
             if (!params.empty())
                 return protocolError(wire::kInvalidParams, "O método Sair não leva argumentos.");
-            sessions.signOut(bearerToken(context.authorization), context.address);
+            log.operador =
+                sessions.signOut(bearerToken(context.authorization), context.address).value_or("-");
             log.status = "ok";
             return wire::encodeResultAround(env.id, {}, std::string());
         }

@@ -218,11 +218,12 @@ std::optional<Caller> SessionService::check(std::string_view token, const std::s
     return caller;
 }
 
-void SessionService::signOut(std::string_view token, const std::string& address)
+std::optional<std::string> SessionService::signOut(std::string_view token,
+                                                   const std::string& address)
 {
     const std::optional<Caller> caller = check(token, address);
     if (!caller)
-        return;
+        return std::nullopt;
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
     SqlStatement& st =
@@ -231,6 +232,7 @@ void SessionService::signOut(std::string_view token, const std::string& address)
     st.run();
     Audit::record(*lease, *caller, "Sair", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
     tx.commit();
+    return caller->operador;
 }
 
 } // namespace cht::server

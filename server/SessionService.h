@@ -51,8 +51,8 @@ public:
     /// The caller a token stands for, or nothing when it is unknown, expired, revoked or its
     /// operator disabled. One indexed read; the last use is written at most once a minute.
     std::optional<Caller> check(std::string_view token, const std::string& address);
-    /// Revokes the token's session (nothing when it is not a valid one).
-    void signOut(std::string_view token, const std::string& address);
+    /// Revokes the token's session; returns its operator, or nothing when it was not a valid one.
+    std::optional<std::string> signOut(std::string_view token, const std::string& address);
 
     std::int64_t now() const { return m_clock(); }
     Store& store() const { return m_store; }

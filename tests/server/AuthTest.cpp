@@ -5,6 +5,7 @@
 #include "server/ChtRepository.h"
 #include "server/Operators.h"
 
+#include <mutex>
 #include <sstream>
 
 namespace cht::server::test {
@@ -331,6 +332,35 @@ TEST_P(AuthTest, TwoServersShareSessions)
     EXPECT_EQ(callThere("GetData", {}).errorCode, wire::kSessionRequired);
     EXPECT_EQ(call("GetData", {}).errorCode, wire::kSessionRequired);
     second.stop();
+}
+
+// Each call's log line names its operator; a sign-in's names the code tried, never the password.
+TEST_P(AuthTest, LogLinesNameTheOperatorAndNeverThePassword)
+{
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    RpcServerOptions options;
+    options.log = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    auto logged = serveWith(options);
+    httplib::Client client("127.0.0.1", logged->port());
+    authorize(client);
+    ASSERT_TRUE(client.Post("/rpc", wire::encodeRequest({1, "COT09800.rdmCancelaCHT.GetData", {}}),
+                            "application/json"));
+    httplib::Client anonymous("127.0.0.1", logged->port());
+    ASSERT_TRUE(anonymous.Post(
+        "/rpc",
+        wire::encodeRequest({2, "Sessao.Entrar", {RpcArg::ofText("ana"), RpcArg::ofText("x9!k")}}),
+        "application/json"));
+    logged->stop();
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("GetData op=DEMO ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("Sessao.Entrar op=ANA ", 0), 0u) << lines[1];
+    EXPECT_TRUE(contains(lines[1], std::string(SessionService::kRefused))) << lines[1];
+    EXPECT_FALSE(contains(lines[1], "x9!k"));
 }
 
 CHT_SERVER_SUITE(AuthTest);

@@ -5,7 +5,9 @@
 #include "server/ChtRepository.h"
 #include "server/Credentials.h"
 #include "server/DemoData.h"
+#include "server/RuleError.h"
 #include "server/Schema.h"
+#include "server/SessionService.h"
 #include "server/SqlDate.h"
 #include "server/SqliteStore.h"
 #include "server/Store.h"
@@ -125,6 +127,19 @@ TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)
                            std::string(st->text(2)));
         }
         EXPECT_EQ(rows, (std::vector<std::string>{"00001 2026-03-02 2026-03-05", "00002 - -"}));
+        // Version 3 makes every client manager an operator, without a password until an
+        // administrator sets one: nobody signs in meanwhile.
+        auto ops = lease->prepare("SELECT CDOPERADOR, IDATIVO, COALESCE(DSSENHAHASH, '-')"
+                                  " FROM OPERADOR");
+        ASSERT_TRUE(ops->step());
+        EXPECT_EQ(std::string(ops->text(0)) + std::string(ops->text(1)) + std::string(ops->text(2)),
+                  "DEMOS-");
+        EXPECT_FALSE(ops->step());
+    }
+    {
+        auto store = Store::open("sqlite:" + file);
+        SessionService sessions(*store);
+        EXPECT_THROW(sessions.signIn("DEMO", "", "127.0.0.1"), RuleError);
     }
     removeDb(file);
 }
