@@ -2,7 +2,8 @@
 //   ratio getcht_100k_vs_floor: GetCHT of 100,000 rows served over loopback (request sent to
 //   body received) ÷ the same query run on the SQLite C API with the rows written by
 //   RapidJSON's Writer. Medians of interleaved runs.
-//   throughput_8_clients: eight keep-alive clients mixing the seven methods for 10 s.
+//   throughput_8_clients: eight keep-alive clients mixing the seven methods for 10 s, each
+//   signed in as a demo operator and changing its own clients' CHTs.
 #include "server/CancelaChtService.h"
 #include "server/ChtListReader.h"
 #include "server/DemoData.h"
@@ -53,7 +54,7 @@ double median(std::vector<double> v)
 }
 
 std::string listRequest(std::int64_t id, const std::string& clients, double first, double last,
-                        const std::string& statuses)
+                        const std::string& statuses, const std::string& operador = "DEMO")
 {
     wire::RpcRequest r;
     r.id = id;
@@ -61,8 +62,26 @@ std::string listRequest(std::int64_t id, const std::string& clients, double firs
     r.params = {RpcArg::ofText(clients),  RpcArg::ofText(clients.empty() ? "T" : ""),
                 RpcArg::ofText(""),       RpcArg::ofText("T"),
                 RpcArg::ofNumber(first),  RpcArg::ofNumber(last),
-                RpcArg::ofText(statuses), RpcArg::ofText("DEMO")};
+                RpcArg::ofText(statuses), RpcArg::ofText(operador)};
     return wire::encodeRequest(r);
+}
+
+// A session of a demo operator on the server at `port`; empty when refused.
+std::string signIn(int port, const std::string& operador)
+{
+    httplib::Client c("127.0.0.1", port);
+    c.set_read_timeout(60, 0);
+    wire::RpcRequest r;
+    r.id = 1;
+    r.method = "Sessao.Entrar";
+    r.params = {RpcArg::ofText(operador), RpcArg::ofText(DemoData::kDemoPassword)};
+    auto res = c.Post("/rpc", wire::encodeRequest(r), "application/json");
+    if (!res)
+        return {};
+    auto reply = wire::decodeResponse(res->body);
+    return reply.ok && reply.data && reply.data->rowCount() == 1
+               ? std::string(reply.data->text(0, 0))
+               : std::string();
 }
 
 // The floor: the list query on the bare C API, the packet written by RapidJSON.
@@ -142,6 +161,8 @@ struct Worker {
     long requests = 0;
     long errors = 0;
     std::string firstError;
+    std::string operador;
+    std::string token;
 };
 
 /// Connections from other loopback addresses that send their headers a byte every 100 ms for as
@@ -241,13 +262,14 @@ double statusMb(pid_t pid, const std::string& key)
 }
 
 /// The same body sent by `count` clients at once; true when every one was answered ok.
-bool burst(int port, const std::string& body, int count)
+bool burst(int port, const std::string& token, const std::string& body, int count)
 {
     std::atomic<int> ok{0};
     std::vector<std::thread> clients;
     for (int i = 0; i < count; ++i) {
         clients.emplace_back([&] {
             httplib::Client c("127.0.0.1", port);
+            c.set_bearer_token_auth(token);
             c.set_read_timeout(600, 0);
             c.set_write_timeout(600, 0);
             auto res = c.Post("/rpc", body, "application/json");
@@ -283,8 +305,9 @@ bool measurePeakRss(const std::string& file, const wire::ColumnTable& list)
         if (!up)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
-    bool ok = up;
-    if (up) {
+    const std::string token = up ? signIn(port, "DEMO") : std::string();
+    bool ok = up && !token.empty();
+    if (ok) {
         const double idle = statusMb(pid, "VmRSS:");
         // The delta the screen sends after ticking every row: the key and the tick, old and new.
         wire::DeltaPacket delta;
@@ -307,10 +330,11 @@ bool measurePeakRss(const std::string& file, const wire::ColumnTable& list)
         request.method = "COT09800.rdmCancelaCHT.SetCHT";
         request.params.push_back(RpcArg::ofDelta(std::move(delta)));
         const std::string deltaBody = wire::encodeRequest(request);
-        const bool deltasOk = burst(port, deltaBody, kAtOnce);
+        const bool deltasOk = burst(port, token, deltaBody, kAtOnce);
         const double deltasPeak = statusMb(pid, "VmHWM:");
         std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
-        const bool listsOk = burst(port, listRequest(1, "", 0, 100000, "_P_A_R_N_"), kAtOnce);
+        const bool listsOk =
+            burst(port, token, listRequest(1, "", 0, 100000, "_P_A_R_N_"), kAtOnce);
         const double listsPeak = statusMb(pid, "VmHWM:");
         std::printf("peak_rss_16_deltas_100k = %.0f MB (a tick-all delta of %.1f MB each; idle "
                     "%.0f MB)%s\n",
@@ -357,7 +381,8 @@ int main()
     RpcServerOptions serverOptions;
     serverOptions.port = 0;
     serverOptions.limits.workers = 16;
-    RpcServer server(service, serverOptions);
+    SessionService sessions(*store);
+    RpcServer server(service, sessions, serverOptions);
     const int port = server.bind();
     server.start();
 
@@ -368,6 +393,7 @@ int main()
     sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA temp_store=MEMORY;", nullptr, nullptr,
                  nullptr);
     httplib::Client client("127.0.0.1", port);
+    client.set_bearer_token_auth(signIn(port, "DEMO"));
     client.set_read_timeout(120, 0);
     const std::string body = listRequest(1, "", 0, 100000, "_P_A_R_N_");
     std::vector<double> served;
@@ -413,14 +439,32 @@ int main()
     constexpr int kClients = 8;
     const auto& list = *reply.data;
     auto col = [&](const char* n) { return static_cast<std::size_t>(list.indexOf(n)); };
+    // Each client is one of the demo operators, signed in, working on its own clients' CHTs (as
+    // the screen lets it): two clients per operator.
     std::vector<Worker> workers(kClients);
+    const auto& operators = DemoData::operators();
+    for (std::size_t t = 0; t < workers.size(); ++t) {
+        workers[t].operador = operators[t % operators.size()];
+        workers[t].token = signIn(port, workers[t].operador);
+        if (workers[t].token.empty()) {
+            std::printf("sign-in of %s failed\n", workers[t].operador.c_str());
+            return 1;
+        }
+    }
+    std::vector<std::size_t> turn(operators.size(), 0);
     for (std::size_t r = 0; r < list.rowCount(); ++r) {
         if (list.text(r, col("IDSTATUSCHT")) == "R")
+            continue;
+        const auto op = static_cast<std::size_t>(
+            std::find(operators.begin(), operators.end(), list.text(r, col("CDGERENTEIMPCLI"))) -
+            operators.begin());
+        if (op >= operators.size())
             continue;
         std::vector<wire::Value> row;
         for (std::size_t c = 0; c < list.columnCount(); ++c)
             row.push_back(list.value(r, c));
-        workers[r % kClients].rows.push_back(std::move(row));
+        const std::size_t pair = turn[op]++ % (kClients / operators.size());
+        workers[op + pair * operators.size()].rows.push_back(std::move(row));
     }
     for (Worker& w : workers)
         w.cancelFrom = w.rows.size();
@@ -436,6 +480,7 @@ int main()
             threads.emplace_back([&, t] {
                 Worker& w = workers[static_cast<std::size_t>(t)];
                 httplib::Client c("127.0.0.1", port);
+                c.set_bearer_token_auth(w.token);
                 c.set_read_timeout(60, 0);
                 std::int64_t id = 0;
                 while (!stop) {
@@ -450,7 +495,7 @@ int main()
                         r.method = object + "GetCHT";
                         r.params = wire::decodeRequest(
                                        listRequest(id, wire::encodeKeyList({text("CDCLIENTE")}),
-                                                   today - 7, today, "_P_A_N_"))
+                                                   today - 7, today, "_P_A_N_", w.operador))
                                        .params;
                         break;
                     case 1:

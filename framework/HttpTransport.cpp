@@ -1,6 +1,7 @@
 #include "HttpTransport.h"
 
 #include "NetMessages.h"
+#include "ServerSession.h"
 #include "UiWait.h"
 
 #include <httplib.h>
@@ -105,6 +106,7 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
                                 int timeoutMs)
 {
     const std::string hostUtf8 = host.toStdString();
+    const std::string token = ServerSession::Token();
     std::string reply;
     runWhileUiWaits([&] {
         httplib::Client client(hostUtf8, port);
@@ -113,6 +115,8 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
         req.method = "POST";
         req.path = "/rpc";
         req.set_header("Content-Type", "application/json");
+        if (!token.empty())
+            req.set_header("Authorization", "Bearer " + token);
         req.body = body;
         // A list reply runs to tens of megabytes: room for all of it at once, instead of growing
         // the text a few kilobytes at a time.

@@ -1,4 +1,5 @@
 #include "NetMessages.h"
+#include "ServerSession.h"
 #include "UiWait.h"
 #include "module/contracts/Netconnection.h"
 
@@ -80,26 +81,34 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
     }
 
     std::shared_ptr<TNetTransport> transport = m_connection.Transport();
-    const std::string reply =
-        transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
-
     cht::wire::RpcResponse response;
-    auto decode = [&] {
-        try {
-            response = cht::wire::decodeResponse(reply);
-        } catch (const cht::wire::WireError& e) {
-            net::raise(net::invalidReply(QString::fromUtf8(e.what())));
-        }
-    };
-    // A big packet takes tens of milliseconds to decode: off the UI thread, so that the wait
-    // animation keeps moving. Small replies are not worth a thread.
-    if (reply.size() >= kDecodeOffThreadBytes)
-        runWhileUiWaits(decode);
-    else
-        decode();
+    // A call refused for want of a session ran nothing: once the operator has signed in again it
+    // is sent again, and the screen carries on as if nothing happened.
+    for (bool renewed = false;;) {
+        const std::string reply =
+            transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
+        auto decode = [&] {
+            try {
+                response = cht::wire::decodeResponse(reply);
+            } catch (const cht::wire::WireError& e) {
+                net::raise(net::invalidReply(QString::fromUtf8(e.what())));
+            }
+        };
+        // A big packet takes tens of milliseconds to decode: off the UI thread, so that the wait
+        // animation keeps moving. Small replies are not worth a thread.
+        if (reply.size() >= kDecodeOffThreadBytes)
+            runWhileUiWaits(decode);
+        else
+            decode();
+        if (response.errorCode != cht::wire::kSessionRequired || renewed || !ServerSession::Renew())
+            break;
+        renewed = true;
+    }
 
     if (response.errorCode == cht::wire::kMethodNotFound)
         net::raise(net::unknownMethod(fullName));
+    if (response.errorCode == cht::wire::kSessionRequired)
+        net::raise(QString::fromStdString(response.errorMessage));
     if (response.errorCode != 0) {
         const QString detail = QString::fromStdString(response.errorMessage);
         net::raise(QStringLiteral("O servidor de aplicação recusou a chamada %1: %2")

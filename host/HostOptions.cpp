@@ -14,7 +14,8 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
                                   QStringLiteral("Mostra esta ajuda."));
     const QCommandLineOption operador(
         QStringLiteral("operator"),
-        QStringLiteral("Operador da sessão (dispensa a tela de login)."),
+        QStringLiteral("Operador da sessão; com a senha na variável de ambiente CHT_PASSWORD, "
+                       "dispensa a tela de login."),
         QStringLiteral("operador"));
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("Endereço do servidor de aplicação."),

@@ -19,12 +19,14 @@ const QString kDatabase = QStringLiteral("login/banco");
 } // namespace
 
 LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
-    : QDialog(parent), m_operador(new QLineEdit(initial.operador)),
+    : QDialog(parent), m_operador(new QLineEdit(initial.operador)), m_password(new QLineEdit),
       m_server(new QLineEdit(initial.server)), m_port(new QSpinBox),
       m_database(new QLineEdit(initial.database)), m_error(new QLabel)
 {
     setWindowTitle(QStringLiteral("Corvanta — Entrar"));
     m_operador->setObjectName(QStringLiteral("edtOperador"));
+    m_password->setObjectName(QStringLiteral("edtSenha"));
+    m_password->setEchoMode(QLineEdit::Password);
     m_server->setObjectName(QStringLiteral("edtServidor"));
     m_port->setObjectName(QStringLiteral("spnPorta"));
     m_database->setObjectName(QStringLiteral("edtBanco"));
@@ -37,6 +39,7 @@ LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Operador:"), m_operador);
+    form->addRow(QStringLiteral("S&enha:"), m_password);
     form->addRow(QStringLiteral("&Servidor de aplicação:"), m_server);
     form->addRow(QStringLiteral("&Porta:"), m_port);
     form->addRow(QStringLiteral("&Banco de dados:"), m_database);
@@ -52,7 +55,29 @@ LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
     layout->addWidget(m_error);
     layout->addWidget(buttons);
 
-    (m_operador->text().isEmpty() ? m_operador : m_server)->setFocus();
+    (m_operador->text().isEmpty() ? m_operador : m_password)->setFocus();
+}
+
+LoginDialog::SignIn LoginDialog::serverSignIn(cht::framework::ServerSession::Operator& who)
+{
+    return [&who](const LoginValues& v, const QString& password) {
+        try {
+            who = cht::framework::ServerSession::SignIn(v.server, v.port, v.operador, password);
+            return QString();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+    };
+}
+
+void LoginDialog::setRenewal(const QString& reason)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{m_operador, m_server, m_port, m_database})
+        w->setEnabled(false);
+    m_error->setText(reason);
+    m_error->setVisible(!reason.isEmpty());
+    m_password->clear();
+    m_password->setFocus();
 }
 
 LoginValues LoginDialog::values() const
@@ -73,12 +98,24 @@ void LoginDialog::accept()
         problem = QStringLiteral("Informe o endereço do servidor de aplicação.");
         offending = m_server;
     }
+    if (!offending && m_signIn && m_password->text().isEmpty()) {
+        problem = QStringLiteral("Informe a senha.");
+        offending = m_password;
+    }
+    if (!offending && m_signIn) {
+        problem = m_signIn(v, m_password->text());
+        if (!problem.isEmpty()) {
+            m_password->clear();
+            offending = m_password;
+        }
+    }
     if (offending) {
         m_error->setText(problem);
         m_error->setVisible(true);
         offending->setFocus();
         return;
     }
+    m_password->clear();
     QDialog::accept();
 }
 

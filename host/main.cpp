@@ -5,6 +5,7 @@
 #include "ModuleLoader.h"
 #include "Screenshot.h"
 #include "Smoke.h"
+#include "framework/ServerSession.h"
 #include "module/contracts/Corvanta.h"
 #include "module/contracts/Forms.h"
 #include "module/contracts/TADOIBQuery.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 
 using cht::framework::Application;
+using cht::framework::ServerSession;
 using namespace cht::host;
 
 namespace {
@@ -64,19 +66,49 @@ int main(int argc, char** argv)
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Corvanta"),
                        QStringLiteral("cht-host"));
     LoginValues session = LoginDialog::merge(options.given, LoginDialog::remembered(settings));
-    if (!options.skipsLogin()) {
+    // The module loads only once the server has taken the operator's password.
+    ServerSession::Operator signedIn;
+    const LoginDialog::SignIn signIn = LoginDialog::serverSignIn(signedIn);
+    // An unattended start (./cht demo) hands the password over in the environment, never on a
+    // command line; it is taken out at once, so that nothing started from here sees it.
+    QString password = qEnvironmentVariable("CHT_PASSWORD");
+    qunsetenv("CHT_PASSWORD");
+    bool unattended = false;
+    if (options.skipsLogin() && !password.isEmpty()) {
+        const QString refusal = signIn(session, password);
+        unattended = refusal.isEmpty();
+        if (!unattended)
+            std::fprintf(stderr, "cht-host: %s\n", qUtf8Printable(refusal));
+    }
+    password.fill(QLatin1Char(' '));
+    password.clear();
+    if (!unattended) {
+        if (options.smoke)
+            return 1;
         LoginDialog login(session);
+        login.setSignIn(signIn);
         if (login.exec() != QDialog::Accepted)
             return 0;
         session = login.values();
         LoginDialog::remember(settings, session);
     }
+    // The operator as the server knows it (codes are upper case there).
+    session.operador = signedIn.code;
 
     Corvanta::SetSession(session.operador, session.server, session.port);
     cht::framework::dtmDBGeral::Configure(session.database);
 
     ModuleLoader loader(options.modulePath);
     MainWindow window(loader, session);
+    // A session that ended under a screen: the operator types the password again and the call
+    // that found it ended is repeated, so nothing on the screen is lost.
+    ServerSession::SetRenewal([&] {
+        LoginDialog again(session, &window);
+        again.setSignIn(signIn);
+        again.setRenewal(QStringLiteral("Sua sessão no servidor terminou. Informe a senha para "
+                                        "continuar; nada do que está na tela se perdeu."));
+        return again.exec() == QDialog::Accepted;
+    });
     Application::SetMainForm(&window);
     Application::SetMdiArea(window.mdiArea());
     // Errors keep the framework's own display: a modal "Erro" box over the main window, which
@@ -114,5 +146,7 @@ int main(int argc, char** argv)
     Application::SetMainForm(nullptr);
     Application::SetMdiArea(nullptr);
     loader.finalize();
+    ServerSession::SetRenewal({});
+    ServerSession::SignOut(session.server, session.port);
     return rc;
 }

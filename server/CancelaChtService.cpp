@@ -1,6 +1,7 @@
 #include "CancelaChtService.h"
 #include "SqlTransaction.h"
 
+#include "Audit.h"
 #include "ChtRepository.h"
 #include "ParamError.h"
 #include "RuleError.h"
@@ -218,17 +219,18 @@ std::string_view CancelaChtService::findMethod(std::string_view name)
     return {};
 }
 
-CallResult CancelaChtService::call(std::string_view method, std::vector<RpcArg> params)
+CallResult CancelaChtService::call(std::string_view method, std::vector<RpcArg> params,
+                                   const Caller& caller)
 {
     std::string_view m = findMethod(method);
     if (m == "GetCHT")
-        return getCht(std::move(params));
+        return getCht(std::move(params), caller);
     if (m == "CancelaCHT")
-        return cancelaCht(std::move(params));
+        return cancelaCht(std::move(params), caller);
     if (m == "ConfirmaCHT")
-        return confirmaCht(std::move(params));
+        return confirmaCht(std::move(params), caller);
     if (m == "SetCHT")
-        return setCht(std::move(params));
+        return setCht(std::move(params), caller);
     if (m == "GetConsultaCSA")
         return getConsultaCsa(std::move(params));
     if (m == "GetParcVenc")
@@ -256,7 +258,7 @@ double CancelaChtService::localNow()
     return wire::oleFromCivil(c);
 }
 
-CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
+CallResult CancelaChtService::getCht(std::vector<RpcArg> params, const Caller& caller)
 {
     constexpr std::string_view m = "GetCHT";
     expectCount(m, params, 8);
@@ -267,7 +269,12 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params)
     double dataIni = dateArg(m, params, 4, "DataIni");
     double dataFin = dateArg(m, params, 5, "DataFin");
     const std::string& situacao = textArg(m, params, 6, "Situacao", kMaxStatusSet);
-    textArg(m, params, 7, "Operador", kMaxOperator);
+    const std::string& operador = textArg(m, params, 7, "Operador", kMaxOperator);
+    // The list tells which rows the operator may tick: it is for the one signed in only.
+    if (!wire::sameFieldName(operador, caller.operador)) {
+        throw RuleError("A lista de CHTs só pode ser pedida para o operador da sessão (" +
+                        caller.operador + ").");
+    }
 
     ChtFilter filter;
     filter.allClients = todosClientes == "T";
@@ -323,7 +330,8 @@ std::vector<ChtKey> CancelaChtService::keysOf(const wire::ColumnTable& packet) c
 }
 
 CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vector<RpcArg> params,
-                                              std::string_view verb, const KeySetAction& action)
+                                              std::string_view verb, const Caller& caller,
+                                              const KeySetAction& action)
 {
     expectCount(method, params, 1);
     if (params[0].kind != RpcArg::Kind::Data)
@@ -341,6 +349,11 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vect
         throw RuleError("A " + keys.at(*billedPos).describe() + " já foi faturada e não pode ser " +
                         std::string(verb) + ".");
     }
+    if (const auto otherPos = ChtRepository::firstNotManagedBy(*lease, keySet, caller.operador)) {
+        throw RuleError("A " + keys.at(*otherPos).describe() +
+                        " é de um cliente de outro gerente e não pode ser " + std::string(verb) +
+                        " por " + caller.operador + ". Nenhuma CHT foi alterada.");
+    }
     action(*lease, keySet);
     tx.commit();
     CallResult result;
@@ -348,23 +361,27 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vect
     return result;
 }
 
-CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params)
+CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params, const Caller& caller)
 {
     return forEachUnbilled(
-        "ConfirmaCHT", std::move(params), "aprovada",
-        [](SqlConnection& c, const std::string& keySet) {
+        "ConfirmaCHT", std::move(params), "aprovada", caller,
+        [&caller](SqlConnection& c, const std::string& keySet) {
+            Audit::recordStatusOf(c, caller, "ConfirmaCHT", keySet, "A");
             ChtRepository::setStatusOf(c, keySet, "A");
         });
 }
 
-CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params)
+CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params, const Caller& caller)
 {
     return forEachUnbilled(
-        "CancelaCHT", std::move(params), "excluída",
-        [](SqlConnection& c, const std::string& keySet) { ChtRepository::removeAll(c, keySet); });
+        "CancelaCHT", std::move(params), "excluída", caller,
+        [&caller](SqlConnection& c, const std::string& keySet) {
+            Audit::recordRemovalOf(c, caller, "CancelaCHT", keySet);
+            ChtRepository::removeAll(c, keySet);
+        });
 }
 
-CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
+CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& caller)
 {
     constexpr std::string_view m = "SetCHT";
     expectCount(m, params, 1);
@@ -493,8 +510,21 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params)
                             "faturar (" +
                             key.describe() + ").");
         }
+        // Not to bill is the manager's decision, as on the screen; the marks are anyone's.
+        if ((statusChanged || justChanged) && stored->manager != caller.operador) {
+            throw RuleError("A " + key.describe() +
+                            " é de um cliente de outro gerente: só ele pode marcá-la para não "
+                            "faturar. Nenhuma alteração foi gravada.");
+        }
         if (!ChtRepository::updateWhere(*lease, key, sets, expected))
             throw RuleError(conflict(key));
+        const std::string keyText = Audit::keyText(key);
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            const std::string& before = storedValue(*stored, sets[i].first);
+            Audit::record(*lease, caller, "SetCHT", keyText, sets[i].first,
+                          before.empty() ? std::nullopt : std::optional<std::string>(before),
+                          sets[i].second);
+        }
         ++applied;
     }
     tx.commit();

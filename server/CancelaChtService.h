@@ -1,6 +1,7 @@
 // The remote object "COT09800.rdmCancelaCHT": its seven methods and the rules they enforce.
 #pragma once
 
+#include "Caller.h"
 #include "ChtKey.h"
 #include "ChtListReader.h"
 #include "Store.h"
@@ -46,12 +47,17 @@ public:
     /// late-bound calls do), or an empty view.
     static std::string_view findMethod(std::string_view name);
 
-    CallResult call(std::string_view method, std::vector<wire::RpcArg> params);
+    /// Runs a method for a signed-in caller: the rules of who may change what are the screen's
+    /// (GetCHT lists for the caller only; approving, deleting and marking not to bill are for
+    /// the client's manager), and every change is recorded in the audit trail in its own
+    /// transaction.
+    CallResult call(std::string_view method, std::vector<wire::RpcArg> params,
+                    const Caller& caller);
 
-    CallResult getCht(std::vector<wire::RpcArg> params);
-    CallResult cancelaCht(std::vector<wire::RpcArg> params);
-    CallResult confirmaCht(std::vector<wire::RpcArg> params);
-    CallResult setCht(std::vector<wire::RpcArg> params);
+    CallResult getCht(std::vector<wire::RpcArg> params, const Caller& caller);
+    CallResult cancelaCht(std::vector<wire::RpcArg> params, const Caller& caller);
+    CallResult confirmaCht(std::vector<wire::RpcArg> params, const Caller& caller);
+    CallResult setCht(std::vector<wire::RpcArg> params, const Caller& caller);
     CallResult getConsultaCsa(std::vector<wire::RpcArg> params);
     CallResult getParcVenc(std::vector<wire::RpcArg> params);
     CallResult getData(std::vector<wire::RpcArg> params);
@@ -71,7 +77,8 @@ private:
     /// Checks the one key-packet argument, then, in one transaction, runs action on the set once
     /// every key exists and none is billed; verb names the refused action in the message.
     CallResult forEachUnbilled(std::string_view method, std::vector<wire::RpcArg> params,
-                               std::string_view verb, const KeySetAction& action);
+                               std::string_view verb, const Caller& caller,
+                               const KeySetAction& action);
 
     Store& m_store;
     Clock m_clock;

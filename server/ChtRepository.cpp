@@ -27,6 +27,9 @@ FieldDef real(const char* name)
 const char* const kKeyWhere = " NRPROPOSFAS = ? AND NRVERPROPFAS = ? AND CDTIPOSERV = ?"
                               " AND NRSERVCONT = ? AND NRSEQUCHT = ? AND CDFUNC = ?";
 
+const char* const kKeyWhereC = " C.NRPROPOSFAS = ? AND C.NRVERPROPFAS = ? AND C.CDTIPOSERV = ?"
+                               " AND C.NRSERVCONT = ? AND C.NRSEQUCHT = ? AND C.CDFUNC = ?";
+
 int bindKey(SqlStatement& st, int first, const ChtKey& key)
 {
     st.bindText(first, key.nrProposFas);
@@ -140,11 +143,14 @@ std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std:
 
 std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
 {
-    std::string sql =
-        "SELECT IDSTATUSCHT, IDCHTPGTOOK, IDCHTASSINADA, DSALTERACAOCHT FROM CHT WHERE";
-    sql += kKeyWhere;
+    std::string sql = "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
+                      " CL.CDGERENTEIMPCLI FROM CHT C"
+                      " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
+                      " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+                      " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE WHERE";
+    sql += kKeyWhereC;
     if (c.dialect() == Dialect::Postgres)
-        sql += " FOR UPDATE";
+        sql += " FOR UPDATE OF C";
     SqlStatement& st = c.cached(sql);
     bindKey(st, 1, key);
     if (!st.step())
@@ -154,6 +160,7 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     state.idChtPgtoOk = std::string(st.text(1));
     state.idChtAssinada = std::string(st.text(2));
     state.dsAlteracaoCht = st.isNull(3) ? std::string() : std::string(st.text(3));
+    state.manager = std::string(st.text(4));
     st.reset();
     return state;
 }
@@ -184,22 +191,14 @@ namespace {
 const char* const kKeyColumns =
     "(NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC)";
 
-// The key set as rows (pos, k0 .. k5), pos counting from 0. PostgreSQL reads it from the one
-// JSON text bound at the statement's first "?"; SQLite from the temporary table that
-// fillKeySet wrote (its JSON functions cost more than the update itself on 10,000 keys).
 std::string keyRows(Dialect d)
 {
-    if (d == Dialect::Postgres)
-        return "(SELECT ord - 1 AS pos, value->>0 AS k0, value->>1 AS k1, value->>2 AS k2,"
-               " value->>3 AS k3, value->>4 AS k4, value->>5 AS k5"
-               " FROM json_array_elements(CAST(? AS json)) WITH ORDINALITY AS j(value, ord)) K";
-    return "temp.CHT_KEYSET K";
+    return ChtRepository::keyRowsSql(d);
 }
 
 std::string keyJoin()
 {
-    return " C.NRPROPOSFAS = K.k0 AND C.NRVERPROPFAS = K.k1 AND C.CDTIPOSERV = K.k2"
-           " AND C.NRSERVCONT = K.k3 AND C.NRSEQUCHT = K.k4 AND C.CDFUNC = K.k5";
+    return ChtRepository::keyJoinSql();
 }
 
 std::string inKeySet(Dialect d)
@@ -208,13 +207,9 @@ std::string inKeySet(Dialect d)
            keyRows(d) + ")";
 }
 
-// Binds the key set where the statement reads it; returns the next parameter index.
 int bindKeySet(SqlConnection& c, SqlStatement& st, int index, const std::string& keys)
 {
-    if (c.dialect() != Dialect::Postgres)
-        return index;
-    st.bindText(index, keys);
-    return index + 1;
+    return ChtRepository::bindKeySet(c, st, index, keys);
 }
 
 std::optional<std::size_t> firstPosition(SqlConnection& c, const std::string& sql,
@@ -230,6 +225,33 @@ std::optional<std::size_t> firstPosition(SqlConnection& c, const std::string& sq
 }
 
 } // namespace
+
+// The key set as rows (pos, k0 .. k5), pos counting from 0. PostgreSQL reads it from the one
+// JSON text bound at the statement's first "?"; SQLite from the temporary table that
+// fillKeySet wrote (its JSON functions cost more than the update itself on 10,000 keys).
+std::string ChtRepository::keyRowsSql(Dialect d)
+{
+    if (d == Dialect::Postgres)
+        return "(SELECT ord - 1 AS pos, value->>0 AS k0, value->>1 AS k1, value->>2 AS k2,"
+               " value->>3 AS k3, value->>4 AS k4, value->>5 AS k5"
+               " FROM json_array_elements(CAST(? AS json)) WITH ORDINALITY AS j(value, ord)) K";
+    return "temp.CHT_KEYSET K";
+}
+
+std::string ChtRepository::keyJoinSql()
+{
+    return " C.NRPROPOSFAS = K.k0 AND C.NRVERPROPFAS = K.k1 AND C.CDTIPOSERV = K.k2"
+           " AND C.NRSERVCONT = K.k3 AND C.NRSEQUCHT = K.k4 AND C.CDFUNC = K.k5";
+}
+
+int ChtRepository::bindKeySet(SqlConnection& c, SqlStatement& st, int index,
+                              const std::string& keys)
+{
+    if (c.dialect() != Dialect::Postgres)
+        return index;
+    st.bindText(index, keys);
+    return index + 1;
+}
 
 std::string ChtRepository::keySetJson(const std::vector<ChtKey>& keys)
 {
@@ -297,6 +319,26 @@ std::optional<std::size_t> ChtRepository::firstBilled(SqlConnection& c, const st
                          "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " JOIN CHT C ON" +
                              keyJoin() + " WHERE C.IDSTATUSCHT = 'R'",
                          keys);
+}
+
+std::optional<std::size_t> ChtRepository::firstNotManagedBy(SqlConnection& c,
+                                                            const std::string& keys,
+                                                            const std::string& operador)
+{
+    const std::string sql = "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " JOIN CHT C ON" +
+                            keyJoin() +
+                            " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
+                            " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+                            " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE"
+                            " WHERE CL.CDGERENTEIMPCLI <> ?";
+    SqlStatement& st = c.cached(sql);
+    const int next = bindKeySet(c, st, 1, keys);
+    st.bindText(next, operador);
+    std::optional<std::size_t> out;
+    if (st.step() && !st.isNull(0))
+        out = static_cast<std::size_t>(st.integer(0));
+    st.reset();
+    return out;
 }
 
 void ChtRepository::setStatusOf(SqlConnection& c, const std::string& keys,

@@ -22,6 +22,8 @@ struct ChtState {
     std::string idChtPgtoOk;
     std::string idChtAssinada;
     std::string dsAlteracaoCht; // empty when null
+    /// The client's manager (CDGERENTEIMPCLI): the operator who may approve, delete or mark it.
+    std::string manager;
 };
 
 class ChtRepository {
@@ -51,6 +53,14 @@ public:
     /// Writes the keys where the statements below read them on this database (SQLite); call it
     /// in the transaction, before them.
     static void fillKeySet(SqlConnection& c, const std::vector<ChtKey>& keys);
+    /// Position of the first CHT whose client another operator manages.
+    static std::optional<std::size_t> firstNotManagedBy(SqlConnection& c, const std::string& keys,
+                                                        const std::string& operador);
+    /// Where a statement reads the key set: the rows (pos, k0 .. k5) as "K", joined to a CHT
+    /// "C" by keyJoinSql; bindKeySet binds it (PostgreSQL) at `index` and returns the next.
+    static std::string keyRowsSql(Dialect d);
+    static std::string keyJoinSql();
+    static int bindKeySet(SqlConnection& c, SqlStatement& st, int index, const std::string& keys);
     /// Locks the set's rows for the transaction where the database can.
     static void lockKeySet(SqlConnection& c, const std::string& keys);
     /// Position of the first key without a CHT, or of the first billed ("R") CHT.

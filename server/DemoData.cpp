@@ -1,4 +1,5 @@
 #include "DemoData.h"
+#include "Operators.h"
 #include "SqlTransaction.h"
 
 #include "CancelaChtService.h"
@@ -232,6 +233,13 @@ void bindOptionalText(SqlStatement& st, int index, const std::string& value)
 }
 
 } // namespace
+
+const std::vector<std::string>& DemoData::operatorNames()
+{
+    static const std::vector<std::string> list = {"Operador de demonstração", "Ana Lima",
+                                                  "Carlos Souza", "Maria Alves"};
+    return list;
+}
 
 const std::vector<std::string>& DemoData::operators()
 {
@@ -523,6 +531,10 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
             ++summary.cdas;
         }
     }
+    // The demo operators sign in with the demo password.
+    const std::string hash = Credentials::hashPassword(kDemoPassword, options.passwordCost);
+    for (std::size_t i = 0; i < operators().size(); ++i)
+        Operators::put(c, operators()[i], operatorNames()[i], hash);
     tx.commit();
     return summary;
 }

@@ -8,7 +8,11 @@
 #include "platform/wire/JsonRpc.h"
 #include "platform/wire/Utf8.h"
 
+#include "platform/wire/PacketWriter.h"
+
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -97,17 +101,60 @@ HttpResponse refusal(int status, const std::string& message)
     return {status, kJson, wire::encodeProtocolError(wire::RpcId::null(), code, message)};
 }
 
+// The media type of a Content-Type header, without parameters, in lower case.
+std::string mediaType(std::string_view contentType)
+{
+    const auto semicolon = contentType.find(';');
+    std::string_view type = contentType.substr(0, semicolon);
+    while (!type.empty() && (type.front() == ' ' || type.front() == '\t'))
+        type.remove_prefix(1);
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.remove_suffix(1);
+    std::string out(type);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// "Bearer TOKEN" gives TOKEN; anything else nothing.
+std::string_view bearerToken(std::string_view authorization)
+{
+    constexpr std::string_view scheme = "bearer ";
+    if (authorization.size() <= scheme.size())
+        return {};
+    for (std::size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(authorization[i])) != scheme[i])
+            return {};
+    authorization.remove_prefix(scheme.size());
+    while (!authorization.empty() && authorization.front() == ' ')
+        authorization.remove_prefix(1);
+    return authorization;
+}
+
 } // namespace
 
 struct RpcServer::Impl {
     CancelaChtService& service;
+    SessionService& sessions;
     RpcServerOptions options;
     HttpServer http;
 
-    Impl(CancelaChtService& s, RpcServerOptions o)
-        : service(s), options(std::move(o)),
+    Impl(CancelaChtService& s, SessionService& ss, RpcServerOptions o)
+        : service(s), sessions(ss), options(std::move(o)),
           http(options.limits, refusal, [this](const std::string& line) { log(line); })
-    {}
+    {
+        if (options.allowedHosts.empty()) {
+            options.allowedHosts = {"localhost", "127.0.0.1", "::1"};
+            if (options.host != "0.0.0.0" && options.host != "::" && !options.host.empty())
+                options.allowedHosts.push_back(options.host);
+        }
+        for (std::string& h : options.allowedHosts) {
+            if (h.size() > 2 && h.front() == '[' && h.back() == ']')
+                h = h.substr(1, h.size() - 2);
+            for (char& c : h)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
 
     void log(const std::string& line) const
     {
@@ -115,22 +162,48 @@ struct RpcServer::Impl {
             options.log(printable(line));
     }
 
-    std::string call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log);
+    /// The session of a body's calls, looked up once for all of them.
+    struct Session {
+        const Context& context;
+        bool looked = false;
+        std::optional<Caller> caller;
+    };
+    std::string call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log,
+                     Session& session);
+    std::string sessionCall(const wire::RpcEnvelope& env, std::string_view method,
+                            std::vector<wire::RpcArg> params, CallLog& log, const Context& context);
+    HttpResponse refused(int status, const std::string& message)
+    {
+        log("recusado (HTTP " + std::to_string(status) + "): " + message);
+        return {status, kJson,
+                wire::encodeProtocolError(wire::RpcId::null(), wire::kRequestRefused, message)};
+    }
 };
 
-RpcServer::RpcServer(CancelaChtService& service, RpcServerOptions options)
-    : m_impl(std::make_unique<Impl>(service, std::move(options)))
+RpcServer::RpcServer(CancelaChtService& service, SessionService& sessions, RpcServerOptions options)
+    : m_impl(std::make_unique<Impl>(service, sessions, std::move(options)))
 {
     m_impl->http.route(
         "POST", "/rpc",
         [this](HttpRequest& request) {
-            Outcome outcome = handle(request.body);
+            // A page of another site that a browser visits may post here: it names that site
+            // in Host, and a form cannot send application/json.
+            const std::string_view host = request.header("Host");
+            if (!hostAllowed(host))
+                return m_impl->refused(421, "Este servidor não atende pelo nome \"" +
+                                                shortened(host, 80) +
+                                                "\". Use o endereço configurado no servidor.");
+            if (mediaType(request.header("Content-Type")) != "application/json")
+                return m_impl->refused(
+                    415, "As chamadas devem ser enviadas com Content-Type application/json.");
+            Context context{request.header("Authorization"), request.peer};
+            Outcome outcome = handle(request.body, context);
             std::string().swap(request.body);
             if (m_impl->options.log) {
                 for (const CallLog& c : outcome.calls) {
                     char figures[96];
                     std::snprintf(figures, sizeof figures, " rows=%zu ms=%.1f ", c.rows, c.ms);
-                    m_impl->log(c.method + figures + c.status);
+                    m_impl->log(c.method + " op=" + c.operador + figures + c.status);
                 }
             }
             // Notifications only: nothing to answer.
@@ -176,8 +249,27 @@ std::size_t RpcServer::openConnections() const
     return m_impl->http.openConnections();
 }
 
-RpcServer::Outcome RpcServer::handle(std::string_view body)
+bool RpcServer::hostAllowed(std::string_view host) const
 {
+    std::string_view name = host;
+    if (!name.empty() && name.front() == '[') {
+        const auto close = name.find(']');
+        name = close == std::string_view::npos ? std::string_view() : name.substr(1, close - 1);
+    } else if (const auto colon = name.find(':'); colon != std::string_view::npos) {
+        name = name.substr(0, colon);
+    }
+    if (name.empty())
+        return false;
+    std::string lower(name);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto& allowed = m_impl->options.allowedHosts;
+    return std::find(allowed.begin(), allowed.end(), lower) != allowed.end();
+}
+
+RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& context)
+{
+    Impl::Session session{context, false, std::nullopt};
     Outcome out;
     wire::RpcBodyReader reader(body);
     auto wholeBodyError = [&](int code, const std::string& message) {
@@ -210,7 +302,7 @@ RpcServer::Outcome RpcServer::handle(std::string_view body)
             log.status = "erro " + std::to_string(wire::kServerBusy) + ": " + message;
             reply = wire::encodeProtocolError(requests[i].id, wire::kServerBusy, message);
         } else {
-            reply = m_impl->call(reader, i, log);
+            reply = m_impl->call(reader, i, log, session);
         }
         if (requests[i].notification())
             log.status += " (notificação: sem resposta)";
@@ -238,7 +330,8 @@ RpcServer::Outcome RpcServer::handle(std::string_view body)
     return out;
 }
 
-std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log)
+std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log,
+                                  Session& session)
 {
     const wire::RpcEnvelope& env = reader.requests()[index];
     const auto started = Clock::now();
@@ -263,6 +356,15 @@ std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index
     const std::string object = dot == std::string::npos ? std::string() : full.substr(0, dot);
     const std::string method = dot == std::string::npos ? full : full.substr(dot + 1);
     log.method = shortened(method.empty() ? full : method, 80);
+    if (wire::sameFieldName(object, SessionService::kObjectName)) {
+        std::vector<wire::RpcArg> params;
+        try {
+            params = reader.params(index);
+        } catch (const wire::RpcDecodeError& e) {
+            return protocolError(e.code(), e.what());
+        }
+        return sessionCall(env, method, std::move(params), log, session.context);
+    }
     if (!wire::sameFieldName(object, CancelaChtService::kObjectName)) {
         return protocolError(wire::kMethodNotFound,
                              "Objeto remoto desconhecido: \"" + shortened(object, 80) +
@@ -276,6 +378,36 @@ std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index
                                  std::string(CancelaChtService::kObjectName) + ".");
     }
     log.method = std::string(known);
+
+    // A call without a valid session reads and changes nothing.
+    if (!session.looked) {
+        session.looked = true;
+        const std::string_view token = bearerToken(session.context.authorization);
+        if (!token.empty()) {
+            try {
+                session.caller = sessions.check(token, session.context.address);
+            } catch (const StoreError& e) {
+                session.looked = false;
+                const std::string id = incidentId();
+                log.status = "erro " + std::to_string(wire::kInternalError) + ": ocorrência " + id +
+                             ": " + shortened(e.what(), 2000);
+                return wire::encodeProtocolError(
+                    env.id, wire::kInternalError,
+                    (e.forClient().empty() ? std::string("Falha no banco de dados do servidor.")
+                                           : e.forClient()) +
+                        " (ocorrência " + id + ")");
+            }
+        }
+    }
+    if (!session.caller) {
+        const std::string message =
+            session.context.authorization.empty()
+                ? "Esta chamada exige uma sessão: entre com seu operador e senha."
+                : "A sessão não é válida ou expirou. Entre novamente com seu operador e senha.";
+        log.status = "recusado: " + message;
+        return wire::encodeProtocolError(env.id, wire::kSessionRequired, message);
+    }
+    log.operador = session.caller->operador;
 
     std::vector<wire::RpcArg> params;
     try {
@@ -293,7 +425,7 @@ std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index
                                          forClient + " (ocorrência " + id + ")");
     };
     try {
-        CallResult result = service.call(known, std::move(params));
+        CallResult result = service.call(known, std::move(params), *session.caller);
         log.rows = result.rows;
         log.status = "ok";
         return wire::encodeResultAround(env.id, result.refs, std::move(result.dataJson));
@@ -308,6 +440,70 @@ std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index
                         e.what());
     } catch (const std::exception& e) {
         return incident("Erro interno do servidor.", e.what());
+    }
+}
+
+std::string RpcServer::Impl::sessionCall(const wire::RpcEnvelope& env, std::string_view method,
+                                         std::vector<wire::RpcArg> params, CallLog& log,
+                                         const Context& context)
+{
+    auto protocolError = [&](int code, const std::string& message) {
+        log.status = "erro " + std::to_string(code) + ": " + shortened(message);
+        return wire::encodeProtocolError(env.id, code, message);
+    };
+    const bool entrar = wire::sameFieldName(method, "Entrar");
+    const bool sair = wire::sameFieldName(method, "Sair");
+    if (!entrar && !sair) {
+        return protocolError(wire::kMethodNotFound,
+                             "Método desconhecido: \"" + shortened(method, 80) + "\" do objeto " +
+                                 std::string(SessionService::kObjectName) + ".");
+    }
+    log.method = std::string(SessionService::kObjectName) + (entrar ? ".Entrar" : ".Sair");
+    try {
+        if (sair) {
+            if (!params.empty())
+                return protocolError(wire::kInvalidParams, "O método Sair não leva argumentos.");
+            log.operador =
+                sessions.signOut(bearerToken(context.authorization), context.address).value_or("-");
+            log.status = "ok";
+            return wire::encodeResultAround(env.id, {}, std::string());
+        }
+        if (params.size() != 2 || params[0].kind != wire::RpcArg::Kind::Text ||
+            params[1].kind != wire::RpcArg::Kind::Text) {
+            return protocolError(wire::kInvalidParams,
+                                 "O método Entrar espera dois textos: operador e senha.");
+        }
+        log.operador = shortened(SessionService::normalizedCode(params[0].text), 64);
+        const SessionService::SignedIn in =
+            sessions.signIn(params[0].text, params[1].text, context.address);
+        std::string data;
+        {
+            wire::PacketWriter writer(data);
+            writer.begin({{"TOKEN", wire::FieldType::Text, 64},
+                          {"CDOPERADOR", wire::FieldType::Text, 12},
+                          {"NMOPERADOR", wire::FieldType::Text, 60}});
+            writer.beginRow();
+            writer.text(in.token);
+            writer.text(in.operador);
+            writer.text(in.name);
+            writer.endRow();
+            writer.end();
+        }
+        log.rows = 1;
+        log.status = "ok";
+        return wire::encodeResultAround(env.id, {}, std::move(data));
+    } catch (const RuleError& e) {
+        log.status = "recusado: " + shortened(e.what());
+        return wire::encodeFailure(env.id, e.what());
+    } catch (const StoreError& e) {
+        const std::string id = incidentId();
+        log.status = "erro " + std::to_string(wire::kInternalError) + ": ocorrência " + id + ": " +
+                     shortened(e.what(), 2000);
+        return wire::encodeProtocolError(env.id, wire::kInternalError,
+                                         (e.forClient().empty()
+                                              ? std::string("Falha no banco de dados do servidor.")
+                                              : e.forClient()) +
+                                             " (ocorrência " + id + ")");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "CancelaChtService.h"
 #include "HttpServer.h"
+#include "SessionService.h"
 
 #include <cstddef>
 #include <functional>
@@ -26,6 +27,10 @@ struct RpcServerOptions {
     /// Receives one line per call and per refusal of the HTTP layer, control characters escaped;
     /// empty: no log.
     std::function<void(const std::string&)> log;
+    /// The names (or addresses) the Host header may give, without the port; empty: the loopback
+    /// names, and the listening address when it is a particular one. A page on another site that
+    /// makes a browser post here names that site, and is refused.
+    std::vector<std::string> allowedHosts;
 };
 
 /// Serves one CancelaChtService. Every failure becomes a JSON-RPC answer; nothing a client
@@ -33,7 +38,7 @@ struct RpcServerOptions {
 /// a short message with an occurrence code; the log line with the same code keeps the detail.
 class RpcServer {
 public:
-    RpcServer(CancelaChtService& service, RpcServerOptions options);
+    RpcServer(CancelaChtService& service, SessionService& sessions, RpcServerOptions options);
     ~RpcServer();
     RpcServer(const RpcServer&) = delete;
     RpcServer& operator=(const RpcServer&) = delete;
@@ -54,6 +59,8 @@ public:
     /// What one call of a body came to, for its log line.
     struct CallLog {
         std::string method = "-";
+        /// The session's operator, or the code a sign-in tried; "-" when none.
+        std::string operador = "-";
         std::size_t rows = 0;
         double ms = 0;
         std::string status; // "ok", "recusado: ...", "erro -32601: ..."
@@ -63,7 +70,16 @@ public:
         std::string reply;
         std::vector<CallLog> calls;
     };
-    Outcome handle(std::string_view body);
+    /// What a body's calls run with besides itself.
+    struct Context {
+        /// The Authorization header as sent.
+        std::string_view authorization;
+        /// The client's address.
+        std::string address;
+    };
+    Outcome handle(std::string_view body, const Context& context);
+    /// Whether a Host header names this server (port and case aside).
+    bool hostAllowed(std::string_view host) const;
     /// The database's state as GET /health reports it, and whether it is fit to serve.
     HttpResponse health();
 

@@ -1,7 +1,11 @@
 // cht-server: the application server of "Gerenciamento de CHT".
+#include "Audit.h"
 #include "CancelaChtService.h"
+#include "Credentials.h"
 #include "DemoData.h"
+#include "Operators.h"
 #include "RpcServer.h"
+#include "SessionService.h"
 #include "Store.h"
 
 #include <atomic>
@@ -14,7 +18,9 @@
 #include <mutex>
 #include <pthread.h>
 #include <string>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace cht::server;
 
@@ -29,6 +35,13 @@ void usage()
            "                  [--list-workers N] [--quiet]\n"
            "       cht-server --db ... --create            cria o banco vazio e sai\n"
            "       cht-server --db ... --init-demo [--chts N]  cria o banco de demonstração e sai\n"
+           "       cht-server --db ... --set-password OPERADOR   define a senha (lida sem eco)\n"
+           "       cht-server --db ... --disable-operator OPERADOR | --enable-operator OPERADOR\n"
+           "       cht-server --db ... --audit [--since AAAA-MM-DD[THH:MM]] [--cht CHAVE]\n"
+           "                  [--operator OPERADOR]      mostra a trilha de auditoria\n"
+           "sessões: [--session-idle MIN] [--session-max MIN] (padrões 60 e 720)\n"
+           "         [--allowed-host NOME]... nomes aceitos no cabeçalho Host (padrão: os de\n"
+           "         loopback e o endereço de --listen)\n"
            "padrões: --listen 127.0.0.1:8080 --db sqlite:cht.db --threads 16 --queue 64\n"
            "         --max-connections 1024 --max-per-address 64\n"
            "         --header-timeout 10 --request-timeout 60 (segundos)\n"
@@ -59,6 +72,52 @@ bool parseCount(const char* text, std::size_t& out)
     return true;
 }
 
+// One line from the terminal without echo, or from standard input when it is not a terminal.
+bool readSecret(const char* prompt, std::string& out)
+{
+    const bool tty = ::isatty(STDIN_FILENO) != 0;
+    termios saved{};
+    if (tty) {
+        std::cerr << prompt << std::flush;
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    }
+    const bool ok = static_cast<bool>(std::getline(std::cin, out));
+    if (tty) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::cerr << "\n";
+    }
+    if (!out.empty() && out.back() == '\r')
+        out.pop_back();
+    return ok;
+}
+
+// "AAAA-MM-DD" or "AAAA-MM-DDTHH:MM" (also with a space), local time, as milliseconds since 1970.
+bool parseSince(const std::string& text, std::int64_t& out)
+{
+    std::tm t{};
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char sep = 0;
+    const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d", &year, &month, &day, &sep,
+                              &hour, &minute);
+    if (!(n == 3 || (n == 6 && (sep == 'T' || sep == ' '))) || month < 1 || month > 12 || day < 1 ||
+        day > 31 || hour > 23 || minute > 59)
+        return false;
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_isdst = -1;
+    const std::time_t epoch = std::mktime(&t);
+    if (epoch == static_cast<std::time_t>(-1))
+        return false;
+    out = static_cast<std::int64_t>(epoch) * 1000;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -71,6 +130,13 @@ int main(int argc, char** argv)
     DemoOptions demo;
     HttpLimits limits;
     ListSplit listSplit = ListSplit::automatic();
+    std::string setPassword;
+    std::string enableOperator;
+    std::string disableOperator;
+    bool audit = false;
+    AuditFilter auditFilter;
+    SessionLimits sessionLimits;
+    std::vector<std::string> allowedHosts;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -119,6 +185,35 @@ int main(int argc, char** argv)
                 return 2;
             }
             listSplit.workers = static_cast<unsigned>(workers);
+        } else if (a == "--set-password") {
+            setPassword = SessionService::normalizedCode(value("--set-password"));
+        } else if (a == "--enable-operator") {
+            enableOperator = SessionService::normalizedCode(value("--enable-operator"));
+        } else if (a == "--disable-operator") {
+            disableOperator = SessionService::normalizedCode(value("--disable-operator"));
+        } else if (a == "--audit") {
+            audit = true;
+        } else if (a == "--since") {
+            std::int64_t since = 0;
+            if (!parseSince(value("--since"), since)) {
+                std::cerr << "cht-server: --since espera AAAA-MM-DD ou AAAA-MM-DDTHH:MM\n";
+                return 2;
+            }
+            auditFilter.since = since;
+        } else if (a == "--cht") {
+            auditFilter.cht = value("--cht");
+        } else if (a == "--operator") {
+            auditFilter.operador = SessionService::normalizedCode(value("--operator"));
+        } else if (a == "--session-idle" || a == "--session-max") {
+            std::size_t minutes = 0;
+            if (!parseCount(value(argv[i]), minutes) || minutes > 7 * 24 * 60) {
+                std::cerr << "cht-server: " << a << " espera minutos, de 1 a 10080\n";
+                return 2;
+            }
+            (a == "--session-idle" ? sessionLimits.idle : sessionLimits.absolute) =
+                std::chrono::minutes(minutes);
+        } else if (a == "--allowed-host") {
+            allowedHosts.emplace_back(value("--allowed-host"));
         } else if (a == "--quiet") {
             quiet = true;
         } else if (a == "--help" || a == "-h") {
@@ -131,9 +226,19 @@ int main(int argc, char** argv)
         }
     }
 
-    if (create && initDemo) {
-        std::cerr << "cht-server: use --create ou --init-demo, não os dois\n";
+    const int actions = int(create) + int(initDemo) + int(audit) + int(!setPassword.empty()) +
+                        int(!enableOperator.empty()) + int(!disableOperator.empty());
+    if (actions > 1) {
+        std::cerr << "cht-server: use só uma de --create, --init-demo, --set-password,"
+                     " --enable-operator, --disable-operator e --audit\n";
         return 2;
+    }
+    for (const std::string* code : {&setPassword, &enableOperator, &disableOperator}) {
+        if (code->size() > Operators::kMaxCode) {
+            std::cerr << "cht-server: o código do operador tem no máximo " << Operators::kMaxCode
+                      << " caracteres\n";
+            return 2;
+        }
     }
     std::unique_ptr<Store> store;
     try {
@@ -145,6 +250,50 @@ int main(int argc, char** argv)
     if (create) {
         std::cerr << "cht-server: banco pronto em " << store->describe() << "\n";
         return 0;
+    }
+    try {
+        if (!setPassword.empty()) {
+            std::string password;
+            std::string again;
+            if (!readSecret("Nova senha: ", password)) {
+                std::cerr << "cht-server: nenhuma senha foi lida\n";
+                return 1;
+            }
+            if (::isatty(STDIN_FILENO) != 0 &&
+                (!readSecret("Repita a senha: ", again) || again != password)) {
+                std::cerr << "cht-server: as senhas não conferem; nada foi alterado\n";
+                return 1;
+            }
+            if (password.size() < 8) {
+                std::cerr << "cht-server: a senha precisa de pelo menos 8 caracteres; nada foi"
+                             " alterado\n";
+                return 1;
+            }
+            auto lease = store->acquire();
+            Operators::setPassword(*lease, setPassword, Credentials::hashPassword(password));
+            std::cerr << "cht-server: senha do operador " << setPassword << " definida\n";
+            return 0;
+        }
+        if (!enableOperator.empty() || !disableOperator.empty()) {
+            const bool enable = !enableOperator.empty();
+            const std::string& code = enable ? enableOperator : disableOperator;
+            auto lease = store->acquire();
+            if (!Operators::setActive(*lease, code, enable)) {
+                std::cerr << "cht-server: operador " << code << " não encontrado\n";
+                return 1;
+            }
+            std::cerr << "cht-server: operador " << code << (enable ? " ativado" : " desativado")
+                      << "\n";
+            return 0;
+        }
+        if (audit) {
+            auto lease = store->acquire();
+            Audit::print(*lease, auditFilter, std::cout);
+            return 0;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "cht-server: " << e.what() << "\n";
+        return 1;
     }
     if (initDemo) {
         try {
@@ -176,6 +325,7 @@ int main(int argc, char** argv)
     }
     options.port = static_cast<int>(port);
     options.limits = limits;
+    options.allowedHosts = allowedHosts;
     if (!quiet)
         options.log = logLine;
 
@@ -189,7 +339,8 @@ int main(int argc, char** argv)
 
     CancelaChtService service(*store);
     service.setListSplit(listSplit);
-    RpcServer server(service, options);
+    SessionService sessions(*store, sessionLimits);
+    RpcServer server(service, sessions, options);
     int bound = 0;
     try {
         bound = server.bind();

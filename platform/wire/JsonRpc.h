@@ -55,6 +55,11 @@ enum RpcErrorCode : int {
     kInternalError = -32603,
     /// The server's own: too busy to take the call now (HTTP 503); it did not run.
     kServerBusy = -32000,
+    /// The call needs a valid session (none, unknown, expired or revoked); it did not run, so the
+    /// caller may sign in again and repeat it.
+    kSessionRequired = -32001,
+    /// The request came from a place the server does not serve (its Host, its content type).
+    kRequestRefused = -32002,
 };
 
 /// A request's id as it travelled, kept as the JSON that wrote it ("7", "\"a7\"", "null") so that

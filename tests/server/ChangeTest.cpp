@@ -281,6 +281,7 @@ TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             httplib::Client client("127.0.0.1", port());
+            authorize(client);
             auto res = client.Post("/rpc", body, "application/json");
             if (!res)
                 return;

@@ -23,6 +23,7 @@ protected:
         DemoOptions o;
         o.chts = 300;
         o.today = kDay;
+        o.passwordCost = HashCost::Minimal;
         return o;
     }
     static std::vector<RpcArg> everything()
@@ -39,6 +40,7 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree)
         auto lease = store().acquire();
         DemoData::generate(*lease, options());
     }
+    useToken(signIn("DEMO", DemoData::kDemoPassword));
     auto today = getCht("", "T", "", "T", kDay + 0.6, kDay + 0.6, "_P_");
     ASSERT_TRUE(today.ok) << today.failure << today.errorMessage;
     const auto& list = *today.data;
@@ -64,11 +66,11 @@ TEST_P(DemoStoreTest, DefaultFilterListsDemosPendingChtsAndBothStoresAgree)
             DemoData::generate(*lease, options());
         }
         CancelaChtService service(*other);
-        reference = service.getCht(everything()).dataJson;
+        reference = service.getCht(everything(), Caller{"DEMO", 0, {}, 0}).dataJson;
     }
     for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(file + suffix);
-    EXPECT_EQ(m_service->getCht(everything()).dataJson, reference);
+    EXPECT_EQ(m_service->getCht(everything(), Caller{"DEMO", 0, {}, 0}).dataJson, reference);
 
     // The CDAs and parcels of the first CHT with parcels come through too.
     auto all = getCht("", "T", "", "T", 0, 100000, "_P_A_R_N_");

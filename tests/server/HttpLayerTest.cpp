@@ -27,9 +27,10 @@ milliseconds since(Clock::time_point start)
 class HttpLayerTest : public ServerTest {
 protected:
     /// POST /rpc of GetData to a server on `port`.
-    static httplib::Result getData(int port)
+    httplib::Result getData(int port)
     {
         httplib::Client client("127.0.0.1", port);
+        authorize(client);
         client.set_read_timeout(5, 0);
         return client.Post("/rpc", kGetData, "application/json");
     }
@@ -39,8 +40,9 @@ protected:
 // server a socket; a normal call and the health check still answer within a second.
 TEST_P(HttpLayerTest, SlowHeadersOfManyConnectionsDoNotHoldANormalCall)
 {
-    const std::string header = "POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Type: application/json"
-                               "\r\nContent-Length: 80\r\n";
+    const std::string header =
+        "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json"
+        "\r\nContent-Length: 80\r\n";
     for (const std::size_t attackers : {std::size_t{16}, std::size_t{200}}) {
         std::vector<std::unique_ptr<RawConnection>> slow;
         for (std::size_t i = 0; i < attackers; ++i)
@@ -86,7 +88,7 @@ TEST_P(HttpLayerTest, WholeRequestDeadlinesCloseSlowAndIdleConnections)
     // Headers that never end: closed at the header deadline, however steadily they come.
     RawConnection headers(p);
     auto start = Clock::now();
-    for (const char c : std::string("POST /rpc HTTP/1.1\r\nHost: cht\r\nX-Padding: "))
+    for (const char c : std::string("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Padding: "))
         if (!headers.send(std::string(1, c)) || headers.closedWithin(milliseconds(50)))
             break;
     EXPECT_TRUE(headers.closedWithin(milliseconds(1000)));
@@ -96,7 +98,7 @@ TEST_P(HttpLayerTest, WholeRequestDeadlinesCloseSlowAndIdleConnections)
     // Prompt headers, then a body a byte at a time: closed at the deadline of the whole request.
     RawConnection body(p);
     start = Clock::now();
-    ASSERT_TRUE(body.send("POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Length: 100\r\n\r\n"));
+    ASSERT_TRUE(body.send("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n"));
     for (int i = 0; i < 40 && body.send("{"); ++i)
         if (body.closedWithin(milliseconds(100)))
             break;
@@ -106,8 +108,10 @@ TEST_P(HttpLayerTest, WholeRequestDeadlinesCloseSlowAndIdleConnections)
 
     // A keep-alive connection answered, then idle: closed after the header deadline.
     RawConnection idle(p);
-    ASSERT_TRUE(idle.send("POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Length: " +
-                          std::to_string(kGetData.size()) + "\r\n\r\n" + kGetData));
+    ASSERT_TRUE(idle.send("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json"
+                          "\r\nAuthorization: Bearer " +
+                          m_token + "\r\nContent-Length: " + std::to_string(kGetData.size()) +
+                          "\r\n\r\n" + kGetData));
     const std::string answer = idle.receive(milliseconds(300));
     EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
     start = Clock::now();
@@ -178,6 +182,7 @@ TEST_P(HttpLayerTest, FullQueueAnswers503AtOnce)
         r.method = "COT09800.rdmCancelaCHT.ConfirmaCHT";
         r.params = {keyPacket({key1()})};
         httplib::Client client("127.0.0.1", p);
+        authorize(client);
         client.set_read_timeout(30, 0);
         auto res = client.Post("/rpc", wire::encodeRequest(r), "application/json");
         return res ? wire::decodeResponse(res->body).ok : false;
@@ -211,19 +216,21 @@ TEST_P(HttpLayerTest, BodiesOverTheLimitOrTheBudgetAreRefusedBeforeTheyAreRead)
 
     RawConnection huge(server->port());
     const auto start = Clock::now();
-    ASSERT_TRUE(huge.send("POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Length: 100000000\r\n\r\n"));
+    ASSERT_TRUE(
+        huge.send("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100000000\r\n\r\n"));
     const std::string tooBig = huge.receive(milliseconds(1000));
     EXPECT_LT(since(start), milliseconds(1000));
     EXPECT_EQ(tooBig.rfind("HTTP/1.1 413", 0), 0u) << tooBig;
 
     RawConnection overBudget(server->port());
-    ASSERT_TRUE(overBudget.send("POST /rpc HTTP/1.1\r\nHost: cht\r\nContent-Length: 3000\r\n\r\n"));
+    ASSERT_TRUE(
+        overBudget.send("POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 3000\r\n\r\n"));
     const std::string busy = overBudget.receive(milliseconds(1000));
     EXPECT_EQ(busy.rfind("HTTP/1.1 503", 0), 0u) << busy;
 
     RawConnection chunked(server->port());
-    ASSERT_TRUE(
-        chunked.send("POST /rpc HTTP/1.1\r\nHost: cht\r\nTransfer-Encoding: chunked\r\n\r\n"));
+    ASSERT_TRUE(chunked.send(
+        "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"));
     EXPECT_EQ(chunked.receive(milliseconds(1000)).rfind("HTTP/1.1 411", 0), 0u);
 
     auto fits = getData(server->port());

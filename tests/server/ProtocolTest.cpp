@@ -144,6 +144,7 @@ TEST_P(ProtocolTest, ABatchStopsRunningCallsOnceItsAnswersReachTheLimit)
     options.maxBatchReplyBytes = 1;
     auto server = serveWith(options);
     httplib::Client client("127.0.0.1", server->port());
+    authorize(client);
     auto res = client.Post("/rpc",
                            "[" + request("GetData", "1") + "," + request("GetData", "2") + "," +
                                request("GetData", "3") + "]",
@@ -161,6 +162,7 @@ TEST_P(ProtocolTest, ClientTextCannotForgeALogLine)
     std::mutex mutex;
     auto server = serveLogging(lines, mutex);
     httplib::Client client("127.0.0.1", server->port());
+    authorize(client);
     for (const std::string forged : {"GetData\n2026-01-01 10:00:00 GetCHT rows=9 ms=1.0 ok",
                                      "GetData\r\x1b[2K\xc2\x85x\xe2\x80\xa8y"}) {
         wire::RpcRequest r;
@@ -199,6 +201,7 @@ TEST_P(ProtocolTest, DatabaseFailuresReachTheClientWithoutPathOrSql)
     r.method = "COT09800.rdmCancelaCHT.GetParcVenc";
     r.params = {wire::RpcArg::ofText("C1"), wire::RpcArg::ofText("P1"), wire::RpcArg::ofText("01")};
     httplib::Client client("127.0.0.1", server->port());
+    authorize(client);
     auto res = client.Post("/rpc", wire::encodeRequest(r), "application/json");
     ASSERT_TRUE(res);
     const auto reply = wire::decodeResponse(res->body);
@@ -275,10 +278,11 @@ TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc)
     RpcServerOptions options;
     options.port = 0;
     options.limits.maxBodyBytes = 4096;
-    RpcServer small(*m_service, options);
+    RpcServer small(*m_service, *m_sessions, options);
     const int p = small.bind();
     small.start();
     httplib::Client client("127.0.0.1", p);
+    authorize(client);
     auto res = client.Post("/rpc", std::string(10000, ' '), "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 413);
@@ -286,6 +290,7 @@ TEST_P(ProtocolTest, OversizedBodyIsRefusedInJsonRpc)
     EXPECT_EQ(reply.errorCode, wire::kInvalidRequest);
     EXPECT_NE(reply.errorMessage.find("limite"), std::string::npos) << reply.errorMessage;
     httplib::Client again("127.0.0.1", p);
+    authorize(again);
     auto ok = again.Post("/rpc",
                          "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":"
                          "\"COT09800.rdmCancelaCHT.GetData\",\"params\":[]}",
@@ -319,6 +324,7 @@ TEST_P(ProtocolTest, ConcurrentClientsAllServed)
     for (int t = 0; t < 6; ++t) {
         threads.emplace_back([&, t] {
             httplib::Client client("127.0.0.1", port());
+            authorize(client);
             for (int i = 0; i < 15; ++i) {
                 wire::RpcRequest request;
                 request.id = t * 100 + i;

@@ -1,6 +1,8 @@
 #include "ServerFixture.h"
 
 #include "server/ChtRepository.h"
+#include "server/Credentials.h"
+#include "server/Operators.h"
 #include "server/PgStore.h"
 #include "server/SqlDate.h"
 #include "server/SqlTransaction.h"
@@ -178,6 +180,10 @@ void seed(SqlConnection& c)
           "ana",
           "S",
           "S"});
+    // Cheap hashes: hundreds of tests sign in.
+    const std::string hash = Credentials::hashPassword(kPassword, HashCost::Minimal);
+    Operators::put(c, "DEMO", "Operador de teste", hash);
+    Operators::put(c, "OUTRO", "Outro gerente", hash);
     const char* par = "INSERT INTO VENCSERVCLIE VALUES (?,?,?,?,?)";
     exec(c, par, {"P1", "01", "2", sqldate::fromDay(kDay + 30), "1500.25"});
     exec(c, par, {"P1", "01", "1", sqldate::fromDay(kDay), "1500.25"});
@@ -217,14 +223,78 @@ void ServerTest::SetUp()
         seed(*lease);
     }
     m_service = std::make_unique<CancelaChtService>(*m_store);
+    m_now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::system_clock::now().time_since_epoch())
+                .count();
+    m_sessions = std::make_unique<SessionService>(*m_store, SessionLimits{},
+                                                  [this] { return m_now.load(); });
     RpcServerOptions options;
     options.port = 0;
     options.limits.workers = 4;
-    m_server = std::make_unique<RpcServer>(*m_service, options);
+    m_server = std::make_unique<RpcServer>(*m_service, *m_sessions, options);
     m_port = m_server->bind();
     m_server->start();
     m_client = std::make_unique<httplib::Client>("127.0.0.1", m_port);
     m_client->set_read_timeout(30, 0);
+    if (m_seed) {
+        std::string failure;
+        useToken(signIn("DEMO", kPassword, &failure));
+        ASSERT_FALSE(m_token.empty()) << failure;
+    }
+}
+
+std::string ServerTest::signIn(const std::string& operador, const std::string& password,
+                               std::string* failure)
+{
+    wire::RpcRequest request;
+    request.id = m_nextId++;
+    request.method = "Sessao.Entrar";
+    request.params = {RpcArg::ofText(operador), RpcArg::ofText(password)};
+    httplib::Client client("127.0.0.1", m_port);
+    auto res = client.Post("/rpc", wire::encodeRequest(request), "application/json");
+    if (!res) {
+        if (failure)
+            *failure = "sem resposta";
+        return {};
+    }
+    wire::RpcResponse reply = wire::decodeResponse(res->body);
+    if (!reply.ok || !reply.data || reply.data->rowCount() != 1) {
+        if (failure)
+            *failure = reply.failure + reply.errorMessage;
+        return {};
+    }
+    return std::string(reply.data->text(0, 0));
+}
+
+void ServerTest::useToken(const std::string& token)
+{
+    m_token = token;
+    m_client = std::make_unique<httplib::Client>("127.0.0.1", m_port);
+    m_client->set_read_timeout(30, 0);
+    if (!token.empty())
+        m_client->set_bearer_token_auth(token);
+}
+
+void ServerTest::authorize(httplib::Client& client) const
+{
+    client.set_bearer_token_auth(m_token);
+}
+
+std::vector<std::string> ServerTest::auditRows(const std::string& method)
+{
+    auto lease = m_store->acquire();
+    auto st = lease->prepare("SELECT DSCHAVECHT, NMCAMPO, DSVALORANTIGO, DSVALORNOVO, CDOPERADOR"
+                             " FROM AUDITORIA WHERE NMMETODO = ? ORDER BY NRAUDITORIA");
+    st->bindText(1, method);
+    std::vector<std::string> out;
+    while (st->step()) {
+        std::string row;
+        for (int c = 0; c < 5; ++c)
+            row +=
+                (c > 0 ? "|" : "") + (st->isNull(c) ? std::string("-") : std::string(st->text(c)));
+        out.push_back(std::move(row));
+    }
+    return out;
 }
 
 void ServerTest::TearDown()
@@ -233,6 +303,7 @@ void ServerTest::TearDown()
     if (m_server)
         m_server->stop();
     m_server.reset();
+    m_sessions.reset();
     m_service.reset();
     m_store.reset();
     if (!m_file.empty()) {
@@ -276,7 +347,7 @@ wire::RpcResponse ServerTest::getCht(const std::string& clientes, const std::str
     return call("GetCHT",
                 {RpcArg::ofText(clientes), RpcArg::ofText(todosClientes), RpcArg::ofText(funcs),
                  RpcArg::ofText(todosFuncs), RpcArg::ofNumber(dataIni), RpcArg::ofNumber(dataFin),
-                 RpcArg::ofText(situacao), RpcArg::ofText("DEMO")});
+                 RpcArg::ofText(situacao), RpcArg::ofText(m_operador)});
 }
 
 std::string ServerTest::id(const ChtKey& key)
@@ -401,7 +472,7 @@ int runProgram(const std::vector<std::string>& args, std::string* output)
 std::unique_ptr<RpcServer> ServerTest::serveWith(RpcServerOptions options)
 {
     options.port = 0;
-    auto server = std::make_unique<RpcServer>(*m_service, std::move(options));
+    auto server = std::make_unique<RpcServer>(*m_service, *m_sessions, std::move(options));
     server->bind();
     server->start();
     return server;

@@ -4,6 +4,7 @@
 #include "server/CancelaChtService.h"
 #include "server/ChtKey.h"
 #include "server/RpcServer.h"
+#include "server/SessionService.h"
 #include "server/Store.h"
 
 #include "platform/wire/Wire.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,9 @@ ChtKey key5(); // P1/01 001/002 00001 F2: pending, kDay+5 12:00, client C1 (parc
 inline const std::string kOddClient = "C,2\"x";
 inline const std::string kOddFunc = "F,\"3";
 
+/// The password of the fixture's operators: DEMO manages C1 and C3, OUTRO the odd client.
+inline const std::string kPassword = "senha-de-teste";
+
 class ServerTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override;
@@ -42,6 +47,17 @@ protected:
     wire::RpcResponse call(const std::string& method, std::vector<wire::RpcArg> params);
     /// A raw POST /rpc.
     httplib::Result post(const std::string& body);
+    /// Signs in through Sessao.Entrar; the token, or empty with the refusal in *failure.
+    std::string signIn(const std::string& operador, const std::string& password,
+                       std::string* failure = nullptr);
+    /// Makes the fixture's client carry this token (empty: none).
+    void useToken(const std::string& token);
+    /// Gives another client the session of the fixture's client.
+    void authorize(httplib::Client& client) const;
+    /// Moves the servers' clock (sessions, throttling, audit times) by milliseconds.
+    void advance(std::int64_t ms) { m_now += ms; }
+    /// Rows of the audit trail of one method, in order: "CHT|FIELD|OLD|NEW|OPERATOR".
+    std::vector<std::string> auditRows(const std::string& method);
     wire::RpcResponse getCht(const std::string& clientes, const std::string& todosClientes,
                              const std::string& funcs, const std::string& todosFuncs,
                              double dataIni, double dataFin, const std::string& situacao);
@@ -70,6 +86,11 @@ protected:
     bool m_seed = true;
     std::unique_ptr<Store> m_store;
     std::unique_ptr<CancelaChtService> m_service;
+    std::unique_ptr<SessionService> m_sessions;
+    std::atomic<std::int64_t> m_now{0};
+    std::string m_token;
+    /// The operator getCht and rowOf list for: the session's.
+    std::string m_operador = "DEMO";
     std::unique_ptr<RpcServer> m_server;
     std::unique_ptr<httplib::Client> m_client;
     int m_port = 0;

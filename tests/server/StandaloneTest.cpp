@@ -3,8 +3,11 @@
 
 #include "server/CancelaChtService.h"
 #include "server/ChtRepository.h"
+#include "server/Credentials.h"
 #include "server/DemoData.h"
+#include "server/RuleError.h"
 #include "server/Schema.h"
+#include "server/SessionService.h"
 #include "server/SqlDate.h"
 #include "server/SqliteStore.h"
 #include "server/Store.h"
@@ -124,6 +127,19 @@ TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)
                            std::string(st->text(2)));
         }
         EXPECT_EQ(rows, (std::vector<std::string>{"00001 2026-03-02 2026-03-05", "00002 - -"}));
+        // Version 3 makes every client manager an operator, without a password until an
+        // administrator sets one: nobody signs in meanwhile.
+        auto ops = lease->prepare("SELECT CDOPERADOR, IDATIVO, COALESCE(DSSENHAHASH, '-')"
+                                  " FROM OPERADOR");
+        ASSERT_TRUE(ops->step());
+        EXPECT_EQ(std::string(ops->text(0)) + std::string(ops->text(1)) + std::string(ops->text(2)),
+                  "DEMOS-");
+        EXPECT_FALSE(ops->step());
+    }
+    {
+        auto store = Store::open("sqlite:" + file);
+        SessionService sessions(*store);
+        EXPECT_THROW(sessions.signIn("DEMO", "", "127.0.0.1"), RuleError);
     }
     removeDb(file);
 }
@@ -188,6 +204,7 @@ TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday)
     const std::int64_t today = 46000;
     DemoOptions options;
     options.chts = 400;
+    options.passwordCost = HashCost::Minimal;
     options.today = today;
     {
         auto lease = m_store->acquire();
@@ -239,7 +256,8 @@ TEST_F(DemoDataTest, CoversEveryCaseAndListsDemosPendingChtsOfToday)
     auto result = service.getCht({RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
                                   RpcArg::ofText("T"), RpcArg::ofNumber(today + 0.4),
                                   RpcArg::ofNumber(today + 0.4), RpcArg::ofText("_P_"),
-                                  RpcArg::ofText("DEMO")});
+                                  RpcArg::ofText("DEMO")},
+                                 Caller{"DEMO", 0, {}, 0});
     auto list = wire::decodeDataPacket(result.dataJson);
     const auto manager = static_cast<std::size_t>(list.indexOf("CDGERENTEIMPCLI"));
     std::size_t demo = 0;
@@ -252,6 +270,7 @@ TEST_F(DemoDataTest, IsDeterministic)
 {
     DemoOptions options;
     options.chts = 150;
+    options.passwordCost = HashCost::Minimal;
     options.today = 46000;
     auto dump = [&](Store& store) {
         auto lease = store.acquire();
@@ -260,7 +279,8 @@ TEST_F(DemoDataTest, IsDeterministic)
         return service
             .getCht({RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""),
                      RpcArg::ofText("T"), RpcArg::ofNumber(0), RpcArg::ofNumber(100000),
-                     RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")})
+                     RpcArg::ofText("_P_A_R_N_"), RpcArg::ofText("DEMO")},
+                    Caller{"DEMO", 0, {}, 0})
             .dataJson;
     };
     const std::string other = tempFile("demo2");
@@ -357,8 +377,19 @@ TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     ASSERT_TRUE(up) << "cht-server não subiu";
+    // The demo operator signs in with the demo password, then calls with the session.
+    wire::RpcRequest signIn;
+    signIn.id = 1;
+    signIn.method = "Sessao.Entrar";
+    signIn.params = {RpcArg::ofText("demo"), RpcArg::ofText(DemoData::kDemoPassword)};
+    auto in = client.Post("/rpc", wire::encodeRequest(signIn), "application/json");
+    ASSERT_TRUE(in);
+    const auto session = wire::decodeResponse(in->body);
+    ASSERT_TRUE(session.ok && session.data) << session.failure << session.errorMessage;
+    EXPECT_EQ(session.data->text(0, 1), "DEMO");
+    client.set_bearer_token_auth(std::string(session.data->text(0, 0)));
     wire::RpcRequest request;
-    request.id = 1;
+    request.id = 2;
     request.method = "COT09800.rdmCancelaCHT.GetData";
     auto res = client.Post("/rpc", wire::encodeRequest(request), "application/json");
     ASSERT_TRUE(res);
@@ -369,6 +400,51 @@ TEST(ChtServerProgram, InitDemoServeAndStopCleanlyOnSigterm)
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    // The sign-in is in the trail the administrator reads.
+    std::string trail;
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", "sqlite:" + file, "--audit", "--operator", "demo",
+                          "--since", "2000-01-01"},
+                         &trail),
+              0);
+    EXPECT_NE(trail.find("Entrar"), std::string::npos) << trail;
+    EXPECT_NE(trail.find("1 registro"), std::string::npos) << trail;
+    removeDb(file);
+}
+
+// An administrator sets a password (read from standard input when it is not a terminal), and
+// disables and enables operators; the password never shows in what the program prints.
+TEST(ChtServerProgram, OperatorsAreManagedFromTheCommandLine)
+{
+    const std::string file = tempFile("operators");
+    removeDb(file);
+    const std::string db = "sqlite:" + file;
+    ASSERT_EQ(runProgram({CHT_SERVER_EXE, "--db", db, "--create"}), 0);
+    const std::string exe = CHT_SERVER_EXE;
+    std::string output;
+    EXPECT_EQ(runProgram({"/bin/sh", "-c",
+                          "printf 'segredo-novo-1\\n' | '" + exe + "' --db '" + db +
+                              "' --set-password joao.silva"},
+                         &output),
+              0)
+        << output;
+    EXPECT_EQ(output.find("segredo-novo-1"), std::string::npos);
+    EXPECT_NE(runProgram({"/bin/sh", "-c",
+                          "printf 'curta\\n' | '" + exe + "' --db '" + db +
+                              "' --set-password joao.silva"}),
+              0);
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", db, "--disable-operator", "JOAO.SILVA"}), 0);
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", db, "--enable-operator", "ninguem"}), 1);
+    EXPECT_EQ(runProgram({CHT_SERVER_EXE, "--db", db, "--audit", "--set-password", "X"}), 2);
+    {
+        auto store = Store::open(db);
+        auto lease = store->acquire();
+        auto st = lease->prepare("SELECT IDATIVO, DSSENHAHASH FROM OPERADOR WHERE CDOPERADOR ="
+                                 " 'JOAO.SILVA'");
+        ASSERT_TRUE(st->step());
+        EXPECT_EQ(st->text(0), "N");
+        EXPECT_TRUE(Credentials::verifyPassword(std::string(st->text(1)), "segredo-novo-1"));
+    }
     removeDb(file);
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/ServerProcess.h"
 
+#include "framework/ServerSession.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -132,7 +134,7 @@ bool ServerProcess::launch(const QStringList& options)
                                  QStringLiteral("--db"), db} +
                          options);
     if (waitReady(15000))
-        return true;
+        return signIn();
     stop();
     QFile file(log);
     const QString said =
@@ -141,6 +143,19 @@ bool ServerProcess::launch(const QStringList& options)
                   .arg(m_port)
                   .arg(said.trimmed().right(600));
     return false;
+}
+
+bool ServerProcess::signIn(const QString& operador)
+{
+    try {
+        cht::framework::ServerSession::SignIn(QStringLiteral("127.0.0.1"), m_port, operador,
+                                              QStringLiteral("demo-cht"));
+        return true;
+    } catch (const std::exception& e) {
+        m_error =
+            QStringLiteral("sign-in of %1 failed: %2").arg(operador, QString::fromUtf8(e.what()));
+        return false;
+    }
 }
 
 bool ServerProcess::waitReady(int timeoutMs)

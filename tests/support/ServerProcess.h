@@ -1,5 +1,7 @@
 // A real cht-server on loopback over a temporary SQLite demo database, for the screen tests. The
 // server only serves a database that exists: start() makes the demo one with --init-demo first.
+// Once it listens, the demo operator is signed in: every connection of the test process carries
+// that session.
 #pragma once
 
 #include <QProcess>
@@ -43,6 +45,9 @@ public:
     const QString& error() const { return m_error; }
     /// The server binary: next to the running executable.
     static QString serverBinary();
+    /// Signs an operator of the demo in with the demo password (the session every connection of
+    /// this process then uses); false with the reason in error().
+    bool signIn(const QString& operador = QStringLiteral("DEMO"));
 
 private:
     bool launch(const QStringList& options);
