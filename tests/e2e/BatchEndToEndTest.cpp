@@ -101,10 +101,8 @@ TEST(BatchEndToEnd, ApproveMarkAndDeleteReachTheDatabase)
     cht::testing::ServerProcess server;
     ASSERT_TRUE(server.start()) << server.error().toStdString();
     const QString db = server.databasePath();
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
     QStringList errors;
-    Application::SetErrorDisplay([&](const QString& m) { errors << m; });
-    Initialize();
+    cht::testing::connectHost(server, errors);
     cht::testing::whenFilterShows([](TfrmFiltroCancCHT& f) {
         f.chbPendente->setChecked(true);
         f.depCHTIni->SetDate(f.depCHTFin->GetDate() - 60);

@@ -121,10 +121,8 @@ TEST_P(LookupEndToEnd, TwoPickedClientsAndOneEmployeeListExactlyTheirChts)
     }
     ASSERT_FALSE(expected.empty());
 
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
     QStringList errors;
-    Application::SetErrorDisplay([&](const QString& m) { errors << m; });
-    Initialize();
+    cht::testing::connectHost(server, errors);
     whenFilterShows([&](TfrmFiltroCancCHT& f) {
         f.rbtLCliente->setChecked(true);
         DialogResponder::whenModal([&](QDialog* d) { pickOrGiveUp(d, clients); });

@@ -39,12 +39,9 @@ TEST(ReportEndToEnd, TheListSavedAsPdfAndCsvReadsBackAndTheTotalsFollowTheTicks)
 {
     cht::testing::ServerProcess server;
     ASSERT_TRUE(server.start()) << server.error().toStdString();
-    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
     QStringList errors;
-    Application::SetErrorDisplay([&](const QString& m) { errors << m; });
-    Initialize();
-    cht::testing::whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
-    IniProc();
+    cht::testing::connectHost(server, errors);
+    cht::testing::openScreenConfirmingFilter();
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
     const int rows = tela.cdsCancelaCHT.recordCount();

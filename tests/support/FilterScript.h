@@ -1,10 +1,18 @@
-// Drives the modal filter from a test: a script runs once the filter is up in its modal loop.
+// Drives the modal filter from a test: a script runs once the filter is up in its modal loop;
+// and the host's side of a launch against a real cht-server.
 #pragma once
 
+#include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
+#include "module/Pkg_cot09800.h"
+#include "module/contracts/Corvanta.h"
+#include "module/contracts/Forms.h"
+#include "platform/widgets/TButtonFlat.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QApplication>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -32,6 +40,23 @@ inline void whenFilterShows(std::function<void(TfrmFiltroCancCHT&)> script)
         }
     });
     poll->start();
+}
+
+/// The host's side of a launch against `server`: operator DEMO on its port, what the host's error
+/// display shows collected in `errors`, the package initialized.
+inline void connectHost(const ServerProcess& server, QStringList& errors)
+{
+    Corvanta::SetSession(QStringLiteral("DEMO"), QStringLiteral("127.0.0.1"), server.port());
+    cht::framework::Application::SetErrorDisplay([&errors](const QString& m) { errors << m; });
+    Initialize();
+}
+
+/// Launches the management screen, confirming the filter as it comes up; the screen, if it opened.
+inline TfrmCancelaCHT* openScreenConfirmingFilter()
+{
+    whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
+    IniProc();
+    return Cli_cot09800::frmCancelaCHT;
 }
 
 } // namespace cht::testing
