@@ -86,7 +86,7 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
     cht::wire::RpcResponse response;
     auto decode = [&] {
         try {
-            response = cht::wire::decodeResponse(reply);
+            response = cht::wire::decodeResponse(reply, reply.capacity());
         } catch (const cht::wire::WireError& e) {
             net::raise(net::invalidReply(QString::fromUtf8(e.what())));
         }
