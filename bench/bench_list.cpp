@@ -19,6 +19,7 @@
 #include "platform/widgets/TDBGrid.h"
 #include "platform/widgets/TDateEditPlus.h"
 #include "server/ChtListReader.h"
+#include "server/PgStore.h"
 #include "tests/support/FilterScript.h"
 #include "tests/support/ServerProcess.h"
 
@@ -260,6 +261,77 @@ double medianClient(const std::vector<Stages>& rounds)
     return median(v);
 }
 
+// The same list through the screens from a server on PostgreSQL (the demo generated into a
+// schema of its own in the cluster that CHT_PG_URL names, dropped at the end), in turns with the
+// SQLite server. False on a failure; a missing CHT_PG_URL is a skip, said so.
+bool listOnPostgres(const cht::testing::ServerProcess& sqlite)
+{
+    const QByteArray admin = qgetenv("CHT_PG_URL");
+    if (admin.isEmpty()) {
+        std::printf("list 100k on PostgreSQL: skipped (CHT_PG_URL is not set; ./cht bench sets it"
+                    " when the PostgreSQL server binaries are installed)\n");
+        return true;
+    }
+    const std::string schema =
+        "cht_bench_list_" + std::to_string(QCoreApplication::applicationPid());
+    auto inAdmin = [&](const std::string& sql) {
+        cht::server::PgStore store(admin.toStdString());
+        store.acquire()->exec(sql);
+    };
+    try {
+        inAdmin("CREATE SCHEMA " + schema);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_list: PostgreSQL: %s\n", e.what());
+        return false;
+    }
+    const QString url = QString::fromUtf8(admin) + (admin.contains('?') ? "&" : "?") +
+                        QStringLiteral("options=-csearch_path%3D") + QString::fromStdString(schema);
+    bool ok = true;
+    {
+        std::fprintf(stderr, "bench_list: generating %d demo CHTs on PostgreSQL...\n", kChts);
+        cht::testing::ServerProcess pg(cht::testing::ServerProcess::DemoAt{url, kChts});
+        if (!pg.start()) {
+            std::fprintf(stderr, "bench_list: PostgreSQL: %s\n", qPrintable(pg.error()));
+            ok = false;
+        }
+        constexpr int kPgRounds = 5;
+        std::vector<Stages> onPg, onSqlite;
+        for (int round = 0; ok && round <= kPgRounds; ++round) {
+            useServer(pg.port());
+            const Stages a = listThroughScreens(pg);
+            const int rowsFromPg = g_rowsShown;
+            useServer(sqlite.port());
+            const Stages b = listThroughScreens(sqlite);
+            ok = a.total >= 0 && b.total >= 0 && rowsFromPg == kChts;
+            std::fprintf(
+                stderr, "bench_list: PostgreSQL round %d: %.0f ms (%s); SQLite %.0f ms%s\n", round,
+                a.total, describe(a).c_str(), b.total, round == 0 ? " (warm-up, not counted)" : "");
+            if (round == 0)
+                continue;
+            onPg.push_back(a);
+            onSqlite.push_back(b);
+        }
+        if (ok) {
+            const Stages p = medians(onPg), q = medians(onSqlite);
+            std::printf("list 100k on PostgreSQL, three tiers (medians of %d rounds, ms): total"
+                        " %.0f; %s\n",
+                        kPgRounds, p.total, describe(p).c_str());
+            std::printf("list 100k on SQLite in the same rounds (ms): total %.0f; %s\n", q.total,
+                        describe(q).c_str());
+        } else {
+            std::fprintf(stderr, "bench_list: the list on PostgreSQL failed (%d rows shown)\n",
+                         g_rowsShown);
+        }
+    }
+    try {
+        inAdmin("DROP SCHEMA " + schema + " CASCADE");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_list: PostgreSQL: schema %s not dropped: %s\n", schema.c_str(),
+                     e.what());
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -354,6 +426,9 @@ int main(int argc, char** argv)
                     " server's time, over the server's time)\n",
                     medianClient(three) / m3.ms[Stages::Server]);
     }
+
+    if (rc == 0 && !listOnPostgres(server))
+        rc = 1;
 
     Cli_cot09800::frmCancelaCHT->Close();
     Application::ProcessMessages();
