@@ -4,9 +4,13 @@
 //   RapidJSON's Writer. Medians of interleaved runs.
 //   throughput_8_clients: eight keep-alive clients mixing the seven methods for 10 s, each
 //   signed in as a demo operator and changing its own clients' CHTs.
+//   ratio getcht_100k_pg_vs_sqlite: the same GetCHT served from PostgreSQL ÷ from SQLite, and
+//   the eight clients on PostgreSQL, when CHT_PG_URL names a cluster to work in (./cht bench
+//   starts a throwaway one); a schema of its own there, dropped at the end.
 #include "server/CancelaChtService.h"
 #include "server/ChtListReader.h"
 #include "server/DemoData.h"
+#include "server/PgStore.h"
 #include "server/RpcServer.h"
 #include "server/SqlDate.h"
 #include "server/Store.h"
@@ -22,8 +26,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -354,6 +360,68 @@ bool measurePeakRss(const std::string& file, const wire::ColumnTable& list)
 
 } // namespace
 
+// A server of the same demo data on PostgreSQL, in a schema of its own in the cluster that
+// CHT_PG_URL names.
+struct PgSide {
+    std::string adminUrl;
+    std::string schema;
+    std::unique_ptr<Store> store;
+    std::unique_ptr<CancelaChtService> service;
+    std::unique_ptr<SessionService> sessions;
+    std::unique_ptr<RpcServer> server;
+    int port = 0;
+
+    bool start(const char* url)
+    {
+        adminUrl = url;
+        schema = "cht_bench_" + std::to_string(::getpid());
+        {
+            PgStore admin(adminUrl);
+            admin.acquire()->exec("CREATE SCHEMA " + schema);
+        }
+        store = Store::open(adminUrl + (adminUrl.find('?') == std::string::npos ? "?" : "&") +
+                                "options=-csearch_path%3D" + schema,
+                            OpenMode::Create);
+        DemoOptions options;
+        options.chts = kRows;
+        const auto started = Clock::now();
+        {
+            auto lease = store->acquire();
+            DemoData::generate(*lease, options);
+            lease->exec("ANALYZE");
+        }
+        std::printf("demo data on PostgreSQL: %zu CHTs in %.0f ms\n", kRows,
+                    ms(Clock::now() - started));
+        service = std::make_unique<CancelaChtService>(*store);
+        RpcServerOptions serverOptions;
+        serverOptions.port = 0;
+        serverOptions.limits.workers = 16;
+        sessions = std::make_unique<SessionService>(*store);
+        server = std::make_unique<RpcServer>(*service, *sessions, serverOptions);
+        port = server->bind();
+        server->start();
+        return port > 0;
+    }
+
+    ~PgSide()
+    {
+        if (server)
+            server->stop();
+        server.reset();
+        sessions.reset();
+        service.reset();
+        store.reset();
+        if (schema.empty())
+            return;
+        try {
+            PgStore admin(adminUrl);
+            admin.acquire()->exec("DROP SCHEMA " + schema + " CASCADE");
+        } catch (const std::exception& e) {
+            std::printf("PostgreSQL: schema %s not dropped: %s\n", schema.c_str(), e.what());
+        }
+    }
+};
+
 int main()
 {
     namespace fs = std::filesystem;
@@ -435,51 +503,114 @@ int main()
                 static_cast<double>(floorOut.size()) / 1e6);
     std::printf("ratio getcht_100k_vs_floor = %.3f (target <= 1.3)\n", servedMs / floorMs);
 
+    // --- getcht_100k_pg_vs_sqlite ------------------------------------------------------------
+    const char* pgUrl = std::getenv("CHT_PG_URL");
+    std::unique_ptr<PgSide> pg;
+    std::optional<wire::ColumnTable> pgList;
+    if (pgUrl == nullptr || *pgUrl == '\0') {
+        std::printf("PostgreSQL: skipped (CHT_PG_URL is not set; ./cht bench sets it when the"
+                    " PostgreSQL server binaries are installed)\n");
+    } else {
+        pg = std::make_unique<PgSide>();
+        try {
+            if (!pg->start(pgUrl))
+                throw std::runtime_error("the server did not bind");
+        } catch (const std::exception& e) {
+            std::printf("PostgreSQL: %s\n", e.what());
+            return 1;
+        }
+        httplib::Client pgClient("127.0.0.1", pg->port);
+        pgClient.set_bearer_token_auth(signIn(pg->port, "DEMO"));
+        pgClient.set_read_timeout(120, 0);
+        std::vector<double> fromPg, fromSqlite;
+        std::string pgBody;
+        for (int run = 0; run < 6; ++run) {
+            auto t0 = Clock::now();
+            auto a = pgClient.Post("/rpc", body, "application/json");
+            auto t1 = Clock::now();
+            auto b = client.Post("/rpc", body, "application/json");
+            auto t2 = Clock::now();
+            if (!a || a->status != 200 || !b || b->status != 200) {
+                std::printf("GetCHT failed (PostgreSQL against SQLite)\n");
+                return 1;
+            }
+            if (run > 0) {
+                fromPg.push_back(ms(t1 - t0));
+                fromSqlite.push_back(ms(t2 - t1));
+            } else {
+                pgBody = std::move(a->body);
+            }
+        }
+        auto pgReply = wire::decodeResponse(pgBody);
+        if (!pgReply.ok || !pgReply.data || pgReply.data->rowCount() != kRows) {
+            std::printf("GetCHT from PostgreSQL: %zu rows, expected %zu\n",
+                        pgReply.data ? pgReply.data->rowCount() : 0, kRows);
+            return 1;
+        }
+        pgList = std::move(pgReply.data);
+        const double pgMs = median(fromPg), sqliteMs = median(fromSqlite);
+        std::printf("getcht 100k over loopback: PostgreSQL %.1f ms, SQLite %.1f ms\n", pgMs,
+                    sqliteMs);
+        std::printf("ratio getcht_100k_pg_vs_sqlite = %.3f (target <= 1.5)\n", pgMs / sqliteMs);
+    }
+
     // --- throughput_8_clients -----------------------------------------------------------
     constexpr int kClients = 8;
     const auto& list = *reply.data;
     auto col = [&](const char* n) { return static_cast<std::size_t>(list.indexOf(n)); };
-    // Each client is one of the demo operators, signed in, working on its own clients' CHTs (as
-    // the screen lets it): two clients per operator.
-    std::vector<Worker> workers(kClients);
+    // Each client is one of the demo operators, signed in on the server at `serverPort`, working
+    // on its own clients' CHTs of a list (as the screen lets it): two clients per operator.
     const auto& operators = DemoData::operators();
-    for (std::size_t t = 0; t < workers.size(); ++t) {
-        workers[t].operador = operators[t % operators.size()];
-        workers[t].token = signIn(port, workers[t].operador);
-        if (workers[t].token.empty()) {
-            std::printf("sign-in of %s failed\n", workers[t].operador.c_str());
-            return 1;
+    auto workersOf = [&](const wire::ColumnTable& from, int serverPort) {
+        std::vector<Worker> ws(kClients);
+        for (std::size_t t = 0; t < ws.size(); ++t) {
+            ws[t].operador = operators[t % operators.size()];
+            ws[t].token = signIn(serverPort, ws[t].operador);
         }
-    }
-    std::vector<std::size_t> turn(operators.size(), 0);
-    for (std::size_t r = 0; r < list.rowCount(); ++r) {
-        if (list.text(r, col("IDSTATUSCHT")) == "R")
-            continue;
-        const auto op = static_cast<std::size_t>(
-            std::find(operators.begin(), operators.end(), list.text(r, col("CDGERENTEIMPCLI"))) -
-            operators.begin());
-        if (op >= operators.size())
-            continue;
-        std::vector<wire::Value> row;
-        for (std::size_t c = 0; c < list.columnCount(); ++c)
-            row.push_back(list.value(r, c));
-        const std::size_t pair = turn[op]++ % (kClients / operators.size());
-        workers[op + pair * operators.size()].rows.push_back(std::move(row));
-    }
-    for (Worker& w : workers)
-        w.cancelFrom = w.rows.size();
+        std::vector<std::size_t> turn(operators.size(), 0);
+        for (std::size_t r = 0; r < from.rowCount(); ++r) {
+            if (from.text(r, col("IDSTATUSCHT")) == "R")
+                continue;
+            const auto op =
+                static_cast<std::size_t>(std::find(operators.begin(), operators.end(),
+                                                   from.text(r, col("CDGERENTEIMPCLI"))) -
+                                         operators.begin());
+            if (op >= operators.size())
+                continue;
+            std::vector<wire::Value> row;
+            for (std::size_t c = 0; c < from.columnCount(); ++c)
+                row.push_back(from.value(r, c));
+            const std::size_t pair = turn[op]++ % (kClients / operators.size());
+            ws[op + pair * operators.size()].rows.push_back(std::move(row));
+        }
+        for (Worker& w : ws)
+            w.cancelFrom = w.rows.size();
+        return ws;
+    };
+    auto signedIn = [](const std::vector<Worker>& ws) {
+        for (const Worker& w : ws)
+            if (w.token.empty()) {
+                std::printf("sign-in of %s failed\n", w.operador.c_str());
+                return false;
+            }
+        return true;
+    };
+    std::vector<Worker> workers = workersOf(list, port);
+    if (!signedIn(workers))
+        return 1;
     const double today = CancelaChtService::localNow();
-    // The eight clients for a while; returns the requests they made.
-    auto runLoad = [&](std::chrono::milliseconds length) {
+    // The eight clients for a while on the server at `serverPort`; returns the requests they made.
+    auto runLoadOn = [&](int serverPort, std::vector<Worker>& clients,
+                         std::chrono::milliseconds length) {
         std::atomic<bool> stop{false};
         std::vector<std::thread> threads;
         long before = 0;
-        for (const Worker& w : workers)
+        for (const Worker& w : clients)
             before += w.requests;
         for (int t = 0; t < kClients; ++t) {
             threads.emplace_back([&, t] {
-                Worker& w = workers[static_cast<std::size_t>(t)];
-                httplib::Client c("127.0.0.1", port);
+                Worker& w = clients[static_cast<std::size_t>(t)];
+                httplib::Client c("127.0.0.1", serverPort);
                 c.set_bearer_token_auth(w.token);
                 c.set_read_timeout(60, 0);
                 std::int64_t id = 0;
@@ -574,9 +705,12 @@ int main()
         for (auto& th : threads)
             th.join();
         long after = 0;
-        for (const Worker& w : workers)
+        for (const Worker& w : clients)
             after += w.requests;
         return after - before;
+    };
+    auto runLoad = [&](std::chrono::milliseconds length) {
+        return runLoadOn(port, workers, length);
     };
 
     // --- throughput_8_clients and the same under a slow-header attack ----------------------
@@ -608,6 +742,27 @@ int main()
     std::printf("ratio throughput_8_clients_under_slow_attack_vs_quiet = %.3f (%.0f ÷ %.0f req/s; "
                 "target >= 0.8)\n",
                 attackedRate / quietRate, attackedRate, quietRate);
+
+    // --- throughput_8_clients on PostgreSQL ----------------------------------------------------
+    if (pg && pgList) {
+        std::vector<Worker> pgWorkers = workersOf(*pgList, pg->port);
+        if (!signedIn(pgWorkers))
+            return 1;
+        const auto t0 = Clock::now();
+        const long requests = runLoadOn(pg->port, pgWorkers, std::chrono::milliseconds(10000));
+        const double seconds = ms(Clock::now() - t0) / 1000.0;
+        long pgErrors = 0;
+        for (const auto& w : pgWorkers) {
+            pgErrors += w.errors;
+            if (!w.firstError.empty())
+                std::printf("first error (PostgreSQL): %s\n", w.firstError.c_str());
+        }
+        std::printf("throughput_8_clients_pg = %.0f req/s over %.1f s, errors = %ld (target: 0"
+                    " errors; SQLite: %.0f req/s)\n",
+                    static_cast<double>(requests) / seconds, seconds, pgErrors, quietRate);
+        errors += pgErrors;
+        pg.reset();
+    }
 
     // --- peak_rss: 16 large requests at once on a server process of its own ------------------
     server.stop();

@@ -3,6 +3,7 @@
 #include "NetMessages.h"
 #include "ServerSession.h"
 #include "UiWait.h"
+#include "platform/wire/JsonRpc.h"
 
 #include <httplib.h>
 
@@ -119,13 +120,14 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
             req.set_header("Authorization", "Bearer " + token);
         req.body = body;
         // A list reply runs to tens of megabytes: room for all of it at once, instead of growing
-        // the text a few kilobytes at a time.
+        // the text a few kilobytes at a time, and for the padding that lets it be decoded where
+        // it lies.
         req.response_handler = [&](const httplib::Response& r) {
             const std::string length = r.get_header_value("Content-Length");
             char* end = nullptr;
             const unsigned long long n = std::strtoull(length.c_str(), &end, 10);
             if (!length.empty() && *end == '\0' && n <= kMaxReserveBytes)
-                reply.reserve(static_cast<std::size_t>(n));
+                reply.reserve(static_cast<std::size_t>(n) + wire::kReadPadding);
             return true;
         };
         req.content_receiver = [&](const char* data, std::size_t n, std::uint64_t, std::uint64_t) {

@@ -401,11 +401,18 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
         if (services[i].manager == "DEMO")
             demoServices.push_back(i);
 
-    auto cht = c.prepare(
+    // PostgreSQL keeps each CHT's CDA dates by a trigger that updates the CHT once per CDA: in
+    // one long transaction those updates pile up versions of the same rows, and the load grows
+    // with the square of its size. The dates are set once at the end instead.
+    const bool pg = c.dialect() == Dialect::Postgres;
+    if (pg)
+        c.exec("ALTER TABLE CDA DISABLE TRIGGER CDA_DATAS_CHT");
+    // Run once a row: prepared once, so that PostgreSQL does not parse them for every row.
+    SqlStatement* cht = &c.cached(
         "INSERT INTO CHT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC,"
         " DTINCLCHT, IDSTATUSCHT, NRLANCTONF, NRINVOICE, DSALTERACAOCHT, QTHRAPROFATUCHT, VRFATU,"
         " IDCHTPGTOOK, IDCHTASSINADA, IDCDAOK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    auto cda = c.prepare(
+    SqlStatement* cda = &c.cached(
         "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
         " IDSITSERVPREST, DSREFERENCIA, DTSERVPREST, DTHRENTR1TUR, DTHRSAID1TUR, NMINTCLIENTE,"
         " QTMINTOTAL, QTMINDESLOCFAT, QTMINNFATU, QTMINAPROFATU, QTMINAPRCOMIS, NMOPERINC,"
@@ -535,6 +542,17 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
     const std::string hash = Credentials::hashPassword(kDemoPassword, options.passwordCost);
     for (std::size_t i = 0; i < operators().size(); ++i)
         Operators::put(c, operators()[i], operatorNames()[i], hash);
+    if (pg) {
+        const char* key = "NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC";
+        c.exec(std::string("UPDATE CHT C SET DTINICIOCDA = D.FIRST, DTFIMCDA = D.LAST FROM"
+                           " (SELECT ") +
+               key + ", MIN(DTSERVPREST) AS FIRST, MAX(DTSERVPREST) AS LAST FROM CDA GROUP BY " +
+               key +
+               ") D WHERE C.NRPROPOSFAS = D.NRPROPOSFAS AND C.NRVERPROPFAS = D.NRVERPROPFAS"
+               " AND C.CDTIPOSERV = D.CDTIPOSERV AND C.NRSERVCONT = D.NRSERVCONT"
+               " AND C.NRSEQUCHT = D.NRSEQUCHT AND C.CDFUNC = D.CDFUNC");
+        c.exec("ALTER TABLE CDA ENABLE TRIGGER CDA_DATAS_CHT");
+    }
     tx.commit();
     return summary;
 }

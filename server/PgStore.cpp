@@ -57,8 +57,11 @@ std::string numberPlaceholders(std::string_view sql, int& count)
 
 class PgStatement final : public SqlStatement {
 public:
-    PgStatement(PGconn* conn, std::string sql, int parameterCount)
-        : m_conn(conn), m_sql(std::move(sql)), m_params(static_cast<std::size_t>(parameterCount))
+    /// With a name, the statement is prepared on the server at its first run and reused by name
+    /// after that; without one, each run is parsed and planned anew.
+    PgStatement(PGconn* conn, std::string sql, int parameterCount, std::string name = {})
+        : m_conn(conn), m_sql(std::move(sql)), m_name(std::move(name)),
+          m_params(static_cast<std::size_t>(parameterCount))
     {}
     ~PgStatement() override { clearResult(); }
     PgStatement(const PgStatement&) = delete;
@@ -129,19 +132,37 @@ private:
         std::vector<const char*> values(m_params.size());
         for (std::size_t i = 0; i < m_params.size(); ++i)
             values[i] = m_params[i] ? m_params[i]->c_str() : nullptr;
-        m_result = PQexecParams(m_conn, m_sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                values.data(), nullptr, nullptr, 0);
-        ExecStatusType status = PQresultStatus(m_result);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            std::string detail = trimmed(PQresultErrorMessage(m_result));
-            if (detail.empty())
-                detail = trimmed(PQerrorMessage(m_conn));
-            clearResult();
-            fail(m_conn, detail);
+        const int count = static_cast<int>(values.size());
+        if (m_name.empty()) {
+            m_result = PQexecParams(m_conn, m_sql.c_str(), count, nullptr, values.data(), nullptr,
+                                    nullptr, 0);
+        } else {
+            if (!m_prepared) {
+                m_result = PQprepare(m_conn, m_name.c_str(), m_sql.c_str(), count, nullptr);
+                failUnless(PGRES_COMMAND_OK);
+                clearResult();
+                m_prepared = true;
+            }
+            m_result =
+                PQexecPrepared(m_conn, m_name.c_str(), count, values.data(), nullptr, nullptr, 0);
         }
+        failUnless(PGRES_TUPLES_OK);
         m_rows = PQntuples(m_result);
         const char* tuples = PQcmdTuples(m_result);
         m_changes = (tuples != nullptr && *tuples != '\0') ? std::stoll(tuples) : 0;
+    }
+
+    // A result of another status (PGRES_COMMAND_OK always passes) is the database's refusal.
+    void failUnless(ExecStatusType expected)
+    {
+        ExecStatusType status = PQresultStatus(m_result);
+        if (status == expected || status == PGRES_COMMAND_OK)
+            return;
+        std::string detail = trimmed(PQresultErrorMessage(m_result));
+        if (detail.empty())
+            detail = trimmed(PQerrorMessage(m_conn));
+        clearResult();
+        fail(m_conn, detail);
     }
 
     void clearResult()
@@ -157,6 +178,8 @@ private:
 
     PGconn* m_conn;
     std::string m_sql;
+    std::string m_name;
+    bool m_prepared = false;
     std::vector<std::optional<std::string>> m_params;
     PGresult* m_result = nullptr;
     int m_rows = 0;
@@ -241,8 +264,18 @@ public:
         return ::poll(&p, 1, 0) == 0;
     }
 
+protected:
+    std::unique_ptr<SqlStatement> prepareReused(std::string_view sql) override
+    {
+        int count = 0;
+        std::string text = numberPlaceholders(sql, count);
+        return std::make_unique<PgStatement>(m_conn, std::move(text), count,
+                                             "cht_" + std::to_string(++m_named));
+    }
+
 private:
     PGconn* m_conn = nullptr;
+    int m_named = 0; // statements this connection has named
 };
 
 } // namespace

@@ -259,12 +259,26 @@ std::string operatorsSessionsAudit(Dialect dialect)
     return s;
 }
 
+// Version 4: the list sorts its key fields byte by byte (COLLATE "C") on PostgreSQL, whatever
+// the database's locale; an index in the database's own collation cannot give that order, and a
+// long list was sorted whole on every read. SQLite compares bytes already.
+std::string listOrderIndex(Dialect dialect)
+{
+    if (dialect != Dialect::Postgres)
+        return {};
+    return "DROP INDEX CHT_DTINCLCHT;\n"
+           "CREATE INDEX CHT_DTINCLCHT ON CHT (DTINCLCHT, NRPROPOSFAS COLLATE \"C\","
+           " NRVERPROPFAS COLLATE \"C\", CDTIPOSERV COLLATE \"C\", NRSERVCONT COLLATE \"C\","
+           " NRSEQUCHT COLLATE \"C\", CDFUNC COLLATE \"C\");\n";
+}
+
 const std::vector<Migration>& migrations()
 {
     static const std::vector<Migration> list = {
         {1, "tabelas iniciais", initialSchema},
         {2, "datas das CDAs na CHT", cdaDatesOnCht},
         {3, "operadores, sessões e auditoria", operatorsSessionsAudit},
+        {4, "ordem da lista num índice também no PostgreSQL", listOrderIndex},
     };
     return list;
 }
@@ -322,7 +336,9 @@ void Schema::migrate(SqlConnection& connection, int upTo)
         // Another server may have migrated meanwhile: check again under the write lock.
         if (version(connection) >= m.version)
             continue;
-        connection.exec(m.script(connection.dialect()));
+        const std::string script = m.script(connection.dialect());
+        if (!script.empty())
+            connection.exec(script);
         auto st =
             connection.prepare("INSERT INTO SCHEMA_VERSION (VERSION, DESCRIPTION) VALUES (?, ?)");
         st->bindInt(1, m.version);

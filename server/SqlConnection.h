@@ -41,10 +41,18 @@ public:
     {
         auto it = m_cached.find(sql);
         if (it == m_cached.end())
-            it = m_cached.emplace(sql, prepare(sql)).first;
+            it = m_cached.emplace(sql, prepareReused(sql)).first;
         else
             it->second->reset();
         return *it->second;
+    }
+
+protected:
+    /// A statement that will run many times: a database that plans statements apart from running
+    /// them (PostgreSQL) parses it once, on its first run, instead of on every run.
+    virtual std::unique_ptr<SqlStatement> prepareReused(std::string_view sql)
+    {
+        return prepare(sql);
     }
 
 private:

@@ -1,10 +1,14 @@
 #include "JsonInput.h"
 
+#include "JsonRpc.h"
+
 namespace cht::wire {
 
 namespace {
 constexpr std::size_t kSharedParserLimit = 4u << 20;
 } // namespace
+
+static_assert(kReadPadding >= simdjson::SIMDJSON_PADDING);
 
 std::string describeJsonError(simdjson::error_code code)
 {
@@ -82,9 +86,17 @@ void throwShape(std::string_view prefix, std::string_view what)
     throw DecodeFailure(message, false);
 }
 
-JsonInput::JsonInput(std::string_view json, std::string_view prefix)
-    : m_prefix(prefix), m_buffer(json.data(), json.size())
+JsonInput::JsonInput(std::string_view json, std::string_view prefix, std::size_t capacity)
+    : m_prefix(prefix)
 {
+    // A reply of tens of megabytes is read where it was received: a copy costs as much again in
+    // memory and in page faults.
+    if (capacity >= json.size() + simdjson::SIMDJSON_PADDING) {
+        m_text = simdjson::padded_string_view(json.data(), json.size(), capacity);
+    } else {
+        m_copy = simdjson::padded_string(json.data(), json.size());
+        m_text = m_copy;
+    }
     thread_local ondemand::parser shared;
     thread_local bool sharedInUse = false;
     ondemand::parser* parser = &shared;
@@ -95,7 +107,7 @@ JsonInput::JsonInput(std::string_view json, std::string_view prefix)
         m_ownParser = std::make_unique<ondemand::parser>();
         parser = m_ownParser.get();
     }
-    if (auto error = parser->iterate(m_buffer).get(m_doc)) {
+    if (auto error = parser->iterate(m_text).get(m_doc)) {
         if (m_releaseShared)
             *m_releaseShared = false;
         throwJsonError(error, m_prefix, {});

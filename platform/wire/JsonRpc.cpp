@@ -718,11 +718,11 @@ std::string encodeProtocolError(const RpcId& id, int code, std::string_view mess
         "message", 7, message);
 }
 
-RpcResponse decodeResponse(std::string_view json)
+RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
 {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
-    JsonInput input(json, p);
+    JsonInput input(json, p, capacity);
     ondemand::object root = input.rootObject("a resposta deve ser um objeto JSON");
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {

@@ -145,7 +145,12 @@ CHT_WIRE_EXPORT std::string encodeResultAround(const RpcId& id, const std::vecto
 CHT_WIRE_EXPORT std::string encodeFailure(const RpcId& id, std::string_view message);
 CHT_WIRE_EXPORT std::string encodeProtocolError(const RpcId& id, int code,
                                                 std::string_view message);
-/// Decodes any of the three reply shapes; malformed replies throw WireError.
-CHT_WIRE_EXPORT RpcResponse decodeResponse(std::string_view json);
+/// Bytes a reply may keep readable past its end so that decodeResponse reads it in place.
+inline constexpr std::size_t kReadPadding = 64;
+
+/// Decodes any of the three reply shapes; malformed replies throw WireError. `capacity` is how
+/// many bytes are readable from json.data(): with kReadPadding of them past the end, the reply is
+/// read where it lies instead of copied.
+CHT_WIRE_EXPORT RpcResponse decodeResponse(std::string_view json, std::size_t capacity = 0);
 
 } // namespace cht::wire

@@ -78,6 +78,11 @@ QString ServerProcess::databaseUrl() const
     return m_url.isEmpty() ? QStringLiteral("sqlite:") + databasePath() : m_url;
 }
 
+QString ServerProcess::logPath() const
+{
+    return m_dir.filePath(QStringLiteral("server.log"));
+}
+
 bool ServerProcess::start()
 {
     if (!m_dir.isValid()) {
@@ -124,7 +129,7 @@ bool ServerProcess::launch(const QStringList& options)
     stop();
     const QString db = databaseUrl();
     // The log goes to a file: a pipe nobody reads would stop the server once full.
-    const QString log = m_dir.filePath(QStringLiteral("server.log"));
+    const QString log = logPath();
     m_process = std::make_unique<QProcess>();
     m_process->setStandardOutputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(log);

@@ -43,6 +43,8 @@ public:
     /// The --db text the server runs on.
     QString databaseUrl() const;
     const QString& error() const { return m_error; }
+    /// The running server's log (its standard error), one line per call.
+    QString logPath() const;
     /// The server binary: next to the running executable.
     static QString serverBinary();
     /// Signs an operator of the demo in with the demo password (the session every connection of

@@ -136,6 +136,26 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
     EXPECT_EQ(encodeResultAround(6, {}, std::string()), encodeResult(6, {}, ""));
 }
 
+// A reply received with room past its end is read where it lies: what lies in that room is no
+// part of it, and a reply cut short there is still refused.
+TEST(WireJsonRpc, ReplyReadInPlaceEndsAtItsLength)
+{
+    const std::string whole = encodeResult(5, {RpcArg::ofText("C1")}, encodeDataPacket(keyTable()));
+    std::string received = whole;
+    received.reserve(whole.size() + kReadPadding);
+    const RpcResponse r = decodeResponse(received, received.capacity());
+    ASSERT_TRUE(r.data.has_value());
+    EXPECT_EQ(r.data->text(0, 0), "0000012345");
+    EXPECT_EQ(r.refs.at(0).text, "C1");
+
+    // The first half of the reply, with the second half still in the bytes past its end.
+    std::string cut = whole + std::string(kReadPadding, ' ');
+    const std::size_t half = whole.size() / 2;
+    EXPECT_THROW(decodeResponse(std::string_view(cut.data(), half), cut.size()), WireError);
+    // Room too small for the padding: read from a copy, as before.
+    EXPECT_EQ(decodeResponse(whole, whole.size()).refs.at(0).text, "C1");
+}
+
 TEST(WireJsonRpc, FailureAndProtocolError)
 {
     const RpcResponse f = decodeResponse(encodeFailure(3, "CHT 00001 alterada por outro usuário."));
