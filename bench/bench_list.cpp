@@ -9,6 +9,7 @@
 // request written), the server's own time (from its log), transfer (the rest of the HTTP call),
 // decode (the reply into a column table, fitted to the fields), load (the data set opened on it
 // and the screen's reactions) and the first paint of the grid.
+#include "bench/BenchHost.h"
 #include "module/Cli_cot09800.h"
 #include "module/Cli_cot09801.h"
 #include "module/Pkg_cot09800.h"
@@ -336,9 +337,7 @@ bool listOnPostgres(const cht::testing::ServerProcess& sqlite)
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const cht::bench::BenchApp application(argc, argv);
     constexpr int kRounds = 7;
 
     std::fprintf(stderr, "bench_list: generating %d demo CHTs...\n", kChts);

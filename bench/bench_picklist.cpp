@@ -4,6 +4,7 @@
 // SQL API. Narrowing: typing three letters into the pick list's search box, the list repainted
 // after each, against that opening. The sides take turns, round after round, after one untimed
 // round: medians of the rounds.
+#include "bench/BenchHost.h"
 #include "bench/BenchTiming.h"
 #include "module/Cli_cot09801.h"
 #include "module/contracts/Corvanta.h"
@@ -173,9 +174,7 @@ Opening openAndNarrow(TfrmFiltroCancCHT& f)
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const cht::bench::BenchApp application(argc, argv);
     constexpr int kRounds = 7;
 
     QTemporaryDir dir;

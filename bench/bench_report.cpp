@@ -5,6 +5,7 @@
 // - export_100k_csv_vs_load: writing the CSV export of 100,000 CHTs to a file.
 // Sides take turns round after round (one untimed warm-up); medians of the rounds. The load from
 // the packet's text alone is printed too, for reference.
+#include "bench/BenchHost.h"
 #include "bench/BenchTiming.h"
 #include "framework/ListReport.h"
 #include "framework/ReportPreview.h"
@@ -116,14 +117,7 @@ bool measure(int chts, const char* what, const std::function<void(TfrmCancelaCHT
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QMdiArea area;
-    area.resize(1100, 700);
-    area.show();
-    Application::SetMainForm(&area);
-    Application::SetMdiArea(&area);
+    const cht::bench::BenchHost host(argc, argv);
     Initialize();
     QTemporaryDir dir;
 

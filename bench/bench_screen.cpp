@@ -11,6 +11,7 @@
 // - scroll_cht_tab_100_rows_calls: remote calls made by 100 presses of the down arrow on the CHT
 //   tab with the parcels hidden (a count, not a ratio).
 // Sides take turns round after round (one untimed warm-up); medians of the rounds.
+#include "bench/BenchHost.h"
 #include "bench/BenchTiming.h"
 #include "framework/DialogResponder.h"
 #include "module/Cli_cot09800.h"
@@ -223,14 +224,7 @@ int topUpCdas(const QString& database, TfrmCancelaCHT& tela, int wanted)
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QMdiArea area;
-    area.resize(1100, 700);
-    area.show();
-    Application::SetMainForm(&area);
-    Application::SetMdiArea(&area);
+    const cht::bench::BenchHost host(argc, argv);
 
     std::fprintf(stderr, "bench_screen: generating %d demo CHTs...\n", kChts);
     cht::testing::ServerProcess server(kChts);

@@ -59,12 +59,10 @@ TColumn& col(TfrmCancelaCHT& tela, const char* field)
 TEST(GridEndToEnd, FlagsEditedInTheGridAreStoredAndAConflictSaysWhatToDo)
 {
     cht::testing::ServerProcess server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
     QStringList errors;
-    cht::testing::connectHost(server, errors);
-    cht::testing::openScreenConfirmingFilter();
-    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
+    TfrmCancelaCHT* opened = cht::testing::launchOnServer(server, errors);
+    ASSERT_NE(opened, nullptr) << errors.join('\n').toStdString();
+    TfrmCancelaCHT& tela = *opened;
     ASSERT_GT(tela.cdsCancelaCHT.recordCount(), 1);
     tela.cdsCancelaCHT.setRecNo(2);
 

@@ -38,12 +38,10 @@ namespace {
 TEST(ReportEndToEnd, TheListSavedAsPdfAndCsvReadsBackAndTheTotalsFollowTheTicks)
 {
     cht::testing::ServerProcess server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
     QStringList errors;
-    cht::testing::connectHost(server, errors);
-    cht::testing::openScreenConfirmingFilter();
-    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    TfrmCancelaCHT& tela = *Cli_cot09800::frmCancelaCHT;
+    TfrmCancelaCHT* opened = cht::testing::launchOnServer(server, errors);
+    ASSERT_NE(opened, nullptr) << errors.join('\n').toStdString();
+    TfrmCancelaCHT& tela = *opened;
     const int rows = tela.cdsCancelaCHT.recordCount();
     ASSERT_GT(rows, 1);
     QStringList seqs;

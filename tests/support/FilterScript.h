@@ -51,12 +51,18 @@ inline void connectHost(const ServerProcess& server, QStringList& errors)
     Initialize();
 }
 
-/// Launches the management screen, confirming the filter as it comes up; the screen, if it opened.
-inline TfrmCancelaCHT* openScreenConfirmingFilter()
+/// Starts `server`, connects the host to it and launches the management screen, confirming the
+/// filter as it comes up; the screen, or nullptr with what went wrong in `errors`.
+inline TfrmCancelaCHT* launchOnServer(ServerProcess& server, QStringList& errors)
 {
+    if (!server.start()) {
+        errors << server.error();
+        return nullptr;
+    }
+    connectHost(server, errors);
     whenFilterShows([](TfrmFiltroCancCHT& f) { f.sbtConfirma->click(); });
     IniProc();
-    return Cli_cot09800::frmCancelaCHT;
+    return errors.isEmpty() ? Cli_cot09800::frmCancelaCHT : nullptr;
 }
 
 } // namespace cht::testing
