@@ -179,6 +179,25 @@ TEST_P(DemoStoreTest, ListOrderNeedsNoSort)
     EXPECT_NE(plan, "");
 }
 
+// The load may set references aside for speed; afterwards both stores refuse a CDA of no CHT
+// and a CHT of no employee.
+TEST_P(DemoStoreTest, ReferencesHoldAfterTheLoad)
+{
+    auto lease = store().acquire();
+    DemoData::generate(*lease, options());
+    EXPECT_ANY_THROW(lease->exec(
+        "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
+        " DTSERVPREST) SELECT NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, '99999',"
+        " DTSERVPREST FROM CDA WHERE NRSEQUCHT IS NOT NULL LIMIT 1"));
+    EXPECT_ANY_THROW(lease->exec(
+        "INSERT INTO CHT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC,"
+        " DTINCLCHT, IDSTATUSCHT) SELECT NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT,"
+        " '99999', 'NINGUEM', DTINCLCHT, 'P' FROM CHT LIMIT 1"));
+    auto st = lease->prepare("SELECT COUNT(*) FROM CHT WHERE NRSEQUCHT = '99999'");
+    ASSERT_TRUE(st->step());
+    EXPECT_EQ(st->integer(0), 0);
+}
+
 // A statement kept for reuse is prepared once on PostgreSQL, under one name, however often it
 // runs.
 TEST_P(DemoStoreTest, ReusedStatementsArePreparedOnce)
