@@ -74,6 +74,9 @@ TEST(WireColumnTable, TextsAreCutByCharactersNotBytes)
     EXPECT_FALSE(isValidUtf8("a\xFF"
                              "b"));
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // a lone surrogate
+    EXPECT_FALSE(isValidUtf8(std::string(63, 'a') + "\xC3"));
+    EXPECT_FALSE(isValidUtf8(std::string(100, 'a') + "\xC3"));
+    EXPECT_TRUE(isValidUtf8(std::string(100, 'a') + "ção"));
 }
 
 TEST(WireColumnTable, WrongKindsAndBadTextsThrowNamingTheField)
