@@ -283,14 +283,11 @@ template <class Stream> class Session : public std::enable_shared_from_this<Sess
     using std::enable_shared_from_this<Session<Stream>>::shared_from_this;
 
 public:
-    Session(tcp::socket&& socket, Core& server, std::string peer, bool counted) requires(!kTls)
-        : m_server(server), m_stream(std::move(socket)), m_peer(std::move(peer)), m_counted(counted)
-    {}
-    Session(tcp::socket&& socket, asio::ssl::context& context, Core& server,
-            std::string peer) requires kTls : m_server(server),
-                                              m_stream(std::move(socket), context),
-                                              m_peer(std::move(peer)),
-                                              m_counted(true)
+    /// `stream`: what the stream is made of (the socket, and for TLS the context).
+    template <class... StreamArgs>
+    Session(Core& server, std::string peer, bool counted, StreamArgs&&... stream)
+        : m_server(server), m_stream(std::forward<StreamArgs>(stream)...), m_peer(std::move(peer)),
+          m_counted(counted)
     {}
     ~Session()
     {
@@ -327,7 +324,7 @@ private:
 
     // A client that opens a socket and says nothing holds it no longer than it may take to send
     // a header block.
-    void handshake() requires kTls
+    void handshake()
     {
         lowest().expires_after(
             std::min(m_server.limits.headerTimeout, m_server.limits.requestTimeout));
@@ -336,7 +333,7 @@ private:
             beast::bind_front_handler(&Session::onHandshake, shared_from_this()));
     }
 
-    void onHandshake(beast::error_code ec) requires kTls
+    void onHandshake(beast::error_code ec)
     {
         if (!ec) {
             readHeader();
@@ -358,7 +355,7 @@ private:
         close();
     }
 
-    void answerPlain(HttpResponse out) requires kTls
+    void answerPlain(HttpResponse out)
     {
         m_response = makeResponse(std::move(out), false);
         lowest().expires_after(m_server.limits.writeTimeout);
@@ -652,10 +649,11 @@ void Core::accept()
             const std::string peer = peerError ? std::string("?") : endpoint.address().to_string();
             const std::string refused = admit(peer);
             if (refused.empty() && tls) {
-                std::make_shared<Session<TlsStream>>(std::move(socket), tls->context(), *this, peer)
+                std::make_shared<Session<TlsStream>>(*this, peer, true, std::move(socket),
+                                                     tls->context())
                     ->start();
             } else if (refused.empty()) {
-                std::make_shared<Session<beast::tcp_stream>>(std::move(socket), *this, peer, true)
+                std::make_shared<Session<beast::tcp_stream>>(*this, peer, true, std::move(socket))
                     ->start();
             } else if (tls) {
                 // Over TLS an answer would cost a handshake, more than the refusal is worth: the
@@ -664,7 +662,7 @@ void Core::accept()
                 socket.close(peerError);
             } else {
                 noteRefusal(refused);
-                std::make_shared<Session<beast::tcp_stream>>(std::move(socket), *this, peer, false)
+                std::make_shared<Session<beast::tcp_stream>>(*this, peer, false, std::move(socket))
                     ->refuse(503, "O servidor atingiu o limite de conexões. Tente novamente em "
                                   "instantes.");
             }
