@@ -1,11 +1,13 @@
 #include "HttpTransport.h"
 
 #include "NetMessages.h"
+#include "ServerAddress.h"
 #include "ServerSession.h"
 #include "UiWait.h"
 #include "platform/wire/JsonRpc.h"
 
 #include <httplib.h>
+#include <openssl/x509_vfy.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -28,21 +31,95 @@ constexpr unsigned long long kMaxReserveBytes = 1ull << 30;
 // A health check is a quick question: it never waits as long as a call may.
 constexpr int kHealthTimeoutCapMs = 15000;
 
-void configure(httplib::Client& client, int timeoutMs)
+ServerAddress addressOf(const QString& host, int port)
 {
-    const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 1));
-    client.set_connection_timeout(timeout);
-    client.set_read_timeout(timeout);
-    client.set_write_timeout(timeout);
-    client.set_keep_alive(false);
+    QString error;
+    std::optional<ServerAddress> address = ServerAddress::parse(host, port, &error);
+    if (!address)
+        net::raise(error);
+    return *address;
 }
 
-[[noreturn]] void raiseFor(httplib::Error error, Clock::time_point start, int timeoutMs,
-                           const QString& host, int port)
+/// A client for the address: over HTTPS, the server's certificate must chain to a trusted
+/// authority (the system's, or the file the host was given) and name the host, or nothing is
+/// sent.
+std::unique_ptr<httplib::Client> clientFor(const ServerAddress& address, int timeoutMs)
 {
+    std::unique_ptr<httplib::Client> client;
+    if (address.https) {
+        const QString name = address.host.contains(QLatin1Char(':'))
+                                 ? QStringLiteral("[%1]").arg(address.host)
+                                 : address.host;
+        client = std::make_unique<httplib::Client>("https://" + name.toStdString() + ":" +
+                                                   std::to_string(address.port));
+        if (!client->is_valid())
+            net::raise(QStringLiteral("Não foi possível preparar a conexão segura (HTTPS) com o "
+                                      "servidor de aplicação em %1.")
+                           .arg(address.display()));
+        client->enable_server_certificate_verification(true);
+        const QString ca = ServerSession::TrustedCertificates();
+        if (!ca.isEmpty())
+            client->set_ca_cert_path(ca.toStdString());
+    } else {
+        client = std::make_unique<httplib::Client>(address.host.toStdString(), address.port);
+    }
+    const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 1));
+    client->set_connection_timeout(timeout);
+    client->set_read_timeout(timeout);
+    client->set_write_timeout(timeout);
+    client->set_keep_alive(false);
+    return client;
+}
+
+// Why OpenSSL did not trust the server's certificate, in the operator's words.
+QString distrust(long verifyResult, const ServerAddress& address)
+{
+    switch (verifyResult) {
+    case X509_V_OK:
+        // The chain was good: it is the name that did not match.
+        return QStringLiteral("ele não foi emitido para o nome \"%1\"").arg(address.host);
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return QStringLiteral("ele expirou");
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return QStringLiteral("ele ainda não é válido (confira o relógio deste computador)");
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return ServerSession::TrustedCertificates().isEmpty()
+                   ? QStringLiteral("ele não foi emitido por uma autoridade certificadora "
+                                    "confiável deste computador (informe a autoridade do "
+                                    "servidor com --ca)")
+                   : QStringLiteral("ele não foi emitido pela autoridade certificadora de %1")
+                         .arg(ServerSession::TrustedCertificates());
+    default:
+        return QStringLiteral("a verificação falhou (%1)")
+            .arg(QString::fromUtf8(X509_verify_cert_error_string(verifyResult)));
+    }
+}
+
+[[noreturn]] void raiseFor(const httplib::Client& client, httplib::Error error,
+                           Clock::time_point start, int timeoutMs, const ServerAddress& address)
+{
+    const QString host = address.server();
+    const int port = address.port;
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     switch (error) {
+    case httplib::Error::SSLServerVerification:
+        net::raise(
+            QStringLiteral("O certificado do servidor de aplicação em %1 não é confiável: "
+                           "%2. Nada foi enviado.")
+                .arg(address.display(), distrust(client.get_openssl_verify_result(), address)));
+    case httplib::Error::SSLConnection:
+        net::raise(QStringLiteral("Não foi possível estabelecer uma conexão segura (HTTPS) com o "
+                                  "servidor de aplicação em %1. Confira se ele atende por HTTPS.")
+                       .arg(address.display()));
+    case httplib::Error::SSLLoadingCerts:
+        net::raise(QStringLiteral("Os certificados das autoridades confiáveis não puderam ser "
+                                  "carregados; nada foi enviado ao servidor em %1.")
+                       .arg(address.display()));
     case httplib::Error::Connection:
     case httplib::Error::ConnectionTimeout:
     case httplib::Error::BindIPAddress:
@@ -106,12 +183,12 @@ private:
 std::string HttpTransport::Post(const QString& host, int port, const std::string& body,
                                 int timeoutMs)
 {
-    const std::string hostUtf8 = host.toStdString();
     const std::string token = ServerSession::Token();
+    const ServerAddress address = addressOf(host, port);
     std::string reply;
     runWhileUiWaits([&] {
-        httplib::Client client(hostUtf8, port);
-        configure(client, timeoutMs);
+        const auto connection = clientFor(address, timeoutMs);
+        httplib::Client& client = *connection;
         httplib::Request req;
         req.method = "POST";
         req.path = "/rpc";
@@ -142,7 +219,7 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
         if (!res && late)
             net::raise(net::timedOut(timeoutMs));
         if (!res)
-            raiseFor(res.error(), start, timeoutMs, host, port);
+            raiseFor(client, res.error(), start, timeoutMs, address);
         // Protocol errors may come with a non-200 status; their JSON body says what went wrong.
         const bool jsonBody = !reply.empty() && reply.front() == '{';
         if (res->status != 200 && !jsonBody)
@@ -153,11 +230,11 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
 
 void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)
 {
-    const std::string hostUtf8 = host.toStdString();
+    const ServerAddress address = addressOf(host, port);
     const int timeout = std::min(timeoutMs, kHealthTimeoutCapMs);
     runWhileUiWaits([&] {
-        httplib::Client client(hostUtf8, port);
-        configure(client, timeout);
+        const auto connection = clientFor(address, timeout);
+        httplib::Client& client = *connection;
         const Clock::time_point start = Clock::now();
         CallDeadline deadline(client, timeout);
         httplib::Result res = client.Get("/health");
@@ -166,12 +243,11 @@ void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)
         if (!res && late)
             net::raise(net::timedOut(timeout));
         if (!res)
-            raiseFor(res.error(), start, timeout, host, port);
+            raiseFor(client, res.error(), start, timeout, address);
         if (res->status != 200)
             net::raise(
-                QStringLiteral("O servidor de aplicação em %1:%2 não está disponível (HTTP %3).")
-                    .arg(host)
-                    .arg(port)
+                QStringLiteral("O servidor de aplicação em %1 não está disponível (HTTP %2).")
+                    .arg(address.display())
                     .arg(res->status));
     });
 }

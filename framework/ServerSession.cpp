@@ -1,7 +1,14 @@
 #include "ServerSession.h"
 
 #include "NetMessages.h"
+#include "ServerAddress.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <openssl/pem.h>
+
+#include <memory>
 #include <mutex>
 
 namespace cht::framework {
@@ -16,6 +23,7 @@ struct State {
     std::string token;
     std::function<bool()> renewal;
     bool renewing = false;
+    QString trustedCertificates;
 };
 
 State& state()
@@ -42,6 +50,15 @@ ServerSession::Operator ServerSession::SignIn(const QString& host, int port,
                                               const QString& operador, const QString& password,
                                               std::shared_ptr<TNetTransport> transport)
 {
+    QString error;
+    const std::optional<ServerAddress> address = ServerAddress::parse(host, port, &error);
+    if (!address)
+        net::raise(error);
+    if (!address->https && !address->loopback())
+        net::raise(QStringLiteral("O servidor de aplicação em %1 não usa HTTPS e não está neste "
+                                  "computador: a senha não é enviada sem criptografia. Use "
+                                  "https:// no endereço do servidor.")
+                       .arg(address->display()));
     const std::string reply = post(host, port, "Sessao.Entrar",
                                    {cht::wire::RpcArg::ofText(operador.trimmed().toStdString()),
                                     cht::wire::RpcArg::ofText(password.toStdString())},
@@ -116,6 +133,37 @@ bool ServerSession::Renew()
     std::lock_guard lock(state().mutex);
     state().renewing = false;
     return renewed;
+}
+
+void ServerSession::SetTrustedCertificates(const QString& pemFile)
+{
+    if (!pemFile.isEmpty()) {
+        QFile file(pemFile);
+        if (!file.open(QIODevice::ReadOnly))
+            net::raise(QStringLiteral("Não foi possível ler o arquivo de autoridades "
+                                      "certificadoras \"%1\": %2.")
+                           .arg(pemFile, file.errorString()));
+        const QByteArray pem = file.read(16 * 1024 * 1024);
+        std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+            BIO_new_mem_buf(pem.constData(), static_cast<int>(pem.size())), BIO_free);
+        std::unique_ptr<X509, decltype(&X509_free)> first(
+            bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr, X509_free);
+        if (!first)
+            net::raise(QStringLiteral("O arquivo \"%1\" não contém certificados no formato PEM "
+                                      "(--ca espera o certificado da autoridade que emitiu o do "
+                                      "servidor).")
+                           .arg(pemFile));
+    }
+    // Kept whole: the current folder may change.
+    const QString path = pemFile.isEmpty() ? QString() : QFileInfo(pemFile).absoluteFilePath();
+    std::lock_guard lock(state().mutex);
+    state().trustedCertificates = path;
+}
+
+QString ServerSession::TrustedCertificates()
+{
+    std::lock_guard lock(state().mutex);
+    return state().trustedCertificates;
 }
 
 } // namespace cht::framework

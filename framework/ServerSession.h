@@ -24,7 +24,9 @@ public:
 
     /// Signs in at host:port (through `transport`, the HTTP one when null) and keeps the token
     /// that every later call sends. Raises EServerError with the server's Portuguese message
-    /// when refused or unreachable; the previous session, if any, stays.
+    /// when refused or unreachable; the previous session, if any, stays. The password goes in
+    /// clear text only to this machine: signing in over plain HTTP to any other address is
+    /// refused before anything is sent.
     static Operator SignIn(const QString& host, int port, const QString& operador,
                            const QString& password,
                            std::shared_ptr<TNetTransport> transport = nullptr);
@@ -40,6 +42,12 @@ public:
     /// again, so that the call is repeated. Without one, the call fails.
     static void SetRenewal(std::function<bool()> renewal);
     static bool Renew();
+
+    /// The certificates (a PEM file of authorities) an HTTPS server's certificate must chain to,
+    /// instead of the system's; empty: the system's. Raises EServerError, and keeps the previous
+    /// choice, when the file cannot be read or holds no certificate.
+    static void SetTrustedCertificates(const QString& pemFile);
+    static QString TrustedCertificates();
 };
 
 } // namespace cht::framework

@@ -1,5 +1,7 @@
 #include "HostOptions.h"
 
+#include "framework/ServerAddress.h"
+
 #include <QCommandLineParser>
 
 namespace cht::host {
@@ -17,9 +19,11 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
         QStringLiteral("Operador da sessão; com a senha na variável de ambiente CHT_PASSWORD, "
                        "dispensa a tela de login."),
         QStringLiteral("operador"));
-    const QCommandLineOption server(QStringLiteral("server"),
-                                    QStringLiteral("Endereço do servidor de aplicação."),
-                                    QStringLiteral("host"));
+    const QCommandLineOption server(
+        QStringLiteral("server"),
+        QStringLiteral(
+            "Endereço do servidor de aplicação: nome, ou https://nome:porta para HTTPS."),
+        QStringLiteral("host"));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Porta do servidor de aplicação."),
                                   QStringLiteral("porta"));
@@ -27,6 +31,11 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
                                 QStringLiteral("Banco de dados do host: sqlite:ARQUIVO ou uma "
                                                "conexão PostgreSQL (postgresql://...)."),
                                 QStringLiteral("banco"));
+    const QCommandLineOption ca(QStringLiteral("ca"),
+                                QStringLiteral("Certificados (PEM) das autoridades em que o "
+                                               "certificado de um servidor HTTPS deve se apoiar "
+                                               "(padrão: as do sistema)."),
+                                QStringLiteral("arquivo"));
     const QCommandLineOption module(QStringLiteral("module"),
                                     QStringLiteral("Arquivo do módulo (padrão: libcot09800.so ao "
                                                    "lado do executável)."),
@@ -42,7 +51,8 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
                                    QStringLiteral("ms"));
     const QCommandLineOption smoke(QStringLiteral("smoke"),
                                    QStringLiteral("Execução de demonstração sem operador."));
-    parser.addOptions({help, operador, server, port, db, module, open, screenshot, delay, smoke});
+    parser.addOptions(
+        {help, operador, server, port, db, ca, module, open, screenshot, delay, smoke});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -78,6 +88,16 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, QStr
         *error = QStringLiteral("O endereço do servidor não pode ficar vazio.");
         return std::nullopt;
     }
+    if (!o.given.server.isEmpty()) {
+        // The port of the URL, else --port, else (0) the one the login fills in.
+        const auto address =
+            cht::framework::ServerAddress::parse(o.given.server, o.given.port, error);
+        if (!address)
+            return std::nullopt;
+        o.given.server = address->server();
+        o.given.port = address->port;
+    }
+    o.caFile = parser.value(ca).trimmed();
     o.modulePath = parser.value(module);
     o.openModule = parser.isSet(open);
     o.screenshotPath = parser.value(screenshot);

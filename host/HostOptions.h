@@ -25,6 +25,9 @@ struct HostOptions {
     LoginValues given;
     /// The module file (--module); empty for the default next to the executable.
     QString modulePath;
+    /// The authorities an HTTPS server's certificate must chain to (--ca, a PEM file); empty: the
+    /// system's.
+    QString caFile;
     /// Opens "Gerenciamento de CHT" as soon as the main window is up (--open).
     bool openModule = false;
     /// Saves a picture of the host's windows to this PNG file and quits (--screenshot).
@@ -39,7 +42,8 @@ struct HostOptions {
 
     /// Parses the arguments (the program name first). Returns nothing and sets `error` (in
     /// Portuguese) for an unknown option or a bad value; sets `helpText` and returns nothing for
-    /// --help.
+    /// --help. A server given as a URL ("https://name:port") keeps its scheme in `given.server`
+    /// and gives its port to `given.port`.
     static std::optional<HostOptions> parse(const QStringList& arguments, QString* error,
                                             QString* helpText = nullptr);
 };

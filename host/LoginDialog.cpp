@@ -1,5 +1,7 @@
 #include "LoginDialog.h"
 
+#include "framework/ServerAddress.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -40,6 +42,7 @@ LoginDialog::LoginDialog(const LoginValues& initial, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Operador:"), m_operador);
     form->addRow(QStringLiteral("S&enha:"), m_password);
+    m_server->setPlaceholderText(QStringLiteral("nome, ou https://nome:porta"));
     form->addRow(QStringLiteral("&Servidor de aplicação:"), m_server);
     form->addRow(QStringLiteral("&Porta:"), m_port);
     form->addRow(QStringLiteral("&Banco de dados:"), m_database);
@@ -82,8 +85,14 @@ void LoginDialog::setRenewal(const QString& reason)
 
 LoginValues LoginDialog::values() const
 {
-    return LoginValues{m_operador->text().trimmed(), m_server->text().trimmed(), m_port->value(),
-                       m_database->text().trimmed()};
+    LoginValues v{m_operador->text().trimmed(), m_server->text().trimmed(), m_port->value(),
+                  m_database->text().trimmed()};
+    // "https://name:port" keeps its scheme; its port is the one remembered.
+    if (const auto address = cht::framework::ServerAddress::parse(v.server, v.port)) {
+        v.server = address->server();
+        v.port = address->port;
+    }
+    return v;
 }
 
 void LoginDialog::accept()
@@ -96,6 +105,8 @@ void LoginDialog::accept()
         offending = m_operador;
     } else if (v.server.isEmpty()) {
         problem = QStringLiteral("Informe o endereço do servidor de aplicação.");
+        offending = m_server;
+    } else if (!cht::framework::ServerAddress::parse(v.server, v.port, &problem)) {
         offending = m_server;
     }
     if (!offending && m_signIn && m_password->text().isEmpty()) {

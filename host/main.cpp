@@ -61,6 +61,12 @@ int main(int argc, char** argv)
         return 2;
     }
     const HostOptions& options = *parsed;
+    try {
+        ServerSession::SetTrustedCertificates(options.caFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cht-host: %s\n", e.what());
+        return 2;
+    }
 
     // ~/.config/Corvanta/cht-host.ini
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Corvanta"),

@@ -1,13 +1,18 @@
 #include "HttpServer.h"
 
+#include "TlsContext.h"
+
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/ssl/error.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+#include <openssl/ssl.h>
 
 #include <array>
 #include <atomic>
@@ -18,6 +23,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
 
 namespace cht::server {
 
@@ -26,6 +32,7 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 namespace {
 
@@ -173,6 +180,8 @@ struct Core {
     HttpLimits limits;
     HttpServer::Refusal refusal;
     HttpServer::Log log;
+    // Null: plain HTTP.
+    std::shared_ptr<TlsContext> tls;
     std::vector<Route> routes;
 
     mutable std::mutex connectionsMutex;
@@ -193,9 +202,9 @@ struct Core {
     std::thread background;
     std::atomic<bool> stopped{false};
 
-    Core(HttpLimits l, HttpServer::Refusal r, HttpServer::Log lg)
-        : limits(l), refusal(std::move(r)), log(std::move(lg)), budget(l.bodyBudgetBytes),
-          pool(l.workers, l.queueDepth),
+    Core(HttpLimits l, HttpServer::Refusal r, HttpServer::Log lg, std::shared_ptr<TlsContext> t)
+        : limits(l), refusal(std::move(r)), log(std::move(lg)), tls(std::move(t)),
+          budget(l.bodyBudgetBytes), pool(l.workers, l.queueDepth),
           ioc(static_cast<int>(std::max<std::size_t>(l.ioThreads, 1)))
     {}
 
@@ -266,11 +275,19 @@ struct Core {
 };
 
 /// One connection: reads a request under its deadlines, hands it to a worker, writes the answer,
-/// and starts over while the client keeps the connection alive.
-class Session : public std::enable_shared_from_this<Session> {
+/// and starts over while the client keeps the connection alive. The stream is a TCP one, or TLS
+/// over it: the HTTP handling is the same; only the start (the handshake) and the orderly close
+/// differ.
+template <class Stream> class Session : public std::enable_shared_from_this<Session<Stream>> {
+    static constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+    using std::enable_shared_from_this<Session<Stream>>::shared_from_this;
+
 public:
-    Session(tcp::socket&& socket, Core& server, std::string peer, bool counted)
-        : m_server(server), m_stream(std::move(socket)), m_peer(std::move(peer)), m_counted(counted)
+    /// `stream`: what the stream is made of (the socket, and for TLS the context).
+    template <class... StreamArgs>
+    Session(Core& server, std::string peer, bool counted, StreamArgs&&... stream)
+        : m_server(server), m_stream(std::forward<StreamArgs>(stream)...), m_peer(std::move(peer)),
+          m_counted(counted)
     {}
     ~Session()
     {
@@ -283,7 +300,13 @@ public:
     void start()
     {
         asio::dispatch(
-            m_stream.get_executor(), [self = shared_from_this()] { self->readHeader(); });
+            m_stream.get_executor(),
+            [self = shared_from_this()] {
+                if constexpr (kTls)
+                    self->handshake();
+                else
+                    self->readHeader();
+            });
     }
 
     /// Answers at once and closes: the connection is over a limit.
@@ -297,6 +320,55 @@ public:
     }
 
 private:
+    beast::tcp_stream& lowest() { return beast::get_lowest_layer(m_stream); }
+
+    // A client that opens a socket and says nothing holds it no longer than it may take to send
+    // a header block.
+    void handshake()
+    {
+        lowest().expires_after(
+            std::min(m_server.limits.headerTimeout, m_server.limits.requestTimeout));
+        m_stream.async_handshake(
+            asio::ssl::stream_base::server,
+            beast::bind_front_handler(&Session::onHandshake, shared_from_this()));
+    }
+
+    void onHandshake(beast::error_code ec)
+    {
+        if (!ec) {
+            readHeader();
+            return;
+        }
+        if (ec == beast::error::timeout) {
+            m_server.noteRefusal("negociação TLS de " + m_peer + " não terminou no prazo");
+            close();
+            return;
+        }
+        m_server.noteRefusal("negociação TLS de " + m_peer + " falhou: " + ec.message());
+        // Plain HTTP sent to this port: told so in plain HTTP, which is all it can read.
+        if (ec.category() == asio::error::get_ssl_category() &&
+            ERR_GET_REASON(static_cast<unsigned long>(ec.value())) == SSL_R_HTTP_REQUEST) {
+            answerPlain(m_server.refusal(
+                400, "Este servidor atende só por HTTPS: use https:// no endereço do servidor."));
+            return;
+        }
+        close();
+    }
+
+    void answerPlain(HttpResponse out)
+    {
+        m_response = makeResponse(std::move(out), false);
+        lowest().expires_after(m_server.limits.writeTimeout);
+        http::async_write(lowest(), *m_response,
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                              self->m_response.reset();
+                              if (ec)
+                                  self->close();
+                              else
+                                  self->lingerTcp();
+                          });
+    }
+
     void readHeader()
     {
         const auto now = Clock::now();
@@ -305,7 +377,7 @@ private:
         m_parser->header_limit(static_cast<std::uint32_t>(
             std::min<std::size_t>(m_server.limits.maxHeaderBytes, UINT32_MAX)));
         m_parser->body_limit(m_server.limits.maxBodyBytes);
-        m_stream.expires_at(std::min(now + m_server.limits.headerTimeout, m_requestDeadline));
+        lowest().expires_at(std::min(now + m_server.limits.headerTimeout, m_requestDeadline));
         http::async_read_header(m_stream, m_buffer, *m_parser,
                                 beast::bind_front_handler(&Session::onHeader, shared_from_this()));
     }
@@ -367,7 +439,7 @@ private:
             return;
         }
         m_budget = BudgetHold(m_server.budget, bytes);
-        m_stream.expires_at(m_requestDeadline);
+        lowest().expires_at(m_requestDeadline);
         if (m_parser->is_done()) {
             onBody({}, 0);
             return;
@@ -419,7 +491,7 @@ private:
         request.body = std::move(message.body());
         request.peer = m_peer;
         // No deadline while the worker has it: the client waits for the answer.
-        m_stream.expires_never();
+        lowest().expires_never();
 
         // The request and its share of the budget travel together; both are let go as soon as
         // the handler is done with them.
@@ -456,7 +528,8 @@ private:
         answer(m_server.refusal(status, message), true);
     }
 
-    void answer(HttpResponse out, bool closeAfter)
+    std::unique_ptr<http::response<http::string_body>> makeResponse(HttpResponse out,
+                                                                    bool keepAlive) const
     {
         auto message = std::make_unique<http::response<http::string_body>>();
         message->version(m_version);
@@ -466,10 +539,15 @@ private:
         if (out.status == 503)
             message->set(http::field::retry_after, "1");
         message->body() = std::move(out.body);
-        message->keep_alive(m_keepAlive && !closeAfter);
+        message->keep_alive(keepAlive);
         message->prepare_payload();
-        m_response = std::move(message);
-        m_stream.expires_after(m_server.limits.writeTimeout);
+        return message;
+    }
+
+    void answer(HttpResponse out, bool closeAfter)
+    {
+        m_response = makeResponse(std::move(out), m_keepAlive && !closeAfter);
+        lowest().expires_after(m_server.limits.writeTimeout);
         http::async_write(m_stream, *m_response,
                           beast::bind_front_handler(&Session::onWritten, shared_from_this()));
     }
@@ -486,19 +564,32 @@ private:
             lingerAndClose();
     }
 
-    // Half-closes and reads what the client still sends for a moment, so that closing with
-    // unread bytes does not reset the connection before the client has read the answer.
+    // TLS says it is done (close_notify) before the connection closes, so that the client can tell
+    // a whole answer from a cut one; then as over plain TCP.
     void lingerAndClose()
     {
+        if constexpr (kTls) {
+            lowest().expires_after(kLinger);
+            m_stream.async_shutdown(
+                [self = shared_from_this()](beast::error_code) { self->lingerTcp(); });
+        } else {
+            lingerTcp();
+        }
+    }
+
+    // Half-closes and reads what the client still sends for a moment, so that closing with
+    // unread bytes does not reset the connection before the client has read the answer.
+    void lingerTcp()
+    {
         beast::error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        m_stream.expires_after(kLinger);
+        lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+        lowest().expires_after(kLinger);
         drain();
     }
 
     void drain()
     {
-        m_stream.async_read_some(
+        lowest().async_read_some(
             asio::buffer(m_drain),
             [self = shared_from_this()](beast::error_code ec, std::size_t n) {
                 self->m_drained += n;
@@ -512,12 +603,12 @@ private:
     void close()
     {
         beast::error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
-        m_stream.close();
+        lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+        lowest().close();
     }
 
     Core& m_server;
-    beast::tcp_stream m_stream;
+    Stream m_stream;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
     std::unique_ptr<http::response<http::empty_body>> m_continue;
@@ -557,11 +648,21 @@ void Core::accept()
             const auto endpoint = socket.remote_endpoint(peerError);
             const std::string peer = peerError ? std::string("?") : endpoint.address().to_string();
             const std::string refused = admit(peer);
-            if (refused.empty()) {
-                std::make_shared<Session>(std::move(socket), *this, peer, true)->start();
+            if (refused.empty() && tls) {
+                std::make_shared<Session<TlsStream>>(*this, peer, true, std::move(socket),
+                                                     tls->context())
+                    ->start();
+            } else if (refused.empty()) {
+                std::make_shared<Session<beast::tcp_stream>>(*this, peer, true, std::move(socket))
+                    ->start();
+            } else if (tls) {
+                // Over TLS an answer would cost a handshake, more than the refusal is worth: the
+                // connection is closed at once.
+                noteRefusal(refused);
+                socket.close(peerError);
             } else {
                 noteRefusal(refused);
-                std::make_shared<Session>(std::move(socket), *this, peer, false)
+                std::make_shared<Session<beast::tcp_stream>>(*this, peer, false, std::move(socket))
                     ->refuse(503, "O servidor atingiu o limite de conexões. Tente novamente em "
                                   "instantes.");
             }
@@ -575,8 +676,8 @@ struct HttpServer::Impl : Core {
     using Core::Core;
 };
 
-HttpServer::HttpServer(HttpLimits limits, Refusal refusal, Log log)
-    : m_impl(std::make_unique<Impl>(limits, std::move(refusal), std::move(log)))
+HttpServer::HttpServer(HttpLimits limits, Refusal refusal, Log log, std::shared_ptr<TlsContext> tls)
+    : m_impl(std::make_unique<Impl>(limits, std::move(refusal), std::move(log), std::move(tls)))
 {}
 
 HttpServer::~HttpServer()
@@ -653,6 +754,11 @@ int HttpServer::port() const
 const HttpLimits& HttpServer::limits() const
 {
     return m_impl->limits;
+}
+
+bool HttpServer::tls() const
+{
+    return m_impl->tls != nullptr;
 }
 
 std::size_t HttpServer::openConnections() const

@@ -14,6 +14,8 @@
 
 namespace cht::server {
 
+class TlsContext;
+
 struct HttpLimits {
     /// Threads that run the handlers.
     std::size_t workers = 16;
@@ -31,7 +33,8 @@ struct HttpLimits {
     std::size_t bodyBudgetBytes = 512u * 1024u * 1024u;
     /// Counted from the moment a connection waits for a request: the whole header block must
     /// arrive within headerTimeout, the whole request (body included) within requestTimeout.
-    /// A keep-alive connection that stays idle for headerTimeout is closed.
+    /// A keep-alive connection that stays idle for headerTimeout is closed; over TLS the handshake
+    /// must end within headerTimeout too, before the request's deadlines start.
     std::chrono::milliseconds headerTimeout{10000};
     std::chrono::milliseconds requestTimeout{60000};
     /// The client must take the whole answer within this.
@@ -63,10 +66,9 @@ struct HttpResponse {
 /// refusal function, so that it speaks the application's format. Handlers run on the workers;
 /// an exception from one becomes a 500 refusal.
 ///
-/// Sign-in and TLS build on this: a handler sees every header of its request (Authorization,
-/// Host, Content-Type), and the session's stream is the one seam for TLS (Beast's ssl_stream over
-/// the same tcp_stream, an OpenSSL context from libssl-dev, the handshake under the header
-/// deadline).
+/// With a TLS context every connection is HTTPS: the handshake comes first, under the header
+/// deadline, and the same code serves the requests over it. A handler sees every header of its
+/// request (Authorization, Host, Content-Type).
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(HttpRequest&)>;
@@ -75,7 +77,8 @@ public:
     /// with the count of the ones in between); may be empty.
     using Log = std::function<void(const std::string&)>;
 
-    HttpServer(HttpLimits limits, Refusal refusal, Log log);
+    /// `tls` null: plain HTTP.
+    HttpServer(HttpLimits limits, Refusal refusal, Log log, std::shared_ptr<TlsContext> tls = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -95,6 +98,8 @@ public:
     void stop();
     int port() const;
     const HttpLimits& limits() const;
+    /// Whether it serves HTTPS.
+    bool tls() const;
     /// Connections open now.
     std::size_t openConnections() const;
 

@@ -141,7 +141,8 @@ struct RpcServer::Impl {
 
     Impl(CancelaChtService& s, SessionService& ss, RpcServerOptions o)
         : service(s), sessions(ss), options(std::move(o)),
-          http(options.limits, refusal, [this](const std::string& line) { log(line); })
+          http(
+              options.limits, refusal, [this](const std::string& line) { log(line); }, options.tls)
     {
         if (options.allowedHosts.empty()) {
             options.allowedHosts = {"localhost", "127.0.0.1", "::1"};

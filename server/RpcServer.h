@@ -1,5 +1,5 @@
-// JSON-RPC 2.0 over HTTP for the remote object: POST /rpc, GET /health, on the HTTP layer of
-// HttpServer (a slow client costs a socket; requests run on a bounded pool of workers).
+// JSON-RPC 2.0 over HTTP or HTTPS for the remote object: POST /rpc, GET /health, on the HTTP
+// layer of HttpServer (a slow client costs a socket; requests run on a bounded pool of workers).
 #pragma once
 
 #include "CancelaChtService.h"
@@ -31,6 +31,8 @@ struct RpcServerOptions {
     /// names, and the listening address when it is a particular one. A page on another site that
     /// makes a browser post here names that site, and is refused.
     std::vector<std::string> allowedHosts;
+    /// Serves HTTPS with this certificate and key instead of HTTP; null: HTTP.
+    std::shared_ptr<TlsContext> tls;
 };
 
 /// Serves one CancelaChtService. Every failure becomes a JSON-RPC answer; nothing a client

@@ -7,6 +7,7 @@
 #include "RpcServer.h"
 #include "SessionService.h"
 #include "Store.h"
+#include "TlsContext.h"
 
 #include <atomic>
 #include <chrono>
@@ -32,7 +33,7 @@ void usage()
         << "uso: cht-server [--listen HOST:PORTA] [--db sqlite:ARQUIVO | --db postgresql://...]\n"
            "                  [--threads N] [--queue N] [--max-connections N]\n"
            "                  [--max-per-address N] [--header-timeout S] [--request-timeout S]\n"
-           "                  [--list-workers N] [--quiet]\n"
+           "                  [--list-workers N] [--tls-cert ARQUIVO --tls-key ARQUIVO] [--quiet]\n"
            "       cht-server --db ... --create            cria o banco vazio e sai\n"
            "       cht-server --db ... --init-demo [--chts N]  cria o banco de demonstração e sai\n"
            "       cht-server --db ... --set-password OPERADOR   define a senha (lida sem eco)\n"
@@ -46,6 +47,8 @@ void usage()
            "         --max-connections 1024 --max-per-address 64\n"
            "         --header-timeout 10 --request-timeout 60 (segundos)\n"
            "         --list-workers: os núcleos da máquina, até 4 (leitores de uma lista longa)\n"
+           "HTTPS: --tls-cert (certificado PEM, a cadeia com o do servidor primeiro) e --tls-key\n"
+           "      (chave privada PEM sem senha), os dois juntos; sem eles, HTTP.\n"
            "O banco precisa existir: sem --create ou --init-demo nada é criado.\n";
 }
 
@@ -137,6 +140,8 @@ int main(int argc, char** argv)
     AuditFilter auditFilter;
     SessionLimits sessionLimits;
     std::vector<std::string> allowedHosts;
+    std::string tlsCert;
+    std::string tlsKey;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -212,6 +217,10 @@ int main(int argc, char** argv)
             }
             (a == "--session-idle" ? sessionLimits.idle : sessionLimits.absolute) =
                 std::chrono::minutes(minutes);
+        } else if (a == "--tls-cert") {
+            tlsCert = value("--tls-cert");
+        } else if (a == "--tls-key") {
+            tlsKey = value("--tls-key");
         } else if (a == "--allowed-host") {
             allowedHosts.emplace_back(value("--allowed-host"));
         } else if (a == "--quiet") {
@@ -238,6 +247,22 @@ int main(int argc, char** argv)
             std::cerr << "cht-server: o código do operador tem no máximo " << Operators::kMaxCode
                       << " caracteres\n";
             return 2;
+        }
+    }
+    if (tlsCert.empty() != tlsKey.empty()) {
+        std::cerr << "cht-server: --tls-cert e --tls-key vão juntos: informe o certificado e a"
+                     " chave privada\n";
+        return 2;
+    }
+    // Checked before the database is opened (and perhaps brought up to date): a server that
+    // cannot serve changes nothing.
+    std::shared_ptr<TlsContext> tls;
+    if (!tlsCert.empty() && actions == 0) {
+        try {
+            tls = TlsContext::load(tlsCert, tlsKey);
+        } catch (const std::exception& e) {
+            std::cerr << "cht-server: " << e.what() << " O servidor não foi iniciado.\n";
+            return 1;
         }
     }
     std::unique_ptr<Store> store;
@@ -326,6 +351,7 @@ int main(int argc, char** argv)
     options.port = static_cast<int>(port);
     options.limits = limits;
     options.allowedHosts = allowedHosts;
+    options.tls = tls;
     if (!quiet)
         options.log = logLine;
 
@@ -357,8 +383,9 @@ int main(int argc, char** argv)
                 " recebido: encerrando");
         server.stop();
     });
-    logLine("cht-server atendendo " + std::string(CancelaChtService::kObjectName) + " em http://" +
-            options.host + ":" + std::to_string(bound) + "/rpc com " + store->describe());
+    logLine("cht-server atendendo " + std::string(CancelaChtService::kObjectName) + " em " +
+            (tls ? "https://" : "http://") + options.host + ":" + std::to_string(bound) +
+            "/rpc com " + store->describe());
     server.run();
     // run() also returns when the listener fails: wake the waiter so that it can end.
     if (!signalled)

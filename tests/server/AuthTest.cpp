@@ -290,50 +290,6 @@ TEST_P(AuthTest, DatabaseNeverHoldsATokenOrAPassword)
     EXPECT_NE(m_token, other);
 }
 
-// Two servers over one database, each with its own store and sessions: a session made through
-// one is honoured by the other, signing out on one ends it on both, and two conflicting saves
-// let exactly one through.
-TEST_P(AuthTest, TwoServersShareSessions)
-{
-    const std::string url =
-        m_file.empty() ? m_adminUrl + (m_adminUrl.find('?') == std::string::npos ? "?" : "&") +
-                             "options=-csearch_path%3D" + m_schema
-                       : "sqlite:" + m_file;
-    auto secondStore = Store::open(url);
-    CancelaChtService secondService(*secondStore);
-    SessionService secondSessions(*secondStore, SessionLimits{}, [this] { return m_now.load(); });
-    RpcServerOptions options;
-    options.port = 0;
-    RpcServer second(secondService, secondSessions, options);
-    const int secondPort = second.bind();
-    second.start();
-    httplib::Client there("127.0.0.1", secondPort);
-    authorize(there);
-    auto callThere = [&](const std::string& method, std::vector<RpcArg> params) {
-        auto res =
-            there.Post("/rpc", wire::encodeRequest({7, "COT09800.rdmCancelaCHT." + method, params}),
-                       "application/json");
-        return res ? wire::decodeResponse(res->body) : wire::RpcResponse{};
-    };
-    EXPECT_TRUE(callThere("GetData", {}).ok);
-
-    // The same change saved through both: one applies, the other is a conflict.
-    const auto row = rowOf(key1());
-    auto changed = row;
-    changed[field("IDCHTPGTOOK")] = std::string("S");
-    const auto here = call("SetCHT", {delta({{row, changed}})});
-    const auto away = callThere("SetCHT", {delta({{row, changed}})});
-    EXPECT_EQ(int(here.ok) + int(away.ok), 1);
-    EXPECT_TRUE(contains(here.ok ? away.failure : here.failure, "alterada por outro usuário"));
-
-    wire::RpcRequest out{8, "Sessao.Sair", {}};
-    auto res = there.Post("/rpc", wire::encodeRequest(out), "application/json");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(callThere("GetData", {}).errorCode, wire::kSessionRequired);
-    EXPECT_EQ(call("GetData", {}).errorCode, wire::kSessionRequired);
-    second.stop();
-}
-
 // Each call's log line names its operator; a sign-in's names the code tried, never the password.
 TEST_P(AuthTest, LogLinesNameTheOperatorAndNeverThePassword)
 {

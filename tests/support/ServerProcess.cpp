@@ -137,7 +137,7 @@ bool ServerProcess::launch(const QStringList& options)
                      QStringList{QStringLiteral("--listen"),
                                  QStringLiteral("127.0.0.1:") + QString::number(m_port),
                                  QStringLiteral("--db"), db} +
-                         options);
+                         m_tls + options);
     if (waitReady(15000))
         return signIn();
     stop();
@@ -153,7 +153,7 @@ bool ServerProcess::launch(const QStringList& options)
 bool ServerProcess::signIn(const QString& operador)
 {
     try {
-        cht::framework::ServerSession::SignIn(QStringLiteral("127.0.0.1"), m_port, operador,
+        cht::framework::ServerSession::SignIn(address(), m_port, operador,
                                               QStringLiteral("demo-cht"));
         return true;
     } catch (const std::exception& e) {
@@ -161,6 +161,16 @@ bool ServerProcess::signIn(const QString& operador)
             QStringLiteral("sign-in of %1 failed: %2").arg(operador, QString::fromUtf8(e.what()));
         return false;
     }
+}
+
+void ServerProcess::useTls(const QString& certificateFile, const QString& keyFile)
+{
+    m_tls = {QStringLiteral("--tls-cert"), certificateFile, QStringLiteral("--tls-key"), keyFile};
+}
+
+QString ServerProcess::address() const
+{
+    return m_tls.isEmpty() ? QStringLiteral("127.0.0.1") : QStringLiteral("https://localhost");
 }
 
 bool ServerProcess::waitReady(int timeoutMs)

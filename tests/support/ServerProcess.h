@@ -38,6 +38,11 @@ public:
     bool restart(const QStringList& options = {});
     void stop();
 
+    /// Serves HTTPS with this certificate and key from the next launch on; the certificate must
+    /// name localhost, and the test must trust it (ServerSession::SetTrustedCertificates).
+    void useTls(const QString& certificateFile, const QString& keyFile);
+    /// The server as a connection is given it: "127.0.0.1", or "https://localhost" over TLS.
+    QString address() const;
     int port() const { return m_port; }
     QString databasePath() const;
     /// The --db text the server runs on.
@@ -59,6 +64,7 @@ private:
     QString m_database;
     QString m_url; // when the database is not a SQLite file of ours
     int m_port = 0;
+    QStringList m_tls;
     QString m_error;
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;

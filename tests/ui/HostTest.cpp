@@ -193,6 +193,68 @@ TEST(HostOptions, CommandLineGivesTheSessionAndRejectsNonsense)
     EXPECT_TRUE(help.contains(QStringLiteral("--server")));
 }
 
+// An HTTPS server keeps its scheme and gives its port; --ca names the authorities to trust.
+TEST(HostOptions, AnHttpsServerAndTheAuthorityToTrust)
+{
+    QString error;
+    auto o = HostOptions::parse(
+        {"cht-host", "--server", "https://app.local:8443/", "--port", "9000", "--ca", "ca.pem"},
+        &error);
+    ASSERT_TRUE(o) << error.toStdString();
+    EXPECT_EQ(o->given.server, QStringLiteral("https://app.local"));
+    EXPECT_EQ(o->given.port, 8443);
+    EXPECT_EQ(o->caFile, QStringLiteral("ca.pem"));
+    o = HostOptions::parse({"cht-host", "--server", "https://app.local", "--port", "9000"}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->given.port, 9000);
+    // Without a port anywhere the login's own (remembered or default) is used.
+    o = HostOptions::parse({"cht-host", "--server", "app.local"}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->given.port, 0);
+    EXPECT_FALSE(HostOptions::parse({"cht-host", "--server", "ftp://app.local"}, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Endereço do servidor de aplicação inválido")))
+        << error.toStdString();
+}
+
+// The dialog refuses to sign in over plain HTTP to another machine, before anything is sent, and
+// says to use https://; the URL it then accepts is kept with its port.
+TEST(LoginDialog, SignsInOffThisMachineOnlyOverHttps)
+{
+    cht::framework::ServerSession::Operator who;
+    LoginDialog dialog(
+        LoginValues{QStringLiteral("DEMO"), QStringLiteral("app.corvanta.local"), 8080, QString()});
+    const LoginDialog::SignIn real = LoginDialog::serverSignIn(who);
+    int attempts = 0;
+    dialog.setSignIn([&](const LoginValues& v, const QString& password) {
+        ++attempts;
+        return real(v, password);
+    });
+    dialog.show();
+    QTest::keyClicks(dialog.passwordEdit(), QStringLiteral("demo-cht"));
+    dialog.accept();
+    EXPECT_EQ(attempts, 1);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.errorLabel()->text().contains(
+        QStringLiteral("a senha não é enviada sem criptografia")))
+        << dialog.errorLabel()->text().toStdString();
+    EXPECT_TRUE(dialog.passwordEdit()->text().isEmpty());
+
+    dialog.serverEdit()->setText(QStringLiteral("https://app.corvanta.local:9443"));
+    const LoginValues v = dialog.values();
+    EXPECT_EQ(v.server, QStringLiteral("https://app.corvanta.local"));
+    EXPECT_EQ(v.port, 9443);
+
+    dialog.serverEdit()->setText(QStringLiteral("https://app.corvanta.local/cht"));
+    QTest::keyClicks(dialog.passwordEdit(), QStringLiteral("demo-cht"));
+    dialog.accept();
+    EXPECT_TRUE(dialog.errorLabel()->text().startsWith(
+        QStringLiteral("Endereço do servidor de aplicação inválido")))
+        << dialog.errorLabel()->text().toStdString();
+    EXPECT_EQ(attempts, 1); // refused before signing in
+    EXPECT_EQ(dialog.focusWidget(), dialog.serverEdit());
+    dialog.reject();
+}
+
 TEST(LoginDialog, RemembersValuesAndInsistsOnAnOperator)
 {
     QTemporaryDir dir;
