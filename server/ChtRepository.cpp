@@ -3,6 +3,9 @@
 #include "PacketColumn.h"
 #include "RowSet.h"
 
+#include <algorithm>
+#include <array>
+#include <map>
 #include <optional>
 
 namespace cht::server {
@@ -254,24 +257,39 @@ void ChtRepository::updateAll(SqlConnection& c, const std::vector<ChtChange>& ch
     if (changes.empty())
         return;
     if (c.dialect() != Dialect::Postgres) {
-        // By rowid, the row found by findAll: a joined update costs SQLite more than this.
-        SqlStatement& st = c.cached(
-            "UPDATE CHT SET IDSTATUSCHT = COALESCE(?, IDSTATUSCHT),"
-            " DSALTERACAOCHT = COALESCE(?, DSALTERACAOCHT), IDCHTPGTOOK = COALESCE(?, IDCHTPGTOOK),"
-            " IDCHTASSINADA = COALESCE(?, IDCHTASSINADA) WHERE rowid = ?");
-        for (const ChtChange& ch : changes) {
-            st.reset();
-            int p = 1;
-            for (const auto* v :
-                 {&ch.idStatusCht, &ch.dsAlteracaoCht, &ch.idChtPgtoOk, &ch.idChtAssinada})
-                if (*v)
-                    st.bindText(p++, **v);
-                else
-                    st.bindNull(p++);
-            st.bindInt(p, ch.row);
-            st.run();
+        // The rows that get the same values (all of them, for an approval or a marking), by the
+        // rowids findAll read, a list of them a statement: SQLite pays for each statement run,
+        // and a join of the new values costs it more than the update itself.
+        constexpr std::size_t kRowsAStatement = 256;
+        static const std::string sql = [] {
+            std::string text = "UPDATE CHT SET IDSTATUSCHT = COALESCE(?, IDSTATUSCHT),"
+                               " DSALTERACAOCHT = COALESCE(?, DSALTERACAOCHT),"
+                               " IDCHTPGTOOK = COALESCE(?, IDCHTPGTOOK),"
+                               " IDCHTASSINADA = COALESCE(?, IDCHTASSINADA) WHERE rowid IN (?";
+            for (std::size_t i = 1; i < kRowsAStatement; ++i)
+                text += ", ?";
+            return text + ")";
+        }();
+        using Values = std::array<std::optional<std::string>, 4>;
+        std::map<Values, std::vector<std::int64_t>> groups;
+        for (const ChtChange& ch : changes)
+            groups[{ch.idStatusCht, ch.dsAlteracaoCht, ch.idChtPgtoOk, ch.idChtAssinada}].push_back(
+                ch.row);
+        for (const auto& [values, rows] : groups) {
+            for (std::size_t at = 0; at < rows.size(); at += kRowsAStatement) {
+                SqlStatement& st = c.cached(sql);
+                int p = 1;
+                for (const auto& v : values)
+                    if (v)
+                        st.bindText(p++, *v);
+                    else
+                        st.bindNull(p++);
+                // A short last list repeats its last row.
+                for (std::size_t i = 0; i < kRowsAStatement; ++i)
+                    st.bindInt(p++, rows[std::min(at + i, rows.size() - 1)]);
+                st.run();
+            }
         }
-        st.reset();
         return;
     }
     RowSet rows("CHT_ALTERACOES", 10);

@@ -139,6 +139,24 @@ TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick)
     auto ticks = setOne(key2(), [](auto& row) { put(row, "IDCHECK", std::string("S")); });
     EXPECT_TRUE(ticks.ok) << ticks.failure;
     EXPECT_EQ(flagOf(key2()), "NN");
+
+    // Rows of one delta with different changes each get their own.
+    auto signedOnly = rowOf(key2());
+    auto signedOnlyNew = signedOnly;
+    put(signedOnlyNew, "IDCHTASSINADA", std::string("S"));
+    auto okOnly = rowOf(key5());
+    auto okOnlyNew = okOnly;
+    put(okOnlyNew, "IDCHTPGTOOK", std::string("S"));
+    auto both = rowOf(key4());
+    auto bothNew = both;
+    put(bothNew, "IDCHTPGTOOK", std::string("S"));
+    put(bothNew, "IDCHTASSINADA", std::string("S"));
+    ASSERT_TRUE(
+        call("SetCHT", {delta({{signedOnly, signedOnlyNew}, {okOnly, okOnlyNew}, {both, bothNew}})})
+            .ok);
+    EXPECT_EQ(flagOf(key2()), "NS");
+    EXPECT_EQ(flagOf(key5()), "SN");
+    EXPECT_EQ(flagOf(key4()), "SS");
 }
 
 TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification)
