@@ -503,16 +503,22 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     };
 
     // Only the CHTs whose stored fields change are read: the rows of a tick-all change nothing
-    // but the screen's selection. Each CHT once, whatever number of changes it has.
+    // but the screen's selection, and pass every rule as they are. Each CHT once, whatever
+    // number of changes it has.
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    constexpr std::size_t kQuiet = static_cast<std::size_t>(-2);
     std::vector<ChtKey> keys;
     std::vector<std::size_t> slotOf(delta.changes.size(), kNone);
     {
         std::map<ChtKey, std::size_t> slots;
         for (std::size_t c = 0; c < delta.changes.size(); ++c) {
             const wire::Change& change = delta.changes[c];
-            if (!wellFormed(change) || !keyIsText(change) || !changesStored(change))
+            if (!wellFormed(change) || !keyIsText(change))
                 continue;
+            if (!changesStored(change)) {
+                slotOf[c] = kQuiet;
+                continue;
+            }
             auto [at, added] = slots.emplace(keyOf(change), keys.size());
             if (added)
                 keys.push_back(at->first);
@@ -535,6 +541,8 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     std::vector<std::pair<DeltaField, std::string>> expected;
     std::size_t applied = 0;
     for (std::size_t c = 0; c < delta.changes.size(); ++c) {
+        if (slotOf[c] == kQuiet)
+            continue;
         const wire::Change& change = delta.changes[c];
         if (change.op == wire::ChangeOp::Insert)
             throw RuleError("Não é permitido incluir CHTs.");
@@ -603,7 +611,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
         if (sets.empty())
             continue;
         const std::size_t slot = slotOf[c];
-        if (slot == kNone)
+        if (slot >= keys.size())
             throw std::logic_error("SetCHT: alteração sem a leitura da CHT");
         if (!stored[slot])
             throw RuleError(gone(key()));
