@@ -1,6 +1,7 @@
 #include "module/contracts/Forms.h"
 #include "module/contracts/Netconnection.h"
 
+#include <memory>
 #include <utility>
 
 namespace cht::framework {
@@ -8,7 +9,8 @@ namespace cht::framework {
 TRemoteArg TRemoteArg::ByVal(const QString& text)
 {
     TRemoteArg a;
-    a.wire = cht::wire::RpcArg::ofText(text.toStdString());
+    a.wire =
+        std::make_shared<const cht::wire::RpcArg>(cht::wire::RpcArg::ofText(text.toStdString()));
     return a;
 }
 
@@ -22,7 +24,7 @@ TRemoteArg TRemoteArg::ByRef(QString& text)
 TRemoteArg TRemoteArg::ByRef(double& oleDateTime)
 {
     TRemoteArg a;
-    a.wire = cht::wire::RpcArg::ofNumber(oleDateTime);
+    a.wire = std::make_shared<const cht::wire::RpcArg>(cht::wire::RpcArg::ofNumber(oleDateTime));
     a.numberRef = &oleDateTime;
     return a;
 }
@@ -31,7 +33,8 @@ TRemoteArg TRemoteArg::Packet(std::string dataPacketJson)
 {
     TRemoteArg a;
     try {
-        a.wire = cht::wire::RpcArg::ofData(cht::wire::decodeDataPacket(dataPacketJson));
+        a.wire = std::make_shared<const cht::wire::RpcArg>(
+            cht::wire::RpcArg::ofData(cht::wire::decodeDataPacket(dataPacketJson)));
     } catch (const cht::wire::WireError& e) {
         throw EServerError(QStringLiteral("Pacote de dados inválido para envio ao servidor: %1")
                                .arg(QString::fromUtf8(e.what()))
@@ -43,7 +46,8 @@ TRemoteArg TRemoteArg::Packet(std::string dataPacketJson)
 TRemoteArg TRemoteArg::Delta(cht::wire::DeltaPacket delta)
 {
     TRemoteArg a;
-    a.wire = cht::wire::RpcArg::ofDelta(std::move(delta));
+    a.wire =
+        std::make_shared<const cht::wire::RpcArg>(cht::wire::RpcArg::ofDelta(std::move(delta)));
     return a;
 }
 

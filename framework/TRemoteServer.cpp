@@ -64,17 +64,16 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
 {
     const QString fullName = m_connection.ServerName + QLatin1Char('.') + method;
 
-    cht::wire::RpcRequest request;
-    request.id = m_connection.m_nextId++;
-    request.method = fullName.toStdString();
-    request.params.reserve(args.size());
-    // The packets move into the request: only the by-reference pointers are needed afterwards.
-    for (TRemoteArg& a : args)
-        request.params.push_back(std::move(a.wire));
+    const std::int64_t id = m_connection.m_nextId++;
+    std::vector<const RpcArg*> params;
+    params.reserve(args.size());
+    static const RpcArg none;
+    for (const TRemoteArg& a : args)
+        params.push_back(a.wire ? a.wire.get() : &none);
 
     std::string body;
     try {
-        body = cht::wire::encodeRequest(request);
+        body = cht::wire::encodeRequest(id, fullName.toStdString(), params);
     } catch (const cht::wire::WireError& e) {
         net::raise(QStringLiteral("Não foi possível montar a chamada %1: %2")
                        .arg(fullName, QString::fromUtf8(e.what())));
@@ -116,11 +115,11 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
                                           ? QStringLiteral("erro %1.").arg(response.errorCode)
                                           : detail));
     }
-    if (response.id != request.id)
+    if (response.id != id)
         net::raise(
             net::invalidReply(QStringLiteral("resposta da chamada %1 recebida para a chamada %2.")
                                   .arg(response.id)
-                                  .arg(request.id)));
+                                  .arg(id)));
 
     TServerResult result;
     result.ok = response.ok;

@@ -1,6 +1,6 @@
 #include "Audit.h"
 
-#include "ChtRepository.h"
+#include "RowSet.h"
 
 #include <ctime>
 #include <vector>
@@ -12,9 +12,6 @@ namespace {
 const char* const kInsert =
     "INSERT INTO AUDITORIA (DTEVENTO, CDOPERADOR, NRSESSAO, DSENDERECO, NMMETODO, DSCHAVECHT,"
     " NMCAMPO, DSVALORANTIGO, DSVALORNOVO)";
-
-const char* const kKeyOfC = "C.NRPROPOSFAS || '/' || C.NRVERPROPFAS || '/' || C.CDTIPOSERV ||"
-                            " '/' || C.NRSERVCONT || '/' || C.NRSEQUCHT || '/' || C.CDFUNC";
 
 // The caller's four columns and the method, from the statement's first parameter on.
 int bindCaller(SqlStatement& st, const Caller& caller, const std::string& method)
@@ -30,15 +27,28 @@ int bindCaller(SqlStatement& st, const Caller& caller, const std::string& method
     return 6;
 }
 
-void bindOptional(SqlStatement& st, int index, const std::optional<std::string>& value)
+const char* const kCallerValues = "CAST(? AS BIGINT), ?, CAST(? AS BIGINT), ?, ?";
+
+const std::string* valueOf(const std::optional<std::string>& v)
 {
-    if (value)
-        st.bindText(index, *value);
-    else
-        st.bindNull(index);
+    return v ? &*v : nullptr;
 }
 
-const char* const kCallerValues = "CAST(? AS BIGINT), ?, CAST(? AS BIGINT), ?, ?";
+// One row through the statement prepared once for the connection; null where a value is absent.
+void insertRow(SqlConnection& c, const Caller& caller, const std::string& method,
+               std::initializer_list<const std::string*> values)
+{
+    static const std::string sql =
+        std::string(kInsert) + " VALUES (" + kCallerValues + ", ?, ?, ?, ?)";
+    SqlStatement& st = c.cached(sql);
+    int index = bindCaller(st, caller, method);
+    for (const std::string* v : values)
+        if (v)
+            st.bindText(index++, *v);
+        else
+            st.bindNull(index++);
+    st.run();
+}
 
 std::string localTime(std::int64_t ms)
 {
@@ -81,40 +91,23 @@ void Audit::record(SqlConnection& c, const Caller& caller, const std::string& me
                    const std::optional<std::string>& before,
                    const std::optional<std::string>& after)
 {
-    SqlStatement& st =
-        c.cached(std::string(kInsert) + " VALUES (" + kCallerValues + ", ?, ?, ?, ?)");
-    const int next = bindCaller(st, caller, method);
-    bindOptional(st, next, cht);
-    bindOptional(st, next + 1, field);
-    bindOptional(st, next + 2, before);
-    bindOptional(st, next + 3, after);
-    st.run();
+    insertRow(c, caller, method, {valueOf(cht), valueOf(field), valueOf(before), valueOf(after)});
 }
 
-void Audit::recordStatusOf(SqlConnection& c, const Caller& caller, const std::string& method,
-                           const std::string& keys, const std::string& status)
+void Audit::recordAll(SqlConnection& c, const Caller& caller, const std::string& method,
+                      const std::vector<AuditChange>& changes)
 {
+    if (changes.empty())
+        return;
+    RowSet rows("AUDITORIA_LINHAS", 4);
+    for (const AuditChange& ch : changes)
+        rows.add({&ch.cht, &ch.field, valueOf(ch.before), valueOf(ch.after)});
+    rows.write(c);
+    // In the changes' order, so that the trail's numbers follow them.
     SqlStatement& st =
-        c.cached(std::string(kInsert) + " SELECT " + kCallerValues + ", " + kKeyOfC +
-                 ", 'IDSTATUSCHT', C.IDSTATUSCHT, ? FROM " +
-                 ChtRepository::keyRowsSql(c.dialect()) + " JOIN CHT C ON" +
-                 ChtRepository::keyJoinSql() + " WHERE C.IDSTATUSCHT <> ? ORDER BY K.pos");
-    int next = bindCaller(st, caller, method);
-    st.bindText(next++, status);
-    next = ChtRepository::bindKeySet(c, st, next, keys);
-    st.bindText(next, status);
-    st.run();
-}
-
-void Audit::recordRemovalOf(SqlConnection& c, const Caller& caller, const std::string& method,
-                            const std::string& keys)
-{
-    SqlStatement& st = c.cached(std::string(kInsert) + " SELECT " + kCallerValues + ", " + kKeyOfC +
-                                ", 'IDSTATUSCHT', C.IDSTATUSCHT, NULL FROM " +
-                                ChtRepository::keyRowsSql(c.dialect()) + " JOIN CHT C ON" +
-                                ChtRepository::keyJoinSql() + " ORDER BY K.pos");
-    const int next = bindCaller(st, caller, method);
-    ChtRepository::bindKeySet(c, st, next, keys);
+        c.cached(std::string(kInsert) + " SELECT " + kCallerValues +
+                 ", R.c0, R.c1, R.c2, R.c3 FROM " + rows.from(c.dialect()) + " ORDER BY R.pos");
+    rows.bind(c, st, bindCaller(st, caller, method));
     st.run();
 }
 

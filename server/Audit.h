@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace cht::server {
 
@@ -18,6 +19,15 @@ struct AuditFilter {
     std::optional<std::int64_t> since; // milliseconds since 1970
     std::string cht;
     std::string operador;
+};
+
+/// One changed field of a CHT: its key (Audit::keyText), the field, the old and new values (null
+/// where there is none).
+struct AuditChange {
+    std::string cht;
+    std::string field;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
 };
 
 class Audit {
@@ -31,13 +41,10 @@ public:
                        const std::optional<std::string>& field,
                        const std::optional<std::string>& before,
                        const std::optional<std::string>& after);
-    /// One row per CHT of a key set (ChtRepository::keySetJson's text, filled where the database
-    /// reads it) whose status is not `status` yet: call it before the change.
-    static void recordStatusOf(SqlConnection& c, const Caller& caller, const std::string& method,
-                               const std::string& keys, const std::string& status);
-    /// One row per CHT of a key set about to be deleted, with its status as the old value.
-    static void recordRemovalOf(SqlConnection& c, const Caller& caller, const std::string& method,
-                                const std::string& keys);
+    /// Many rows of one call, in order: one prepared statement per row on SQLite, one
+    /// statement for all of them on PostgreSQL.
+    static void recordAll(SqlConnection& c, const Caller& caller, const std::string& method,
+                          const std::vector<AuditChange>& changes);
 
     /// Prints the rows as a table, oldest first, times in local time; returns how many.
     static std::size_t print(SqlConnection& c, const AuditFilter& filter, std::ostream& out);

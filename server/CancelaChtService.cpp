@@ -11,10 +11,13 @@
 #include "platform/wire/OleDate.h"
 #include "platform/wire/Utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <ctime>
+#include <map>
 #include <set>
+#include <stdexcept>
 
 namespace cht::server {
 
@@ -113,7 +116,8 @@ bool isTextOrNull(const Value& v)
     return wire::isNull(v) || std::holds_alternative<std::string>(v);
 }
 
-std::string asText(const Value& v)
+// A text's value, or the empty text for null (the two are the same for texts).
+std::string_view textOf(const Value& v)
 {
     if (const auto* s = std::get_if<std::string>(&v))
         return *s;
@@ -124,7 +128,7 @@ std::string asText(const Value& v)
 bool sameValue(const Value& a, const Value& b)
 {
     if (isTextOrNull(a) && isTextOrNull(b))
-        return asText(a) == asText(b);
+        return textOf(a) == textOf(b);
     auto number = [](const Value& v, double& out) {
         if (const auto* d = std::get_if<double>(&v)) {
             out = *d;
@@ -181,15 +185,51 @@ bool isBlank(std::string_view s)
     return true;
 }
 
-const std::string& storedValue(const ChtState& s, const std::string& column)
+// What a field of a delta is to SetCHT.
+enum class DeltaField { Tick, Signed, ClientOk, Status, Justification, Other };
+
+DeltaField deltaField(std::string_view name)
 {
-    if (column == "IDSTATUSCHT")
+    if (name == "IDCHECK")
+        return DeltaField::Tick;
+    if (name == "IDCHTASSINADA")
+        return DeltaField::Signed;
+    if (name == "IDCHTPGTOOK")
+        return DeltaField::ClientOk;
+    if (name == "IDSTATUSCHT")
+        return DeltaField::Status;
+    if (name == "DSALTERACAOCHT")
+        return DeltaField::Justification;
+    return DeltaField::Other;
+}
+
+// The stored value of a changeable field.
+std::string& storedValue(ChtState& s, DeltaField field)
+{
+    switch (field) {
+    case DeltaField::Status:
         return s.idStatusCht;
-    if (column == "IDCHTPGTOOK")
+    case DeltaField::ClientOk:
         return s.idChtPgtoOk;
-    if (column == "IDCHTASSINADA")
+    case DeltaField::Signed:
         return s.idChtAssinada;
-    return s.dsAlteracaoCht;
+    default:
+        return s.dsAlteracaoCht;
+    }
+}
+
+std::optional<std::string>& newValue(ChtChange& c, DeltaField field)
+{
+    switch (field) {
+    case DeltaField::Status:
+        return c.idStatusCht;
+    case DeltaField::ClientOk:
+        return c.idChtPgtoOk;
+    case DeltaField::Signed:
+        return c.idChtAssinada;
+    default:
+        return c.dsAlteracaoCht;
+    }
 }
 
 std::string conflict(const ChtKey& key)
@@ -337,24 +377,30 @@ CallResult CancelaChtService::forEachUnbilled(std::string_view method, std::vect
     if (params[0].kind != RpcArg::Kind::Data)
         throw ParamError(argName(method, 0, "chaves") + " deve ser um pacote de dados.");
     const std::vector<ChtKey> keys = keysOf(params[0].data);
-    const std::string keySet = ChtRepository::keySetJson(keys);
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
-    // All or nothing: any key that is gone or billed refuses the whole set, naming the first.
-    ChtRepository::fillKeySet(*lease, keys);
-    ChtRepository::lockKeySet(*lease, keySet);
-    if (const auto gonePos = ChtRepository::firstMissing(*lease, keySet))
+    const auto stored = ChtRepository::findAll(*lease, keys);
+    auto first = [&stored](auto&& refused) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            if (refused(stored[i]))
+                return i;
+        return std::nullopt;
+    };
+    // All or nothing: a key that is gone, then a billed CHT, then one of another manager refuses
+    // the whole set, naming the first.
+    if (const auto gonePos = first([](const auto& s) { return !s; }))
         throw RuleError(gone(keys.at(*gonePos)));
-    if (const auto billedPos = ChtRepository::firstBilled(*lease, keySet)) {
+    if (const auto billedPos = first([](const auto& s) { return s->idStatusCht == "R"; })) {
         throw RuleError("A " + keys.at(*billedPos).describe() + " já foi faturada e não pode ser " +
                         std::string(verb) + ".");
     }
-    if (const auto otherPos = ChtRepository::firstNotManagedBy(*lease, keySet, caller.operador)) {
+    if (const auto otherPos =
+            first([&caller](const auto& s) { return s->manager != caller.operador; })) {
         throw RuleError("A " + keys.at(*otherPos).describe() +
                         " é de um cliente de outro gerente e não pode ser " + std::string(verb) +
                         " por " + caller.operador + ". Nenhuma CHT foi alterada.");
     }
-    action(*lease, keySet);
+    action(*lease, keys, stored);
     tx.commit();
     CallResult result;
     result.rows = keys.size();
@@ -365,9 +411,24 @@ CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params, const Call
 {
     return forEachUnbilled(
         "ConfirmaCHT", std::move(params), "aprovada", caller,
-        [&caller](SqlConnection& c, const std::string& keySet) {
-            Audit::recordStatusOf(c, caller, "ConfirmaCHT", keySet, "A");
-            ChtRepository::setStatusOf(c, keySet, "A");
+        [&caller](SqlConnection& c, const std::vector<ChtKey>& keys,
+                  const std::vector<std::optional<ChtState>>& stored) {
+            // Those approved already are left alone.
+            const std::string approved = "A";
+            std::vector<AuditChange> audit;
+            std::vector<ChtChange> changes;
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (stored[i]->idStatusCht == approved)
+                    continue;
+                audit.push_back(
+                    {Audit::keyText(keys[i]), "IDSTATUSCHT", stored[i]->idStatusCht, approved});
+                ChtChange& change = changes.emplace_back();
+                change.key = keys[i];
+                change.row = stored[i]->row;
+                change.idStatusCht = approved;
+            }
+            Audit::recordAll(c, caller, "ConfirmaCHT", audit);
+            ChtRepository::updateAll(c, changes);
         });
 }
 
@@ -375,9 +436,14 @@ CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params, const Calle
 {
     return forEachUnbilled(
         "CancelaCHT", std::move(params), "excluída", caller,
-        [&caller](SqlConnection& c, const std::string& keySet) {
-            Audit::recordRemovalOf(c, caller, "CancelaCHT", keySet);
-            ChtRepository::removeAll(c, keySet);
+        [&caller](SqlConnection& c, const std::vector<ChtKey>& keys,
+                  const std::vector<std::optional<ChtState>>& stored) {
+            std::vector<AuditChange> audit;
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                audit.push_back(
+                    {Audit::keyText(keys[i]), "IDSTATUSCHT", stored[i]->idStatusCht, std::nullopt});
+            Audit::recordAll(c, caller, "CancelaCHT", audit);
+            ChtRepository::removeAll(c, keys);
         });
 }
 
@@ -392,6 +458,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     // Each field of the delta by its own name; anything that is not a CHT list field is refused.
     const auto& known = wire::chtListFields();
     std::vector<std::string> names;
+    std::vector<DeltaField> kinds;
     for (const auto& f : delta.fields) {
         std::string canonical;
         for (const auto& k : known)
@@ -399,7 +466,8 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
                 canonical = k.name;
         if (canonical.empty())
             throw RuleError("O campo " + f.name + " não pertence à lista de CHTs.");
-        names.push_back(canonical);
+        kinds.push_back(deltaField(canonical));
+        names.push_back(std::move(canonical));
     }
     std::array<std::size_t, 6> keyIndex{};
     for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
@@ -412,29 +480,92 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     }
     const int justIndex = delta.indexOf("DSALTERACAOCHT");
 
+    auto wellFormed = [&names](const wire::Change& change) {
+        return change.op == wire::ChangeOp::Update && change.oldValues.size() == names.size() &&
+               change.newValues.size() == names.size();
+    };
+    auto keyOf = [&keyIndex](const wire::Change& change) {
+        const auto part = [&](std::size_t i) {
+            return std::string(textOf(change.oldValues[keyIndex[i]]));
+        };
+        return ChtKey{part(0), part(1), part(2), part(3), part(4), part(5)};
+    };
+    auto keyIsText = [&keyIndex](const wire::Change& change) {
+        return std::all_of(keyIndex.begin(), keyIndex.end(),
+                           [&](std::size_t i) { return isTextOrNull(change.oldValues[i]); });
+    };
+    auto changesStored = [&kinds](const wire::Change& change) {
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            if (kinds[i] != DeltaField::Tick &&
+                !sameValue(change.oldValues[i], change.newValues[i]))
+                return true;
+        return false;
+    };
+
+    // Only the CHTs whose stored fields change are read: the rows of a tick-all change nothing
+    // but the screen's selection, and pass every rule as they are. Each CHT once, whatever
+    // number of changes it has.
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    constexpr std::size_t kQuiet = static_cast<std::size_t>(-2);
+    std::vector<ChtKey> keys;
+    std::vector<std::size_t> slotOf(delta.changes.size(), kNone);
+    {
+        std::map<ChtKey, std::size_t> slots;
+        for (std::size_t c = 0; c < delta.changes.size(); ++c) {
+            const wire::Change& change = delta.changes[c];
+            if (!wellFormed(change) || !keyIsText(change))
+                continue;
+            if (!changesStored(change)) {
+                slotOf[c] = kQuiet;
+                continue;
+            }
+            auto [at, added] = slots.emplace(keyOf(change), keys.size());
+            if (added)
+                keys.push_back(at->first);
+            slotOf[c] = at->second;
+        }
+    }
+
     auto lease = m_store.acquire();
     SqlTransaction tx(*lease);
+    // Read (and locked) at once; each change is checked against the values the earlier changes
+    // of this delta left, and nothing is written before every change has passed.
+    std::vector<std::optional<ChtState>> stored = ChtRepository::findAll(*lease, keys);
+    std::vector<std::optional<ChtChange>> writes(keys.size());
+    std::vector<AuditChange> audit;
+    struct Set {
+        std::size_t field;
+        std::string value;
+    };
+    std::vector<Set> sets;
+    std::vector<std::pair<DeltaField, std::string>> expected;
     std::size_t applied = 0;
-    for (const wire::Change& change : delta.changes) {
+    for (std::size_t c = 0; c < delta.changes.size(); ++c) {
+        if (slotOf[c] == kQuiet)
+            continue;
+        const wire::Change& change = delta.changes[c];
         if (change.op == wire::ChangeOp::Insert)
             throw RuleError("Não é permitido incluir CHTs.");
         if (change.op == wire::ChangeOp::Delete)
             throw RuleError("CHTs não são excluídas por alteração: use o comando Excluir CHT.");
-        if (change.oldValues.size() != names.size() || change.newValues.size() != names.size())
+        if (!wellFormed(change))
             throw ParamError("Uma alteração do pacote não traz um valor por campo.");
-        std::array<std::string, 6> k;
         for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
-            const Value& v = change.oldValues[keyIndex[i]];
-            if (!isTextOrNull(v)) {
+            if (!isTextOrNull(change.oldValues[keyIndex[i]])) {
                 throw RuleError(std::string("O campo de chave ") + kKeyFields[i] +
                                 " deve ser um texto.");
             }
-            k[i] = asText(v);
         }
-        ChtKey key{k[0], k[1], k[2], k[3], k[4], k[5]};
+        // Named only by messages and by the rows that change something.
+        std::optional<ChtKey> named;
+        auto key = [&]() -> const ChtKey& {
+            if (!named)
+                named = keyOf(change);
+            return *named;
+        };
 
-        std::vector<std::pair<std::string, std::string>> sets;
-        std::vector<std::pair<std::string, std::string>> expected;
+        sets.clear();
+        expected.clear();
         bool statusChanged = false;
         bool justChanged = false;
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -443,90 +574,104 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
             if (sameValue(before, after))
                 continue;
             const std::string& name = names[i];
-            if (name == "IDCHECK")
+            if (kinds[i] == DeltaField::Tick)
                 continue; // the screen's selection: not stored
-            const bool changeable = name == "IDCHTASSINADA" || name == "IDCHTPGTOOK" ||
-                                    name == "IDSTATUSCHT" || name == "DSALTERACAOCHT";
-            if (!changeable) {
-                throw RuleError("O campo " + name + " não pode ser alterado (" + key.describe() +
+            if (kinds[i] == DeltaField::Other) {
+                throw RuleError("O campo " + name + " não pode ser alterado (" + key().describe() +
                                 ").");
             }
             if (!isTextOrNull(before) || !isTextOrNull(after))
-                throw RuleError("Valor inválido no campo " + name + " da " + key.describe() + ".");
-            const std::string next = asText(after);
-            if (name == "IDCHTASSINADA" || name == "IDCHTPGTOOK") {
+                throw RuleError("Valor inválido no campo " + name + " da " + key().describe() +
+                                ".");
+            const std::string_view next = textOf(after);
+            if (kinds[i] == DeltaField::Signed || kinds[i] == DeltaField::ClientOk) {
                 if (next != "S" && next != "N") {
-                    throw RuleError("O campo " + name + " da " + key.describe() +
+                    throw RuleError("O campo " + name + " da " + key().describe() +
                                     " aceita apenas \"S\" ou \"N\".");
                 }
-            } else if (name == "IDSTATUSCHT") {
-                const std::string previous = asText(before);
+            } else if (kinds[i] == DeltaField::Status) {
+                const std::string_view previous = textOf(before);
                 if (next != "N") {
-                    throw RuleError("A situação da " + key.describe() +
+                    throw RuleError("A situação da " + key().describe() +
                                     " só pode ser alterada para \"N\" (Não faturar) por esta via.");
                 }
                 if (previous == "R") {
-                    throw RuleError("A " + key.describe() +
+                    throw RuleError("A " + key().describe() +
                                     " já foi faturada e não pode ser marcada para não faturar.");
                 }
                 if (previous != "P" && previous != "A")
-                    throw RuleError(conflict(key));
+                    throw RuleError(conflict(key()));
                 statusChanged = true;
             } else {
                 justChanged = true;
             }
-            sets.emplace_back(name, next);
-            expected.emplace_back(name, asText(before));
+            sets.push_back({i, std::string(next)});
+            expected.emplace_back(kinds[i], std::string(textOf(before)));
         }
         if (sets.empty())
             continue;
-        const auto stored = ChtRepository::find(*lease, key);
-        if (!stored)
-            throw RuleError(gone(key));
+        const std::size_t slot = slotOf[c];
+        if (slot >= keys.size())
+            throw std::logic_error("SetCHT: alteração sem a leitura da CHT");
+        if (!stored[slot])
+            throw RuleError(gone(key()));
+        ChtState& now = *stored[slot];
         if (statusChanged || justChanged) {
             // A delta carries the key and the fields changed in some row: a status change whose
             // justification is already the stored one may come without it.
             std::string justification =
-                justIndex >= 0 ? asText(change.newValues[static_cast<std::size_t>(justIndex)])
-                               : stored->dsAlteracaoCht;
+                justIndex >= 0
+                    ? std::string(textOf(change.newValues[static_cast<std::size_t>(justIndex)]))
+                    : now.dsAlteracaoCht;
             if (isBlank(justification)) {
-                throw RuleError("Informe a justificativa para marcar a " + key.describe() +
+                throw RuleError("Informe a justificativa para marcar a " + key().describe() +
                                 " para não faturar.");
             }
             if (wire::charCount(justification) > kMaxJustification) {
-                throw RuleError("A justificativa da " + key.describe() + " passa de " +
+                throw RuleError("A justificativa da " + key().describe() + " passa de " +
                                 std::to_string(kMaxJustification) + " caracteres.");
             }
             if (!justChanged) {
                 // The justification travels unchanged: it must still be the stored one.
-                expected.emplace_back("DSALTERACAOCHT", justification);
+                expected.emplace_back(DeltaField::Justification, std::move(justification));
             }
         }
         for (const auto& e : expected)
-            if (storedValue(*stored, e.first) != e.second)
-                throw RuleError(conflict(key));
-        if (justChanged && !statusChanged && stored->idStatusCht != "N") {
+            if (storedValue(now, e.first) != e.second)
+                throw RuleError(conflict(key()));
+        if (justChanged && !statusChanged && now.idStatusCht != "N") {
             throw RuleError("A justificativa só pode ser alterada em CHT marcada para não "
                             "faturar (" +
-                            key.describe() + ").");
+                            key().describe() + ").");
         }
         // Not to bill is the manager's decision, as on the screen; the marks are anyone's.
-        if ((statusChanged || justChanged) && stored->manager != caller.operador) {
-            throw RuleError("A " + key.describe() +
+        if ((statusChanged || justChanged) && now.manager != caller.operador) {
+            throw RuleError("A " + key().describe() +
                             " é de um cliente de outro gerente: só ele pode marcá-la para não "
                             "faturar. Nenhuma alteração foi gravada.");
         }
-        if (!ChtRepository::updateWhere(*lease, key, sets, expected))
-            throw RuleError(conflict(key));
-        const std::string keyText = Audit::keyText(key);
-        for (std::size_t i = 0; i < sets.size(); ++i) {
-            const std::string& before = storedValue(*stored, sets[i].first);
-            Audit::record(*lease, caller, "SetCHT", keyText, sets[i].first,
-                          before.empty() ? std::nullopt : std::optional<std::string>(before),
-                          sets[i].second);
+        const std::string keyText = Audit::keyText(key());
+        if (!writes[slot]) {
+            writes[slot].emplace();
+            writes[slot]->key = key();
+            writes[slot]->row = now.row;
+        }
+        for (Set& set : sets) {
+            std::string& value = storedValue(now, kinds[set.field]);
+            audit.push_back({keyText, names[set.field],
+                             value.empty() ? std::nullopt : std::optional<std::string>(value),
+                             set.value});
+            value = set.value;
+            newValue(*writes[slot], kinds[set.field]) = std::move(set.value);
         }
         ++applied;
     }
+    std::vector<ChtChange> changes;
+    for (auto& w : writes)
+        if (w)
+            changes.push_back(std::move(*w));
+    Audit::recordAll(*lease, caller, "SetCHT", audit);
+    ChtRepository::updateAll(*lease, changes);
     tx.commit();
     CallResult result;
     result.rows = applied;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,8 +67,9 @@ public:
     static double localNow();
 
 private:
-    /// Acts on a whole key set (ChtRepository::keySetJson's text) at once.
-    using KeySetAction = std::function<void(SqlConnection&, const std::string& keySet)>;
+    /// Acts on a whole key set at once, given the stored state of each key (in their order).
+    using KeySetAction = std::function<void(SqlConnection&, const std::vector<ChtKey>& keys,
+                                            const std::vector<std::optional<ChtState>>& stored)>;
 
     std::vector<ChtKey> keysOf(const wire::ColumnTable& packet) const;
     // A query of text arguments by value whose packet the repository writes.

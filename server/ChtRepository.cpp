@@ -1,7 +1,11 @@
 #include "ChtRepository.h"
 
 #include "PacketColumn.h"
+#include "RowSet.h"
 
+#include <algorithm>
+#include <array>
+#include <map>
 #include <optional>
 
 namespace cht::server {
@@ -143,15 +147,17 @@ std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std:
 
 std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
 {
-    std::string sql = "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
-                      " CL.CDGERENTEIMPCLI FROM CHT C"
-                      " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
-                      " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
-                      " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE WHERE";
-    sql += kKeyWhereC;
-    if (c.dialect() == Dialect::Postgres)
-        sql += " FOR UPDATE OF C";
-    SqlStatement& st = c.cached(sql);
+    static const std::string select = "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA,"
+                                      " C.DSALTERACAOCHT, CL.CDGERENTEIMPCLI";
+    static const std::string from = " FROM CHT C"
+                                    " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
+                                    " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+                                    " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE WHERE" +
+                                    std::string(kKeyWhereC);
+    static const std::string sqlite = select + ", C.rowid" + from;
+    static const std::string postgres = select + from + " FOR UPDATE OF C";
+    const bool pg = c.dialect() == Dialect::Postgres;
+    SqlStatement& st = c.cached(pg ? postgres : sqlite);
     bindKey(st, 1, key);
     if (!st.step())
         return std::nullopt;
@@ -161,6 +167,8 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     state.idChtAssinada = std::string(st.text(2));
     state.dsAlteracaoCht = st.isNull(3) ? std::string() : std::string(st.text(3));
     state.manager = std::string(st.text(4));
+    if (!pg)
+        state.row = st.integer(5);
     st.reset();
     return state;
 }
@@ -188,205 +196,134 @@ void ChtRepository::remove(SqlConnection& c, const ChtKey& key)
 
 namespace {
 
+// The keys as the rows of a RowSet, in their order.
+RowSet keyRows(const std::vector<ChtKey>& keys)
+{
+    RowSet rows("CHT_CHAVES", 6);
+    for (const ChtKey& k : keys)
+        rows.add({&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ, &k.nrServCont, &k.nrSequCht,
+                  &k.cdFunc});
+    return rows;
+}
+
+// A CHT "C" joined to rows whose first six columns are its key.
+const char* const kKeyJoin =
+    " C.NRPROPOSFAS = R.c0 AND C.NRVERPROPFAS = R.c1 AND C.CDTIPOSERV = R.c2"
+    " AND C.NRSERVCONT = R.c3 AND C.NRSEQUCHT = R.c4 AND C.CDFUNC = R.c5";
+
 const char* const kKeyColumns =
-    "(NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC)";
-
-std::string keyRows(Dialect d)
-{
-    return ChtRepository::keyRowsSql(d);
-}
-
-std::string keyJoin()
-{
-    return ChtRepository::keyJoinSql();
-}
-
-std::string inKeySet(Dialect d)
-{
-    return std::string(" ") + kKeyColumns + " IN (SELECT k0, k1, k2, k3, k4, k5 FROM " +
-           keyRows(d) + ")";
-}
-
-int bindKeySet(SqlConnection& c, SqlStatement& st, int index, const std::string& keys)
-{
-    return ChtRepository::bindKeySet(c, st, index, keys);
-}
-
-std::optional<std::size_t> firstPosition(SqlConnection& c, const std::string& sql,
-                                         const std::string& keys)
-{
-    SqlStatement& st = c.cached(sql);
-    bindKeySet(c, st, 1, keys);
-    std::optional<std::size_t> out;
-    if (st.step() && !st.isNull(0))
-        out = static_cast<std::size_t>(st.integer(0));
-    st.reset();
-    return out;
-}
+    " (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC)";
 
 } // namespace
 
-// The key set as rows (pos, k0 .. k5), pos counting from 0. PostgreSQL reads it from the one
-// JSON text bound at the statement's first "?"; SQLite from the temporary table that
-// fillKeySet wrote (its JSON functions cost more than the update itself on 10,000 keys).
-std::string ChtRepository::keyRowsSql(Dialect d)
+std::vector<std::optional<ChtState>> ChtRepository::findAll(SqlConnection& c,
+                                                            const std::vector<ChtKey>& keys)
 {
-    if (d == Dialect::Postgres)
-        return "(SELECT ord - 1 AS pos, value->>0 AS k0, value->>1 AS k1, value->>2 AS k2,"
-               " value->>3 AS k3, value->>4 AS k4, value->>5 AS k5"
-               " FROM json_array_elements(CAST(? AS json)) WITH ORDINALITY AS j(value, ord)) K";
-    return "temp.CHT_KEYSET K";
+    const bool pg = c.dialect() == Dialect::Postgres;
+    const RowSet rows = keyRows(keys);
+    rows.write(c);
+    // PostgreSQL locks in key order: two calls over crossing sets wait for each other instead
+    // of deadlocking. SQLite's transaction holds the write lock already.
+    SqlStatement& st = c.cached(
+        std::string("SELECT R.pos, C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
+                    " CL.CDGERENTEIMPCLI, ") +
+        (pg ? "0" : "C.rowid") + " FROM " + rows.from(c.dialect()) + " JOIN CHT C ON" + kKeyJoin +
+        " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+        " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE" +
+        (pg ? " ORDER BY C.NRPROPOSFAS, C.NRVERPROPFAS, C.CDTIPOSERV, C.NRSERVCONT, C.NRSEQUCHT,"
+              " C.CDFUNC FOR UPDATE OF C"
+            : ""));
+    rows.bind(c, st, 1);
+    std::vector<std::optional<ChtState>> out(keys.size());
+    while (st.step()) {
+        const auto pos = static_cast<std::size_t>(st.integer(0));
+        if (pos >= out.size())
+            continue;
+        ChtState state;
+        state.idStatusCht = std::string(st.text(1));
+        state.idChtPgtoOk = std::string(st.text(2));
+        state.idChtAssinada = std::string(st.text(3));
+        state.dsAlteracaoCht = st.isNull(4) ? std::string() : std::string(st.text(4));
+        state.manager = std::string(st.text(5));
+        state.row = st.integer(6);
+        out[pos] = std::move(state);
+    }
+    st.reset();
+    return out;
 }
 
-std::string ChtRepository::keyJoinSql()
+void ChtRepository::updateAll(SqlConnection& c, const std::vector<ChtChange>& changes)
 {
-    return " C.NRPROPOSFAS = K.k0 AND C.NRVERPROPFAS = K.k1 AND C.CDTIPOSERV = K.k2"
-           " AND C.NRSERVCONT = K.k3 AND C.NRSEQUCHT = K.k4 AND C.CDFUNC = K.k5";
-}
-
-int ChtRepository::bindKeySet(SqlConnection& c, SqlStatement& st, int index,
-                              const std::string& keys)
-{
-    if (c.dialect() != Dialect::Postgres)
-        return index;
-    st.bindText(index, keys);
-    return index + 1;
-}
-
-std::string ChtRepository::keySetJson(const std::vector<ChtKey>& keys)
-{
-    // A block of rows of the six key texts is exactly that array.
-    static const std::vector<wire::FieldDef> fields = [] {
-        std::vector<wire::FieldDef> f;
-        for (const char* name :
-             {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT", "NRSEQUCHT", "CDFUNC"})
-            f.push_back({name, wire::FieldType::Text, 0});
-        return f;
-    }();
-    std::string out;
-    {
-        wire::PacketWriter w(out);
-        w.beginRows(fields);
-        for (const ChtKey& k : keys) {
-            w.beginRow();
-            for (const std::string* part : {&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ,
-                                            &k.nrServCont, &k.nrSequCht, &k.cdFunc})
-                w.text(*part);
-            w.endRow();
+    if (changes.empty())
+        return;
+    if (c.dialect() != Dialect::Postgres) {
+        // The rows that get the same values (all of them, for an approval or a marking), by the
+        // rowids findAll read, a list of them a statement: SQLite pays for each statement run,
+        // and a join of the new values costs it more than the update itself.
+        constexpr std::size_t kRowsAStatement = 256;
+        static const std::string sql = [] {
+            std::string text = "UPDATE CHT SET IDSTATUSCHT = COALESCE(?, IDSTATUSCHT),"
+                               " DSALTERACAOCHT = COALESCE(?, DSALTERACAOCHT),"
+                               " IDCHTPGTOOK = COALESCE(?, IDCHTPGTOOK),"
+                               " IDCHTASSINADA = COALESCE(?, IDCHTASSINADA) WHERE rowid IN (?";
+            for (std::size_t i = 1; i < kRowsAStatement; ++i)
+                text += ", ?";
+            return text + ")";
+        }();
+        using Values = std::array<std::optional<std::string>, 4>;
+        std::map<Values, std::vector<std::int64_t>> groups;
+        for (const ChtChange& ch : changes)
+            groups[{ch.idStatusCht, ch.dsAlteracaoCht, ch.idChtPgtoOk, ch.idChtAssinada}].push_back(
+                ch.row);
+        for (const auto& [values, rows] : groups) {
+            for (std::size_t at = 0; at < rows.size(); at += kRowsAStatement) {
+                SqlStatement& st = c.cached(sql);
+                int p = 1;
+                for (const auto& v : values)
+                    if (v)
+                        st.bindText(p++, *v);
+                    else
+                        st.bindNull(p++);
+                // A short last list repeats its last row.
+                for (std::size_t i = 0; i < kRowsAStatement; ++i)
+                    st.bindInt(p++, rows[std::min(at + i, rows.size() - 1)]);
+                st.run();
+            }
         }
-        w.end();
-    }
-    return out;
-}
-
-void ChtRepository::fillKeySet(SqlConnection& c, const std::vector<ChtKey>& keys)
-{
-    if (c.dialect() == Dialect::Postgres)
         return;
-    c.exec("CREATE TEMP TABLE IF NOT EXISTS CHT_KEYSET (pos INTEGER PRIMARY KEY, k0 TEXT,"
-           " k1 TEXT, k2 TEXT, k3 TEXT, k4 TEXT, k5 TEXT); DELETE FROM temp.CHT_KEYSET;");
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        SqlStatement& st = c.cached("INSERT INTO temp.CHT_KEYSET VALUES (?, ?, ?, ?, ?, ?, ?)");
-        st.bindInt(1, static_cast<std::int64_t>(i));
-        bindKey(st, 2, keys[i]);
-        st.run();
     }
-}
-
-void ChtRepository::lockKeySet(SqlConnection& c, const std::string& keys)
-{
-    // SQLite took the whole database's write lock with the transaction.
-    if (c.dialect() != Dialect::Postgres)
-        return;
-    SqlStatement& st = c.cached("SELECT 1 FROM CHT C JOIN " + keyRows(c.dialect()) + " ON" +
-                                keyJoin() + " FOR UPDATE OF C");
-    st.bindText(1, keys);
-    st.run();
-    st.reset();
-}
-
-std::optional<std::size_t> ChtRepository::firstMissing(SqlConnection& c, const std::string& keys)
-{
-    return firstPosition(c,
-                         "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " LEFT JOIN CHT C ON" +
-                             keyJoin() + " WHERE C.NRPROPOSFAS IS NULL",
-                         keys);
-}
-
-std::optional<std::size_t> ChtRepository::firstBilled(SqlConnection& c, const std::string& keys)
-{
-    return firstPosition(c,
-                         "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " JOIN CHT C ON" +
-                             keyJoin() + " WHERE C.IDSTATUSCHT = 'R'",
-                         keys);
-}
-
-std::optional<std::size_t> ChtRepository::firstNotManagedBy(SqlConnection& c,
-                                                            const std::string& keys,
-                                                            const std::string& operador)
-{
-    const std::string sql = "SELECT MIN(K.pos) FROM " + keyRows(c.dialect()) + " JOIN CHT C ON" +
-                            keyJoin() +
-                            " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
-                            " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
-                            " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE"
-                            " WHERE CL.CDGERENTEIMPCLI <> ?";
-    SqlStatement& st = c.cached(sql);
-    const int next = bindKeySet(c, st, 1, keys);
-    st.bindText(next, operador);
-    std::optional<std::size_t> out;
-    if (st.step() && !st.isNull(0))
-        out = static_cast<std::size_t>(st.integer(0));
-    st.reset();
-    return out;
-}
-
-void ChtRepository::setStatusOf(SqlConnection& c, const std::string& keys,
-                                const std::string& status)
-{
-    SqlStatement& st = c.cached("UPDATE CHT SET IDSTATUSCHT = ? WHERE IDSTATUSCHT <> ? AND" +
-                                inKeySet(c.dialect()));
-    st.bindText(1, status);
-    st.bindText(2, status);
-    bindKeySet(c, st, 3, keys);
+    RowSet rows("CHT_ALTERACOES", 10);
+    auto value = [](const std::optional<std::string>& v) { return v ? &*v : nullptr; };
+    for (const ChtChange& ch : changes) {
+        const ChtKey& k = ch.key;
+        rows.add({&k.nrProposFas, &k.nrVerPropFas, &k.cdTipoServ, &k.nrServCont, &k.nrSequCht,
+                  &k.cdFunc, value(ch.idStatusCht), value(ch.dsAlteracaoCht), value(ch.idChtPgtoOk),
+                  value(ch.idChtAssinada)});
+    }
+    SqlStatement& st = c.cached("UPDATE CHT C SET IDSTATUSCHT = COALESCE(R.c6, C.IDSTATUSCHT),"
+                                " DSALTERACAOCHT = COALESCE(R.c7, C.DSALTERACAOCHT),"
+                                " IDCHTPGTOOK = COALESCE(R.c8, C.IDCHTPGTOOK),"
+                                " IDCHTASSINADA = COALESCE(R.c9, C.IDCHTASSINADA) FROM " +
+                                rows.from(c.dialect()) + " WHERE" + kKeyJoin);
+    rows.bind(c, st, 1);
     st.run();
 }
 
-void ChtRepository::removeAll(SqlConnection& c, const std::string& keys)
+void ChtRepository::removeAll(SqlConnection& c, const std::vector<ChtKey>& keys)
 {
+    const RowSet rows = keyRows(keys);
+    rows.write(c);
+    const std::string inKeys = std::string(kKeyColumns) + " IN (SELECT R.c0, R.c1, R.c2, R.c3," +
+                               " R.c4, R.c5 FROM " + rows.from(c.dialect()) + ")";
     SqlStatement& release =
         c.cached("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
                  " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE" +
-                 inKeySet(c.dialect()));
-    bindKeySet(c, release, 1, keys);
+                 inKeys);
+    rows.bind(c, release, 1);
     release.run();
-    SqlStatement& del = c.cached("DELETE FROM CHT WHERE" + inKeySet(c.dialect()));
-    bindKeySet(c, del, 1, keys);
+    SqlStatement& del = c.cached("DELETE FROM CHT WHERE" + inKeys);
+    rows.bind(c, del, 1);
     del.run();
-}
-
-bool ChtRepository::updateWhere(SqlConnection& c, const ChtKey& key,
-                                const std::vector<std::pair<std::string, std::string>>& sets,
-                                const std::vector<std::pair<std::string, std::string>>& expected)
-{
-    if (sets.empty())
-        return true;
-    std::string sql = "UPDATE CHT SET ";
-    for (std::size_t i = 0; i < sets.size(); ++i)
-        sql += (i > 0 ? ", " : "") + sets[i].first + " = ?";
-    sql += " WHERE";
-    sql += kKeyWhere;
-    for (const auto& e : expected)
-        sql += " AND COALESCE(" + e.first + ", '') = ?";
-    SqlStatement& st = c.cached(sql);
-    int p = 1;
-    for (const auto& s : sets)
-        st.bindText(p++, s.second);
-    p = bindKey(st, p, key);
-    for (const auto& e : expected)
-        st.bindText(p++, e.second);
-    st.run();
-    return st.changes() == 1;
 }
 
 std::string ChtRepository::hoursText(std::int64_t minutes)

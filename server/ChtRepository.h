@@ -24,6 +24,19 @@ struct ChtState {
     std::string dsAlteracaoCht; // empty when null
     /// The client's manager (CDGERENTEIMPCLI): the operator who may approve, delete or mark it.
     std::string manager;
+    /// Where the row is found again in the same transaction: SQLite's rowid (0 on PostgreSQL,
+    /// which finds it by its key).
+    std::int64_t row = 0;
+};
+
+/// New values of the fields a call may change in one CHT; a field without one keeps its value.
+struct ChtChange {
+    ChtKey key;
+    std::int64_t row = 0; // ChtState::row
+    std::optional<std::string> idStatusCht;
+    std::optional<std::string> dsAlteracaoCht;
+    std::optional<std::string> idChtPgtoOk;
+    std::optional<std::string> idChtAssinada;
 };
 
 class ChtRepository {
@@ -46,38 +59,15 @@ public:
     /// deletes the CHT.
     static void remove(SqlConnection& c, const ChtKey& key);
 
-    // --- a key set in one statement each: 10,000 CHTs approved or deleted without 10,000 round
-    // --- trips through the database engine. `keys` is keySetJson's text.
-    /// The keys as one JSON array of six-text arrays, in their order.
-    static std::string keySetJson(const std::vector<ChtKey>& keys);
-    /// Writes the keys where the statements below read them on this database (SQLite); call it
-    /// in the transaction, before them.
-    static void fillKeySet(SqlConnection& c, const std::vector<ChtKey>& keys);
-    /// Position of the first CHT whose client another operator manages.
-    static std::optional<std::size_t> firstNotManagedBy(SqlConnection& c, const std::string& keys,
-                                                        const std::string& operador);
-    /// Where a statement reads the key set: the rows (pos, k0 .. k5) as "K", joined to a CHT
-    /// "C" by keyJoinSql; bindKeySet binds it (PostgreSQL) at `index` and returns the next.
-    static std::string keyRowsSql(Dialect d);
-    static std::string keyJoinSql();
-    static int bindKeySet(SqlConnection& c, SqlStatement& st, int index, const std::string& keys);
-    /// Locks the set's rows for the transaction where the database can.
-    static void lockKeySet(SqlConnection& c, const std::string& keys);
-    /// Position of the first key without a CHT, or of the first billed ("R") CHT.
-    static std::optional<std::size_t> firstMissing(SqlConnection& c, const std::string& keys);
-    static std::optional<std::size_t> firstBilled(SqlConnection& c, const std::string& keys);
-    /// Every CHT of the set in `status` (those already in it are left alone).
-    static void setStatusOf(SqlConnection& c, const std::string& keys, const std::string& status);
-    /// remove() for every CHT of the set.
-    static void removeAll(SqlConnection& c, const std::string& keys);
-
-    /// Sets the named columns where the expected columns still hold the given values (null
-    /// and empty text alike). Column names come from the caller's own constants. Returns false
-    /// when no row matched.
-    static bool updateWhere(SqlConnection& c, const ChtKey& key,
-                            const std::vector<std::pair<std::string, std::string>>& sets,
-                            const std::vector<std::pair<std::string, std::string>>& expected);
-
+    // --- many CHTs at once: 10,000 CHTs approved, deleted or marked in a few statements (RowSet).
+    /// What find() gives for each key, in the keys' order, the rows locked for the transaction
+    /// where the database can (in key order, so that two such calls never deadlock).
+    static std::vector<std::optional<ChtState>> findAll(SqlConnection& c,
+                                                        const std::vector<ChtKey>& keys);
+    /// Writes the new values; each CHT at most once, found by ChtChange::row on SQLite.
+    static void updateAll(SqlConnection& c, const std::vector<ChtChange>& changes);
+    /// remove() for every CHT of the keys.
+    static void removeAll(SqlConnection& c, const std::vector<ChtKey>& keys);
     /// "HH:MM" of a number of minutes (hours may pass 99).
     static std::string hoursText(std::int64_t minutes);
 };

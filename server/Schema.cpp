@@ -252,7 +252,8 @@ std::string operatorsSessionsAudit(Dialect dialect)
          " DSVALORANTIGO VARCHAR(2000),"
          " DSVALORNOVO VARCHAR(2000));\n";
     s += "CREATE INDEX AUDITORIA_DTEVENTO ON AUDITORIA (DTEVENTO);\n";
-    // The refused sign-ins of an operator code or an address, by time: throttling reads them.
+    // The refused sign-ins of an operator code or an address, by time: throttling reads them
+    // (version 5 keeps only those rows in them).
     s += "CREATE INDEX AUDITORIA_OPERADOR ON AUDITORIA (NMMETODO, CDOPERADOR, DTEVENTO);\n";
     s += "CREATE INDEX AUDITORIA_ENDERECO ON AUDITORIA (NMMETODO, DSENDERECO, DTEVENTO);\n";
     s += "CREATE INDEX AUDITORIA_CHT ON AUDITORIA (DSCHAVECHT);\n";
@@ -272,6 +273,19 @@ std::string listOrderIndex(Dialect dialect)
            " NRSEQUCHT COLLATE \"C\", CDFUNC COLLATE \"C\");\n";
 }
 
+// Version 5: the two indexes that throttling reads hold the refused sign-ins only, the one kind of
+// row it looks for: the rows of every change (one per CHT and field, 10,000 in one approval) no
+// longer go into them.
+std::string refusalIndexes(Dialect)
+{
+    return "DROP INDEX AUDITORIA_OPERADOR;\n"
+           "DROP INDEX AUDITORIA_ENDERECO;\n"
+           "CREATE INDEX AUDITORIA_OPERADOR ON AUDITORIA (CDOPERADOR, DTEVENTO)"
+           " WHERE NMMETODO = 'EntrarRecusado';\n"
+           "CREATE INDEX AUDITORIA_ENDERECO ON AUDITORIA (DSENDERECO, DTEVENTO)"
+           " WHERE NMMETODO = 'EntrarRecusado';\n";
+}
+
 const std::vector<Migration>& migrations()
 {
     static const std::vector<Migration> list = {
@@ -279,6 +293,7 @@ const std::vector<Migration>& migrations()
         {2, "datas das CDAs na CHT", cdaDatesOnCht},
         {3, "operadores, sessões e auditoria", operatorsSessionsAudit},
         {4, "ordem da lista num índice também no PostgreSQL", listOrderIndex},
+        {5, "índices das entradas recusadas só com elas", refusalIndexes},
     };
     return list;
 }

@@ -57,13 +57,12 @@ std::optional<OperatorRow> findOperator(SqlConnection& c, const std::string& cod
 }
 
 // Times of the refused sign-ins of a code (or an address) since `from`, oldest first.
-std::vector<std::int64_t> refusals(SqlConnection& c, const char* column, const std::string& value,
+std::vector<std::int64_t> refusals(SqlConnection& c, bool byAddress, const std::string& value,
                                    std::int64_t from)
 {
-    SqlStatement& st =
-        c.cached(std::string("SELECT DTEVENTO FROM AUDITORIA WHERE NMMETODO = "
-                             "'EntrarRecusado' AND ") +
-                 column + " = ? AND DTEVENTO >= CAST(? AS BIGINT) ORDER BY DTEVENTO");
+    static const std::string byCode = SessionService::refusalsSql(false);
+    static const std::string byPlace = SessionService::refusalsSql(true);
+    SqlStatement& st = c.cached(byAddress ? byPlace : byCode);
     st.bindText(1, value);
     st.bindInt(2, from);
     std::vector<std::int64_t> out;
@@ -94,6 +93,14 @@ std::string SessionService::normalizedCode(std::string_view text)
     return out;
 }
 
+// The literal method name lets both databases read the partial indexes that hold those rows only.
+std::string SessionService::refusalsSql(bool byAddress)
+{
+    return std::string("SELECT DTEVENTO FROM AUDITORIA WHERE NMMETODO = 'EntrarRecusado' AND ") +
+           (byAddress ? "DSENDERECO" : "CDOPERADOR") +
+           " = ? AND DTEVENTO >= CAST(? AS BIGINT) ORDER BY DTEVENTO";
+}
+
 std::int64_t SessionService::lockedFor(SqlConnection& c, const std::string& code,
                                        const std::string& address)
 {
@@ -103,8 +110,8 @@ std::int64_t SessionService::lockedFor(SqlConnection& c, const std::string& code
     const auto needed = static_cast<std::size_t>(std::max(m_limits.maxFailures, 1));
     std::int64_t until = 0;
     // Locked from the refusal that made `needed` of them within the window, for `lockout`.
-    for (auto [column, value] : {std::pair{"CDOPERADOR", code}, std::pair{"DSENDERECO", address}}) {
-        const auto times = refusals(c, column, value, at - window - lockout);
+    for (auto [byAddress, value] : {std::pair{false, code}, std::pair{true, address}}) {
+        const auto times = refusals(c, byAddress, value, at - window - lockout);
         for (std::size_t i = needed - 1; i < times.size(); ++i)
             if (times[i] - times[i - (needed - 1)] <= window)
                 until = std::max(until, times[i] + lockout);

@@ -60,6 +60,9 @@ public:
 
     /// An operator code as sessions and the audit trail keep it: trimmed, upper case.
     static std::string normalizedCode(std::string_view text);
+    /// The query of the refused sign-ins of an operator code (or of an address), since a time,
+    /// which throttling runs at every sign-in: two parameters, the code (address) and the time.
+    static std::string refusalsSql(bool byAddress);
 
 private:
     /// Milliseconds until sign-in is possible again for the code or the address; 0: now.

@@ -1,6 +1,7 @@
 // The embedded store: one SQLite file, made only when asked (OpenMode::Create). While the server
 // runs, the file must stay the one it opened: removed, replaced or made unreadable, the store
-// refuses every request instead of writing into a file nobody will see again.
+// refuses every request instead of writing into a file nobody will see again. The write-ahead
+// log is copied into the database by a thread of the store, not inside a request's commit.
 #pragma once
 
 #include "Store.h"
@@ -15,6 +16,7 @@ namespace cht::server {
 class SqliteStore final : public Store {
 public:
     explicit SqliteStore(std::string file, OpenMode mode = OpenMode::Existing);
+    ~SqliteStore() override;
 
     Dialect dialect() const override { return Dialect::Sqlite; }
     std::string describe() const override { return "sqlite:" + m_file; }
@@ -22,6 +24,8 @@ public:
 
     /// The file as it was opened: device and inode, taken at the first connection.
     class FileGuard;
+    /// Copies the write-ahead log into the database on a thread of its own.
+    class Checkpointer;
 
 protected:
     std::unique_ptr<SqlConnection> connect() override;
@@ -32,6 +36,7 @@ private:
     std::string m_file;
     std::shared_ptr<std::shared_mutex> m_writeGate;
     std::shared_ptr<FileGuard> m_guard;
+    std::shared_ptr<Checkpointer> m_checkpointer;
     bool m_create;
 };
 

@@ -40,7 +40,9 @@ public:
     /// A change log, as TClientDataSet::delta() gives it.
     static TRemoteArg Delta(cht::wire::DeltaPacket delta);
 
-    cht::wire::RpcArg wire;
+    /// The value as it travels, shared: an argument list copies its arguments, and a delta of
+    /// 100,000 rows is not to be copied for that.
+    std::shared_ptr<const cht::wire::RpcArg> wire;
     QString* textRef = nullptr;
     double* numberRef = nullptr;
 };

@@ -554,18 +554,31 @@ std::vector<RpcArg> RpcBodyReader::params(std::size_t i)
 
 std::string encodeRequest(const RpcRequest& request)
 {
-    if (request.method.empty() || !isValidUtf8(request.method))
+    std::vector<const RpcArg*> params;
+    params.reserve(request.params.size());
+    for (const RpcArg& a : request.params)
+        params.push_back(&a);
+    return encodeRequest(request.id, request.method, params);
+}
+
+std::string encodeRequest(std::int64_t id, std::string_view method,
+                          const std::vector<const RpcArg*>& params)
+{
+    if (method.empty() || !isValidUtf8(method))
         throw WireError(std::string(kOutPrefix) + "nome de método inválido.");
-    if (request.id < 0)
+    if (id < 0)
         throw WireError(std::string(kOutPrefix) + "o id não pode ser negativo.");
     std::string json;
     StringOut out(json);
     JsonWriter w(out);
-    writeEnvelopeStart(w, RpcId::of(request.id));
+    writeEnvelopeStart(w, RpcId::of(id));
     w.Key("method", 6);
-    writeString(w, request.method);
+    writeString(w, method);
     w.Key("params", 6);
-    writeArgs(w, request.params);
+    w.StartArray();
+    for (std::size_t i = 0; i < params.size(); ++i)
+        writeArg(w, *params[i], i);
+    w.EndArray();
     w.EndObject();
     out.finish();
     return json;

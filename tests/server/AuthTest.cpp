@@ -5,6 +5,8 @@
 #include "server/ChtRepository.h"
 #include "server/Operators.h"
 
+#include <algorithm>
+#include <cctype>
 #include <mutex>
 #include <sstream>
 
@@ -272,6 +274,41 @@ TEST_P(AuthTest, SignInRefusalsAreAlikeAndThrottled)
         EXPECT_TRUE(signIn("DEMO", "errada").empty());
     }
     EXPECT_FALSE(signIn("DEMO", kPassword).empty());
+}
+
+// Every sign-in reads the refusals of its code and of its address: through the indexes that hold
+// refused sign-ins only, never through a scan of a trail that grows with every change.
+TEST_P(AuthTest, ThrottlingReadsRefusalsThroughTheirIndexes)
+{
+    ASSERT_TRUE(confirm({key1()}).ok);
+    EXPECT_TRUE(signIn("DEMO", "errada").empty());
+    auto lease = store().acquire();
+    const bool pg = lease->dialect() == Dialect::Postgres;
+    if (pg)
+        lease->exec("ANALYZE AUDITORIA; SET enable_seqscan = off");
+    for (const bool byAddress : {false, true}) {
+        std::string sql = SessionService::refusalsSql(byAddress);
+        std::string plan;
+        if (pg) {
+            // EXPLAIN takes no parameters: the code (or address) and the time written in.
+            for (const char* value : {"'DEMO'", "0"})
+                sql.replace(sql.find('?'), 1, value);
+            auto st = lease->prepare("EXPLAIN " + sql);
+            while (st->step())
+                plan += std::string(st->text(0)) + "\n";
+        } else {
+            auto st = lease->prepare("EXPLAIN QUERY PLAN " + sql);
+            while (st->step())
+                plan += std::string(st->text(3)) + "\n";
+        }
+        std::string index = byAddress ? "AUDITORIA_ENDERECO" : "AUDITORIA_OPERADOR";
+        if (pg)
+            std::transform(index.begin(), index.end(), index.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        EXPECT_TRUE(contains(plan, index)) << plan;
+    }
+    if (pg)
+        lease->exec("RESET enable_seqscan");
 }
 
 // The database keeps only hashes: no token, no password in clear anywhere.

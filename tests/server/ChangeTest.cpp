@@ -1,6 +1,7 @@
 // ConfirmaCHT, CancelaCHT and SetCHT: the rules, all-or-nothing, conflicts.
 #include "ServerFixture.h"
 
+#include "server/Audit.h"
 #include "server/ChtRepository.h"
 #include "server/SqlDate.h"
 #include "server/SqlTransaction.h"
@@ -138,6 +139,24 @@ TEST_P(ChangeTest, SetChtSavesTheFlagsAndIgnoresTheTick)
     auto ticks = setOne(key2(), [](auto& row) { put(row, "IDCHECK", std::string("S")); });
     EXPECT_TRUE(ticks.ok) << ticks.failure;
     EXPECT_EQ(flagOf(key2()), "NN");
+
+    // Rows of one delta with different changes each get their own.
+    auto signedOnly = rowOf(key2());
+    auto signedOnlyNew = signedOnly;
+    put(signedOnlyNew, "IDCHTASSINADA", std::string("S"));
+    auto okOnly = rowOf(key5());
+    auto okOnlyNew = okOnly;
+    put(okOnlyNew, "IDCHTPGTOOK", std::string("S"));
+    auto both = rowOf(key4());
+    auto bothNew = both;
+    put(bothNew, "IDCHTPGTOOK", std::string("S"));
+    put(bothNew, "IDCHTASSINADA", std::string("S"));
+    ASSERT_TRUE(
+        call("SetCHT", {delta({{signedOnly, signedOnlyNew}, {okOnly, okOnlyNew}, {both, bothNew}})})
+            .ok);
+    EXPECT_EQ(flagOf(key2()), "NS");
+    EXPECT_EQ(flagOf(key5()), "SN");
+    EXPECT_EQ(flagOf(key4()), "SS");
 }
 
 TEST_P(ChangeTest, SetChtMarksNotToBillWithAJustification)
@@ -261,6 +280,33 @@ TEST_P(ChangeTest, SecondSaveOfTwoCopiesIsAConflictAndNothingApplies)
     auto gone = call("SetCHT", {delta({{deleted, deletedNew}})});
     EXPECT_FALSE(gone.ok);
     EXPECT_TRUE(contains(gone.failure, "excluída")) << gone.failure;
+}
+
+// The rows of a delta are read before its rules run: a CHT changed twice in one delta has its
+// second change checked against the first, as if the first were stored already.
+TEST_P(ChangeTest, AChtChangedTwiceInOneDeltaIsCheckedAgainstItsFirstChange)
+{
+    auto stored = rowOf(key1());
+    auto okSet = stored;
+    put(okSet, "IDCHTPGTOOK", std::string("S"));
+    auto signedToo = okSet;
+    put(signedToo, "IDCHTASSINADA", std::string("S"));
+    ASSERT_TRUE(call("SetCHT", {delta({{stored, okSet}, {okSet, signedToo}})}).ok);
+    EXPECT_EQ(flagOf(key1()), "SS");
+    EXPECT_EQ(auditRows("SetCHT"),
+              (std::vector<std::string>{Audit::keyText(key1()) + "|IDCHTPGTOOK|N|S|DEMO",
+                                        Audit::keyText(key1()) + "|IDCHTASSINADA|N|S|DEMO"}));
+
+    // The same change twice: the second still expects the value the first one replaced. A
+    // conflict, and the first change does not stay either.
+    auto now = rowOf(key1());
+    auto okBack = now;
+    put(okBack, "IDCHTPGTOOK", std::string("N"));
+    auto stale = call("SetCHT", {delta({{now, okBack}, {now, okBack}})});
+    EXPECT_FALSE(stale.ok);
+    EXPECT_TRUE(contains(stale.failure, "alterada por outro usuário")) << stale.failure;
+    EXPECT_EQ(flagOf(key1()), "SS");
+    EXPECT_EQ(auditRows("SetCHT").size(), 2u);
 }
 
 TEST_P(ChangeTest, RacingSavesOfOneRowLetExactlyOneThrough)

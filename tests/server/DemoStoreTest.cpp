@@ -1,6 +1,7 @@
 // The demo data on each store, served through the server; both stores give the same answers.
 #include "ServerFixture.h"
 
+#include "server/Audit.h"
 #include "server/ChtListReader.h"
 #include "server/DemoData.h"
 
@@ -196,6 +197,75 @@ TEST_P(DemoStoreTest, ReferencesHoldAfterTheLoad)
     auto st = lease->prepare("SELECT COUNT(*) FROM CHT WHERE NRSEQUCHT = '99999'");
     ASSERT_TRUE(st->step());
     EXPECT_EQ(st->integer(0), 0);
+}
+
+// Thousands of CHTs in one call: each read, checked, changed and audited once, in the call's own
+// order (here the list's, reversed); a smaller call after it acts on its own CHTs only.
+TEST_P(DemoStoreTest, ThousandsOfChtsInOneCallChangeEachOnceInTheirOrder)
+{
+    {
+        DemoOptions many = options();
+        many.chts = 3000;
+        auto lease = store().acquire();
+        DemoData::generate(*lease, many);
+        lease->exec("UPDATE CLIENTE SET CDGERENTEIMPCLI = 'DEMO'");
+    }
+    useToken(signIn("DEMO", DemoData::kDemoPassword));
+    auto keysOf = [](const wire::ColumnTable& list, std::size_t r) {
+        auto text = [&](const char* name) {
+            return std::string(list.text(r, static_cast<std::size_t>(list.indexOf(name))));
+        };
+        return ChtKey{text("NRPROPOSFAS"), text("NRVERPROPFAS"), text("CDTIPOSERV"),
+                      text("NRSERVCONT"),  text("NRSEQUCHT"),    text("CDFUNC")};
+    };
+    auto unbilled = getCht("", "T", "", "T", 0, 100000, "_P_A_N_");
+    ASSERT_TRUE(unbilled.ok) << unbilled.failure;
+    const auto& list = *unbilled.data;
+    const auto status = static_cast<std::size_t>(list.indexOf("IDSTATUSCHT"));
+    std::vector<ChtKey> keys;
+    std::vector<std::string> approvals;
+    for (std::size_t r = list.rowCount(); r-- > 0;) {
+        keys.push_back(keysOf(list, r));
+        if (list.text(r, status) != "A")
+            approvals.push_back(Audit::keyText(keys.back()) + "|IDSTATUSCHT|" +
+                                std::string(list.text(r, status)) + "|A|DEMO");
+    }
+    ASSERT_GT(keys.size(), 1000u);
+    ASSERT_TRUE(call("ConfirmaCHT", {keyPacket(keys)}).ok);
+    EXPECT_EQ(auditRows("ConfirmaCHT"), approvals);
+    EXPECT_EQ(getCht("", "T", "", "T", 0, 100000, "_P_N_").data->rowCount(), 0u);
+
+    // Every other one marked not to be billed in one delta.
+    auto approved = getCht("", "T", "", "T", 0, 100000, "_A_");
+    ASSERT_EQ(approved.data->rowCount(), keys.size());
+    std::vector<std::pair<std::vector<wire::Value>, std::vector<wire::Value>>> marks;
+    std::vector<std::string> markRows;
+    for (std::size_t r = 0; r < approved.data->rowCount(); r += 2) {
+        std::vector<wire::Value> before;
+        for (std::size_t c = 0; c < approved.data->columnCount(); ++c)
+            before.push_back(approved.data->value(r, c));
+        auto after = before;
+        after[field("IDSTATUSCHT")] = std::string("N");
+        after[field("DSALTERACAOCHT")] = std::string("Lote sem cobrança");
+        marks.emplace_back(std::move(before), std::move(after));
+        const std::string key = Audit::keyText(keysOf(*approved.data, r));
+        // Approving a CHT that was not to be billed kept its justification.
+        const auto old = approved.data->text(
+            r, static_cast<std::size_t>(approved.data->indexOf("DSALTERACAOCHT")));
+        markRows.push_back(key + "|IDSTATUSCHT|A|N|DEMO");
+        markRows.push_back(key + "|DSALTERACAOCHT|" + (old.empty() ? "-" : std::string(old)) +
+                           "|Lote sem cobrança|DEMO");
+    }
+    ASSERT_TRUE(call("SetCHT", {delta(marks)}).ok);
+    EXPECT_EQ(getCht("", "T", "", "T", 0, 100000, "_N_").data->rowCount(), marks.size());
+    // The delta's fields go in the list's order: the status before the justification.
+    EXPECT_EQ(auditRows("SetCHT"), markRows);
+
+    const std::vector<ChtKey> three = {keys[5], keys[50], keys[500]};
+    ASSERT_TRUE(call("CancelaCHT", {keyPacket(three)}).ok);
+    EXPECT_EQ(getCht("", "T", "", "T", 0, 100000, "_A_N_").data->rowCount(), keys.size() - 3);
+    for (const ChtKey& k : three)
+        EXPECT_EQ(statusOf(k), "");
 }
 
 // A statement kept for reuse is prepared once on PostgreSQL, under one name, however often it

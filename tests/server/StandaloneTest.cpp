@@ -9,6 +9,7 @@
 #include "server/Schema.h"
 #include "server/SessionService.h"
 #include "server/SqlDate.h"
+#include "server/SqlTransaction.h"
 #include "server/SqliteStore.h"
 #include "server/Store.h"
 #include "server/StoreError.h"
@@ -92,6 +93,43 @@ TEST(Schema, IsVersionedAndRefusesANewerDatabase)
     removeDb(file);
     EXPECT_THROW(Store::open("mysql://x"), StoreError);
     EXPECT_THROW(Store::open("sqlite:"), StoreError);
+}
+
+// The write-ahead log is copied into the database by the store's own thread, not by the commit
+// that fills it: the database file must still get the pages of each such commit, with every
+// connection open and nothing else written.
+TEST(SqliteStore, TheLogIsCopiedIntoTheDatabaseBesideTheCommits)
+{
+    const std::string file = tempFile("checkpoint");
+    removeDb(file);
+    auto size = [](const std::string& f) {
+        std::error_code ec;
+        const auto bytes = fs::file_size(f, ec);
+        return ec ? std::uintmax_t{0} : bytes;
+    };
+    // Some 3,000 pages a commit (a row of 4,000 bytes fills a page): past the log's threshold,
+    // short of where a commit would copy the log itself.
+    constexpr std::uintmax_t kPageRows = 3000;
+    {
+        SqliteStore store(file, OpenMode::Create);
+        auto lease = store.acquire();
+        lease->exec("CREATE TABLE BIG (V BLOB)");
+        for (int commit = 1; commit <= 5; ++commit) {
+            {
+                SqlTransaction tx(*lease);
+                for (std::uintmax_t i = 0; i < kPageRows; ++i) {
+                    SqlStatement& st = lease->cached("INSERT INTO BIG VALUES (zeroblob(4000))");
+                    st.run();
+                }
+                tx.commit();
+            }
+            const auto expected = commit * kPageRows * 4096;
+            for (int wait = 0; wait < 1000 && size(file) < expected; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ASSERT_GE(size(file), expected) << "commit " << commit;
+        }
+    }
+    removeDb(file);
 }
 
 TEST(Schema, MovingToVersionTwoFillsTheCdaDatesOfExistingChts)

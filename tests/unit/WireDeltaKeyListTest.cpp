@@ -108,9 +108,12 @@ TEST(WireDelta, EncoderChecksEveryChange)
     d = sampleDelta();
     d.changes[0].newValues[2] = std::nan("");
     EXPECT_THROW(encodeDeltaPacket(d), WireError);
-    d = sampleDelta();
-    d.changes[0].newValues[1] = std::string("\xC0\x80");
-    EXPECT_THROW(encodeDeltaPacket(d), WireError);
+    // Invalid UTF-8 in a short text and at the end of a long one.
+    for (const std::string& text : {std::string("\xC0\x80"), std::string(100, 'a') + "\xC3"}) {
+        d = sampleDelta();
+        d.changes[0].newValues[1] = text;
+        EXPECT_THROW(encodeDeltaPacket(d), WireError) << text.size();
+    }
 }
 
 TEST(WireKeyList, RoundTripWithCommasQuotesAndAccents)
