@@ -181,19 +181,6 @@ void ChtRepository::setStatus(SqlConnection& c, const ChtKey& key, const std::st
     st.run();
 }
 
-void ChtRepository::remove(SqlConnection& c, const ChtKey& key)
-{
-    SqlStatement& release =
-        c.cached(std::string("UPDATE CDA SET NRSEQUCHT = NULL, IDSITSERVPREST = CASE WHEN"
-                             " IDSITSERVPREST = 'R' THEN 'C' ELSE IDSITSERVPREST END WHERE") +
-                 kKeyWhere);
-    bindKey(release, 1, key);
-    release.run();
-    SqlStatement& del = c.cached(std::string("DELETE FROM CHT WHERE") + kKeyWhere);
-    bindKey(del, 1, key);
-    del.run();
-}
-
 namespace {
 
 // The keys as the rows of a RowSet, in their order.

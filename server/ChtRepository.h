@@ -55,9 +55,6 @@ public:
     /// Reads a CHT, locking its row for the transaction where the database can.
     static std::optional<ChtState> find(SqlConnection& c, const ChtKey& key);
     static void setStatus(SqlConnection& c, const ChtKey& key, const std::string& status);
-    /// Releases the CHT's CDAs (they lose the CHT and a generated one is confirmed again), then
-    /// deletes the CHT.
-    static void remove(SqlConnection& c, const ChtKey& key);
 
     // --- many CHTs at once: 10,000 CHTs approved, deleted or marked in a few statements (RowSet).
     /// What find() gives for each key, in the keys' order, the rows locked for the transaction
@@ -66,7 +63,8 @@ public:
                                                         const std::vector<ChtKey>& keys);
     /// Writes the new values; each CHT at most once, found by ChtChange::row on SQLite.
     static void updateAll(SqlConnection& c, const std::vector<ChtChange>& changes);
-    /// remove() for every CHT of the keys.
+    /// Releases the CDAs of the CHTs of the keys (they lose their CHT and a generated one is
+    /// confirmed again), then deletes the CHTs.
     static void removeAll(SqlConnection& c, const std::vector<ChtKey>& keys);
     /// "HH:MM" of a number of minutes (hours may pass 99).
     static std::string hoursText(std::int64_t minutes);
