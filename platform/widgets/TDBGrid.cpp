@@ -88,6 +88,9 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent)
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(ScrollPerPixel);
     setVerticalScrollMode(ScrollPerItem);
+    // As the toolkit's grid: the vertical bar is always there, so a new set of rows a page longer
+    // or shorter than the last moves no column and lays nothing out again.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     // Uniform rows: the header never measures a row, whatever the row count.
     QHeaderView* v = verticalHeader();
@@ -192,6 +195,7 @@ void TDBGrid::columnChanged(TColumn&, bool layout)
     if (layout) {
         m_model->headersChanged();
         applyColumnLayout();
+        m_modelShapes = columnShapes();
     }
     horizontalHeader()->viewport()->update();
     viewport()->update();
@@ -361,7 +365,18 @@ void TDBGrid::dataSetChanged()
     m_paintErrorPending = false;
     if (m_columns.empty())
         rebuildDefaultColumns();
-    resetModel();
+    // A new set of rows under persistent columns (a list reloaded, the details of another record)
+    // keeps the title row: a reset would lay it out and redraw it for nothing.
+    if (!m_columns.empty() && columnShapes() == m_modelShapes) {
+        // What a reset ends: an open editor, the selection.
+        if (m_delegate->editor())
+            m_delegate->discard();
+        selectionModel()->clear();
+        m_model->replaceRows();
+        verticalHeader()->viewport()->update();
+    } else {
+        resetModel();
+    }
     syncCurrentFromDataSet();
 }
 
@@ -401,6 +416,16 @@ void TDBGrid::resetModel()
 {
     m_model->reset();
     applyColumnLayout();
+    m_modelShapes = columnShapes();
+}
+
+std::vector<TDBGrid::ColumnShape> TDBGrid::columnShapes() const
+{
+    std::vector<ColumnShape> shapes;
+    shapes.reserve(shownColumns().size());
+    for (const auto& c : shownColumns())
+        shapes.push_back({c->field(), c->title(), c->width(), c->visible(), c->titleAlignment()});
+    return shapes;
 }
 
 void TDBGrid::syncCurrentFromDataSet()
