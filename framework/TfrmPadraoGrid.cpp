@@ -101,6 +101,9 @@ bool editing(const cht::platform::TClientDataSet* ds)
 TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent)
 {
     applyScreenFont(*this);
+    // Opaque: a control repainted on the screen does not have the window's frame and title
+    // repainted behind it.
+    setAutoFillBackground(true);
     resize(973, 439);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <string_view>
 
 class QAction;
 class QLabel;
@@ -215,7 +216,7 @@ public:
     /// took it. A refused or failed save keeps every change in the log for the next save.
     void saveChangeLog();
     /// A row the operator may tick: not billed, and its client managed by the operator.
-    bool isTickableRow(const QString& operador) const;
+    bool isTickableRow(std::string_view operador) const;
 
     // --- handlers ---
     void FormCreate() override;

@@ -48,6 +48,15 @@ void drawCellText(QPainter& painter, const QRect& box, Qt::Alignment alignment, 
     painter.drawText(QPoint(x, baseline), text);
 }
 
+// A cell is one line of plain text: drawn without shaping (ligatures, kerning), which is most of
+// what laying out a text costs. A no-op for the grid's own font, which has it already.
+QFont cellFont(QFont font)
+{
+    const auto unshaped = QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping);
+    font.setStyleStrategy(unshaped);
+    return font;
+}
+
 // Makes one record the data set's active record for as long as it lives.
 class ActiveRecordScope {
 public:
@@ -88,6 +97,10 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent)
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(ScrollPerPixel);
     setVerticalScrollMode(ScrollPerItem);
+    // As the toolkit's grid: the vertical bar is always there, so a new set of rows a page longer
+    // or shorter than the last moves no column and lays nothing out again.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFont(cellFont(font()));
 
     // Uniform rows: the header never measures a row, whatever the row count.
     QHeaderView* v = verticalHeader();
@@ -192,6 +205,7 @@ void TDBGrid::columnChanged(TColumn&, bool layout)
     if (layout) {
         m_model->headersChanged();
         applyColumnLayout();
+        m_modelShapes = columnShapes();
     }
     horizontalHeader()->viewport()->update();
     viewport()->update();
@@ -361,7 +375,18 @@ void TDBGrid::dataSetChanged()
     m_paintErrorPending = false;
     if (m_columns.empty())
         rebuildDefaultColumns();
-    resetModel();
+    // A new set of rows under persistent columns (a list reloaded, the details of another record)
+    // keeps the title row: a reset would lay it out and redraw it for nothing.
+    if (!m_columns.empty() && columnShapes() == m_modelShapes) {
+        // What a reset ends: an open editor, the selection.
+        if (m_delegate->editor())
+            m_delegate->discard();
+        selectionModel()->clear();
+        m_model->replaceRows();
+        verticalHeader()->viewport()->update();
+    } else {
+        resetModel();
+    }
     syncCurrentFromDataSet();
 }
 
@@ -401,6 +426,16 @@ void TDBGrid::resetModel()
 {
     m_model->reset();
     applyColumnLayout();
+    m_modelShapes = columnShapes();
+}
+
+std::vector<TDBGrid::ColumnShape> TDBGrid::columnShapes() const
+{
+    std::vector<ColumnShape> shapes;
+    shapes.reserve(shownColumns().size());
+    for (const auto& c : shownColumns())
+        shapes.push_back({c->field(), c->title(), c->width(), c->visible(), c->titleAlignment()});
+    return shapes;
 }
 
 void TDBGrid::syncCurrentFromDataSet()
@@ -515,7 +550,7 @@ void TDBGrid::drawCell(QPainter& painter, const QRect& cell, int recNo, int colu
         } catch (...) {
             reportPaintError(std::current_exception());
         }
-        painter.setFont(c.font());
+        painter.setFont(cellFont(c.font()));
         painter.setPen(fontColor);
         drawCellText(painter, r.adjusted(kTextMargin, 0, -kTextMargin, 0), c.alignment(), text);
         try {

@@ -185,6 +185,17 @@ private:
     void applyOptions();
     void rebuildDefaultColumns();
     void resetModel();
+    /// What the title row shows of a column, with the field it shows: while these stay as they
+    /// were at the last reset of the model, new rows need none.
+    struct ColumnShape {
+        const TField* field;
+        QString title;
+        int width;
+        bool visible;
+        Qt::Alignment titleAlignment;
+        bool operator==(const ColumnShape&) const = default;
+    };
+    std::vector<ColumnShape> columnShapes() const;
     void syncCurrentFromDataSet();
     void applyColumnLayout();
     void handleKey(QKeyEvent* event, int key);
@@ -216,6 +227,7 @@ private:
     bool m_layingOut = false;
     bool m_paintErrorPending = false;
     bool m_rowHeightSet = false;
+    std::vector<ColumnShape> m_modelShapes;
 };
 
 } // namespace cht::platform

@@ -10,8 +10,11 @@ TDBGridModel::TDBGridModel(TDBGrid& grid) : QAbstractTableModel(&grid), m_grid(g
 
 int TDBGridModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid())
-        return 0;
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int TDBGridModel::liveRowCount() const
+{
     TClientDataSet* ds = m_grid.dataSet();
     return ds && ds->active() ? ds->recordCount() : 0;
 }
@@ -104,11 +107,32 @@ Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const
 void TDBGridModel::reset()
 {
     beginResetModel();
+    m_rows = liveRowCount();
     endResetModel();
+}
+
+void TDBGridModel::replaceRows()
+{
+    const int now = liveRowCount();
+    if (now < m_rows) {
+        beginRemoveRows({}, now, m_rows - 1);
+        m_rows = now;
+        endRemoveRows();
+    } else if (now > m_rows) {
+        beginInsertRows({}, m_rows, now - 1);
+        m_rows = now;
+        endInsertRows();
+    }
+    if (m_rows > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1));
 }
 
 void TDBGridModel::recordChanged(int recNo)
 {
+    if (liveRowCount() != m_rows) {
+        replaceRows();
+        return;
+    }
     if (recNo < 1 || recNo > rowCount() || columnCount() == 0)
         return;
     emit dataChanged(index(recNo - 1, 0), index(recNo - 1, columnCount() - 1));

@@ -21,13 +21,20 @@ public:
 
     /// Rows or columns replaced.
     void reset();
-    /// Values of one record changed.
+    /// Rows replaced under the same columns: the view hears of rows removed or added and of new
+    /// values, and keeps its title row as it is.
+    void replaceRows();
+    /// Values of one record changed (a posted insert also adds its row).
     void recordChanged(int recNo);
     /// Titles or the indicator changed.
     void headersChanged();
 
 private:
+    int liveRowCount() const;
+
     TDBGrid& m_grid;
+    // The rows the view knows of; they follow the data set at each reset or replacement.
+    int m_rows = 0;
 };
 
 } // namespace cht::platform

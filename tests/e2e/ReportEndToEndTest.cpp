@@ -120,7 +120,7 @@ TEST(ReportEndToEnd, TheListSavedAsPdfAndCsvReadsBackAndTheTotalsFollowTheTicks)
     int tickable = 0;
     for (int r = 1; r <= rows; ++r) {
         tela.cdsCancelaCHT.setActiveRecord(r);
-        if (!tela.isTickableRow(QStringLiteral("DEMO")))
+        if (!tela.isTickableRow("DEMO"))
             continue;
         ++tickable;
         minutes +=

@@ -112,7 +112,8 @@ TEST(ListSummary, HoursAndMoneyReadAndWriteAsTheOperatorDoes)
     EXPECT_EQ(parseMinutes(u"0:00"), 0);
     EXPECT_EQ(parseMinutes(u"-1:15"), -75);
     EXPECT_EQ(parseMinutes(u"7,5"), 450);
-    for (const char16_t* bad : {u"", u"8:3", u"8:60", u"x:10", u"8h30", u"1:2:3"})
+    for (const char16_t* bad :
+         {u"", u"8:3", u"8:60", u"x:10", u"8h30", u"1:2:3", u"1:-5", u"+1:30", u"1 :30"})
         EXPECT_FALSE(parseMinutes(bad).has_value()) << QString::fromUtf16(bad).toStdString();
 
     EXPECT_EQ(formatHours(0), QStringLiteral("0:00"));
@@ -176,6 +177,27 @@ TEST_F(Orders, TotalsCountEveryRowTheTickedOnesAndEachStatusTheEditIncluded)
     }
     EXPECT_EQ(screen->lblTotais->text(),
               QStringLiteral("4 pedidos listados, 0 marcados (Horas: 0:00; Valor: R$ 0,00)"));
+}
+
+TEST_F(Orders, TotalsReadEveryShapeOfHoursAsTheOperatorsReaderDoes)
+{
+    // The recount reads "H:MM" from the stored bytes and hands any other shape to parseMinutes:
+    // both ways must add up the same.
+    describe();
+    const std::vector<const char*> shapes = {"08:30", "123:05", "0:00", "-1:15", "-:30",    ":05",
+                                             "7,5",   " 0:45 ", "8:60", "8:3",   "1:2:3",   "x:10",
+                                             "1:5x",  "--1:30", "1:-5", "",      "99999:59"};
+    std::vector<std::tuple<const char*, const char*, const char*, const char*, const char*, double>>
+        rows;
+    qint64 expected = 0;
+    for (const char* hours : shapes) {
+        rows.emplace_back("1", "", "S", "A", hours, 0);
+        expected += parseMinutes(QString::fromUtf8(hours)).value_or(0);
+    }
+    load(rows);
+    EXPECT_EQ(expected, 510 + 7385 - 75 - 30 + 5 + 450 + 45 + 99999 * 60 + 59);
+    EXPECT_EQ(summarizeList(cds, screen->listDescription, false).ticked.minutes, expected);
+    EXPECT_EQ(summarizeList(cds, screen->listDescription, true).listed.minutes, expected);
 }
 
 TEST_F(Orders, TotalsLineAgreesInNumberAndGenderAndLeavesOutWhatIsNotDescribed)

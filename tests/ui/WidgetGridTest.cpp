@@ -520,6 +520,46 @@ TEST_F(GridTest, ReloadReplacesTheRowsAndClosingEmptiesTheGrid)
     EXPECT_EQ(grid.model()->rowCount(), 0);
 }
 
+TEST_F(GridTest, NewRowsUnderTheSameColumnsKeepTheTitleRowAndShowEveryRow)
+{
+    int resets = 0;
+    QObject::connect(
+        grid.model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+    auto shown = [this](int row) { return grid.model()->index(row, 1).data().toString(); };
+
+    set.cds.setRecNo(3);
+    set.load({{"N", "Um", "N", 1},
+              {"N", "Dois", "N", 2},
+              {"N", "Três", "N", 3},
+              {"N", "Quatro", "N", 4},
+              {"N", "Cinco", "N", 5},
+              {"N", "Seis", "N", 6}});
+    EXPECT_EQ(grid.verticalHeader()->count(), 6);
+    EXPECT_EQ(shown(5), QStringLiteral("Seis"));
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+    set.load({{"S", "Único", "S", 1.0}});
+    EXPECT_EQ(grid.verticalHeader()->count(), 1);
+    EXPECT_EQ(shown(0), QStringLiteral("Único"));
+    EXPECT_EQ(grid.selectionModel()->selectedIndexes(),
+              QModelIndexList{grid.model()->index(0, grid.selectedIndex())});
+    EXPECT_EQ(resets, 0);
+
+    // A row appended and posted shows at once.
+    set.cds.append();
+    set.client.setAsString(QStringLiteral("Novo"));
+    set.cds.post();
+    EXPECT_EQ(grid.verticalHeader()->count(), 2);
+    EXPECT_EQ(shown(1), QStringLiteral("Novo"));
+
+    // A field that now reads otherwise gets its title anew with the next rows.
+    set.client.displayLabel = QStringLiteral("Razão social");
+    set.load();
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(grid.model()->headerData(1, Qt::Horizontal).toString(),
+              QStringLiteral("Razão social"));
+    EXPECT_EQ(grid.verticalHeader()->count(), 4);
+}
+
 TEST(GridWithoutColumns, ShowsOneColumnPerVisibleField)
 {
     SampleSet set;
