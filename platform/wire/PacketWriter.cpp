@@ -95,6 +95,16 @@ void PacketWriter::appendRows(std::string_view block, std::size_t rowCount)
     d.row += rowCount;
 }
 
+void PacketWriter::reserve(std::size_t bytes)
+{
+    m_impl->out.reserveTotal(bytes);
+}
+
+std::size_t PacketWriter::size() const
+{
+    return m_impl->out.used();
+}
+
 void PacketWriter::beginRow()
 {
     Impl& d = *m_impl;

@@ -29,6 +29,12 @@ public:
     /// Splices a finished block (what a beginRows writer wrote, holding `rowCount` rows) after
     /// the rows written so far.
     void appendRows(std::string_view block, std::size_t rowCount);
+    /// Room for `bytes` of packet in all (what was written included), made before it is needed:
+    /// a long text is then neither moved nor zero-filled ahead while it grows. Bytes unused cost
+    /// address space only.
+    void reserve(std::size_t bytes);
+    /// Bytes written so far.
+    std::size_t size() const;
     void beginRow();
     void null();
     void text(std::string_view utf8);
