@@ -722,7 +722,8 @@ RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
 {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
-    JsonInput input(json, p, capacity);
+    // A client that read one long list reads the next one.
+    JsonInput input(json, p, capacity, JsonInput::Big::Kept);
     ondemand::object root = input.rootObject("a resposta deve ser um objeto JSON");
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {
