@@ -470,8 +470,9 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         }
     }
     // A long list: the joined tables and the pieces read on one snapshot, the pieces side by
-    // side and spliced in order (the first straight into the answer, which expects every row,
-    // the others into blocks). The CHTs of the period bound each piece's rows.
+    // side and spliced in order (the first straight into the answer, the others into blocks,
+    // copied after it unless the answer keeps them apart). The CHTs of the period bound each
+    // piece's rows.
     const std::size_t pieces = plan.points.size() - 1;
     Store::Snapshot snapshot = store.acquireSnapshot(pieces);
     const JoinedTables tables = readJoinedTables(snapshot[0]);
@@ -494,8 +495,8 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         });
     }
     try {
-        rows[0] =
-            writeJoinedChtRows(snapshot[0], filter, tables, points[0], points[1], out, plan.total);
+        rows[0] = writeJoinedChtRows(snapshot[0], filter, tables, points[0], points[1], out,
+                                     out.keepsBlocksApart() ? plan.total / pieces : plan.total);
     } catch (...) {
         errors[0] = std::current_exception();
     }
@@ -505,7 +506,7 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         if (e)
             std::rethrow_exception(e);
     for (std::size_t i = 1; i < pieces; ++i) {
-        out.appendRows(blocks[i], rows[i]);
+        out.takeRows(std::move(blocks[i]), rows[i]);
         rows[0] += rows[i];
         std::string().swap(blocks[i]);
     }

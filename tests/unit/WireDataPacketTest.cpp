@@ -353,6 +353,45 @@ TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
     EXPECT_EQ(t.text(2, 0), "trê");
     EXPECT_EQ(t.integer(3, 1), 4);
 
+    // Blocks taken into a writer that keeps them apart: the packet is its text and the texts
+    // it kept, the blocks' where they were written.
+    std::string first;
+    std::vector<std::string> apart;
+    const std::string second = block({{"dois", 2}, {"três", 3}});
+    std::string taken = second;
+    const char* const secondAt = taken.data();
+    {
+        PacketWriter w(first, &apart);
+        ASSERT_TRUE(w.keepsBlocksApart());
+        w.begin(fields);
+        w.takeRows(block({}), 0);
+        w.takeRows(block({{"um", 1}}), 1);
+        w.takeRows(std::move(taken), 2);
+        row(w, "quatro", 4);
+        w.takeRows(block({}), 0);
+        w.end();
+        std::size_t joinedSize = first.size();
+        for (const std::string& text : apart)
+            joinedSize += text.size();
+        EXPECT_EQ(w.size(), joinedSize);
+    }
+    std::string joined = first;
+    for (const std::string& text : apart)
+        joined += text;
+    EXPECT_EQ(joined, direct);
+    ASSERT_EQ(apart.size(), 3u); // "um", then "dois" and "três", then "quatro" and the end
+    EXPECT_EQ(apart[1].data(), secondAt);
+    // Without `apart`, a taken block is copied in as appendRows does.
+    std::string copied;
+    {
+        PacketWriter w(copied);
+        w.begin(fields);
+        w.takeRows(block({{"um", 1}, {"dois", 2}}), 2);
+        w.takeRows(block({{"três", 3}, {"quatro", 4}}), 2);
+        w.end();
+    }
+    EXPECT_EQ(copied, direct);
+
     std::string out;
     PacketWriter w(out);
     EXPECT_THROW(w.appendRows("[]", 0), WireError); // before begin
@@ -361,6 +400,7 @@ TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
     EXPECT_THROW(w.appendRows(R"(["a",1])", 1), WireError);
     EXPECT_THROW(w.appendRows(R"([["a",1]])", 0), WireError);
     EXPECT_THROW(w.appendRows("[]", 2), WireError);
+    EXPECT_THROW(w.takeRows(R"(["a",1])", 1), WireError);
     PacketWriter bad(out);
     EXPECT_THROW(bad.beginRows({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }

@@ -135,6 +135,20 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
     const std::vector<RpcArg> refs{RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)};
     EXPECT_EQ(encodeResultAround(5, refs, std::string(data)), reply);
     EXPECT_EQ(encodeResultAround(6, {}, std::string()), encodeResult(6, {}, ""));
+
+    // A packet in parts: the reply's texts, sent one after another, are the same bytes.
+    const std::size_t cut = data.size() / 3;
+    std::vector<std::string> more{"already there"};
+    std::string head = encodeResultAround(RpcId::of(5), refs, data.substr(0, cut),
+                                          {data.substr(cut, cut), data.substr(2 * cut)}, more);
+    ASSERT_EQ(more.size(), 5u);
+    EXPECT_EQ(more.front(), "already there");
+    for (std::size_t i = 1; i < more.size(); ++i)
+        head += more[i];
+    EXPECT_EQ(head, reply);
+    more.clear();
+    EXPECT_EQ(encodeResultAround(RpcId::of(5), refs, std::string(data), {}, more), reply);
+    EXPECT_TRUE(more.empty());
 }
 
 // A reply received with room past its end is read where it lies: what lies in that room is no
