@@ -308,6 +308,61 @@ TEST(WireDataPacket, PacketWriterRefusesMisuse)
     EXPECT_THROW(dup.begin({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }
 
+// A text is escaped exactly where JSON requires it, wherever its characters fall: alone or two
+// together, early or late in a long run of plain bytes.
+TEST(WireDataPacket, TextsAreEscapedExactlyWhereJsonRequires)
+{
+    // JSON's rules: a quote, a backslash and the control characters are escaped, nothing else.
+    auto quoted = [](std::string_view text) {
+        std::string json = "\"";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            const char* const named[] = {"\\b", "\\t", "\\n", nullptr, "\\f", "\\r"};
+            if (c == '"' || c == '\\')
+                json += std::string("\\") + c;
+            else if (byte >= 8 && byte <= 13 && named[byte - 8])
+                json += named[byte - 8];
+            else if (byte < 0x20)
+                json += std::string("\\u00") + "0123456789abcdef"[byte >> 4] +
+                        "0123456789abcdef"[byte & 15];
+            else
+                json += c;
+        }
+        return json + "\"";
+    };
+    auto encoded = [](const std::string& text) {
+        ColumnTable t({{"T", FieldType::Text, 0}});
+        t.appendRow();
+        t.setText(0, 0, text);
+        return encodeDataPacket(t);
+    };
+    const std::string empty = encoded("");
+    const std::size_t at = empty.find("\"\"]");
+    ASSERT_NE(at, std::string::npos);
+    const std::string before = empty.substr(0, at), after = empty.substr(at + 2);
+    const std::string special[] = {"\x01", "\x1f", "\n", "\t", "\"", "\\", " ", "\x7f", "é", "]"};
+    std::string wrong;
+    auto check = [&](const std::string& text) {
+        if (wrong.empty() && encoded(text) != before + quoted(text) + after)
+            wrong = text;
+    };
+    for (std::size_t length = 0; length <= 26; ++length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            for (const std::string& a : special) {
+                std::string text(length, 'a');
+                text.replace(i, 1, a);
+                check(text);
+                for (std::size_t j = i + 1; j < length; j += 3) {
+                    std::string two = text;
+                    two.replace(j + a.size() - 1, 1, "\"");
+                    check(two);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrong, "");
+}
+
 TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
 {
     const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
