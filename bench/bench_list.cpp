@@ -92,6 +92,7 @@ public:
     {
         m_http->CheckHealth(host, port, timeoutMs);
     }
+    void Recycle(std::string reply) override { m_http->Recycle(std::move(reply)); }
 
 private:
     std::shared_ptr<TNetTransport> m_http = cht::framework::TNetConnection::HttpTransport();

@@ -28,6 +28,9 @@ using Clock = std::chrono::steady_clock;
 // Room made up front for a reply is bounded: a wrong Content-Length only costs growth.
 constexpr unsigned long long kMaxReserveBytes = 1ull << 30;
 
+// The memory of one reply at most this big is kept for the next.
+constexpr std::size_t kMaxSpareBytes = 128u << 20;
+
 // A health check is a quick question: it never waits as long as a call may.
 constexpr int kHealthTimeoutCapMs = 15000;
 
@@ -186,6 +189,11 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
     const std::string token = ServerSession::Token();
     const ServerAddress address = addressOf(host, port);
     std::string reply;
+    {
+        std::lock_guard lock(m_spareMutex);
+        reply.swap(m_spare);
+    }
+    reply.clear();
     runWhileUiWaits([&] {
         const auto connection = clientFor(address, timeoutMs);
         httplib::Client& client = *connection;
@@ -226,6 +234,15 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
             net::raise(net::invalidReply(QStringLiteral("HTTP %1.").arg(res->status)));
     });
     return reply;
+}
+
+void HttpTransport::Recycle(std::string reply)
+{
+    if (reply.capacity() > kMaxSpareBytes)
+        return;
+    std::lock_guard lock(m_spareMutex);
+    if (reply.capacity() > m_spare.capacity())
+        m_spare.swap(reply);
 }
 
 void HttpTransport::CheckHealth(const QString& host, int port, int timeoutMs)

@@ -84,7 +84,7 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
     // A call refused for want of a session ran nothing: once the operator has signed in again it
     // is sent again, and the screen carries on as if nothing happened.
     for (bool renewed = false;;) {
-        const std::string reply =
+        std::string reply =
             transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
         auto decode = [&] {
             try {
@@ -99,6 +99,7 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
             runWhileUiWaits(decode);
         else
             decode();
+        transport->Recycle(std::move(reply));
         if (response.errorCode != cht::wire::kSessionRequired || renewed || !ServerSession::Renew())
             break;
         renewed = true;

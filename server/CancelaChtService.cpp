@@ -329,7 +329,7 @@ CallResult CancelaChtService::getCht(std::vector<RpcArg> params, const Caller& c
 
     CallResult result;
     {
-        wire::PacketWriter writer(result.dataJson);
+        wire::PacketWriter writer(result.dataJson, &result.dataApart);
         result.rows = ChtListReader::write(m_store, filter, writer, m_listSplit);
     }
     // Only GetCHT takes arguments by reference: the seven criteria come back as they are, the

@@ -25,6 +25,8 @@ struct ChtState;
 struct CallResult {
     std::vector<wire::RpcArg> refs;
     std::string dataJson;
+    /// The packet's texts after dataJson, when it was written in parts (a long list's pieces).
+    std::vector<std::string> dataApart;
     std::size_t rows = 0;
 };
 

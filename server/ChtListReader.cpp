@@ -140,14 +140,37 @@ void bindListFilter(SqlStatement& st, const ChtFilter& filter, const std::string
         st.bindText(p++, wire::encodeKeyList(filter.funcs));
 }
 
+// Room for a text of rows once its first rows show their size: the rows still expected at that
+// size, and an eighth more, so that tens of megabytes are not moved while they grow.
+class RoomAhead {
+public:
+    RoomAhead(wire::PacketWriter& out, std::size_t expectedRows)
+        : m_out(out), m_expected(expectedRows), m_start(out.size())
+    {}
+    void rowsWritten(std::size_t rows)
+    {
+        constexpr std::size_t kSample = 256;
+        if (rows != kSample || m_expected <= kSample)
+            return;
+        const std::size_t perRow = (m_out.size() - m_start) / kSample + 1;
+        m_out.reserve(m_out.size() + (m_expected - kSample) * perRow * 9 / 8);
+    }
+
+private:
+    wire::PacketWriter& m_out;
+    std::size_t m_expected;
+    std::size_t m_start;
+};
+
 // One piece of the list: the rows generated in [from, to), written in list order.
 std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::string& from,
-                         const std::string& to, wire::PacketWriter& out)
+                         const std::string& to, wire::PacketWriter& out, std::size_t expectedRows)
 {
     auto st = c.prepare(ChtListReader::listSql(c.dialect(), filter.allClients, filter.allFuncs));
     bindListFilter(*st, filter, from, to);
     const auto& columns = readColumns();
     const int count = static_cast<int>(columns.size());
+    RoomAhead room(out, expectedRows);
     std::size_t rows = 0;
     while (st->step()) {
         out.beginRow();
@@ -155,7 +178,7 @@ std::size_t writeChtRows(SqlConnection& c, const ChtFilter& filter, const std::s
         for (int i = 0; i < count; ++i)
             writeColumn(*st, i, columns[static_cast<std::size_t>(i)].type, out);
         out.endRow();
-        ++rows;
+        room.rowsWritten(++rows);
     }
     return rows;
 }
@@ -333,7 +356,8 @@ const JoinedLayout& joinedLayout()
 // joined row is left out, as the query's inner joins leave it.
 std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
                                const JoinedTables& tables, const std::string& from,
-                               const std::string& to, wire::PacketWriter& out)
+                               const std::string& to, wire::PacketWriter& out,
+                               std::size_t expectedRows)
 {
     const JoinedLayout& layout = joinedLayout();
     std::string sql = layout.select + " WHERE C.DTINCLCHT >= ? AND C.DTINCLCHT < ?";
@@ -359,6 +383,7 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
     const Values*& employee = joined[slot(Source::Employee)];
     const Values*& serviceType = joined[slot(Source::ServiceType)];
     const Values*& service = joined[slot(Source::Service)];
+    RoomAhead room(out, expectedRows);
     std::size_t rows = 0;
     while (st->step()) {
         const std::string_view nrProposFas = st->text(layout.nrProposFas);
@@ -384,7 +409,7 @@ std::size_t writeJoinedChtRows(SqlConnection& c, const ChtFilter& filter,
             else
                 out.value((*joined[slot(s.source)])[static_cast<std::size_t>(s.index)]);
         out.endRow();
-        ++rows;
+        room.rowsWritten(++rows);
     }
     return rows;
 }
@@ -439,13 +464,15 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         auto lease = store.acquire();
         plan = planList(*lease, from, to, split);
         if (!plan.inMemory) {
-            const std::size_t rows = writeChtRows(*lease, filter, from, to, out);
+            const std::size_t rows = writeChtRows(*lease, filter, from, to, out, plan.total);
             out.end();
             return rows;
         }
     }
     // A long list: the joined tables and the pieces read on one snapshot, the pieces side by
-    // side and spliced in order (the first straight into the answer, the others into blocks).
+    // side and spliced in order (the first straight into the answer, the others into blocks,
+    // copied after it unless the answer keeps them apart). The CHTs of the period bound each
+    // piece's rows.
     const std::size_t pieces = plan.points.size() - 1;
     Store::Snapshot snapshot = store.acquireSnapshot(pieces);
     const JoinedTables tables = readJoinedTables(snapshot[0]);
@@ -460,7 +487,7 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
                 wire::PacketWriter block(blocks[i]);
                 block.beginRows(fields);
                 rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1],
-                                             block);
+                                             block, plan.total / pieces);
                 block.end();
             } catch (...) {
                 errors[i] = std::current_exception();
@@ -468,7 +495,8 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         });
     }
     try {
-        rows[0] = writeJoinedChtRows(snapshot[0], filter, tables, points[0], points[1], out);
+        rows[0] = writeJoinedChtRows(snapshot[0], filter, tables, points[0], points[1], out,
+                                     out.keepsBlocksApart() ? plan.total / pieces : plan.total);
     } catch (...) {
         errors[0] = std::current_exception();
     }
@@ -478,7 +506,7 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         if (e)
             std::rethrow_exception(e);
     for (std::size_t i = 1; i < pieces; ++i) {
-        out.appendRows(blocks[i], rows[i]);
+        out.takeRows(std::move(blocks[i]), rows[i]);
         rows[0] += rows[i];
         std::string().swap(blocks[i]);
     }

@@ -37,6 +37,46 @@ using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 namespace {
 
+// A body sent from the texts that make it up, as they lie: an answer's first text, then the
+// texts that follow it.
+struct PartsBody {
+    struct value_type {
+        std::string first;
+        std::vector<std::string> more;
+    };
+
+    static std::uint64_t size(const value_type& body)
+    {
+        std::uint64_t n = body.first.size();
+        for (const std::string& text : body.more)
+            n += text.size();
+        return n;
+    }
+
+    class writer {
+    public:
+        using const_buffers_type = std::vector<asio::const_buffer>;
+
+        template <bool isRequest, class Fields>
+        writer(const http::header<isRequest, Fields>&, const value_type& body) : m_body(body)
+        {}
+        void init(beast::error_code& ec) { ec = {}; }
+        boost::optional<std::pair<const_buffers_type, bool>> get(beast::error_code& ec)
+        {
+            ec = {};
+            const_buffers_type buffers;
+            buffers.reserve(1 + m_body.more.size());
+            buffers.emplace_back(m_body.first.data(), m_body.first.size());
+            for (const std::string& text : m_body.more)
+                buffers.emplace_back(text.data(), text.size());
+            return {{std::move(buffers), false}};
+        }
+
+    private:
+        const value_type& m_body;
+    };
+};
+
 constexpr const char* kBusy = "O servidor está ocupado. Tente novamente em instantes.";
 // A connection closed after an answer gets this long to send what it still had in flight, so
 // that the answer is not lost to a reset.
@@ -540,17 +580,17 @@ private:
         answer(m_server.refusal(status, message), true);
     }
 
-    std::unique_ptr<http::response<http::string_body>> makeResponse(HttpResponse out,
-                                                                    bool keepAlive) const
+    std::unique_ptr<http::response<PartsBody>> makeResponse(HttpResponse out, bool keepAlive) const
     {
-        auto message = std::make_unique<http::response<http::string_body>>();
+        auto message = std::make_unique<http::response<PartsBody>>();
         message->version(m_version);
         message->result(static_cast<unsigned>(out.status));
         if (!out.contentType.empty())
             message->set(http::field::content_type, out.contentType);
         if (out.status == 503)
             message->set(http::field::retry_after, "1");
-        message->body() = std::move(out.body);
+        message->body().first = std::move(out.body);
+        message->body().more = std::move(out.more);
         message->keep_alive(keepAlive);
         message->prepare_payload();
         return message;
@@ -624,7 +664,7 @@ private:
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
     std::unique_ptr<http::response<http::empty_body>> m_continue;
-    std::unique_ptr<http::response<http::string_body>> m_response;
+    std::unique_ptr<http::response<PartsBody>> m_response;
     std::array<char, 4096> m_drain{};
     std::size_t m_drained = 0;
     std::string m_peer;

@@ -59,6 +59,9 @@ struct HttpResponse {
     std::string contentType;
     /// Empty with status 204: nothing to answer.
     std::string body;
+    /// The rest of the body, sent after `body` from where each text lies: tens of megabytes
+    /// written in parts are not joined first.
+    std::vector<std::string> more;
 };
 
 /// Serves routes (one method on one exact path). What the layer refuses by itself (an unknown

@@ -98,7 +98,7 @@ HttpResponse refusal(int status, const std::string& message)
     const int code = status == 503   ? wire::kServerBusy
                      : status == 500 ? wire::kInternalError
                                      : wire::kInvalidRequest;
-    return {status, kJson, wire::encodeProtocolError(wire::RpcId::null(), code, message)};
+    return {status, kJson, wire::encodeProtocolError(wire::RpcId::null(), code, message), {}};
 }
 
 // The media type of a Content-Type header, without parameters, in lower case.
@@ -169,15 +169,30 @@ struct RpcServer::Impl {
         bool looked = false;
         std::optional<Caller> caller;
     };
-    std::string call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log,
-                     Session& session);
+    /// One call's answer: its text, and the texts sent after it as they are (a long list's
+    /// parts). Every other answer is one text.
+    struct Reply {
+        Reply(std::string t = {}) : text(std::move(t)) {}
+        std::string text;
+        std::vector<std::string> more;
+        std::size_t size() const
+        {
+            std::size_t n = text.size();
+            for (const std::string& m : more)
+                n += m.size();
+            return n;
+        }
+    };
+    Reply call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log, Session& session);
     std::string sessionCall(const wire::RpcEnvelope& env, std::string_view method,
                             std::vector<wire::RpcArg> params, CallLog& log, const Context& context);
     HttpResponse refused(int status, const std::string& message)
     {
         log("recusado (HTTP " + std::to_string(status) + "): " + message);
-        return {status, kJson,
-                wire::encodeProtocolError(wire::RpcId::null(), wire::kRequestRefused, message)};
+        return {status,
+                kJson,
+                wire::encodeProtocolError(wire::RpcId::null(), wire::kRequestRefused, message),
+                {}};
     }
 };
 
@@ -209,8 +224,8 @@ RpcServer::RpcServer(CancelaChtService& service, SessionService& sessions, RpcSe
             }
             // Notifications only: nothing to answer.
             if (outcome.reply.empty())
-                return HttpResponse{204, {}, {}};
-            return HttpResponse{200, kJson, std::move(outcome.reply)};
+                return HttpResponse{204, {}, {}, {}};
+            return HttpResponse{200, kJson, std::move(outcome.reply), std::move(outcome.more)};
         });
     m_impl->http.route("GET", "/health", [this](HttpRequest&) { return health(); });
 }
@@ -289,11 +304,11 @@ RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& conte
                               "Um lote aceita no máximo " + std::to_string(maxBatch) +
                                   " chamadas; este tem " + std::to_string(requests.size()) + ".");
     }
-    std::vector<std::string> replies;
+    std::vector<Impl::Reply> replies;
     std::size_t replyBytes = 0;
     for (std::size_t i = 0; i < requests.size(); ++i) {
         CallLog log;
-        std::string reply;
+        Impl::Reply reply;
         if (replyBytes >= m_impl->options.maxBatchReplyBytes) {
             const std::string message =
                 "As respostas deste lote passam do limite de " +
@@ -316,7 +331,8 @@ RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& conte
     if (replies.empty())
         return out;
     if (!reader.isBatch()) {
-        out.reply = std::move(replies.front());
+        out.reply = std::move(replies.front().text);
+        out.more = std::move(replies.front().more);
         return out;
     }
     out.reply.reserve(replyBytes + replies.size() + 2);
@@ -324,15 +340,17 @@ RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& conte
     for (std::size_t i = 0; i < replies.size(); ++i) {
         if (i > 0)
             out.reply += ',';
-        out.reply += replies[i];
-        std::string().swap(replies[i]);
+        out.reply += replies[i].text;
+        for (const std::string& m : replies[i].more)
+            out.reply += m;
+        replies[i] = {};
     }
     out.reply += ']';
     return out;
 }
 
-std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index, CallLog& log,
-                                  Session& session)
+RpcServer::Impl::Reply RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index,
+                                             CallLog& log, Session& session)
 {
     const wire::RpcEnvelope& env = reader.requests()[index];
     const auto started = Clock::now();
@@ -429,7 +447,10 @@ std::string RpcServer::Impl::call(wire::RpcBodyReader& reader, std::size_t index
         CallResult result = service.call(known, std::move(params), *session.caller);
         log.rows = result.rows;
         log.status = "ok";
-        return wire::encodeResultAround(env.id, result.refs, std::move(result.dataJson));
+        Reply reply;
+        reply.text = wire::encodeResultAround(env.id, result.refs, std::move(result.dataJson),
+                                              std::move(result.dataApart), reply.more);
+        return reply;
     } catch (const RuleError& e) {
         log.status = "recusado: " + shortened(e.what());
         return wire::encodeFailure(env.id, e.what());
@@ -527,7 +548,7 @@ HttpResponse RpcServer::health()
     if (!h.problem.empty())
         body += ",\"problem\":" + jsonText(h.problem);
     body += "}}";
-    return {h.ok() ? 200 : 503, kJson, std::move(body)};
+    return {h.ok() ? 200 : 503, kJson, std::move(body), {}};
 }
 
 } // namespace cht::server

@@ -70,6 +70,8 @@ public:
     /// The answer to one request body (empty when it held notifications only) and its calls.
     struct Outcome {
         std::string reply;
+        /// Texts of the answer after `reply`, to be sent as they are (a long list's parts).
+        std::vector<std::string> more;
         std::vector<CallLog> calls;
     };
     /// What a body's calls run with besides itself.

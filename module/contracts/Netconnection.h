@@ -62,6 +62,9 @@ public:
         (void)port;
         (void)timeoutMs;
     }
+    /// Takes back a reply of Post once it has been read, so that its memory may receive the
+    /// next one; a transport that keeps nothing lets it go.
+    virtual void Recycle(std::string reply) { (void)reply; }
 };
 
 class TNetConnection;

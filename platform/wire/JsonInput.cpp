@@ -6,6 +6,9 @@ namespace cht::wire {
 
 namespace {
 constexpr std::size_t kSharedParserLimit = 4u << 20;
+// A kept parser holds on to about 1.3 times the biggest text it read: beyond this, the text's
+// parser goes with it.
+constexpr std::size_t kKeptParserLimit = 128u << 20;
 } // namespace
 
 static_assert(kReadPadding >= simdjson::SIMDJSON_PADDING);
@@ -86,7 +89,7 @@ void throwShape(std::string_view prefix, std::string_view what)
     throw DecodeFailure(message, false);
 }
 
-JsonInput::JsonInput(std::string_view json, std::string_view prefix, std::size_t capacity)
+JsonInput::JsonInput(std::string_view json, std::string_view prefix, std::size_t capacity, Big big)
     : m_prefix(prefix)
 {
     // A reply of tens of megabytes is read where it was received: a copy costs as much again in
@@ -100,24 +103,37 @@ JsonInput::JsonInput(std::string_view json, std::string_view prefix, std::size_t
     thread_local ondemand::parser shared;
     thread_local bool sharedInUse = false;
     ondemand::parser* parser = &shared;
+    static ondemand::parser kept;
+    static std::atomic<bool> keptInUse{false};
     if (json.size() <= kSharedParserLimit && !sharedInUse) {
         sharedInUse = true;
         m_releaseShared = &sharedInUse;
+    } else if (big == Big::Kept && json.size() <= kKeptParserLimit && !keptInUse.exchange(true)) {
+        m_releaseKept = &keptInUse;
+        parser = &kept;
     } else {
         m_ownParser = std::make_unique<ondemand::parser>();
         parser = m_ownParser.get();
     }
     if (auto error = parser->iterate(m_text).get(m_doc)) {
-        if (m_releaseShared)
-            *m_releaseShared = false;
+        release();
         throwJsonError(error, m_prefix, {});
     }
 }
 
 JsonInput::~JsonInput()
 {
+    release();
+}
+
+void JsonInput::release()
+{
     if (m_releaseShared)
         *m_releaseShared = false;
+    if (m_releaseKept)
+        m_releaseKept->store(false);
+    m_releaseShared = nullptr;
+    m_releaseKept = nullptr;
 }
 
 ondemand::object JsonInput::rootObject(std::string_view notObject)

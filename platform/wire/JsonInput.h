@@ -6,6 +6,7 @@
 
 #include <simdjson.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,10 +39,14 @@ bool isSyntaxError(simdjson::error_code code);
 /// Starts iterating the text: in place when `capacity` (the bytes readable from json.data())
 /// leaves the parser its padding, else from a padded copy. Small texts reuse a parser kept per
 /// thread (unless one is being read already); big ones get their own, so that one 30 MB load
-/// does not pin its buffers.
+/// does not pin its buffers, unless `Big::Kept` says that another big text of the kind will
+/// follow: then one parser for them all is kept by the process, its pages not faulted in anew
+/// for each text.
 class JsonInput {
 public:
-    JsonInput(std::string_view json, std::string_view prefix, std::size_t capacity = 0);
+    enum class Big { Own, Kept };
+    JsonInput(std::string_view json, std::string_view prefix, std::size_t capacity = 0,
+              Big big = Big::Own);
     ~JsonInput();
     JsonInput(const JsonInput&) = delete;
     JsonInput& operator=(const JsonInput&) = delete;
@@ -56,8 +61,11 @@ public:
     void expectEnd();
 
 private:
+    void release();
+
     std::string_view m_prefix;
     bool* m_releaseShared = nullptr;
+    std::atomic<bool>* m_releaseKept = nullptr;
     std::unique_ptr<ondemand::parser> m_ownParser;
     simdjson::padded_string m_copy;
     simdjson::padded_string_view m_text;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace cht::wire {
@@ -19,6 +20,19 @@ namespace {
 {
     throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " + place.text() +
                     " deve ser " + expected + ".");
+}
+
+// Whether any of eight bytes needs an escape: a control character, a quote or a backslash. Exact
+// for the word as a whole: a false mark only ever follows a true one.
+inline bool anyToEscape(std::uint64_t word)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    const auto below = [](std::uint64_t v, std::uint64_t n) {
+        return (v - kOnes * n) & ~v & kHighs;
+    };
+    return (below(word, 0x20) | below(word ^ (kOnes * '"'), 1) | below(word ^ (kOnes * '\\'), 1)) !=
+           0;
 }
 
 } // namespace
@@ -46,6 +60,14 @@ void writeString(JsonWriter& w, std::string_view s)
     out.putUnsafe('"');
     std::size_t run = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
+        // Eight bytes at a time while none needs an escape, as in most texts.
+        for (std::uint64_t word = 0; i + 8 <= s.size(); i += 8) {
+            std::memcpy(&word, s.data() + i, 8);
+            if (anyToEscape(word))
+                break;
+        }
+        if (i == s.size())
+            break;
         const char e = kEscape[static_cast<unsigned char>(s[i])];
         if (!e)
             continue;

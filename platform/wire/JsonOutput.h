@@ -16,42 +16,67 @@
 namespace cht::wire {
 
 /// Appends to a string. Grows it in steps and keeps a cursor, so that a character costs a store,
-/// not a push_back; finish() trims the string to what was written.
+/// not a push_back; finish() trims the string to what was written. The string is zero-filled at
+/// most a step ahead of the cursor: a packet of tens of megabytes is neither filled twice nor
+/// faulted in far past its end, and room reserved up front is taken without moving a byte.
 class StringOut {
 public:
     using Ch = char;
-    explicit StringOut(std::string& s) : m_s(s), m_used(s.size()) {}
+    explicit StringOut(std::string& s) : m_s(&s), m_used(s.size()) {}
     StringOut(const StringOut&) = delete;
     StringOut& operator=(const StringOut&) = delete;
     ~StringOut() { finish(); }
 
     void Put(char c)
     {
-        if (m_used == m_s.size())
+        if (m_used == m_s->size())
             grow(1);
-        m_s[m_used++] = c;
+        (*m_s)[m_used++] = c;
     }
     void Flush() {}
     void reserve(std::size_t n)
     {
-        if (m_s.size() - m_used < n)
+        if (m_s->size() - m_used < n)
             grow(n);
     }
-    void putUnsafe(char c) { m_s[m_used++] = c; }
+    /// Room for `total` bytes in all, taken as the text grows.
+    void reserveTotal(std::size_t total) { m_s->reserve(total); }
+    void putUnsafe(char c) { (*m_s)[m_used++] = c; }
     void append(std::string_view v)
     {
         if (v.empty())
             return;
-        reserve(v.size());
-        std::memcpy(m_s.data() + m_used, v.data(), v.size());
-        m_used += v.size();
+        if (m_s->size() - m_used >= v.size()) {
+            std::memcpy(m_s->data() + m_used, v.data(), v.size());
+            m_used += v.size();
+            return;
+        }
+        // Copied once, not zero-filled first.
+        m_s->resize(m_used);
+        m_s->append(v);
+        m_used = m_s->size();
     }
-    void finish() { m_s.resize(m_used); }
+    /// Bytes written so far into the current string.
+    std::size_t used() const { return m_used; }
+    void finish() { m_s->resize(m_used); }
+    /// Takes back the last byte written.
+    char unput() { return (*m_s)[--m_used]; }
+    /// Goes on writing at the end of another string (finish() the current one first).
+    void switchTo(std::string& s)
+    {
+        m_s = &s;
+        m_used = s.size();
+    }
 
 private:
-    void grow(std::size_t n) { m_s.resize(std::max(m_s.size() * 2, m_used + n + 1024)); }
+    static constexpr std::size_t kMaxStep = std::size_t(1) << 20;
+    // Past the capacity the string doubles it, moving what it holds.
+    void grow(std::size_t n)
+    {
+        m_s->resize(m_used + n + std::clamp<std::size_t>(m_used, 1024, kMaxStep));
+    }
 
-    std::string& m_s;
+    std::string* m_s;
     std::size_t m_used;
 };
 

@@ -668,6 +668,21 @@ std::string encodeTwoMemberEnvelope(const RpcId& id, const char* member, unsigne
     return json;
 }
 
+constexpr std::string_view kResultEnd = "}}";
+
+// The envelope of a result up to its packet; empty if the envelope of an empty packet does not end
+// in the packet and the two objects it closes.
+std::string resultHead(const RpcId& id, const std::vector<RpcArg>& refs)
+{
+    constexpr std::string_view kEmptyEnd = "{}}}";
+    std::string head = encodeResultWith(id, refs, "{}");
+    if (head.size() < kEmptyEnd.size() ||
+        std::string_view(head).substr(head.size() - kEmptyEnd.size()) != kEmptyEnd)
+        return {};
+    head.resize(head.size() - kEmptyEnd.size());
+    return head;
+}
+
 } // namespace
 
 std::string encodeResult(std::int64_t id, const std::vector<RpcArg>& refs,
@@ -687,16 +702,32 @@ std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
 {
     if (dataJson.empty())
         return encodeResultWith(id, refs, {});
-    // The envelope of an empty packet ends in the packet and the two objects it closes.
-    constexpr std::string_view kEmptyEnd = "{}}}";
-    std::string head = encodeResultWith(id, refs, "{}");
-    if (head.size() < kEmptyEnd.size() ||
-        std::string_view(head).substr(head.size() - kEmptyEnd.size()) != kEmptyEnd)
+    const std::string head = resultHead(id, refs);
+    if (head.empty())
         return encodeResultWith(id, refs, dataJson);
-    head.resize(head.size() - kEmptyEnd.size());
     dataJson.insert(0, head);
-    dataJson += "}}";
+    dataJson += kResultEnd;
     return std::move(dataJson);
+}
+
+std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
+                               std::string&& dataJson, std::vector<std::string>&& apart,
+                               std::vector<std::string>& more)
+{
+    if (apart.empty())
+        return encodeResultAround(id, refs, std::move(dataJson));
+    std::string head = resultHead(id, refs);
+    if (head.empty()) {
+        for (const std::string& text : apart)
+            dataJson += text;
+        return encodeResultWith(id, refs, dataJson);
+    }
+    more.reserve(more.size() + apart.size() + 2);
+    more.push_back(std::move(dataJson));
+    for (std::string& text : apart)
+        more.push_back(std::move(text));
+    more.emplace_back(kResultEnd);
+    return head;
 }
 
 std::string encodeFailure(std::int64_t id, std::string_view message)
@@ -735,7 +766,8 @@ RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
 {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
-    JsonInput input(json, p, capacity);
+    // A client that read one long list reads the next one.
+    JsonInput input(json, p, capacity, JsonInput::Big::Kept);
     ondemand::object root = input.rootObject("a resposta deve ser um objeto JSON");
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {

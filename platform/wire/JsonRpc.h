@@ -146,6 +146,13 @@ CHT_WIRE_EXPORT std::string encodeProtocolError(std::int64_t id, int code,
 /// The same three answers with the id as the request sent it.
 CHT_WIRE_EXPORT std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
                                                std::string&& dataJson);
+/// The same for a packet written in parts (`dataJson`, then the texts of `apart`, as a
+/// PacketWriter keeps blocks apart): returns the reply's first text and appends to `more` the
+/// texts that follow it, to be sent after it as they are. Nothing of the packet is moved.
+CHT_WIRE_EXPORT std::string encodeResultAround(const RpcId& id, const std::vector<RpcArg>& refs,
+                                               std::string&& dataJson,
+                                               std::vector<std::string>&& apart,
+                                               std::vector<std::string>& more);
 CHT_WIRE_EXPORT std::string encodeFailure(const RpcId& id, std::string_view message);
 CHT_WIRE_EXPORT std::string encodeProtocolError(const RpcId& id, int code,
                                                 std::string_view message);

@@ -13,9 +13,14 @@ constexpr std::string_view kWriterPrefix = "Não foi possível escrever o pacote
 
 struct PacketWriter::Impl {
     enum class State { Idle, Open, InRow, Done };
-    explicit Impl(std::string& s) : out(s), writer(out) {}
+    Impl(std::string& s, std::vector<std::string>* a) : out(s), writer(out), apart(a) {}
     StringOut out;
     JsonWriter writer;
+    std::vector<std::string>* apart;
+    // Bytes of the texts finished before the one being written, and whether that one is a text
+    // of the writer's own, at the end of `apart`.
+    std::size_t before = 0;
+    bool inApart = false;
     std::vector<FieldDef> fields;
     std::size_t col = 0;
     std::size_t row = 0;
@@ -36,9 +41,26 @@ struct PacketWriter::Impl {
         return fields[col];
     }
     Place place() const { return Place{"da linha ", row}; }
+    // The rows of a finished block ("[row,...]" holding rowCount rows), checked.
+    std::string_view rowsOf(std::string_view block, std::size_t rowCount) const
+    {
+        if (state != State::Open)
+            misuse("bloco de linhas fora do pacote ou dentro de uma linha");
+        if (block.size() < 2 || block.front() != '[' || block.back() != ']')
+            misuse("bloco de linhas mal formado");
+        const std::string_view rows = block.substr(1, block.size() - 2);
+        // Rows are arrays: a block that is not one of arrays did not come from beginRows.
+        if (!rows.empty() && (rows.front() != '[' || rows.back() != ']'))
+            misuse("bloco de linhas mal formado");
+        if (rows.empty() != (rowCount == 0))
+            misuse("bloco de linhas com contagem errada");
+        return rows;
+    }
 };
 
-PacketWriter::PacketWriter(std::string& out) : m_impl(new Impl(out)) {}
+PacketWriter::PacketWriter(std::string& out, std::vector<std::string>* apart)
+    : m_impl(new Impl(out, apart))
+{}
 
 PacketWriter::~PacketWriter()
 {
@@ -78,21 +100,55 @@ void PacketWriter::beginRows(const std::vector<FieldDef>& fields)
 void PacketWriter::appendRows(std::string_view block, std::size_t rowCount)
 {
     Impl& d = *m_impl;
-    if (d.state != Impl::State::Open)
-        d.misuse("bloco de linhas fora do pacote ou dentro de uma linha");
-    if (block.size() < 2 || block.front() != '[' || block.back() != ']')
-        d.misuse("bloco de linhas mal formado");
-    const std::string_view rows = block.substr(1, block.size() - 2);
-    // Rows are arrays: a block that is not one of arrays did not come from beginRows.
-    if (!rows.empty() && (rows.front() != '[' || rows.back() != ']'))
-        d.misuse("bloco de linhas mal formado");
-    if (rows.empty() != (rowCount == 0))
-        d.misuse("bloco de linhas com contagem errada");
+    const std::string_view rows = d.rowsOf(block, rowCount);
     if (rows.empty())
         return;
     d.writer.RawValue("", 0, rapidjson::kArrayType); // the separator and the writer's bookkeeping
     d.writer.stream().append(rows);
     d.row += rowCount;
+}
+
+void PacketWriter::takeRows(std::string&& block, std::size_t rowCount)
+{
+    Impl& d = *m_impl;
+    if (!d.apart) {
+        appendRows(std::string_view(block), rowCount);
+        return;
+    }
+    if (d.rowsOf(block, rowCount).empty())
+        return;
+    d.writer.RawValue("", 0, rapidjson::kArrayType);
+    // What comes before the block's rows (the separator, or the rows' own '[') takes the place
+    // of the block's '['; its ']' goes. The rows stay where they were written.
+    block.front() = d.out.unput();
+    block.pop_back();
+    d.out.finish();
+    d.before += d.out.used();
+    std::vector<std::string>& apart = *d.apart;
+    // A text of the writer's own that the separator was all of is left out.
+    if (d.inApart && d.out.used() == 0)
+        apart.pop_back();
+    d.before += block.size();
+    apart.push_back(std::move(block));
+    apart.emplace_back();
+    d.out.switchTo(apart.back());
+    d.inApart = true;
+    d.row += rowCount;
+}
+
+bool PacketWriter::keepsBlocksApart() const
+{
+    return m_impl->apart != nullptr;
+}
+
+void PacketWriter::reserve(std::size_t bytes)
+{
+    m_impl->out.reserveTotal(bytes);
+}
+
+std::size_t PacketWriter::size() const
+{
+    return m_impl->before + m_impl->out.used();
 }
 
 void PacketWriter::beginRow()

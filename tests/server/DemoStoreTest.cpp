@@ -106,6 +106,7 @@ TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery)
         DemoData::generate(*lease, options());
     }
     // minRows 1: every list is long (joined in memory, in pieces); a huge minRows: the query.
+    // The pieces copied into one text, or kept apart as the server sends them.
     auto packet = [&](const ChtFilter& filter, unsigned workers, std::size_t minRows) {
         ListSplit split;
         split.workers = workers;
@@ -114,6 +115,15 @@ TEST_P(DemoStoreTest, LongListsReadInPiecesEqualTheListQuery)
         wire::PacketWriter writer(out);
         const std::size_t rows = ChtListReader::write(store(), filter, writer, split);
         EXPECT_EQ(wire::decodeDataPacket(out).rowCount(), rows);
+        std::string joined;
+        std::vector<std::string> apart;
+        {
+            wire::PacketWriter partsWriter(joined, &apart);
+            EXPECT_EQ(ChtListReader::write(store(), filter, partsWriter, split), rows);
+        }
+        for (const std::string& text : apart)
+            joined += text;
+        EXPECT_TRUE(joined == out) << workers << " peças";
         return out;
     };
     ChtFilter all;

@@ -268,6 +268,41 @@ TEST_P(GetChtTest, LongListPathGivesTheQuerysBytes)
     EXPECT_TRUE(packet(2, 1) == some);
 }
 
+// Over HTTP a long list goes out in parts (its pieces where they were written, the envelope
+// around them): alone or in a batch, the bytes of the one query's answer.
+TEST_P(GetChtTest, LongListInPartsIsTheQuerysAnswer)
+{
+    auto request = [&](std::int64_t id, const std::string& situacao) {
+        return wire::encodeRequest(
+            {id,
+             "COT09800.rdmCancelaCHT.GetCHT",
+             {RpcArg::ofText(""), RpcArg::ofText("T"), RpcArg::ofText(""), RpcArg::ofText("T"),
+              RpcArg::ofNumber(kDay - 10), RpcArg::ofNumber(kDay + 10), RpcArg::ofText(situacao),
+              RpcArg::ofText(m_operador)}});
+    };
+    const std::string one = request(41, "_P_A_R_N_");
+    const std::string batch = "[" + one + "," + request(42, "_P_R_") + "]";
+    auto answers = [&](unsigned workers, std::size_t minRows) {
+        ListSplit split;
+        split.workers = workers;
+        split.minRows = minRows;
+        m_service->setListSplit(split);
+        std::vector<std::string> bodies;
+        for (const std::string& body : {one, batch}) {
+            auto res = post(body);
+            EXPECT_TRUE(res && res->status == 200);
+            bodies.push_back(res ? res->body : std::string());
+        }
+        return bodies;
+    };
+    const std::vector<std::string> reference = answers(1, 1u << 30);
+    const wire::RpcResponse whole = wire::decodeResponse(reference[0]);
+    ASSERT_TRUE(whole.data);
+    EXPECT_EQ(whole.data->rowCount(), 5u);
+    EXPECT_TRUE(answers(3, 1) == reference);
+    EXPECT_TRUE(answers(2, 1) == reference);
+}
+
 CHT_SERVER_SUITE(GetChtTest);
 
 } // namespace

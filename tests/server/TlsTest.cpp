@@ -125,6 +125,25 @@ TEST_P(TlsTest, ServesHttpsUnderTheSameDeadlinesAndCaps)
         "/rpc", wire::encodeRequest({1, "COT09800.rdmCancelaCHT.GetData", {}}), "application/json");
     ASSERT_TRUE(data);
     EXPECT_TRUE(wire::decodeResponse(data->body).ok) << data->body;
+    // A list read in pieces goes out in parts, over TLS as over plain HTTP.
+    ListSplit pieces;
+    pieces.workers = 3;
+    pieces.minRows = 1;
+    m_service->setListSplit(pieces);
+    const std::string list = wire::encodeRequest(
+        {2,
+         "COT09800.rdmCancelaCHT.GetCHT",
+         {wire::RpcArg::ofText(""), wire::RpcArg::ofText("T"), wire::RpcArg::ofText(""),
+          wire::RpcArg::ofText("T"), wire::RpcArg::ofNumber(kDay - 10),
+          wire::RpcArg::ofNumber(kDay + 10), wire::RpcArg::ofText("_P_A_R_N_"),
+          wire::RpcArg::ofText(m_operador)}});
+    const auto overTls = https.Post("/rpc", list, "application/json");
+    const auto plainList = post(list);
+    ASSERT_TRUE(overTls && plainList);
+    EXPECT_EQ(overTls->body, plainList->body);
+    const wire::RpcResponse listed = wire::decodeResponse(overTls->body);
+    ASSERT_TRUE(listed.data);
+    EXPECT_EQ(listed.data->rowCount(), 5u);
 
     // Two silent sockets from one address take its places; a third is closed at once, long
     // before the deadline; the two are closed at the deadline.

@@ -308,6 +308,61 @@ TEST(WireDataPacket, PacketWriterRefusesMisuse)
     EXPECT_THROW(dup.begin({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }
 
+// A text is escaped exactly where JSON requires it, wherever its characters fall: alone or two
+// together, early or late in a long run of plain bytes.
+TEST(WireDataPacket, TextsAreEscapedExactlyWhereJsonRequires)
+{
+    // JSON's rules: a quote, a backslash and the control characters are escaped, nothing else.
+    auto quoted = [](std::string_view text) {
+        std::string json = "\"";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            const char* const named[] = {"\\b", "\\t", "\\n", nullptr, "\\f", "\\r"};
+            if (c == '"' || c == '\\')
+                json += std::string("\\") + c;
+            else if (byte >= 8 && byte <= 13 && named[byte - 8])
+                json += named[byte - 8];
+            else if (byte < 0x20)
+                json += std::string("\\u00") + "0123456789abcdef"[byte >> 4] +
+                        "0123456789abcdef"[byte & 15];
+            else
+                json += c;
+        }
+        return json + "\"";
+    };
+    auto encoded = [](const std::string& text) {
+        ColumnTable t({{"T", FieldType::Text, 0}});
+        t.appendRow();
+        t.setText(0, 0, text);
+        return encodeDataPacket(t);
+    };
+    const std::string empty = encoded("");
+    const std::size_t at = empty.find("\"\"]");
+    ASSERT_NE(at, std::string::npos);
+    const std::string before = empty.substr(0, at), after = empty.substr(at + 2);
+    const std::string special[] = {"\x01", "\x1f", "\n", "\t", "\"", "\\", " ", "\x7f", "é", "]"};
+    std::string wrong;
+    auto check = [&](const std::string& text) {
+        if (wrong.empty() && encoded(text) != before + quoted(text) + after)
+            wrong = text;
+    };
+    for (std::size_t length = 0; length <= 26; ++length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            for (const std::string& a : special) {
+                std::string text(length, 'a');
+                text.replace(i, 1, a);
+                check(text);
+                for (std::size_t j = i + 1; j < length; j += 3) {
+                    std::string two = text;
+                    two.replace(j + a.size() - 1, 1, "\"");
+                    check(two);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrong, "");
+}
+
 TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
 {
     const std::vector<FieldDef> fields{{"A", FieldType::Text, 3}, {"B", FieldType::Integer, 0}};
@@ -353,6 +408,45 @@ TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
     EXPECT_EQ(t.text(2, 0), "trê");
     EXPECT_EQ(t.integer(3, 1), 4);
 
+    // Blocks taken into a writer that keeps them apart: the packet is its text and the texts
+    // it kept, the blocks' where they were written.
+    std::string first;
+    std::vector<std::string> apart;
+    const std::string second = block({{"dois", 2}, {"três", 3}});
+    std::string taken = second;
+    const char* const secondAt = taken.data();
+    {
+        PacketWriter w(first, &apart);
+        ASSERT_TRUE(w.keepsBlocksApart());
+        w.begin(fields);
+        w.takeRows(block({}), 0);
+        w.takeRows(block({{"um", 1}}), 1);
+        w.takeRows(std::move(taken), 2);
+        row(w, "quatro", 4);
+        w.takeRows(block({}), 0);
+        w.end();
+        std::size_t joinedSize = first.size();
+        for (const std::string& text : apart)
+            joinedSize += text.size();
+        EXPECT_EQ(w.size(), joinedSize);
+    }
+    std::string joined = first;
+    for (const std::string& text : apart)
+        joined += text;
+    EXPECT_EQ(joined, direct);
+    ASSERT_EQ(apart.size(), 3u); // "um", then "dois" and "três", then "quatro" and the end
+    EXPECT_EQ(apart[1].data(), secondAt);
+    // Without `apart`, a taken block is copied in as appendRows does.
+    std::string copied;
+    {
+        PacketWriter w(copied);
+        w.begin(fields);
+        w.takeRows(block({{"um", 1}, {"dois", 2}}), 2);
+        w.takeRows(block({{"três", 3}, {"quatro", 4}}), 2);
+        w.end();
+    }
+    EXPECT_EQ(copied, direct);
+
     std::string out;
     PacketWriter w(out);
     EXPECT_THROW(w.appendRows("[]", 0), WireError); // before begin
@@ -361,6 +455,7 @@ TEST(WireDataPacket, BlocksOfRowsSpliceIntoThePacketInOrder)
     EXPECT_THROW(w.appendRows(R"(["a",1])", 1), WireError);
     EXPECT_THROW(w.appendRows(R"([["a",1]])", 0), WireError);
     EXPECT_THROW(w.appendRows("[]", 2), WireError);
+    EXPECT_THROW(w.takeRows(R"(["a",1])", 1), WireError);
     PacketWriter bad(out);
     EXPECT_THROW(bad.beginRows({{"A", FieldType::Text, 1}, {"a", FieldType::Float, 0}}), WireError);
 }

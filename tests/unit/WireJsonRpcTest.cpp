@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <thread>
 
 using namespace cht::wire;
 
@@ -134,6 +135,20 @@ TEST(WireJsonRpc, ResultSplicesTheEncodedPacket)
     const std::vector<RpcArg> refs{RpcArg::ofText("C1"), RpcArg::ofNumber(2.5)};
     EXPECT_EQ(encodeResultAround(5, refs, std::string(data)), reply);
     EXPECT_EQ(encodeResultAround(6, {}, std::string()), encodeResult(6, {}, ""));
+
+    // A packet in parts: the reply's texts, sent one after another, are the same bytes.
+    const std::size_t cut = data.size() / 3;
+    std::vector<std::string> more{"already there"};
+    std::string head = encodeResultAround(RpcId::of(5), refs, data.substr(0, cut),
+                                          {data.substr(cut, cut), data.substr(2 * cut)}, more);
+    ASSERT_EQ(more.size(), 5u);
+    EXPECT_EQ(more.front(), "already there");
+    for (std::size_t i = 1; i < more.size(); ++i)
+        head += more[i];
+    EXPECT_EQ(head, reply);
+    more.clear();
+    EXPECT_EQ(encodeResultAround(RpcId::of(5), refs, std::string(data), {}, more), reply);
+    EXPECT_TRUE(more.empty());
 }
 
 // A reply received with room past its end is read where it lies: what lies in that room is no
@@ -154,6 +169,49 @@ TEST(WireJsonRpc, ReplyReadInPlaceEndsAtItsLength)
     EXPECT_THROW(decodeResponse(std::string_view(cut.data(), half), cut.size()), WireError);
     // Room too small for the padding: read from a copy, as before.
     EXPECT_EQ(decodeResponse(whole, whole.size()).refs.at(0).text, "C1");
+}
+
+// Replies over the size of the per-thread parser share one kept parser: read one after another
+// (a smaller after a bigger, a bigger after a failure) and side by side, each comes out whole.
+TEST(WireJsonRpc, BigRepliesReadOneAfterAnotherAndSideBySide)
+{
+    const std::string filler(80, 'x');
+    auto cell = [&](std::int64_t id, std::size_t row) {
+        return std::to_string(id) + "-" + std::to_string(row) + filler;
+    };
+    auto bigReply = [&](std::int64_t id, std::size_t rows) {
+        ColumnTable t({{"K", FieldType::Text, 0}, {"N", FieldType::Integer, 0}});
+        for (std::size_t r = 0; r < rows; ++r) {
+            t.appendRow();
+            t.setText(r, 0, cell(id, r));
+            t.setInteger(r, 1, static_cast<std::int64_t>(r) * id);
+        }
+        return encodeResult(id, {}, encodeDataPacket(t));
+    };
+    const std::string a = bigReply(3, 80000), b = bigReply(7, 50000);
+    ASSERT_GT(b.size(), 4u << 20);
+    auto readsRight = [&](const std::string& reply, std::int64_t id, std::size_t rows) {
+        const RpcResponse r = decodeResponse(reply);
+        const std::size_t last = rows - 1;
+        return r.id == id && r.data && r.data->rowCount() == rows &&
+               r.data->text(last, 0) == cell(id, last) &&
+               r.data->integer(last, 1) == static_cast<std::int64_t>(last) * id;
+    };
+    EXPECT_TRUE(readsRight(a, 3, 80000));
+    EXPECT_TRUE(readsRight(b, 7, 50000));
+    EXPECT_THROW(decodeResponse(std::string_view(a).substr(0, a.size() - 3)), WireError);
+    EXPECT_TRUE(readsRight(a, 3, 80000));
+
+    bool rightA = true, rightB = true;
+    std::thread other([&] {
+        for (int i = 0; i < 4; ++i)
+            rightB = readsRight(b, 7, 50000) && rightB;
+    });
+    for (int i = 0; i < 4; ++i)
+        rightA = readsRight(a, 3, 80000) && rightA;
+    other.join();
+    EXPECT_TRUE(rightA);
+    EXPECT_TRUE(rightB);
 }
 
 TEST(WireJsonRpc, FailureAndProtocolError)
