@@ -30,6 +30,7 @@ constexpr unsigned long long kMaxReserveBytes = 1ull << 30;
 
 // The memory of one reply at most this big is kept for the next.
 constexpr std::size_t kMaxSpareBytes = 128u << 20;
+constexpr std::size_t kSpareFromBytes = 1u << 20;
 
 // A health check is a quick question: it never waits as long as a call may.
 constexpr int kHealthTimeoutCapMs = 15000;
@@ -189,11 +190,6 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
     const std::string token = ServerSession::Token();
     const ServerAddress address = addressOf(host, port);
     std::string reply;
-    {
-        std::lock_guard lock(m_spareMutex);
-        reply.swap(m_spare);
-    }
-    reply.clear();
     runWhileUiWaits([&] {
         const auto connection = clientFor(address, timeoutMs);
         httplib::Client& client = *connection;
@@ -211,8 +207,16 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
             const std::string length = r.get_header_value("Content-Length");
             char* end = nullptr;
             const unsigned long long n = std::strtoull(length.c_str(), &end, 10);
-            if (!length.empty() && *end == '\0' && n <= kMaxReserveBytes)
-                reply.reserve(static_cast<std::size_t>(n) + wire::kReadPadding);
+            if (length.empty() || *end != '\0' || n > kMaxReserveBytes)
+                return true;
+            const std::size_t room = static_cast<std::size_t>(n) + wire::kReadPadding;
+            // Only a long reply takes the kept memory: a short one in between would drop it.
+            if (room >= kSpareFromBytes && reply.empty()) {
+                std::lock_guard lock(m_spareMutex);
+                reply.swap(m_spare);
+                reply.clear();
+            }
+            reply.reserve(room);
             return true;
         };
         req.content_receiver = [&](const char* data, std::size_t n, std::uint64_t, std::uint64_t) {
