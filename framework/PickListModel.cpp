@@ -193,9 +193,14 @@ void PickListModel::buildSearchIndex()
     m_searchStart.clear();
     m_searchStart.reserve(static_cast<std::size_t>(m_records) + 1);
     m_searchText.clear();
-    m_searchText.reserve(static_cast<std::size_t>(m_records) * 64);
     std::string scratch;
+    constexpr int kSample = 512;
     for (int r = 0; r < m_records; ++r) {
+        // Room for every record at the size of the first ones, and a quarter more: a text of
+        // megabytes is then not moved, and its pages not touched twice, as it grows.
+        if (r == kSample)
+            m_searchText.reserve(m_searchText.size() / kSample *
+                                 static_cast<std::size_t>(m_records) * 5 / 4);
         m_searchStart.push_back(static_cast<std::uint32_t>(m_searchText.size()));
         for (const cht::platform::TField* f : searched) {
             appendSearchText(storedText(r, *f, scratch), m_searchText);

@@ -467,6 +467,10 @@ TEST_P(FrameworkDataTest, PickListNarrowsByCodeNumberOrNameIgnoringCaseAccentsAn
 {
     exec("INSERT INTO CLIENTE VALUES ('XPTO9', '55566677000188', 'Açaí Têxtil', 'J', "
          "'Açaí Têxtil São João Ltda')");
+    // Enough clients that a narrow list is searched row by row, a wide one as one text.
+    for (int i = 1; i <= 12; ++i)
+        exec(QString("INSERT INTO CLIENTE VALUES ('Z%1', '700000000001%1', 'Zeta %1', 'J', 'Zeta')")
+                 .arg(i, 2, 10, QChar('0')));
     TADOIBQuery q("qryCliente");
     defineClientQuery(q);
     q.Open();
@@ -478,8 +482,9 @@ TEST_P(FrameworkDataTest, PickListNarrowsByCodeNumberOrNameIgnoringCaseAccentsAn
         ASSERT_NE(d, nullptr);
         auto* view = d->findChild<QTableView*>("grdLista");
         auto* search = d->findChild<QLineEdit*>("edtPesquisa");
-        for (const char* typed : {"12.345.678/0001", "99887766", "GAMA s.a", "acai tex", "SÃO joão",
-                                  "xpto", "beto", ""}) {
+        for (const char* typed :
+             {"12.345.678/0001", "99887766", "GAMA s.a", "acai tex", "SÃO joão", "xpto", "beto", "",
+              "zeta 1", "zeta 12", "gam", "gama s", "alfa", "alfa ltda"}) {
             search->setText(QString::fromUtf8(typed)); // QTest types ASCII only
             QStringList names;
             for (int r = 0; r < view->model()->rowCount(); ++r)
@@ -502,7 +507,7 @@ TEST_P(FrameworkDataTest, PickListNarrowsByCodeNumberOrNameIgnoringCaseAccentsAn
     });
     QString selection;
     EXPECT_FALSE(PesquisaLista(&dts, "CDCLIENTE", "Cliente|x", false, selection));
-    ASSERT_EQ(seen.size(), 8u);
+    ASSERT_EQ(seen.size(), 14u);
     EXPECT_EQ(seen[0].second, QStringList({"Alfa"})) << "formatted number";
     EXPECT_EQ(seen[1].second, QStringList({"Gama"})) << "bare number";
     EXPECT_EQ(seen[2].second, QStringList({"Gama"})) << "name, case and punctuation";
@@ -510,8 +515,15 @@ TEST_P(FrameworkDataTest, PickListNarrowsByCodeNumberOrNameIgnoringCaseAccentsAn
     EXPECT_EQ(seen[4].second, QStringList({"Açaí Têxtil"})) << "accents in the typed text";
     EXPECT_EQ(seen[5].second, QStringList({"Açaí Têxtil"})) << "the key, although not shown";
     EXPECT_EQ(seen[6].second, QStringList()) << "nothing";
-    EXPECT_EQ(seen[7].second.size(), 4) << "an empty text shows every row";
-    EXPECT_EQ(counts, QString("4 de 4 na lista; 0 marcados"));
+    EXPECT_EQ(seen[7].second.size(), 16) << "an empty text shows every row";
+    EXPECT_EQ(seen[8].second, QStringList({"Zeta 10", "Zeta 11", "Zeta 12"}));
+    EXPECT_EQ(seen[9].second, QStringList({"Zeta 12"}));
+    // Narrower texts over few rows on view: the rows on view are searched again.
+    EXPECT_EQ(seen[10].second, QStringList({"Gama"}));
+    EXPECT_EQ(seen[11].second, QStringList({"Gama"}));
+    EXPECT_EQ(seen[12].second, QStringList({"Alfa"}));
+    EXPECT_EQ(seen[13].second, QStringList({"Alfa"}));
+    EXPECT_EQ(counts, QString("16 de 16 na lista; 0 marcados"));
 }
 
 TEST_P(FrameworkDataTest, PickListMarksOnlyTheRowsOnViewAndKeepsTicksOutOfView)
