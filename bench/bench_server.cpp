@@ -316,20 +316,19 @@ bool measurePeakRss(const std::string& file, const wire::ColumnTable& list)
     if (ok) {
         const double idle = statusMb(pid, "VmRSS:");
         // The delta the screen sends after ticking every row: the key and the tick, old and new.
-        wire::DeltaPacket delta;
         std::vector<std::size_t> columns;
+        std::vector<wire::FieldDef> fields;
         for (const char* name : {"NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV", "NRSERVCONT",
                                  "NRSEQUCHT", "CDFUNC", "IDCHECK"}) {
             columns.push_back(static_cast<std::size_t>(list.indexOf(name)));
-            delta.fields.push_back(list.fields()[columns.back()]);
+            fields.push_back(list.fields()[columns.back()]);
         }
+        wire::DeltaPacket delta(std::move(fields));
         for (std::size_t r = 0; r < list.rowCount(); ++r) {
-            wire::Change change;
-            for (std::size_t c : columns)
-                change.oldValues.push_back(list.value(r, c));
-            change.newValues = change.oldValues;
-            change.newValues.back() = std::string("S");
-            delta.changes.push_back(std::move(change));
+            const std::size_t change = delta.add(wire::ChangeOp::Update);
+            delta.before().copyCells(change, list, r, columns);
+            delta.after().copyCells(change, list, r, columns);
+            delta.after().setText(change, columns.size() - 1, "S");
         }
         wire::RpcRequest request;
         request.id = 1;
@@ -664,14 +663,13 @@ int main()
                         break;
                     }
                     default: {
-                        wire::DeltaPacket d;
-                        d.fields = wire::chtListFields();
+                        wire::DeltaPacket d(wire::chtListFields());
                         auto& mine = w.rows[(w.next - 1) % (w.cancelFrom / 2)];
                         auto after = mine;
                         const std::size_t flag = col("IDCHTPGTOOK");
                         after[flag] =
                             std::string(std::get<std::string>(mine[flag]) == "S" ? "N" : "S");
-                        d.changes.push_back({wire::ChangeOp::Update, mine, after});
+                        d.add(wire::ChangeOp::Update, mine, after);
                         r.method = object + "SetCHT";
                         r.params.push_back(RpcArg::ofDelta(std::move(d)));
                         setFlag = true;

@@ -22,7 +22,6 @@
 namespace cht::server {
 
 using wire::RpcArg;
-using wire::Value;
 
 namespace {
 
@@ -111,40 +110,19 @@ std::int64_t dayArg(double ole, const char* what)
     return wire::oleDayNumber(ole);
 }
 
-bool isTextOrNull(const Value& v)
+// One cell of a change, before and after: for texts null and the empty text are the same; numbers
+// compare by value.
+bool sameCell(const wire::ColumnTable& olds, const wire::ColumnTable& news, std::size_t change,
+              std::size_t col)
 {
-    return wire::isNull(v) || std::holds_alternative<std::string>(v);
-}
-
-// A text's value, or the empty text for null (the two are the same for texts).
-std::string_view textOf(const Value& v)
-{
-    if (const auto* s = std::get_if<std::string>(&v))
-        return *s;
-    return {};
-}
-
-// Null and the empty text are the same for texts; numbers compare by value.
-bool sameValue(const Value& a, const Value& b)
-{
-    if (isTextOrNull(a) && isTextOrNull(b))
-        return textOf(a) == textOf(b);
-    auto number = [](const Value& v, double& out) {
-        if (const auto* d = std::get_if<double>(&v)) {
-            out = *d;
-            return true;
-        }
-        if (const auto* i = std::get_if<std::int64_t>(&v)) {
-            out = static_cast<double>(*i);
-            return true;
-        }
-        return false;
-    };
-    double x = 0;
-    double y = 0;
-    if (number(a, x) && number(b, y))
-        return x == y;
-    return false;
+    if (olds.fields()[col].type == wire::FieldType::Text)
+        return olds.text(change, col) == news.text(change, col);
+    const bool oldNull = olds.isNull(change, col);
+    if (oldNull || news.isNull(change, col))
+        return oldNull == news.isNull(change, col);
+    if (olds.fields()[col].type == wire::FieldType::Integer)
+        return olds.integer(change, col) == news.integer(change, col);
+    return olds.number(change, col) == news.number(change, col);
 }
 
 // Blank: nothing but white space, control characters and invisible marks (no-break and
@@ -454,12 +432,15 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     if (params[0].kind != RpcArg::Kind::Delta)
         throw ParamError(argName(m, 0, "alterações") + " deve ser um pacote de alterações.");
     const wire::DeltaPacket& delta = params[0].delta;
+    const wire::ColumnTable& olds = delta.before();
+    const wire::ColumnTable& news = delta.after();
 
     // Each field of the delta by its own name; anything that is not a CHT list field is refused.
     const auto& known = wire::chtListFields();
     std::vector<std::string> names;
     std::vector<DeltaField> kinds;
-    for (const auto& f : delta.fields) {
+    std::vector<bool> isText;
+    for (const auto& f : delta.fields()) {
         std::string canonical;
         for (const auto& k : known)
             if (sameName(k.name, f.name))
@@ -468,6 +449,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
             throw RuleError("O campo " + f.name + " não pertence à lista de CHTs.");
         kinds.push_back(deltaField(canonical));
         names.push_back(std::move(canonical));
+        isText.push_back(f.type == wire::FieldType::Text);
     }
     std::array<std::size_t, 6> keyIndex{};
     for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
@@ -477,27 +459,22 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
                             kKeyFields[i] + ".");
         }
         keyIndex[i] = static_cast<std::size_t>(c);
+        if (!isText[keyIndex[i]]) {
+            throw RuleError(std::string("O campo de chave ") + kKeyFields[i] +
+                            " deve ser um texto.");
+        }
     }
     const int justIndex = delta.indexOf("DSALTERACAOCHT");
 
-    auto wellFormed = [&names](const wire::Change& change) {
-        return change.op == wire::ChangeOp::Update && change.oldValues.size() == names.size() &&
-               change.newValues.size() == names.size();
-    };
-    auto keyOf = [&keyIndex](const wire::Change& change) {
+    auto keyOf = [&keyIndex, &olds](std::size_t change) {
         const auto part = [&](std::size_t i) {
-            return std::string(textOf(change.oldValues[keyIndex[i]]));
+            return std::string(olds.text(change, keyIndex[i]));
         };
         return ChtKey{part(0), part(1), part(2), part(3), part(4), part(5)};
     };
-    auto keyIsText = [&keyIndex](const wire::Change& change) {
-        return std::all_of(keyIndex.begin(), keyIndex.end(),
-                           [&](std::size_t i) { return isTextOrNull(change.oldValues[i]); });
-    };
-    auto changesStored = [&kinds](const wire::Change& change) {
+    auto changesStored = [&](std::size_t change) {
         for (std::size_t i = 0; i < kinds.size(); ++i)
-            if (kinds[i] != DeltaField::Tick &&
-                !sameValue(change.oldValues[i], change.newValues[i]))
+            if (kinds[i] != DeltaField::Tick && !sameCell(olds, news, change, i))
                 return true;
         return false;
     };
@@ -508,18 +485,17 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     constexpr std::size_t kQuiet = static_cast<std::size_t>(-2);
     std::vector<ChtKey> keys;
-    std::vector<std::size_t> slotOf(delta.changes.size(), kNone);
+    std::vector<std::size_t> slotOf(delta.size(), kNone);
     {
         std::map<ChtKey, std::size_t> slots;
-        for (std::size_t c = 0; c < delta.changes.size(); ++c) {
-            const wire::Change& change = delta.changes[c];
-            if (!wellFormed(change) || !keyIsText(change))
+        for (std::size_t c = 0; c < delta.size(); ++c) {
+            if (delta.op(c) != wire::ChangeOp::Update)
                 continue;
-            if (!changesStored(change)) {
+            if (!changesStored(c)) {
                 slotOf[c] = kQuiet;
                 continue;
             }
-            auto [at, added] = slots.emplace(keyOf(change), keys.size());
+            auto [at, added] = slots.emplace(keyOf(c), keys.size());
             if (added)
                 keys.push_back(at->first);
             slotOf[c] = at->second;
@@ -540,27 +516,18 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
     std::vector<Set> sets;
     std::vector<std::pair<DeltaField, std::string>> expected;
     std::size_t applied = 0;
-    for (std::size_t c = 0; c < delta.changes.size(); ++c) {
+    for (std::size_t c = 0; c < delta.size(); ++c) {
         if (slotOf[c] == kQuiet)
             continue;
-        const wire::Change& change = delta.changes[c];
-        if (change.op == wire::ChangeOp::Insert)
+        if (delta.op(c) == wire::ChangeOp::Insert)
             throw RuleError("Não é permitido incluir CHTs.");
-        if (change.op == wire::ChangeOp::Delete)
+        if (delta.op(c) == wire::ChangeOp::Delete)
             throw RuleError("CHTs não são excluídas por alteração: use o comando Excluir CHT.");
-        if (!wellFormed(change))
-            throw ParamError("Uma alteração do pacote não traz um valor por campo.");
-        for (std::size_t i = 0; i < kKeyFields.size(); ++i) {
-            if (!isTextOrNull(change.oldValues[keyIndex[i]])) {
-                throw RuleError(std::string("O campo de chave ") + kKeyFields[i] +
-                                " deve ser um texto.");
-            }
-        }
         // Named only by messages and by the rows that change something.
         std::optional<ChtKey> named;
         auto key = [&]() -> const ChtKey& {
             if (!named)
-                named = keyOf(change);
+                named = keyOf(c);
             return *named;
         };
 
@@ -569,9 +536,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
         bool statusChanged = false;
         bool justChanged = false;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            const Value& before = change.oldValues[i];
-            const Value& after = change.newValues[i];
-            if (sameValue(before, after))
+            if (sameCell(olds, news, c, i))
                 continue;
             const std::string& name = names[i];
             if (kinds[i] == DeltaField::Tick)
@@ -580,17 +545,17 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
                 throw RuleError("O campo " + name + " não pode ser alterado (" + key().describe() +
                                 ").");
             }
-            if (!isTextOrNull(before) || !isTextOrNull(after))
+            if (!isText[i])
                 throw RuleError("Valor inválido no campo " + name + " da " + key().describe() +
                                 ".");
-            const std::string_view next = textOf(after);
+            const std::string_view next = news.text(c, i);
             if (kinds[i] == DeltaField::Signed || kinds[i] == DeltaField::ClientOk) {
                 if (next != "S" && next != "N") {
                     throw RuleError("O campo " + name + " da " + key().describe() +
                                     " aceita apenas \"S\" ou \"N\".");
                 }
             } else if (kinds[i] == DeltaField::Status) {
-                const std::string_view previous = textOf(before);
+                const std::string_view previous = olds.text(c, i);
                 if (next != "N") {
                     throw RuleError("A situação da " + key().describe() +
                                     " só pode ser alterada para \"N\" (Não faturar) por esta via.");
@@ -606,7 +571,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
                 justChanged = true;
             }
             sets.push_back({i, std::string(next)});
-            expected.emplace_back(kinds[i], std::string(textOf(before)));
+            expected.emplace_back(kinds[i], std::string(olds.text(c, i)));
         }
         if (sets.empty())
             continue;
@@ -620,8 +585,8 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
             // A delta carries the key and the fields changed in some row: a status change whose
             // justification is already the stored one may come without it.
             std::string justification =
-                justIndex >= 0
-                    ? std::string(textOf(change.newValues[static_cast<std::size_t>(justIndex)]))
+                justIndex >= 0 && isText[static_cast<std::size_t>(justIndex)]
+                    ? std::string(news.text(c, static_cast<std::size_t>(justIndex)))
                     : now.dsAlteracaoCht;
             if (isBlank(justification)) {
                 throw RuleError("Informe a justificativa para marcar a " + key().describe() +

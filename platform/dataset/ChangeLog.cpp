@@ -94,38 +94,30 @@ wire::DeltaPacket ChangeLog::delta(const wire::ColumnTable& table,
                 columns.push_back(i);
     }
 
-    wire::DeltaPacket out;
-    out.fields.reserve(columns.size());
+    std::vector<wire::FieldDef> deltaFields;
+    deltaFields.reserve(columns.size());
     for (const std::size_t c : columns)
-        out.fields.push_back(table.fields()[c]);
-    out.changes.reserve(m_changes.size());
+        deltaFields.push_back(table.fields()[c]);
+    wire::DeltaPacket out(std::move(deltaFields));
+    out.reserve(m_changes.size());
     std::vector<std::size_t> position(fields, columns.size()); // column -> index in the delta
     for (std::size_t i = 0; i < columns.size(); ++i)
         position[columns[i]] = i;
-    auto current = [&](std::size_t row) {
-        std::vector<wire::Value> values;
-        values.reserve(columns.size());
-        for (const std::size_t c : columns)
-            values.push_back(table.value(row, c));
-        return values;
-    };
     for (const RowChange& rc : m_changes) {
         if (rc.inserted && rc.deleted)
             continue;
-        wire::Change ch;
-        if (rc.inserted) {
-            ch.op = wire::ChangeOp::Insert;
-            ch.newValues = current(rc.row);
-        } else {
-            ch.op = rc.deleted ? wire::ChangeOp::Delete : wire::ChangeOp::Update;
-            ch.oldValues = current(rc.row);
+        const wire::ChangeOp op = rc.inserted  ? wire::ChangeOp::Insert
+                                  : rc.deleted ? wire::ChangeOp::Delete
+                                               : wire::ChangeOp::Update;
+        const std::size_t change = out.add(op);
+        if (op != wire::ChangeOp::Insert) {
+            out.before().copyCells(change, table, rc.row, columns);
             for (std::uint32_t i = rc.firstSaved; i != kNone; i = m_saved[i].next)
                 if (position[m_saved[i].col] < columns.size())
-                    ch.oldValues[position[m_saved[i].col]] = m_saved[i].value;
-            if (!rc.deleted)
-                ch.newValues = current(rc.row);
+                    out.before().setValue(change, position[m_saved[i].col], m_saved[i].value);
         }
-        out.changes.push_back(std::move(ch));
+        if (op != wire::ChangeOp::Delete)
+            out.after().copyCells(change, table, rc.row, columns);
     }
     return out;
 }

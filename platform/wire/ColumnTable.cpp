@@ -73,6 +73,69 @@ std::size_t ColumnTable::appendRow()
     return m_rows++;
 }
 
+void ColumnTable::popRow()
+{
+    if (m_rows == 0)
+        throw std::out_of_range("ColumnTable: não há linha a retirar");
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        Column& c = m_columns[i];
+        if (m_fields[i].type == FieldType::Text) {
+            c.offset.pop_back();
+            c.length.pop_back();
+        } else {
+            if (m_fields[i].type == FieldType::Integer)
+                c.integers.pop_back();
+            else
+                c.numbers.pop_back();
+            c.nulls.pop_back();
+        }
+    }
+    --m_rows;
+}
+
+void ColumnTable::copyCells(std::size_t row, const ColumnTable& from, std::size_t fromRow,
+                            std::span<const std::size_t> columns)
+{
+    if (columns.size() > m_fields.size())
+        throw WireError("Colunas demais para a tabela de destino.");
+    for (std::size_t col = 0; col < columns.size(); ++col) {
+        const std::size_t src = columns[col];
+        from.check(fromRow, src);
+        check(row, col);
+        const FieldDef& f = m_fields[col];
+        const FieldDef& g = from.m_fields[src];
+        if (f.type != g.type)
+            throw WireError("O campo " + inQuotes(g.name) + " não tem o tipo do campo " +
+                            inQuotes(f.name) + ".");
+        const Column& s = from.m_columns[src];
+        Column& c = m_columns[col];
+        switch (f.type) {
+        case FieldType::Text: {
+            const std::uint32_t len = s.length[fromRow];
+            if (len == kNullLength) {
+                c.length[row] = kNullLength;
+            } else {
+                const std::string_view bytes(s.arena.data() + s.offset[fromRow], len);
+                if (f.size != 0 && (g.size == 0 || g.size > f.size))
+                    storeText(c, row, cutToChars(bytes, f.size));
+                else
+                    storeText(c, row, bytes);
+            }
+            break;
+        }
+        case FieldType::DateTime:
+        case FieldType::Float:
+            c.numbers[row] = s.numbers[fromRow];
+            c.nulls[row] = s.nulls[fromRow];
+            break;
+        case FieldType::Integer:
+            c.integers[row] = s.integers[fromRow];
+            c.nulls[row] = s.nulls[fromRow];
+            break;
+        }
+    }
+}
+
 void ColumnTable::reserveRows(std::size_t rows)
 {
     for (std::size_t i = 0; i < m_columns.size(); ++i) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
 
     /// Appends a row of nulls and returns its index.
     std::size_t appendRow();
+    /// Drops the last row (one being built that turned out wrong).
+    void popRow();
     void reserveRows(std::size_t rows);
 
     bool isNull(std::size_t row, std::size_t col) const;
@@ -47,6 +50,11 @@ public:
     /// Stores a value; throws WireError naming the field when its kind does not fit the type.
     void setValue(std::size_t row, std::size_t col, const Value& v);
 
+    /// Sets cells 0, 1, ... of `row` from the cells of row `fromRow` of `from` in its columns
+    /// `columns`, which must have the same types. Texts are copied as they lie, already checked,
+    /// unless this side's field is narrower.
+    void copyCells(std::size_t row, const ColumnTable& from, std::size_t fromRow,
+                   std::span<const std::size_t> columns);
     /// Moves column `from` of `other` (same row count) to the end of this table; `other` loses it.
     void adoptColumn(ColumnTable& other, std::size_t from);
     /// Frees unused capacity (after a load) and drops text bytes that edits left behind.

@@ -94,14 +94,10 @@ inline bool isWholeNumberToken(ondemand::value& v)
     return token.find_first_of(".eE") == std::string_view::npos;
 }
 
-// One cell read into a Value, for delta packets; text cut to the field size.
-enum class Read { Ok, Null, WrongType, Error };
+using Read = PacketDecoder::Read;
+using CellResult = PacketDecoder::CellResult;
 
-struct CellResult {
-    Read read = Read::Ok;
-    error_code error = simdjson::SUCCESS;
-};
-
+// One cell handed to the callback of its kind; the caller stores it.
 template <class OnText, class OnNumber, class OnInteger, class OnNull>
 inline CellResult readCell(ondemand::value& v, FieldType type, OnText onText, OnNumber onNumber,
                            OnInteger onInteger, OnNull onNull)
@@ -239,17 +235,18 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
     return out;
 }
 
-void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std::size_t sampled)
+std::size_t PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart,
+                                             std::size_t sampled)
 {
     const char* at = location();
     if (!rowsStart || !at || at <= rowsStart)
-        return;
+        return 0;
     const auto perRow = static_cast<double>(at - rowsStart) / static_cast<double>(sampled);
     const auto left = static_cast<double>(m_input->end() - at);
     // A little over the estimate, so that one growth at the very end is rare.
     const double estimate = (static_cast<double>(sampled) + left / perRow) * 1.05 + 16.0;
     if (estimate > 1e8)
-        return;
+        return 0;
     const auto rows = static_cast<std::size_t>(estimate);
     t.reserveRows(rows);
     for (std::size_t i = 0; i < t.m_columns.size(); ++i) {
@@ -259,6 +256,35 @@ void PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, std
         const double perCell = static_cast<double>(arena.size()) / static_cast<double>(sampled);
         arena.reserve(static_cast<std::size_t>(perCell * static_cast<double>(rows)) + 64);
     }
+    return rows;
+}
+
+PacketDecoder::CellResult PacketDecoder::appendCell(ondemand::value& cell, ColumnTable& t,
+                                                  std::size_t col)
+{
+    const FieldDef& f = t.m_fields[col];
+    ColumnTable::Column& c = t.m_columns[col];
+    return readCell(
+        cell, f.type,
+        [&](std::string_view s) {
+            if (f.size)
+                s = cutToChars(s, f.size);
+            const std::size_t at = c.arena.size();
+            if (at + s.size() >= ColumnTable::kNullLength)
+                throwShape(m_prefix, "textos demais no campo " + inQuotes(f.name));
+            c.arena.insert(c.arena.end(), s.begin(), s.end());
+            c.offset.push_back(static_cast<std::uint32_t>(at));
+            c.length.push_back(static_cast<std::uint32_t>(s.size()));
+        },
+        [&](double d) {
+            c.numbers.push_back(d);
+            c.nulls.push_back(0);
+        },
+        [&](std::int64_t i) {
+            c.integers.push_back(i);
+            c.nulls.push_back(0);
+        },
+        [&] { ColumnTable::appendNull(c, f.type); });
 }
 
 void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
@@ -290,28 +316,7 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
                 throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
                                          valueCount(width) + ", um por campo");
             const FieldDef& f = t.m_fields[col];
-            ColumnTable::Column& c = t.m_columns[col];
-            const CellResult r = readCell(
-                cell, f.type,
-                [&](std::string_view s) {
-                    if (f.size)
-                        s = cutToChars(s, f.size);
-                    const std::size_t at = c.arena.size();
-                    if (at + s.size() >= ColumnTable::kNullLength)
-                        throwShape(m_prefix, "textos demais no campo " + inQuotes(f.name));
-                    c.arena.insert(c.arena.end(), s.begin(), s.end());
-                    c.offset.push_back(static_cast<std::uint32_t>(at));
-                    c.length.push_back(static_cast<std::uint32_t>(s.size()));
-                },
-                [&](double d) {
-                    c.numbers.push_back(d);
-                    c.nulls.push_back(0);
-                },
-                [&](std::int64_t i) {
-                    c.integers.push_back(i);
-                    c.nulls.push_back(0);
-                },
-                [&] { ColumnTable::appendNull(c, f.type); });
+            const CellResult r = appendCell(cell, t, col);
             if (r.read != Read::Ok)
                 cellError(m_prefix, r.error, cellPlace(f, row), f.type);
             ++col;
@@ -325,8 +330,8 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
     }
 }
 
-std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vector<FieldDef>& fields,
-                                         std::size_t change, std::string_view key)
+void PacketDecoder::values(ondemand::value value, ColumnTable& t, std::size_t change,
+                           std::string_view key)
 {
     // Described only when something is wrong: a long delta reads millions of cells.
     auto place = [&] { return inQuotes(key) + " da alteração " + std::to_string(change + 1); };
@@ -336,44 +341,41 @@ std::vector<Value> PacketDecoder::values(ondemand::value value, const std::vecto
             throwShape(m_prefix, place() + " deve ser uma lista de valores");
         throwJsonError(e, m_prefix, place());
     }
-    std::vector<Value> out;
-    out.reserve(fields.size());
+    const std::vector<FieldDef>& fields = t.m_fields;
+    std::size_t col = 0;
     for (auto item : list) {
-        if (out.size() == fields.size())
+        if (col == fields.size())
             throwShape(m_prefix, place() + " tem mais de " + valueCount(fields.size()));
-        const FieldDef& f = fields[out.size()];
+        const FieldDef& f = fields[col];
         auto where = [&] { return "campo " + inQuotes(f.name) + " de " + place(); };
         ondemand::value cell;
         if (auto e = item.get(cell))
             throwJsonError(e, m_prefix, where());
-        const CellResult r = readCell(
-            cell, f.type,
-            [&](std::string_view s) {
-                out.emplace_back(std::string(f.size ? cutToChars(s, f.size) : s));
-            },
-            [&](double d) { out.emplace_back(d); }, [&](std::int64_t i) { out.emplace_back(i); },
-            [&] { out.emplace_back(std::monostate{}); });
+        const CellResult r = appendCell(cell, t, col);
         if (r.read != Read::Ok)
             cellError(m_prefix, r.error, where(), f.type);
+        ++col;
     }
-    if (out.size() != fields.size())
-        throwShape(m_prefix, place() + " tem " + valueCount(out.size()) + ", mas o pacote tem " +
+    if (col != fields.size())
+        throwShape(m_prefix, place() + " tem " + valueCount(col) + ", mas o pacote tem " +
                                  fieldCount(fields.size()));
-    return out;
+    ++t.m_rows;
 }
 
-std::vector<Change> PacketDecoder::changes(ondemand::value value,
-                                           const std::vector<FieldDef>& fields)
+void PacketDecoder::changes(ondemand::value value, DeltaPacket& delta)
 {
+    const char* changesStart = location();
     ondemand::array list;
     if (auto e = value.get_array().get(list)) {
         if (e == simdjson::INCORRECT_TYPE)
             throwShape(m_prefix, "\"changes\" deve ser uma lista");
         throwJsonError(e, m_prefix, "lista \"changes\"");
     }
-    std::vector<Change> out;
+    constexpr std::size_t kSample = 32;
+    ColumnTable& before = delta.m_before;
+    ColumnTable& after = delta.m_after;
     for (auto item : list) {
-        const std::size_t index = out.size();
+        const std::size_t index = delta.m_ops.size();
         auto place = [index] { return "alteração " + std::to_string(index + 1); };
         ondemand::object object;
         if (auto e = item.get_object().get(object)) {
@@ -381,30 +383,30 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
                 throwShape(m_prefix, "a " + place() + " deve ser um objeto");
             throwJsonError(e, m_prefix, place());
         }
-        Change change;
+        ChangeOp op = ChangeOp::Update;
         bool hasOp = false, hasOld = false, hasNew = false;
         forEachMember(object, m_prefix, place, [&](std::string_view key, ondemand::value v) {
             if (key == "op" && !hasOp) {
-                std::string_view op;
-                if (auto e = v.get_string().get(op)) {
+                std::string_view text;
+                if (auto e = v.get_string().get(text)) {
                     if (e == simdjson::INCORRECT_TYPE)
                         throwShape(m_prefix, place() + ": \"op\" deve ser um texto");
                     throwJsonError(e, m_prefix, place());
                 }
-                if (op == "update")
-                    change.op = ChangeOp::Update;
-                else if (op == "insert")
-                    change.op = ChangeOp::Insert;
-                else if (op == "delete")
-                    change.op = ChangeOp::Delete;
+                if (text == "update")
+                    op = ChangeOp::Update;
+                else if (text == "insert")
+                    op = ChangeOp::Insert;
+                else if (text == "delete")
+                    op = ChangeOp::Delete;
                 else
-                    throwShape(m_prefix, place() + ": operação desconhecida " + inQuotes(op));
+                    throwShape(m_prefix, place() + ": operação desconhecida " + inQuotes(text));
                 hasOp = true;
             } else if (key == "old" && !hasOld) {
-                change.oldValues = values(v, fields, index, "old");
+                values(v, before, index, "old");
                 hasOld = true;
             } else if (key == "new" && !hasNew) {
-                change.newValues = values(v, fields, index, "new");
+                values(v, after, index, "new");
                 hasNew = true;
             } else {
                 throwShape(m_prefix, place() + ": chave inesperada ou repetida " + inQuotes(key));
@@ -412,21 +414,29 @@ std::vector<Change> PacketDecoder::changes(ondemand::value value,
         });
         if (!hasOp)
             throwShape(m_prefix, "a " + place() + " não tem \"op\"");
-        const bool wantOld = change.op != ChangeOp::Insert;
-        const bool wantNew = change.op != ChangeOp::Delete;
+        const bool wantOld = op != ChangeOp::Insert;
+        const bool wantNew = op != ChangeOp::Delete;
         if (wantOld != hasOld || wantNew != hasNew) {
-            const char* shape = change.op == ChangeOp::Update   ? "\"old\" e \"new\""
-                                : change.op == ChangeOp::Insert ? "só \"new\""
-                                                                : "só \"old\"";
+            const char* shape = op == ChangeOp::Update   ? "\"old\" e \"new\""
+                                : op == ChangeOp::Insert ? "só \"new\""
+                                                         : "só \"old\"";
             throwShape(m_prefix, "a " + place() + " (" +
-                                     std::string(change.op == ChangeOp::Update   ? "update"
-                                                 : change.op == ChangeOp::Insert ? "insert"
-                                                                                 : "delete") +
+                                     std::string(op == ChangeOp::Update   ? "update"
+                                                 : op == ChangeOp::Insert ? "insert"
+                                                                          : "delete") +
                                      ") deve ter " + shape);
         }
-        out.push_back(std::move(change));
+        // The side an op does not have is a row of nulls.
+        if (!hasOld)
+            before.appendRow();
+        if (!hasNew)
+            after.appendRow();
+        delta.m_ops.push_back(op);
+        if (delta.m_ops.size() == kSample && m_input) {
+            reserveFromSample(before, changesStart, kSample);
+            delta.m_ops.reserve(reserveFromSample(after, changesStart, kSample));
+        }
     }
-    return out;
 }
 
 PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expect)
@@ -445,8 +455,8 @@ PacketDecoder::Packet PacketDecoder::packet(ondemand::object object, Expect expe
             rows(v, out.table);
             hasBody = true;
         } else if (!hasBody && key == "changes" && expect != Expect::Data) {
-            out.delta.changes = changes(v, defs);
-            out.delta.fields = std::move(defs);
+            out.delta = DeltaPacket(std::move(defs));
+            changes(v, out.delta);
             out.isDelta = true;
             hasBody = true;
         } else {

@@ -17,6 +17,11 @@ inline constexpr std::string_view kDeltaPrefix = "Pacote de alterações inváli
 class PacketDecoder {
 public:
     enum class Expect { Data, Delta, Either };
+    enum class Read { Ok, Null, WrongType, Error };
+    struct CellResult {
+        Read read = Read::Ok;
+        simdjson::error_code error = simdjson::SUCCESS;
+    };
     struct Packet {
         bool isDelta = false;
         ColumnTable table;
@@ -30,12 +35,16 @@ public:
     Packet packet(ondemand::object object, Expect expect);
     std::vector<FieldDef> fields(ondemand::value value);
     void rows(ondemand::value value, ColumnTable& table);
-    std::vector<Change> changes(ondemand::value value, const std::vector<FieldDef>& fields);
+    /// The changes into `delta`, which has the packet's fields and no change yet.
+    void changes(ondemand::value value, DeltaPacket& delta);
 
 private:
-    std::vector<Value> values(ondemand::value value, const std::vector<FieldDef>& fields,
-                              std::size_t change, std::string_view key);
-    void reserveFromSample(ColumnTable& table, const char* rowsStart, std::size_t sampled);
+    /// One cell into the next row of column `col`, for data and delta packets alike.
+    CellResult appendCell(ondemand::value& cell, ColumnTable& t, std::size_t col);
+    /// One side of a change ("old" or "new") as the next row of `t`.
+    void values(ondemand::value value, ColumnTable& t, std::size_t change, std::string_view key);
+    /// Rows expected in all, from the text the first `sampled` ones took; 0 when unknown.
+    std::size_t reserveFromSample(ColumnTable& table, const char* rowsStart, std::size_t sampled);
     const char* location();
 
     std::string_view m_prefix;

@@ -14,7 +14,9 @@ namespace {
 constexpr std::string_view kDataOut = "Não foi possível escrever o pacote de dados: ";
 constexpr std::string_view kDeltaOut = "Não foi possível escrever o pacote de alterações: ";
 
-void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
+// A row of a data packet, or one side of a change of a delta: `place` names it in the error.
+void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row, std::string_view prefix,
+              const Place& place)
 {
     const auto& fields = t.fields();
     w.StartArray();
@@ -32,8 +34,8 @@ void writeRow(JsonWriter& w, const ColumnTable& t, std::size_t row)
         case FieldType::Float: {
             const double d = t.number(row, col);
             if (!std::isfinite(d) || (f.type == FieldType::DateTime && !isOleInRange(d)))
-                throw WireError(std::string(kDataOut) + "campo \"" + f.name + "\" da linha " +
-                                std::to_string(row + 1) + " tem valor fora do intervalo.");
+                throw WireError(std::string(prefix) + "campo " + inQuotes(f.name) + " " +
+                                place.text() + " tem valor fora do intervalo.");
             w.Double(d);
             break;
         }
@@ -59,11 +61,11 @@ void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std:
             if (r >= t.rowCount())
                 throw WireError(std::string(kDataOut) + "linha " + std::to_string(r) +
                                 " inexistente.");
-            writeRow(w, t, r);
+            writeRow(w, t, r, kDataOut, Place{"da linha ", r});
         }
     } else {
         for (std::size_t r = 0; r < t.rowCount(); ++r)
-            writeRow(w, t, r);
+            writeRow(w, t, r, kDataOut, Place{"da linha ", r});
     }
     w.EndArray();
     w.EndObject();
@@ -71,46 +73,31 @@ void writeDataPacket(JsonWriter& w, const ColumnTable& t, const std::vector<std:
 
 void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
 {
+    const ColumnTable& before = delta.before();
+    const ColumnTable& after = delta.after();
+    if (before.rowCount() != delta.size() || after.rowCount() != delta.size())
+        throw WireError(std::string(kDeltaOut) + "as alterações não têm uma linha de valores "
+                                                 "de cada lado.");
     w.StartObject();
     w.Key("fields", 6);
-    writeFields(w, delta.fields, kDeltaOut);
+    writeFields(w, delta.fields(), kDeltaOut);
     w.Key("changes", 7);
     w.StartArray();
-    // Error texts are made only when thrown: a delta may carry 100,000 changes.
-    const std::string beforeOld = "de \"old\" da alteração ";
-    const std::string beforeNew = "de \"new\" da alteração ";
-    for (std::size_t i = 0; i < delta.changes.size(); ++i) {
-        const Change& c = delta.changes[i];
-        const bool wantOld = c.op != ChangeOp::Insert;
-        const bool wantNew = c.op != ChangeOp::Delete;
-        auto place = [i] { return "alteração " + std::to_string(i + 1); };
-        auto writeValues = [&](const std::vector<Value>& values, const char* key) {
-            const std::string& before = key[0] == 'o' ? beforeOld : beforeNew;
-            if (values.size() != delta.fields.size())
-                throw WireError(std::string(kDeltaOut) + "\"" + key + "\" da " + place() + " tem " +
-                                valueCount(values.size()) + ", mas o pacote tem " +
-                                fieldCount(delta.fields.size()) + ".");
-            w.Key(key);
-            w.StartArray();
-            for (std::size_t col = 0; col < values.size(); ++col)
-                writeValue(w, delta.fields[col], values[col], kDeltaOut, Place{before, i});
-            w.EndArray();
-        };
+    for (std::size_t i = 0; i < delta.size(); ++i) {
+        const ChangeOp op = delta.op(i);
         w.StartObject();
         w.Key("op", 2);
-        w.String(c.op == ChangeOp::Update   ? "update"
-                 : c.op == ChangeOp::Insert ? "insert"
-                                            : "delete");
-        if (wantOld)
-            writeValues(c.oldValues, "old");
-        else if (!c.oldValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place() +
-                            " (insert) não pode ter \"old\".");
-        if (wantNew)
-            writeValues(c.newValues, "new");
-        else if (!c.newValues.empty())
-            throw WireError(std::string(kDeltaOut) + "a " + place() +
-                            " (delete) não pode ter \"new\".");
+        w.String(op == ChangeOp::Update   ? "update"
+                 : op == ChangeOp::Insert ? "insert"
+                                          : "delete");
+        if (op != ChangeOp::Insert) {
+            w.Key("old", 3);
+            writeRow(w, before, i, kDeltaOut, Place{"de \"old\" da alteração ", i});
+        }
+        if (op != ChangeOp::Delete) {
+            w.Key("new", 3);
+            writeRow(w, after, i, kDeltaOut, Place{"de \"new\" da alteração ", i});
+        }
         w.EndObject();
     }
     w.EndArray();

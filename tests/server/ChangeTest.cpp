@@ -209,9 +209,11 @@ TEST_P(ChangeTest, SetChtJustificationRules)
     auto after = before;
     put(after, "IDSTATUSCHT", std::string("N"));
     put(after, "DSALTERACAOCHT", longest + "a");
-    auto unlimited = delta({{before, after}});
-    unlimited.delta.fields[field("DSALTERACAOCHT")].size = 0;
-    auto tooLong = call("SetCHT", {unlimited});
+    auto fields = wire::chtListFields();
+    fields[field("DSALTERACAOCHT")].size = 0;
+    wire::DeltaPacket unlimited(fields);
+    unlimited.add(wire::ChangeOp::Update, before, after);
+    auto tooLong = call("SetCHT", {RpcArg::ofDelta(std::move(unlimited))});
     EXPECT_FALSE(tooLong.ok);
     EXPECT_TRUE(contains(tooLong.failure, "2000")) << tooLong.failure;
     EXPECT_EQ(statusOf(key1()), "P");
@@ -359,23 +361,19 @@ TEST_P(ChangeTest, SetChtIsOneTransaction)
 
 TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey)
 {
-    wire::DeltaPacket insert;
-    insert.fields = wire::chtListFields();
-    insert.changes.push_back({wire::ChangeOp::Insert, {}, rowOf(key1())});
+    wire::DeltaPacket insert(wire::chtListFields());
+    insert.add(wire::ChangeOp::Insert, {}, rowOf(key1()));
     auto ins = call("SetCHT", {RpcArg::ofDelta(insert)});
     EXPECT_FALSE(ins.ok);
-    wire::DeltaPacket del;
-    del.fields = wire::chtListFields();
-    del.changes.push_back({wire::ChangeOp::Delete, rowOf(key1()), {}});
+    wire::DeltaPacket del(wire::chtListFields());
+    del.add(wire::ChangeOp::Delete, rowOf(key1()), {});
     EXPECT_FALSE(call("SetCHT", {RpcArg::ofDelta(del)}).ok);
     EXPECT_EQ(statusOf(key1()), "P");
 
-    wire::DeltaPacket partial;
-    partial.fields = {{"NRPROPOSFAS", wire::FieldType::Text, 10},
-                      {"IDCHTPGTOOK", wire::FieldType::Text, 1}};
-    partial.changes.push_back({wire::ChangeOp::Update,
-                               {std::string("P1"), std::string("N")},
-                               {std::string("P1"), std::string("S")}});
+    wire::DeltaPacket partial({{"NRPROPOSFAS", wire::FieldType::Text, 10},
+                               {"IDCHTPGTOOK", wire::FieldType::Text, 1}});
+    partial.add(wire::ChangeOp::Update, {std::string("P1"), std::string("N")},
+                {std::string("P1"), std::string("S")});
     auto noKey = call("SetCHT", {RpcArg::ofDelta(partial)});
     EXPECT_FALSE(noKey.ok);
     EXPECT_TRUE(contains(noKey.failure, "NRVERPROPFAS")) << noKey.failure;

@@ -422,10 +422,9 @@ std::vector<Value> ServerTest::rowOf(const ChtKey& key)
 
 RpcArg ServerTest::delta(const std::vector<std::pair<std::vector<Value>, std::vector<Value>>>& rows)
 {
-    wire::DeltaPacket d;
-    d.fields = wire::chtListFields();
+    wire::DeltaPacket d(wire::chtListFields());
     for (const auto& [before, after] : rows)
-        d.changes.push_back({wire::ChangeOp::Update, before, after});
+        d.add(wire::ChangeOp::Update, before, after);
     return RpcArg::ofDelta(std::move(d));
 }
 

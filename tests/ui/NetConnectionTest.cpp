@@ -448,16 +448,14 @@ TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
     ASSERT_EQ(seen[0].kind, RpcArg::Kind::Data);
     EXPECT_EQ(seen[0].data.text(0, 0), "0000000042");
 
-    cht::wire::DeltaPacket delta;
-    delta.fields = {cht::wire::FieldDef{"IDCHTASSINADA", cht::wire::FieldType::Text, 1}};
-    delta.changes.push_back(
-        cht::wire::Change{cht::wire::ChangeOp::Update, {std::string("N")}, {std::string("S")}});
+    cht::wire::DeltaPacket delta({{"IDCHTASSINADA", cht::wire::FieldType::Text, 1}});
+    delta.add(cht::wire::ChangeOp::Update, {std::string("N")}, {std::string("S")});
     c.AppServer().Call(QStringLiteral("SetCHT"), {TRemoteArg::Delta(delta)});
     ASSERT_EQ(seen.size(), 1u);
     ASSERT_EQ(seen[0].kind, RpcArg::Kind::Delta);
-    ASSERT_EQ(seen[0].delta.changes.size(), 1u);
-    EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].oldValues[0]), "N");
-    EXPECT_EQ(std::get<std::string>(seen[0].delta.changes[0].newValues[0]), "S");
+    ASSERT_EQ(seen[0].delta.size(), 1u);
+    EXPECT_EQ(seen[0].delta.before().text(0, 0), "N");
+    EXPECT_EQ(seen[0].delta.after().text(0, 0), "S");
 
     EXPECT_TRUE(serverErrorOf([] {
                     TRemoteArg::Packet("{\"fields\":");

@@ -258,7 +258,7 @@ TEST_F(Marking, OneJustificationWrittenIntoEveryTickedRowAndOneSave)
     }
     EXPECT_EQ(at(7, "IDSTATUSCHT"), QStringLiteral("P")) << "an earlier \"D\" is not marked again";
     ASSERT_EQ(server->methods(), QStringList{"SetCHT"}) << "one save, no reload";
-    EXPECT_EQ(server->requests[0].params[0].delta.changes.size(), 3u);
+    EXPECT_EQ(server->requests[0].params[0].delta.size(), 3u);
     EXPECT_EQ(screen->cdsCancelaCHT.changeCount(), 0);
     expectRestored();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -320,7 +320,7 @@ TEST_F(Marking, NoAnswerAndNothingTickedAndAFailedSave)
     screen->cdsCancelaCHT.setRecNo(3);
     screen->dbgPadraoCellClick(*screen->dbgPadrao->columnByFieldName("IDCHTPGTOOK"));
     ASSERT_EQ(server->methods(), (QStringList{"SetCHT", "SetCHT"}));
-    EXPECT_EQ(server->requests[1].params[0].delta.changes.size(), 2u) << "the marks go along";
+    EXPECT_EQ(server->requests[1].params[0].delta.size(), 2u) << "the marks go along";
 }
 
 TEST_F(Marking, ViewingShowsTheTextReadOnlyAndChangesNothing)

@@ -80,8 +80,8 @@ protected:
         const cht::wire::DeltaPacket& d = server->requests.at(request).params.at(0).delta;
         const int seq = d.indexOf("NRSEQUCHT");
         QStringList out;
-        for (const auto& c : d.changes)
-            out << QString::fromStdString(std::get<std::string>(c.oldValues.at(seq)));
+        for (std::size_t c = 0; c < d.size(); ++c)
+            out << QString::fromStdString(std::string(d.before().text(c, seq)));
         out.sort();
         return out;
     }
@@ -199,8 +199,8 @@ TEST_F(Grid, ClienteOkFlipsOnAnyRowAndSavesTheWholeLogAtOnce)
     EXPECT_EQ(deltaSeqs(1), QStringList{"00002"});
     const cht::wire::DeltaPacket& d = server->requests[1].params[0].delta;
     const int ok = d.indexOf("IDCHTPGTOOK");
-    EXPECT_EQ(std::get<std::string>(d.changes[0].oldValues[ok]), "S");
-    EXPECT_EQ(std::get<std::string>(d.changes[0].newValues[ok]), "N");
+    EXPECT_EQ(d.before().text(0, ok), "S");
+    EXPECT_EQ(d.after().text(0, ok), "N");
 }
 
 TEST_F(Grid, AFailedSaveLosesNothingAndTheNextSaveSendsBoth)

@@ -11,6 +11,24 @@
 namespace cht::platform::testing {
 namespace {
 
+std::vector<wire::Value> rowOf(const wire::ColumnTable& t, std::size_t row)
+{
+    std::vector<wire::Value> out;
+    for (std::size_t c = 0; c < t.columnCount(); ++c)
+        out.push_back(t.value(row, c));
+    return out;
+}
+
+std::vector<wire::Value> oldRow(const wire::DeltaPacket& d, std::size_t change)
+{
+    return rowOf(d.before(), change);
+}
+
+std::vector<wire::Value> newRow(const wire::DeltaPacket& d, std::size_t change)
+{
+    return rowOf(d.after(), change);
+}
+
 std::string textOf(const wire::Value& v)
 {
     return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<not text>";
@@ -54,27 +72,26 @@ TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
     EXPECT_EQ(s.cds.recNo(), 3);
 
     const wire::DeltaPacket d = s.cds.delta();
-    ASSERT_EQ(d.fields.size(), 5u);
-    EXPECT_EQ(d.fields[1].name, "NMFANTCLIE");
-    ASSERT_EQ(d.changes.size(), 2u) << "changed rows only, each once";
-    const wire::Change& first = d.changes[0];
-    EXPECT_EQ(first.op, wire::ChangeOp::Update);
-    EXPECT_EQ(textOf(first.oldValues[0]), "N");
-    EXPECT_EQ(textOf(first.newValues[0]), "S");
-    EXPECT_EQ(textOf(first.oldValues[1]), "Padaria São Jorge");
-    EXPECT_EQ(textOf(first.newValues[1]), "Padaria Nova");
-    EXPECT_EQ(first.oldValues[2], first.newValues[2]);
-    EXPECT_EQ(d.changes[1].oldValues[4], wire::Value(std::int64_t{30}));
-    EXPECT_EQ(d.changes[1].newValues[4], wire::Value(std::int64_t{31}));
+    ASSERT_EQ(d.fields().size(), 5u);
+    EXPECT_EQ(d.fields()[1].name, "NMFANTCLIE");
+    ASSERT_EQ(d.size(), 2u) << "changed rows only, each once";
+    EXPECT_EQ(d.op(0), wire::ChangeOp::Update);
+    EXPECT_EQ(textOf(d.before().value(0, 0)), "N");
+    EXPECT_EQ(textOf(d.after().value(0, 0)), "S");
+    EXPECT_EQ(textOf(d.before().value(0, 1)), "Padaria São Jorge");
+    EXPECT_EQ(textOf(d.after().value(0, 1)), "Padaria Nova");
+    EXPECT_EQ(d.before().value(0, 2), d.after().value(0, 2));
+    EXPECT_EQ(d.before().value(1, 4), wire::Value(std::int64_t{30}));
+    EXPECT_EQ(d.after().value(1, 4), wire::Value(std::int64_t{31}));
 
     const wire::DeltaPacket decoded = wire::decodeDeltaPacket(s.cds.deltaPacket());
-    ASSERT_EQ(decoded.changes.size(), 2u);
-    EXPECT_EQ(decoded.changes[0].oldValues, first.oldValues);
-    EXPECT_EQ(decoded.changes[0].newValues, first.newValues);
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(oldRow(decoded, 0), oldRow(d, 0));
+    EXPECT_EQ(newRow(decoded, 0), newRow(d, 0));
 
     s.cds.mergeChangeLog();
     EXPECT_EQ(s.cds.changeCount(), 0);
-    EXPECT_TRUE(s.cds.delta().changes.empty());
+    EXPECT_TRUE(s.cds.delta().empty());
     EXPECT_EQ(s.hours.oldValue(), wire::Value(std::int64_t{31}));
     s.cds.first();
     EXPECT_EQ(s.check.oldValueAsString(), "S") << "current values became the saved values";
@@ -84,9 +101,9 @@ TEST(DataSetChangeLog, PostsEnterTheLogWithSavedAndCurrentValues)
     s.check.setAsString("N");
     s.cds.post();
     const wire::DeltaPacket again = s.cds.delta();
-    ASSERT_EQ(again.changes.size(), 1u);
-    EXPECT_EQ(textOf(again.changes[0].oldValues[0]), "S");
-    EXPECT_EQ(textOf(again.changes[0].oldValues[1]), "Padaria Nova");
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(textOf(again.before().value(0, 0)), "S");
+    EXPECT_EQ(textOf(again.before().value(0, 1)), "Padaria Nova");
 }
 
 TEST(DataSetChangeLog, InsertsAndDeletesAndTheirCombinations)
@@ -109,14 +126,14 @@ TEST(DataSetChangeLog, InsertsAndDeletesAndTheirCombinations)
     EXPECT_EQ(s.cds.changeCount(), 5);
 
     const wire::DeltaPacket d = s.cds.delta();
-    ASSERT_EQ(d.changes.size(), 2u);
-    EXPECT_EQ(d.changes[0].op, wire::ChangeOp::Insert);
-    EXPECT_TRUE(d.changes[0].oldValues.empty());
-    EXPECT_EQ(textOf(d.changes[0].newValues[1]), "Novo");
-    EXPECT_EQ(d.changes[1].op, wire::ChangeOp::Delete);
-    EXPECT_TRUE(d.changes[1].newValues.empty());
-    EXPECT_EQ(textOf(d.changes[1].oldValues[0]), "N");
-    EXPECT_EQ(textOf(d.changes[1].oldValues[1]), "Padaria São Jorge");
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d.op(0), wire::ChangeOp::Insert);
+    EXPECT_EQ(oldRow(d, 0), std::vector<wire::Value>(d.fields().size())) << "an insert: no old values";
+    EXPECT_EQ(textOf(d.after().value(0, 1)), "Novo");
+    EXPECT_EQ(d.op(1), wire::ChangeOp::Delete);
+    EXPECT_EQ(newRow(d, 1), std::vector<wire::Value>(d.fields().size())) << "a delete: no new values";
+    EXPECT_EQ(textOf(d.before().value(1, 0)), "N");
+    EXPECT_EQ(textOf(d.before().value(1, 1)), "Padaria São Jorge");
 
     EXPECT_EQ(s.cds.recordCount(), 3);
     s.cds.mergeChangeLog();
@@ -143,21 +160,21 @@ TEST(DataSetChangeLog, WithKeyFieldsADeltaCarriesTheKeyAndWhatChanged)
     s.check.setAsString("S");
     s.cds.post();
     wire::DeltaPacket d = s.cds.delta();
-    ASSERT_EQ(d.fields.size(), 2u) << "the key, then the one field that changed";
-    EXPECT_EQ(d.fields[0].name, "IDCHECK");
-    EXPECT_EQ(d.fields[1].name, "NMFANTCLIE");
-    ASSERT_EQ(d.changes.size(), 2u);
-    EXPECT_EQ(textOf(d.changes[0].oldValues[0]), "N");
-    EXPECT_EQ(textOf(d.changes[0].newValues[0]), "S");
-    EXPECT_EQ(textOf(d.changes[0].oldValues[1]), "Padaria São Jorge");
-    EXPECT_EQ(d.changes[1].newValues.size(), 2u);
+    ASSERT_EQ(d.fields().size(), 2u) << "the key, then the one field that changed";
+    EXPECT_EQ(d.fields()[0].name, "IDCHECK");
+    EXPECT_EQ(d.fields()[1].name, "NMFANTCLIE");
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(textOf(d.before().value(0, 0)), "N");
+    EXPECT_EQ(textOf(d.after().value(0, 0)), "S");
+    EXPECT_EQ(textOf(d.before().value(0, 1)), "Padaria São Jorge");
+    EXPECT_EQ(newRow(d, 1).size(), 2u);
 
     // A row inserted or deleted goes whole, and so does every other row then.
     s.cds.last();
     s.cds.deleteRecord();
     d = s.cds.delta();
-    EXPECT_EQ(d.fields.size(), 5u);
-    EXPECT_EQ(d.changes[0].oldValues.size(), 5u);
+    EXPECT_EQ(d.fields().size(), 5u);
+    EXPECT_EQ(oldRow(d, 0).size(), 5u);
 }
 
 TEST(DataSetChangeLog, WithLoggingOffPostsChangeRowsOnly)
@@ -170,7 +187,7 @@ TEST(DataSetChangeLog, WithLoggingOffPostsChangeRowsOnly)
     s.cds.post();
     EXPECT_EQ(s.check.asString(), "S");
     EXPECT_EQ(s.cds.changeCount(), 0);
-    EXPECT_TRUE(s.cds.delta().changes.empty());
+    EXPECT_TRUE(s.cds.delta().empty());
 }
 
 TEST(DataSetChangeLog, MemoryAccountingCountsTheLogAndALoadFreesIt)

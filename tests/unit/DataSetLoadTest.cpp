@@ -55,7 +55,7 @@ TEST(DataSetLoad, ClosesAndReopensWithEventsInOrderAndFirstRowCurrent)
     EXPECT_EQ(log.events, (std::vector<std::string>{"state:inactive", "beforeOpen", "state:browse",
                                                     "afterOpen", "afterScroll:1"}));
     EXPECT_EQ(s.cds.changeCount(), 0);
-    EXPECT_TRUE(s.cds.delta().changes.empty());
+    EXPECT_TRUE(s.cds.delta().empty());
     s.cds.last();
     EXPECT_EQ(s.check.asString(), "S") << "the packet's value, not the discarded edit";
 }

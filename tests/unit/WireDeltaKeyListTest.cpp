@@ -8,21 +8,27 @@ using namespace cht::wire;
 
 namespace {
 
+const std::vector<FieldDef> kSampleFields = {{"NRSEQUCHT", FieldType::Text, 5},
+                                              {"IDCHTASSINADA", FieldType::Text, 1},
+                                              {"DTGERACAO", FieldType::DateTime, 0},
+                                              {"QTHORAS", FieldType::Integer, 0}};
+
 DeltaPacket sampleDelta()
 {
-    DeltaPacket d;
-    d.fields = {{"NRSEQUCHT", FieldType::Text, 5},
-                {"IDCHTASSINADA", FieldType::Text, 1},
-                {"DTGERACAO", FieldType::DateTime, 0},
-                {"QTHORAS", FieldType::Integer, 0}};
-    d.changes.push_back({ChangeOp::Update,
-                         {std::string("00001"), std::string("N"), 46000.5, std::int64_t{8}},
-                         {std::string("00001"), std::string("S"), 46000.5, std::int64_t{8}}});
-    d.changes.push_back(
-        {ChangeOp::Insert, {}, {std::string("00002"), std::monostate{}, -1.25, std::monostate{}}});
-    d.changes.push_back(
-        {ChangeOp::Delete, {std::string("00\"3"), std::string("é"), 1.0, std::int64_t{-1}}, {}});
+    DeltaPacket d(kSampleFields);
+    d.add(ChangeOp::Update, {std::string("00001"), std::string("N"), 46000.5, std::int64_t{8}},
+          {std::string("00001"), std::string("S"), 46000.5, std::int64_t{8}});
+    d.add(ChangeOp::Insert, {}, {std::string("00002"), std::monostate{}, -1.25, std::monostate{}});
+    d.add(ChangeOp::Delete, {std::string("00\"3"), std::string("é"), 1.0, std::int64_t{-1}}, {});
     return d;
+}
+
+std::vector<Value> rowOf(const ColumnTable& t, std::size_t row)
+{
+    std::vector<Value> out;
+    for (std::size_t c = 0; c < t.columnCount(); ++c)
+        out.push_back(t.value(row, c));
+    return out;
 }
 
 std::string deltaError(const std::string& json)
@@ -41,13 +47,16 @@ TEST(WireDelta, RoundTrip)
 {
     const DeltaPacket d = sampleDelta();
     const DeltaPacket back = decodeDeltaPacket(encodeDeltaPacket(d));
-    ASSERT_EQ(back.fields, d.fields);
-    ASSERT_EQ(back.changes.size(), 3u);
+    ASSERT_EQ(back.fields(), d.fields());
+    ASSERT_EQ(back.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(back.changes[i].op, d.changes[i].op);
-        EXPECT_EQ(back.changes[i].oldValues, d.changes[i].oldValues) << i;
-        EXPECT_EQ(back.changes[i].newValues, d.changes[i].newValues) << i;
+        EXPECT_EQ(back.op(i), d.op(i));
+        EXPECT_EQ(rowOf(back.before(), i), rowOf(d.before(), i)) << i;
+        EXPECT_EQ(rowOf(back.after(), i), rowOf(d.after(), i)) << i;
     }
+    // The side an op does not have is all nulls.
+    EXPECT_EQ(rowOf(back.before(), 1), std::vector<Value>(4));
+    EXPECT_EQ(rowOf(back.after(), 2), std::vector<Value>(4));
     EXPECT_EQ(back.indexOf("idchtassinada"), 1);
     EXPECT_EQ(back.indexOf("X"), -1);
 }
@@ -59,9 +68,9 @@ TEST(WireDelta, DecoderChecksEveryChange)
     // Keys in any order; texts cut to the field size.
     const DeltaPacket ok =
         decodeDeltaPacket(f + R"("changes":[{"new":["abc",1],"old":["x",null],"op":"update"}]})");
-    ASSERT_EQ(ok.changes.size(), 1u);
-    EXPECT_EQ(ok.changes[0].newValues[0], Value{std::string("ab")});
-    EXPECT_TRUE(isNull(ok.changes[0].oldValues[1]));
+    ASSERT_EQ(ok.size(), 1u);
+    EXPECT_EQ(ok.after().text(0, 0), "ab");
+    EXPECT_TRUE(ok.before().isNull(0, 1));
 
     struct Case {
         const char* changes;
@@ -94,26 +103,39 @@ TEST(WireDelta, DecoderChecksEveryChange)
         EXPECT_FALSE(deltaError(full.substr(0, n)).empty()) << n;
 }
 
-TEST(WireDelta, EncoderChecksEveryChange)
+TEST(WireDelta, ChangesAreCheckedAsTheyAreAdded)
 {
-    DeltaPacket d = sampleDelta();
-    d.changes[0].newValues.pop_back();
-    EXPECT_THROW(encodeDeltaPacket(d), WireError);
-    d = sampleDelta();
-    d.changes[1].oldValues = d.changes[1].newValues;
-    EXPECT_THROW(encodeDeltaPacket(d), WireError) << "an insert has no old values";
-    d = sampleDelta();
-    d.changes[0].newValues[3] = std::string("8");
-    EXPECT_THROW(encodeDeltaPacket(d), WireError);
-    d = sampleDelta();
-    d.changes[0].newValues[2] = std::nan("");
-    EXPECT_THROW(encodeDeltaPacket(d), WireError);
+    // A change refused leaves the delta as it was: no half row on either side.
+    auto refused = [](ChangeOp op, std::vector<Value> before, std::vector<Value> after) {
+        DeltaPacket d = sampleDelta();
+        EXPECT_THROW(d.add(op, before, after), WireError);
+        EXPECT_EQ(d.size(), 3u);
+        EXPECT_EQ(d.before().rowCount(), 3u);
+        EXPECT_EQ(d.after().rowCount(), 3u);
+        EXPECT_EQ(encodeDeltaPacket(d), encodeDeltaPacket(sampleDelta()));
+    };
+    const std::vector<Value> good{std::string("1"), std::string("S"), 1.0, std::int64_t{2}};
+    std::vector<Value> shortRow = good;
+    shortRow.pop_back();
+    refused(ChangeOp::Update, good, shortRow);
+    refused(ChangeOp::Insert, good, good); // an insert has no old values
+    refused(ChangeOp::Delete, good, good); // a delete has no new ones
+    std::vector<Value> textInInteger = good;
+    textInInteger[3] = std::string("8");
+    refused(ChangeOp::Update, good, textInInteger);
+    std::vector<Value> notANumber = good;
+    notANumber[2] = std::nan("");
+    refused(ChangeOp::Update, good, notANumber);
     // Invalid UTF-8 in a short text and at the end of a long one.
     for (const std::string& text : {std::string("\xC0\x80"), std::string(100, 'a') + "\xC3"}) {
-        d = sampleDelta();
-        d.changes[0].newValues[1] = text;
-        EXPECT_THROW(encodeDeltaPacket(d), WireError) << text.size();
+        std::vector<Value> bad = good;
+        bad[0] = text;
+        refused(ChangeOp::Update, bad, good);
     }
+    // A date the packet cannot carry is refused when written.
+    DeltaPacket d = sampleDelta();
+    d.after().setNumber(0, 2, 1e9);
+    EXPECT_THROW(encodeDeltaPacket(d), WireError);
 }
 
 TEST(WireKeyList, RoundTripWithCommasQuotesAndAccents)

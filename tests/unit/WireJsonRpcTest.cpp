@@ -40,9 +40,8 @@ TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
     r.params.push_back(RpcArg::ofNumber(46000.75));
     r.params.push_back(RpcArg{});
     r.params.push_back(RpcArg::ofData(keyTable()));
-    DeltaPacket d;
-    d.fields = {{"IDCHECK", FieldType::Text, 1}};
-    d.changes.push_back({ChangeOp::Update, {std::string("N")}, {std::string("S")}});
+    DeltaPacket d({{"IDCHECK", FieldType::Text, 1}});
+    d.add(ChangeOp::Update, {std::string("N")}, {std::string("S")});
     r.params.push_back(RpcArg::ofDelta(d));
 
     const RpcRequest back = decodeRequest(encodeRequest(r));
@@ -58,7 +57,8 @@ TEST(WireJsonRpc, RequestRoundTripWithEveryKindOfArgument)
     ASSERT_EQ(back.params[4].kind, RpcArg::Kind::Data);
     EXPECT_EQ(back.params[4].data.text(0, 0), "0000012345");
     ASSERT_EQ(back.params[5].kind, RpcArg::Kind::Delta);
-    EXPECT_EQ(back.params[5].delta.changes.at(0).newValues.at(0), Value{std::string("S")});
+    ASSERT_EQ(back.params[5].delta.size(), 1u);
+    EXPECT_EQ(back.params[5].delta.after().text(0, 0), "S");
 
     const RpcRequest none = decodeRequest(R"({"jsonrpc":"2.0","id":1,"method":"X.GetData"})");
     EXPECT_TRUE(none.params.empty());
