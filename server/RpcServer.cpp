@@ -213,7 +213,7 @@ RpcServer::RpcServer(CancelaChtService& service, SessionService& sessions, RpcSe
                 return m_impl->refused(
                     415, "As chamadas devem ser enviadas com Content-Type application/json.");
             Context context{request.header("Authorization"), request.peer};
-            Outcome outcome = handle(request.body, context);
+            Outcome outcome = handle(request.body, context, request.body.capacity());
             std::string().swap(request.body);
             if (m_impl->options.log) {
                 for (const CallLog& c : outcome.calls) {
@@ -283,11 +283,12 @@ bool RpcServer::hostAllowed(std::string_view host) const
     return std::find(allowed.begin(), allowed.end(), lower) != allowed.end();
 }
 
-RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& context)
+RpcServer::Outcome RpcServer::handle(std::string_view body, const Context& context,
+                                     std::size_t capacity)
 {
     Impl::Session session{context, false, std::nullopt};
     Outcome out;
-    wire::RpcBodyReader reader(body);
+    wire::RpcBodyReader reader(body, capacity);
     auto wholeBodyError = [&](int code, const std::string& message) {
         out.reply = wire::encodeProtocolError(wire::RpcId::null(), code, message);
         CallLog log;

@@ -81,7 +81,8 @@ public:
         /// The client's address.
         std::string address;
     };
-    Outcome handle(std::string_view body, const Context& context);
+    /// `capacity`: bytes readable from body.data(), for reading a long body where it lies.
+    Outcome handle(std::string_view body, const Context& context, std::size_t capacity = 0);
     /// Whether a Host header names this server (port and case aside).
     bool hostAllowed(std::string_view host) const;
     /// The database's state as GET /health reports it, and whether it is fit to serve.

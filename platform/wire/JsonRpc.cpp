@@ -468,10 +468,13 @@ struct RpcBodyReader::Impl {
     }
 };
 
-RpcBodyReader::RpcBodyReader(std::string_view body) : m_impl(std::make_unique<Impl>())
+RpcBodyReader::RpcBodyReader(std::string_view body, std::size_t capacity)
+    : m_impl(std::make_unique<Impl>())
 {
     try {
-        m_impl->input = std::make_unique<JsonInput>(body, kRequestPrefix);
+        // Long bodies come again (each save of a long list): one parser is kept for them.
+        m_impl->input =
+            std::make_unique<JsonInput>(body, kRequestPrefix, capacity, JsonInput::Big::Kept);
         m_impl->read();
     } catch (const DecodeFailure& e) {
         m_impl->batch = false;
