@@ -35,6 +35,11 @@ constexpr std::size_t kSpareFromBytes = 1u << 20;
 // A health check is a quick question: it never waits as long as a call may.
 constexpr int kHealthTimeoutCapMs = 15000;
 
+// An idle connection is used again only well inside the server's idle limit (10 s by default),
+// so that the server does not close it as a request goes out; a few are kept per transport.
+constexpr auto kIdleReuse = std::chrono::seconds(4);
+constexpr std::size_t kMaxIdle = 4;
+
 ServerAddress addressOf(const QString& host, int port)
 {
     QString error;
@@ -47,6 +52,20 @@ ServerAddress addressOf(const QString& host, int port)
 /// A client for the address: over HTTPS, the server's certificate must chain to a trusted
 /// authority (the system's, or the file the host was given) and name the host, or nothing is
 /// sent.
+std::string connectionKey(const ServerAddress& address)
+{
+    return (address.https ? "https://" : "http://") + address.host.toStdString() + ":" +
+           std::to_string(address.port) + " " + ServerSession::TrustedCertificates().toStdString();
+}
+
+void setTimeouts(httplib::Client& client, int timeoutMs)
+{
+    const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 1));
+    client.set_connection_timeout(timeout);
+    client.set_read_timeout(timeout);
+    client.set_write_timeout(timeout);
+}
+
 std::unique_ptr<httplib::Client> clientFor(const ServerAddress& address, int timeoutMs)
 {
     std::unique_ptr<httplib::Client> client;
@@ -67,11 +86,8 @@ std::unique_ptr<httplib::Client> clientFor(const ServerAddress& address, int tim
     } else {
         client = std::make_unique<httplib::Client>(address.host.toStdString(), address.port);
     }
-    const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 1));
-    client->set_connection_timeout(timeout);
-    client->set_read_timeout(timeout);
-    client->set_write_timeout(timeout);
-    client->set_keep_alive(false);
+    setTimeouts(*client, timeoutMs);
+    client->set_keep_alive(true);
     return client;
 }
 
@@ -184,14 +200,46 @@ private:
 
 } // namespace
 
+HttpTransport::HttpTransport() = default;
+HttpTransport::~HttpTransport() = default;
+
+std::unique_ptr<httplib::Client> HttpTransport::take(const std::string& key)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(m_idleMutex);
+    // The stale are dropped on the way: the server has closed them or soon will.
+    std::erase_if(m_idle, [&](const Idle& i) { return now - i.since > kIdleReuse; });
+    for (auto it = m_idle.rbegin(); it != m_idle.rend(); ++it) {
+        if (it->key == key) {
+            std::unique_ptr<httplib::Client> client = std::move(it->client);
+            m_idle.erase(std::next(it).base());
+            return client;
+        }
+    }
+    return nullptr;
+}
+
+void HttpTransport::giveBack(std::string key, std::unique_ptr<httplib::Client> client)
+{
+    std::lock_guard lock(m_idleMutex);
+    if (m_idle.size() >= kMaxIdle)
+        m_idle.erase(m_idle.begin());
+    m_idle.push_back({std::move(key), std::move(client), std::chrono::steady_clock::now()});
+}
+
 std::string HttpTransport::Post(const QString& host, int port, const std::string& body,
                                 int timeoutMs)
 {
     const std::string token = ServerSession::Token();
     const ServerAddress address = addressOf(host, port);
+    const std::string key = connectionKey(address);
     std::string reply;
     runWhileUiWaits([&] {
-        const auto connection = clientFor(address, timeoutMs);
+        std::unique_ptr<httplib::Client> connection = take(key);
+        if (connection)
+            setTimeouts(*connection, timeoutMs);
+        else
+            connection = clientFor(address, timeoutMs);
         httplib::Client& client = *connection;
         httplib::Request req;
         req.method = "POST";
@@ -236,6 +284,9 @@ std::string HttpTransport::Post(const QString& host, int port, const std::string
         const bool jsonBody = !reply.empty() && reply.front() == '{';
         if (res->status != 200 && !jsonBody)
             net::raise(net::invalidReply(QStringLiteral("HTTP %1.").arg(res->status)));
+        // Only a connection whose answer came whole and that the server keeps open serves again.
+        if (res->status == 200 && res->get_header_value("Connection") != "close")
+            giveBack(key, std::move(connection));
     });
     return reply;
 }

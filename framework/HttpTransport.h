@@ -3,8 +3,15 @@
 
 #include "module/contracts/Netconnection.h"
 
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
+
+namespace httplib {
+class Client;
+}
 
 namespace cht::framework {
 
@@ -12,6 +19,8 @@ namespace cht::framework {
 /// (runWhileUiWaits). Failures raise EServerError in Portuguese naming the server's address.
 class HttpTransport : public TNetTransport {
 public:
+    HttpTransport();
+    ~HttpTransport() override;
     std::string Post(const QString& host, int port, const std::string& body,
                      int timeoutMs) override;
     void CheckHealth(const QString& host, int port, int timeoutMs) override;
@@ -20,8 +29,21 @@ public:
     void Recycle(std::string reply) override;
 
 private:
+    // Connections left open by calls that ended well, for the next calls to the same server: a
+    // call then costs no connect (nor TLS handshake), and a long reply runs over a connection
+    // whose windows have already grown.
+    struct Idle {
+        std::string key; // scheme, host, port and trusted authorities
+        std::unique_ptr<httplib::Client> client;
+        std::chrono::steady_clock::time_point since;
+    };
+    std::unique_ptr<httplib::Client> take(const std::string& key);
+    void giveBack(std::string key, std::unique_ptr<httplib::Client> client);
+
     std::mutex m_spareMutex;
     std::string m_spare;
+    std::mutex m_idleMutex;
+    std::vector<Idle> m_idle;
 };
 
 } // namespace cht::framework

@@ -13,7 +13,8 @@ TNetConnection::~TNetConnection() = default;
 
 std::shared_ptr<TNetTransport> TNetConnection::HttpTransport()
 {
-    // Stateless: one instance serves every connection.
+    // One instance serves every connection: the connections it keeps open are per server, and
+    // the memory it keeps is for whichever list comes next.
     static const std::shared_ptr<TNetTransport> transport =
         std::make_shared<cht::framework::HttpTransport>();
     return transport;

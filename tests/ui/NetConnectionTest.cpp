@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 using namespace cht::framework;
@@ -327,8 +328,19 @@ namespace {
 /// method. "Recusa" is refused with a failure report.
 class EchoServer {
 public:
-    EchoServer()
+    /// keepAliveCalls: how many requests a connection serves before the server closes it.
+    explicit EchoServer(std::size_t keepAliveCalls = 100,
+                        std::chrono::milliseconds idleLimit = std::chrono::seconds(1))
     {
+        m_server.set_keep_alive_max_count(keepAliveCalls);
+        m_server.set_keep_alive_timeout(
+            std::chrono::duration_cast<std::chrono::seconds>(idleLimit).count());
+        m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+            std::lock_guard lock(m_mutex);
+            if (req.path == "/rpc")
+                m_ports.push_back(req.remote_port);
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         m_server.Get(
             "/health", [](const httplib::Request&,
                           httplib::Response& res) { res.set_content("ok", "text/plain"); });
@@ -364,8 +376,16 @@ public:
         m_thread.join();
     }
     int port() const { return m_port; }
+    /// The client's port of each call, in order: one connection, one port.
+    std::vector<int> clientPorts()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_ports;
+    }
 
 private:
+    std::mutex m_mutex;
+    std::vector<int> m_ports;
     httplib::Server m_server;
     std::thread m_thread;
     int m_port = 0;
@@ -424,6 +444,45 @@ TEST(NetConnection, ByReferenceValuesComeBackFromARealServerAndCallsAreRecorded)
     EXPECT_TRUE(calls[2].params.empty());
     recorder->clear();
     EXPECT_TRUE(recorder->calls().empty());
+}
+
+TEST(NetConnection, CallsShareAConnectionAndAClosedOneIsReplaced)
+{
+    auto callThrice = [](int port) {
+        TNetConnection c = connectionTo(QStringLiteral("127.0.0.1"), port);
+        c.Open();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok) << i;
+    };
+    {
+        EchoServer server;
+        callThrice(server.port());
+        const std::vector<int> ports = server.clientPorts();
+        ASSERT_EQ(ports.size(), 3u);
+        EXPECT_EQ(ports[0], ports[1]);
+        EXPECT_EQ(ports[1], ports[2]);
+    }
+    {
+        // A server that closes after each answer: every call opens its own, and none fails.
+        EchoServer server(1);
+        callThrice(server.port());
+        const std::vector<int> ports = server.clientPorts();
+        ASSERT_EQ(ports.size(), 3u);
+        EXPECT_NE(ports[0], ports[1]);
+        EXPECT_NE(ports[1], ports[2]);
+    }
+    {
+        // A connection the server closed while it was idle is not used again.
+        EchoServer server;
+        TNetConnection c = connectionTo(QStringLiteral("127.0.0.1"), server.port());
+        c.Open();
+        EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_TRUE(c.AppServer().Call(QStringLiteral("GetData"), {}).ok);
+        const std::vector<int> ports = server.clientPorts();
+        ASSERT_EQ(ports.size(), 2u);
+        EXPECT_NE(ports[0], ports[1]);
+    }
 }
 
 TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
