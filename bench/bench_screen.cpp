@@ -355,6 +355,15 @@ int main(int argc, char** argv)
     tela->netCancelaCHT.SetTransport(nullptr);
 
     int rc = 0;
+    // Loopback round trips take well under a millisecond: tens of them mean every call waits on
+    // something (a delayed acknowledgement behind Nagle's algorithm took 40 ms once), and a ratio
+    // over that floor would flatter whatever it divides.
+    const double getDataMs = median(getData) / kCalls;
+    if (getDataMs > 10) {
+        std::fprintf(stderr, "bench_screen: a GetData round trip takes %.1f ms: calls are held\n",
+                     getDataMs);
+        wrong = true;
+    }
     if (!moved || cdas != kCdas) {
         std::fprintf(stderr, "bench_screen: %s\n",
                      moved ? "the CHT did not get its 30 CDAs" : "the arrow did not move 100 rows");
