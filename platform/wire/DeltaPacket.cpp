@@ -10,9 +10,9 @@
 
 namespace cht::wire {
 
-DeltaPacket::DeltaPacket(std::vector<FieldDef> fields) : m_before(fields), m_after(std::move(fields))
-{
-}
+DeltaPacket::DeltaPacket(std::vector<FieldDef> fields)
+    : m_before(fields), m_after(std::move(fields))
+{}
 
 std::size_t DeltaPacket::add(ChangeOp op)
 {

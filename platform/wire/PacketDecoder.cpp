@@ -260,7 +260,7 @@ std::size_t PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsSta
 }
 
 PacketDecoder::CellResult PacketDecoder::appendCell(ondemand::value& cell, ColumnTable& t,
-                                                  std::size_t col)
+                                                    std::size_t col)
 {
     const FieldDef& f = t.m_fields[col];
     ColumnTable::Column& c = t.m_columns[col];

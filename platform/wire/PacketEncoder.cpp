@@ -87,9 +87,7 @@ void writeDeltaPacket(JsonWriter& w, const DeltaPacket& delta)
         const ChangeOp op = delta.op(i);
         w.StartObject();
         w.Key("op", 2);
-        w.String(op == ChangeOp::Update   ? "update"
-                 : op == ChangeOp::Insert ? "insert"
-                                          : "delete");
+        w.String(op == ChangeOp::Update ? "update" : op == ChangeOp::Insert ? "insert" : "delete");
         if (op != ChangeOp::Insert) {
             w.Key("old", 3);
             writeRow(w, before, i, kDeltaOut, Place{"de \"old\" da alteração ", i});

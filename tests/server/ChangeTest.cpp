@@ -370,8 +370,8 @@ TEST_P(ChangeTest, SetChtRefusesInsertsDeletesAndDeltasWithoutTheKey)
     EXPECT_FALSE(call("SetCHT", {RpcArg::ofDelta(del)}).ok);
     EXPECT_EQ(statusOf(key1()), "P");
 
-    wire::DeltaPacket partial({{"NRPROPOSFAS", wire::FieldType::Text, 10},
-                               {"IDCHTPGTOOK", wire::FieldType::Text, 1}});
+    wire::DeltaPacket partial(
+        {{"NRPROPOSFAS", wire::FieldType::Text, 10}, {"IDCHTPGTOOK", wire::FieldType::Text, 1}});
     partial.add(wire::ChangeOp::Update, {std::string("P1"), std::string("N")},
                 {std::string("P1"), std::string("S")});
     auto noKey = call("SetCHT", {RpcArg::ofDelta(partial)});

@@ -128,10 +128,12 @@ TEST(DataSetChangeLog, InsertsAndDeletesAndTheirCombinations)
     const wire::DeltaPacket d = s.cds.delta();
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d.op(0), wire::ChangeOp::Insert);
-    EXPECT_EQ(oldRow(d, 0), std::vector<wire::Value>(d.fields().size())) << "an insert: no old values";
+    EXPECT_EQ(oldRow(d, 0), std::vector<wire::Value>(d.fields().size()))
+        << "an insert: no old values";
     EXPECT_EQ(textOf(d.after().value(0, 1)), "Novo");
     EXPECT_EQ(d.op(1), wire::ChangeOp::Delete);
-    EXPECT_EQ(newRow(d, 1), std::vector<wire::Value>(d.fields().size())) << "a delete: no new values";
+    EXPECT_EQ(newRow(d, 1), std::vector<wire::Value>(d.fields().size()))
+        << "a delete: no new values";
     EXPECT_EQ(textOf(d.before().value(1, 0)), "N");
     EXPECT_EQ(textOf(d.before().value(1, 1)), "Padaria São Jorge");
 

@@ -9,9 +9,9 @@ using namespace cht::wire;
 namespace {
 
 const std::vector<FieldDef> kSampleFields = {{"NRSEQUCHT", FieldType::Text, 5},
-                                              {"IDCHTASSINADA", FieldType::Text, 1},
-                                              {"DTGERACAO", FieldType::DateTime, 0},
-                                              {"QTHORAS", FieldType::Integer, 0}};
+                                             {"IDCHTASSINADA", FieldType::Text, 1},
+                                             {"DTGERACAO", FieldType::DateTime, 0},
+                                             {"QTHORAS", FieldType::Integer, 0}};
 
 DeltaPacket sampleDelta()
 {
