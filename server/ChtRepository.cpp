@@ -84,12 +84,30 @@ const std::vector<FieldDef>& ChtRepository::parcelFields()
     return fields;
 }
 
+namespace {
+
+// A cached statement is reset on every way out: one left stepping keeps its snapshot open while
+// its connection waits in the pool.
+class ResetOnExit {
+public:
+    explicit ResetOnExit(SqlStatement& st) : m_st(st) {}
+    ~ResetOnExit() { m_st.reset(); }
+    ResetOnExit(const ResetOnExit&) = delete;
+    ResetOnExit& operator=(const ResetOnExit&) = delete;
+
+private:
+    SqlStatement& m_st;
+};
+
+} // namespace
+
 std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::string>& args,
                                      wire::PacketWriter& out)
 {
     // Arguments: CDCLIENTE, CDFUNC, CDTIPOSERV, NRPROPOSFAS, NRVERPROPFAS, NRSEQUCHT, CDEMPRESA,
-    // NRSERVCONT.
-    auto st = c.prepare(
+    // NRSERVCONT. Prepared once per connection: an operator holding the arrow down on the CDA
+    // tab asks this for every row, and planning the four-table join cost as much as running it.
+    static const std::string sql =
         "SELECT D.IDSITSERVPREST, F.NMFUNC, D.DSREFERENCIA, CL.NMRAZSOCCLIE, D.DTHRENTR1TUR,"
         " D.DTHRSAID1TUR, D.NMINTCLIENTE, D.QTMINTOTAL, D.QTMINDESLOCFAT, D.QTMINNFATU,"
         " D.QTMINAPROFATU, D.QTMINAPRCOMIS, D.DTSERVPREST, D.NMOPERINC,"
@@ -100,20 +118,22 @@ std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::st
         " JOIN FUNCIONARIO F ON F.CDFUNC = D.CDFUNC"
         " WHERE P.CDCLIENTE = ? AND D.CDFUNC = ? AND D.CDTIPOSERV = ? AND D.NRPROPOSFAS = ?"
         " AND D.NRVERPROPFAS = ? AND D.NRSEQUCHT = ? AND P.CDEMPRESA = ? AND D.NRSERVCONT = ?"
-        " ORDER BY D.DTSERVPREST, D.DTHRENTR1TUR, D.NRCDA");
+        " ORDER BY D.DTSERVPREST, D.DTHRENTR1TUR, D.NRCDA";
+    SqlStatement& st = c.cached(sql);
+    const ResetOnExit reset(st);
     for (std::size_t i = 0; i < 8; ++i)
-        st->bindText(static_cast<int>(i + 1), args.at(i));
+        st.bindText(static_cast<int>(i + 1), args.at(i));
     const auto& fields = cdaFields();
     out.begin(fields);
     std::size_t rows = 0;
-    while (st->step()) {
+    while (st.step()) {
         out.beginRow();
         for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
             // The five hour columns are minutes in the database.
             if (i >= 7 && i <= 11)
-                writeMinutes(*st, i, out);
+                writeMinutes(st, i, out);
             else
-                writeColumn(*st, i, fields[static_cast<std::size_t>(i)].type, out);
+                writeColumn(st, i, fields[static_cast<std::size_t>(i)].type, out);
         }
         out.endRow();
         ++rows;
@@ -125,19 +145,21 @@ std::size_t ChtRepository::writeCdas(SqlConnection& c, const std::vector<std::st
 std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std::string>& args,
                                         wire::PacketWriter& out)
 {
-    auto st = c.prepare(
+    static const std::string sql =
         "SELECT V.DTVENCSERVCLIE, V.VRVENCSERVCLIE FROM VENCSERVCLIE V"
         " JOIN PROPOSTA P ON P.NRPROPOSFAS = V.NRPROPOSFAS AND P.NRVERPROPFAS = V.NRVERPROPFAS"
         " WHERE P.CDCLIENTE = ? AND V.NRPROPOSFAS = ? AND V.NRVERPROPFAS = ?"
-        " ORDER BY V.DTVENCSERVCLIE, V.NRPARCELA");
+        " ORDER BY V.DTVENCSERVCLIE, V.NRPARCELA";
+    SqlStatement& st = c.cached(sql);
+    const ResetOnExit reset(st);
     for (std::size_t i = 0; i < 3; ++i)
-        st->bindText(static_cast<int>(i + 1), args.at(i));
+        st.bindText(static_cast<int>(i + 1), args.at(i));
     out.begin(parcelFields());
     std::size_t rows = 0;
-    while (st->step()) {
+    while (st.step()) {
         out.beginRow();
-        writeColumn(*st, 0, FieldType::DateTime, out);
-        out.number(st->real(1));
+        writeColumn(st, 0, FieldType::DateTime, out);
+        out.number(st.real(1));
         out.endRow();
         ++rows;
     }
