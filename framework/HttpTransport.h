@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace httplib {
-class Client;
-}
-
 namespace cht::framework {
+
+class HttpConnection;
 
 /// Each request runs on a worker thread while the UI thread waits without processing input
 /// (runWhileUiWaits). Failures raise EServerError in Portuguese naming the server's address.
@@ -34,11 +32,11 @@ private:
     // whose windows have already grown.
     struct Idle {
         std::string key; // scheme, host, port and trusted authorities
-        std::unique_ptr<httplib::Client> client;
+        std::unique_ptr<HttpConnection> connection;
         std::chrono::steady_clock::time_point since;
     };
-    std::unique_ptr<httplib::Client> take(const std::string& key);
-    void giveBack(std::string key, std::unique_ptr<httplib::Client> client);
+    std::unique_ptr<HttpConnection> take(const std::string& key);
+    void giveBack(std::string key, std::unique_ptr<HttpConnection> connection);
 
     std::mutex m_spareMutex;
     std::string m_spare;
