@@ -90,10 +90,12 @@ QString distrust(long verifyResult, const ServerAddress& address, const QString&
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return a.size() == b.size() && std::equal(
+                                       a.begin(), a.end(), b.begin(),
+                                       [](char x, char y) {
+                                           return std::tolower(static_cast<unsigned char>(x)) ==
+                                                  std::tolower(static_cast<unsigned char>(y));
+                                       });
 }
 
 std::string_view trimmed(std::string_view s)
@@ -161,7 +163,8 @@ Head parseHead(std::string_view head)
         if (equalsIgnoringCase(name, "Content-Length")) {
             std::uint64_t n = 0;
             if (value.empty() || value.size() > 19 ||
-                !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                !std::all_of(value.begin(), value.end(),
+                             [](char c) { return c >= '0' && c <= '9'; }))
                 malformed("Content-Length inválido.");
             for (char c : value)
                 n = n * 10 + static_cast<std::uint64_t>(c - '0');
@@ -229,8 +232,8 @@ struct HttpConnection::Impl {
             net::raise(net::cannotConnect(address.server(), address.port));
         std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, ::freeaddrinfo);
         for (addrinfo* a = found; a && fd < 0 && Clock::now() < deadline.at; a = a->ai_next) {
-            const int s =
-                ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+            const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                   a->ai_protocol);
             if (s < 0)
                 continue;
             bool connected = ::connect(s, a->ai_addr, a->ai_addrlen) == 0;
@@ -438,7 +441,8 @@ struct HttpConnection::Impl {
     void readBody(std::uint64_t length, std::string& body, const Deadline& deadline)
     {
         const std::string_view ready = unread();
-        const std::size_t first = static_cast<std::size_t>(std::min<std::uint64_t>(ready.size(), length));
+        const std::size_t first =
+            static_cast<std::size_t>(std::min<std::uint64_t>(ready.size(), length));
         body.append(ready.data(), first);
         inAt += first;
         std::uint64_t left = length - first;
@@ -475,7 +479,8 @@ struct HttpConnection::Impl {
     {
         for (;;) {
             const std::string line = chunkLine(deadline);
-            const std::string_view digits = trimmed(std::string_view(line).substr(0, line.find(';')));
+            const std::string_view digits =
+                trimmed(std::string_view(line).substr(0, line.find(';')));
             if (digits.empty() || digits.size() > 15)
                 malformed("tamanho de bloco inválido.");
             std::uint64_t size = 0;

@@ -485,6 +485,139 @@ TEST(NetConnection, CallsShareAConnectionAndAClosedOneIsReplaced)
     }
 }
 
+namespace {
+
+/// Serves connections one after another: reads each request whole, and answers with the bytes
+/// `answer` makes of it, a few at a time; the connection is closed after each answer (which
+/// should say so).
+class ScriptedServer {
+public:
+    explicit ScriptedServer(std::function<std::string(const cht::wire::RpcRequest&)> answer)
+        : m_answer(std::move(answer)), m_listening(true)
+    {
+        m_thread = std::thread([this] {
+            pollfd p{m_listening.fd(), POLLIN, 0};
+            while (!m_stop) {
+                if (::poll(&p, 1, 20) <= 0)
+                    continue;
+                const int fd = ::accept(m_listening.fd(), nullptr, nullptr);
+                serve(fd);
+                ::close(fd);
+            }
+        });
+    }
+    ~ScriptedServer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    int port() const { return m_listening.port(); }
+
+private:
+    void serve(int fd)
+    {
+        std::string in;
+        char buf[4096];
+        std::size_t headEnd = std::string::npos;
+        std::size_t length = 0;
+        while (headEnd == std::string::npos || in.size() < headEnd + length) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                return;
+            in.append(buf, static_cast<std::size_t>(n));
+            if (headEnd == std::string::npos && (headEnd = in.find("\r\n\r\n")) != in.npos) {
+                headEnd += 4;
+                const std::size_t at = in.find("Content-Length: ");
+                length = at < headEnd ? std::stoul(in.substr(at + 16)) : 0;
+            }
+        }
+        if (in.starts_with("GET /health")) {
+            send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+            return;
+        }
+        send(fd, m_answer(cht::wire::decodeRequest(in.substr(headEnd))));
+    }
+    // In pieces of 7 bytes: every boundary of the answer falls inside some read.
+    static void send(int fd, const std::string& bytes)
+    {
+        for (std::size_t at = 0; at < bytes.size(); at += 7) {
+            ::send(fd, bytes.data() + at, std::min<std::size_t>(7, bytes.size() - at),
+                   MSG_NOSIGNAL);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+
+    std::function<std::string(const cht::wire::RpcRequest&)> m_answer;
+    SilentSocket m_listening;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::string hex(std::size_t n)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%zx", n);
+    return text;
+}
+
+} // namespace
+
+// However the server frames its answer, the call gets it whole; an answer cut short or not of
+// HTTP is a clear error, never a half-read reply.
+TEST(NetConnection, AnswersAreReadWholeInEveryFramingAndBrokenOnesAreClear)
+{
+    ScriptedServer server([](const cht::wire::RpcRequest& r) -> std::string {
+        cht::wire::ColumnTable table(
+            {cht::wire::FieldDef{"METODO", cht::wire::FieldType::Text, 60}});
+        table.setText(table.appendRow(), 0, r.method);
+        const std::string json =
+            cht::wire::encodeResult(r.id, {}, cht::wire::encodeDataPacket(table));
+        const std::string& m = r.method;
+        if (m.ends_with(".Blocos")) {
+            const std::size_t half = json.size() / 2;
+            return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" +
+                   hex(half) + ";ext=1\r\n" + json.substr(0, half) + "\r\n" +
+                   hex(json.size() - half) + "\r\n" + json.substr(half) +
+                   "\r\n0\r\nX-Trailer: 1\r\n\r\n";
+        }
+        if (m.ends_with(".AteFechar"))
+            return "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + json;
+        if (m.ends_with(".Continue"))
+            return "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nconnection: Close\r\n"
+                   "content-length: " +
+                   std::to_string(json.size()) + "\r\n\r\n" + json;
+        if (m.ends_with(".Cortada"))
+            return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(json.size() + 100) +
+                   "\r\n\r\n" + json;
+        if (m.ends_with(".NaoHttp"))
+            return "SSH-2.0-OpenSSH_9.2\r\n\r\n";
+        if (m.ends_with(".Gateway"))
+            return "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 13\r\n\r\n<html></html>";
+        return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(json.size()) + "\r\n\r\n" +
+               json;
+    });
+    TNetConnection c = connectionTo(QStringLiteral("127.0.0.1"), server.port());
+    c.TimeoutMs = 5000;
+    c.Open();
+    for (const char* method : {"Blocos", "AteFechar", "Continue", "Inteira"}) {
+        const TServerResult result = c.AppServer().Call(QString::fromLatin1(method), {});
+        ASSERT_TRUE(result.ok) << method;
+        ASSERT_TRUE(result.data) << method;
+        EXPECT_EQ(result.data->text(0, 0), "COT09800.rdmCancelaCHT." + std::string(method));
+    }
+    auto failure = [&](const char* method) {
+        return serverErrorOf([&] { c.AppServer().Call(QString::fromLatin1(method), {}); });
+    };
+    EXPECT_EQ(failure("Cortada"),
+              QStringLiteral("A conexão com o servidor de aplicação em 127.0.0.1:%1 foi "
+                             "interrompida.")
+                  .arg(server.port()));
+    EXPECT_EQ(failure("NaoHttp"),
+              QStringLiteral("Resposta inválida do servidor: a primeira linha da resposta não é "
+                             "de HTTP/1.x."));
+    EXPECT_EQ(failure("Gateway"), QStringLiteral("Resposta inválida do servidor: HTTP 502."));
+}
+
 TEST(NetConnection, PacketsAndDeltasTravelAsArguments)
 {
     std::vector<RpcArg> seen;
