@@ -2,6 +2,7 @@
 
 #include "PacketColumn.h"
 #include "SqlDate.h"
+#include "TextPool.h"
 
 #include "platform/wire/ChtListColumns.h"
 #include "platform/wire/KeyList.h"
@@ -477,41 +478,49 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
     Store::Snapshot snapshot = store.acquireSnapshot(pieces);
     const JoinedTables tables = readJoinedTables(snapshot[0]);
     const std::vector<std::string>& points = plan.points;
+    // An answer that keeps blocks apart gets every piece as a block, in memory kept from earlier
+    // answers; otherwise the first piece goes straight into the answer.
+    const bool apart = out.keepsBlocksApart();
+    const std::size_t firstBlock = apart ? 0 : 1;
     std::vector<std::string> blocks(pieces);
+    for (std::size_t i = firstBlock; i < pieces; ++i)
+        blocks[i] = TextPool::take();
     std::vector<std::size_t> rows(pieces, 0);
     std::vector<std::exception_ptr> errors(pieces);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 1; i < pieces; ++i) {
-        threads.emplace_back([&, i] {
-            try {
-                wire::PacketWriter block(blocks[i]);
-                block.beginRows(fields);
+    auto writePiece = [&](std::size_t i) {
+        try {
+            if (i < firstBlock) {
                 rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1],
-                                             block, plan.total / pieces);
-                block.end();
-            } catch (...) {
-                errors[i] = std::current_exception();
+                                             out, plan.total);
+                return;
             }
-        });
-    }
-    try {
-        rows[0] = writeJoinedChtRows(snapshot[0], filter, tables, points[0], points[1], out,
-                                     out.keepsBlocksApart() ? plan.total / pieces : plan.total);
-    } catch (...) {
-        errors[0] = std::current_exception();
-    }
+            wire::PacketWriter block(blocks[i]);
+            block.beginRows(fields);
+            rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1],
+                                         block, plan.total / pieces);
+            block.end();
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < pieces; ++i)
+        threads.emplace_back(writePiece, i);
+    writePiece(0);
     for (std::thread& t : threads)
         t.join();
     for (const std::exception_ptr& e : errors)
         if (e)
             std::rethrow_exception(e);
-    for (std::size_t i = 1; i < pieces; ++i) {
-        out.takeRows(std::move(blocks[i]), rows[i]);
-        rows[0] += rows[i];
-        std::string().swap(blocks[i]);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        if (i >= firstBlock)
+            out.takeRows(std::move(blocks[i]), rows[i]);
+        TextPool::give(std::move(blocks[i])); // what a copied block leaves
+        total += rows[i];
     }
     out.end();
-    return rows[0];
+    return total;
 }
 
 } // namespace cht::server

@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include "TextPool.h"
 #include "TlsContext.h"
 
 #include <boost/asio/dispatch.hpp>
@@ -43,6 +44,17 @@ struct PartsBody {
     struct value_type {
         std::string first;
         std::vector<std::string> more;
+
+        value_type() = default;
+        value_type(value_type&&) = default;
+        value_type& operator=(value_type&&) = default;
+        // Sent or not, a long answer's texts serve the next long answer.
+        ~value_type()
+        {
+            TextPool::give(std::move(first));
+            for (std::string& text : more)
+                TextPool::give(std::move(text));
+        }
     };
 
     static std::uint64_t size(const value_type& body)
@@ -484,6 +496,8 @@ private:
             return;
         }
         m_budget = BudgetHold(m_server.budget, bytes);
+        if (bytes >= TextPool::kMinBytes)
+            m_parser->get().body() = TextPool::take();
         if (bytes > 0)
             m_parser->get().body().reserve(bytes + kBodyPadding);
         lowest().expires_at(m_requestDeadline);

@@ -3,6 +3,7 @@
 #include "ParamError.h"
 #include "RuleError.h"
 #include "StoreError.h"
+#include "TextPool.h"
 
 #include "platform/wire/FieldDef.h"
 #include "platform/wire/JsonRpc.h"
@@ -214,7 +215,7 @@ RpcServer::RpcServer(CancelaChtService& service, SessionService& sessions, RpcSe
                     415, "As chamadas devem ser enviadas com Content-Type application/json.");
             Context context{request.header("Authorization"), request.peer};
             Outcome outcome = handle(request.body, context, request.body.capacity());
-            std::string().swap(request.body);
+            TextPool::give(std::move(request.body));
             if (m_impl->options.log) {
                 for (const CallLog& c : outcome.calls) {
                     char figures[96];

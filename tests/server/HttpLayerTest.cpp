@@ -4,6 +4,7 @@
 #include "ServerFixture.h"
 
 #include "server/SqlTransaction.h"
+#include "server/TextPool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -239,6 +240,54 @@ TEST_P(HttpLayerTest, BodiesOverTheLimitOrTheBudgetAreRefusedBeforeTheyAreRead)
 }
 
 CHT_SQLITE_SUITE(HttpLayerTest);
+
+} // namespace
+} // namespace cht::server::test
+
+namespace cht::server::test {
+namespace {
+
+std::string textOf(std::size_t room, const char* content = "x")
+{
+    std::string text(content);
+    text.reserve(room);
+    return text;
+}
+
+// Long answers' memory is kept for the next ones, and only within the pool's bounds.
+TEST(TextPool, KeepsLongTextsWithinItsBoundsAndHandsOutTheRoomiest)
+{
+    // An empty pool hands out a text with no room to speak of.
+    while (TextPool::take().capacity() >= TextPool::kMinBytes) {
+    }
+    TextPool::give(textOf(1024));
+    TextPool::give(textOf(TextPool::kMaxBytes + 1));
+    EXPECT_EQ(TextPool::keptBytes(), 0u);
+
+    TextPool::give(textOf(2u << 20, "resposta anterior"));
+    TextPool::give(textOf(3u << 20));
+    const std::string roomiest = TextPool::take();
+    EXPECT_GE(roomiest.capacity(), 3u << 20);
+    const std::string next = TextPool::take();
+    EXPECT_GE(next.capacity(), 2u << 20);
+    EXPECT_TRUE(next.empty());
+    EXPECT_LT(TextPool::take().capacity(), TextPool::kMinBytes);
+
+    // More texts than it keeps: the smallest make way, and the bytes stay within the bound.
+    for (std::size_t i = 0; i <= TextPool::kMaxTexts; ++i)
+        TextPool::give(textOf((2u << 20) + i * 4096));
+    std::size_t kept = 0;
+    std::size_t smallest = SIZE_MAX;
+    while (true) {
+        const std::string text = TextPool::take();
+        if (text.capacity() < TextPool::kMinBytes)
+            break;
+        ++kept;
+        smallest = std::min(smallest, text.capacity());
+    }
+    EXPECT_EQ(kept, TextPool::kMaxTexts);
+    EXPECT_GE(smallest, (2u << 20) + 4096);
+}
 
 } // namespace
 } // namespace cht::server::test
