@@ -88,7 +88,7 @@ TServerResult TRemoteServer::Call(const QString& method, std::vector<TRemoteArg>
             transport->Post(m_connection.Host, m_connection.Port, body, m_connection.TimeoutMs);
         auto decode = [&] {
             try {
-                response = cht::wire::decodeResponse(reply, reply.capacity());
+                response = cht::wire::decodeResponseInPlace(reply);
             } catch (const cht::wire::WireError& e) {
                 net::raise(net::invalidReply(QString::fromUtf8(e.what())));
             }

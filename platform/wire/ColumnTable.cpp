@@ -328,6 +328,35 @@ void ColumnTable::setValue(std::size_t row, std::size_t col, const Value& v)
         setInteger(row, col, std::get<std::int64_t>(v));
 }
 
+void ColumnTable::appendTable(const ColumnTable& other)
+{
+    if (other.m_fields.size() != m_fields.size())
+        throw WireError("As tabelas a juntar têm campos diferentes.");
+    for (std::size_t i = 0; i < m_fields.size(); ++i)
+        if (other.m_fields[i].type != m_fields[i].type ||
+            !sameFieldName(other.m_fields[i].name, m_fields[i].name))
+            throw WireError("As tabelas a juntar têm campos diferentes.");
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        Column& c = m_columns[i];
+        const Column& o = other.m_columns[i];
+        c.numbers.insert(c.numbers.end(), o.numbers.begin(), o.numbers.end());
+        c.integers.insert(c.integers.end(), o.integers.begin(), o.integers.end());
+        c.nulls.insert(c.nulls.end(), o.nulls.begin(), o.nulls.end());
+        if (m_fields[i].type != FieldType::Text)
+            continue;
+        const std::size_t base = c.arena.size();
+        if (base + o.arena.size() >= kNullLength)
+            throw WireError("Textos demais no campo " + inQuotes(m_fields[i].name) + ".");
+        c.arena.insert(c.arena.end(), o.arena.begin(), o.arena.end());
+        const std::size_t at = c.offset.size();
+        c.offset.insert(c.offset.end(), o.offset.begin(), o.offset.end());
+        for (std::size_t r = at; r < c.offset.size(); ++r)
+            c.offset[r] += static_cast<std::uint32_t>(base);
+        c.length.insert(c.length.end(), o.length.begin(), o.length.end());
+    }
+    m_rows += other.m_rows;
+}
+
 void ColumnTable::adoptColumn(ColumnTable& other, std::size_t from)
 {
     if (&other == this)

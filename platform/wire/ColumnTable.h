@@ -55,6 +55,8 @@ public:
     /// unless this side's field is narrower.
     void copyCells(std::size_t row, const ColumnTable& from, std::size_t fromRow,
                    std::span<const std::size_t> columns);
+    /// Appends the rows of `other`, whose fields must be this table's (a list decoded in pieces).
+    void appendTable(const ColumnTable& other);
     /// Moves column `from` of `other` (same row count) to the end of this table; `other` loses it.
     void adoptColumn(ColumnTable& other, std::size_t from);
     /// Frees unused capacity (after a load) and drops text bytes that edits left behind.

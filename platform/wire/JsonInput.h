@@ -60,6 +60,18 @@ public:
     /// Throws when anything but white space follows the top-level value.
     void expectEnd();
 
+    /// The rows of a long list, left out of this text and decoded apart: where the "[]" that
+    /// stands for them lies in this text, and their own text ("[\n" rows "\n]") with how many
+    /// bytes are readable from its start.
+    struct RowsApart {
+        const char* standIn = nullptr;
+        char* begin = nullptr;
+        std::size_t size = 0;
+        std::size_t readable = 0;
+    };
+    void setRowsApart(const RowsApart& rows) { m_rowsApart = rows; }
+    const RowsApart* rowsApart() const { return m_rowsApart.standIn ? &m_rowsApart : nullptr; }
+
 private:
     void release();
 
@@ -70,6 +82,7 @@ private:
     simdjson::padded_string m_copy;
     simdjson::padded_string_view m_text;
     ondemand::document m_doc;
+    RowsApart m_rowsApart;
 };
 
 } // namespace cht::wire

@@ -8,6 +8,7 @@
 #include "Utf8.h"
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace cht::wire {
@@ -765,12 +766,17 @@ std::string encodeProtocolError(const RpcId& id, int code, std::string_view mess
         "message", 7, message);
 }
 
-RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
+namespace {
+
+RpcResponse decodeResponseWith(std::string_view json, std::size_t capacity,
+                               const JsonInput::RowsApart* rowsApart)
 {
     constexpr std::string_view p = kResponsePrefix;
     RpcResponse response;
     // A client that read one long list reads the next one.
     JsonInput input(json, p, capacity, JsonInput::Big::Kept);
+    if (rowsApart)
+        input.setRowsApart(*rowsApart);
     ondemand::object root = input.rootObject("a resposta deve ser um objeto JSON");
     bool hasVersion = false, hasId = false, hasResult = false, hasError = false;
     forEachMember(root, p, {}, [&](std::string_view key, ondemand::value v) {
@@ -864,6 +870,46 @@ RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
         throwShape(p, "falta \"result\" ou \"error\"");
     input.expectEnd();
     return response;
+}
+
+} // namespace
+
+RpcResponse decodeResponse(std::string_view json, std::size_t capacity)
+{
+    return decodeResponseWith(json, capacity, nullptr);
+}
+
+RpcResponse decodeResponseInPlace(std::string& reply)
+{
+    // Worth it for a long list only; the rows open with "[\n" and close with "\n]".
+    constexpr std::size_t kFrom = 4u << 20;
+    constexpr std::string_view kRowsKey = "\"rows\":[";
+    char* const data = reply.data();
+    const std::size_t size = reply.size();
+    auto* first = size < kFrom ? nullptr : static_cast<char*>(std::memchr(data, '\n', size));
+    auto* last = first ? static_cast<char*>(::memrchr(data, '\n', size)) : nullptr;
+    if (first && last && last - first > 2 &&
+        static_cast<std::size_t>(first - data) >= kRowsKey.size() &&
+        std::string_view(first - kRowsKey.size(), kRowsKey.size()) == kRowsKey && first[1] == '[' &&
+        last[1] == ']') {
+        char* const rowsBegin = first - 1;
+        char* const rowsEnd = last + 2;
+        // The reply without its rows, an empty list standing for them.
+        std::string outer;
+        outer.reserve(size - static_cast<std::size_t>(rowsEnd - rowsBegin) + 2 + kReadPadding);
+        outer.append(data, rowsBegin).append("[]").append(rowsEnd, data + size);
+        JsonInput::RowsApart rows;
+        rows.standIn = outer.data() + (rowsBegin - data);
+        rows.begin = rowsBegin;
+        rows.size = static_cast<std::size_t>(rowsEnd - rowsBegin);
+        rows.readable = reply.capacity() - static_cast<std::size_t>(rowsBegin - data);
+        try {
+            return decodeResponseWith(outer, outer.capacity(), &rows);
+        } catch (const WireError&) {
+            // Read again whole, so that the message is the one the whole text gets.
+        }
+    }
+    return decodeResponseWith(reply, reply.capacity(), nullptr);
 }
 
 } // namespace cht::wire

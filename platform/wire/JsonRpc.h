@@ -165,5 +165,9 @@ inline constexpr std::size_t kReadPadding = 64;
 /// many bytes are readable from json.data(): with kReadPadding of them past the end, the reply is
 /// read where it lies instead of copied.
 CHT_WIRE_EXPORT RpcResponse decodeResponse(std::string_view json, std::size_t capacity = 0);
+/// The same for a reply the caller owns: the rows of a long list (which the server's writer sets
+/// on lines of their own) are read in pieces side by side, bytes of `reply` changed meanwhile and
+/// put back. The result, and any error, are decodeResponse's.
+CHT_WIRE_EXPORT RpcResponse decodeResponseInPlace(std::string& reply);
 
 } // namespace cht::wire

@@ -4,7 +4,12 @@
 #include "OleDate.h"
 #include "Utf8.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace cht::wire {
@@ -235,14 +240,13 @@ std::vector<FieldDef> PacketDecoder::fields(ondemand::value value)
     return out;
 }
 
-std::size_t PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart,
-                                             std::size_t sampled)
+std::size_t PacketDecoder::reserveFromSample(ColumnTable& t, const char* rowsStart, const char* at,
+                                             const char* end, std::size_t sampled)
 {
-    const char* at = location();
-    if (!rowsStart || !at || at <= rowsStart)
+    if (!rowsStart || !at || !end || at <= rowsStart || end < at)
         return 0;
     const auto perRow = static_cast<double>(at - rowsStart) / static_cast<double>(sampled);
-    const auto left = static_cast<double>(m_input->end() - at);
+    const auto left = static_cast<double>(end - at);
     // A little over the estimate, so that one growth at the very end is rare.
     const double estimate = (static_cast<double>(sampled) + left / perRow) * 1.05 + 16.0;
     if (estimate > 1e8)
@@ -287,6 +291,37 @@ PacketDecoder::CellResult PacketDecoder::appendCell(ondemand::value& cell, Colum
         [&] { ColumnTable::appendNull(c, f.type); });
 }
 
+void PacketDecoder::readRow(simdjson::simdjson_result<ondemand::value> item, ColumnTable& t,
+                            std::size_t row)
+{
+    const std::size_t width = t.m_fields.size();
+    ondemand::array cells;
+    if (auto e = item.get_array().get(cells)) {
+        const std::string place = "linha " + std::to_string(row + 1);
+        if (e == simdjson::INCORRECT_TYPE)
+            throwShape(m_prefix, "a " + place + " não é uma lista de valores");
+        throwJsonError(e, m_prefix, place);
+    }
+    std::size_t col = 0;
+    for (auto cellItem : cells) {
+        ondemand::value cell;
+        if (auto e = cellItem.get(cell))
+            throwJsonError(e, m_prefix, "linha " + std::to_string(row + 1));
+        if (col == width)
+            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
+                                     valueCount(width) + ", um por campo");
+        const FieldDef& f = t.m_fields[col];
+        const CellResult r = appendCell(cell, t, col);
+        if (r.read != Read::Ok)
+            cellError(m_prefix, r.error, cellPlace(f, row), f.type);
+        ++col;
+    }
+    if (col != width)
+        throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " + valueCount(col) +
+                                 ", mas o pacote tem " + fieldCount(width));
+    t.m_rows = row + 1;
+}
+
 void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
 {
     const char* rowsStart = location();
@@ -296,38 +331,153 @@ void PacketDecoder::rows(ondemand::value value, ColumnTable& t)
             throwShape(m_prefix, "\"rows\" deve ser uma lista");
         throwJsonError(e, m_prefix, "lista \"rows\"");
     }
+    const JsonInput::RowsApart* apart = m_input ? m_input->rowsApart() : nullptr;
+    if (apart && rowsStart == apart->standIn)
+        rowsInPieces(*apart, t); // the list in the text is the empty one that stands for them
     constexpr std::size_t kSample = 32;
-    const std::size_t width = t.m_fields.size();
-    std::size_t row = 0;
+    std::size_t row = t.m_rows;
     for (auto item : list) {
-        ondemand::array cells;
-        if (auto e = item.get_array().get(cells)) {
-            const std::string place = "linha " + std::to_string(row + 1);
-            if (e == simdjson::INCORRECT_TYPE)
-                throwShape(m_prefix, "a " + place + " não é uma lista de valores");
-            throwJsonError(e, m_prefix, place);
-        }
-        std::size_t col = 0;
-        for (auto cellItem : cells) {
-            ondemand::value cell;
-            if (auto e = cellItem.get(cell))
-                throwJsonError(e, m_prefix, "linha " + std::to_string(row + 1));
-            if (col == width)
-                throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem mais de " +
-                                         valueCount(width) + ", um por campo");
-            const FieldDef& f = t.m_fields[col];
-            const CellResult r = appendCell(cell, t, col);
-            if (r.read != Read::Ok)
-                cellError(m_prefix, r.error, cellPlace(f, row), f.type);
-            ++col;
-        }
-        if (col != width)
-            throwShape(m_prefix, "a linha " + std::to_string(row + 1) + " tem " + valueCount(col) +
-                                     ", mas o pacote tem " + fieldCount(width));
-        t.m_rows = ++row;
+        readRow(item, t, row);
+        ++row;
         if (row == kSample && m_input)
-            reserveFromSample(t, rowsStart, kSample);
+            reserveFromSample(t, rowsStart, location(), m_input->end(), kSample);
     }
+}
+
+namespace {
+
+// Parsers of the pieces of long lists, kept: each holds buffers the size of its piece.
+class PieceParsers {
+public:
+    std::unique_ptr<ondemand::parser> take()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_kept.empty())
+            return std::make_unique<ondemand::parser>();
+        std::unique_ptr<ondemand::parser> p = std::move(m_kept.back());
+        m_kept.pop_back();
+        return p;
+    }
+    void give(std::unique_ptr<ondemand::parser> p)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_kept.size() < kMaxPieces)
+            m_kept.push_back(std::move(p));
+    }
+    static constexpr std::size_t kMaxPieces = 4;
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<ondemand::parser>> m_kept;
+};
+
+PieceParsers& pieceParsers()
+{
+    static PieceParsers kept;
+    return kept;
+}
+
+// Below this, a list is read in one piece.
+constexpr std::size_t kPieceBytes = 2u << 20;
+
+} // namespace
+
+bool PacketDecoder::readPiece(const char* begin, std::size_t size, std::size_t readable,
+                              ColumnTable& t, const char* reserveEnd)
+{
+    std::unique_ptr<ondemand::parser> parser = pieceParsers().take();
+    bool ok = false;
+    try {
+        ondemand::document doc;
+        ondemand::array list;
+        if (!parser->iterate(begin, size, readable).get(doc) && !doc.get_array().get(list)) {
+            constexpr std::size_t kSample = 32;
+            std::size_t row = 0;
+            for (auto item : list) {
+                readRow(item, t, row);
+                if (++row == kSample) {
+                    const char* at = nullptr;
+                    if (!doc.current_location().get(at))
+                        reserveFromSample(t, begin, at, reserveEnd, kSample);
+                }
+            }
+            // The piece is its list and nothing more.
+            const char* at = nullptr;
+            ok = doc.current_location().get(at) == simdjson::OUT_OF_BOUNDS;
+        }
+    } catch (...) {
+        ok = false;
+    }
+    pieceParsers().give(std::move(parser));
+    return ok;
+}
+
+void PacketDecoder::rowsInPieces(const JsonInput::RowsApart& rows, ColumnTable& t)
+{
+    char* const begin = rows.begin;
+    char* const end = rows.begin + rows.size;
+    // Where the pieces meet: a line break between two rows ("]\n,[") near each share of the
+    // text. Only the server's writer breaks lines there: JSON keeps none inside a text.
+    const std::size_t wanted = rows.size < kPieceBytes
+                                   ? 1
+                                   : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1,
+                                                             PieceParsers::kMaxPieces);
+    std::vector<char*> joins;
+    for (std::size_t k = 1; k < wanted; ++k) {
+        char* from = begin + rows.size / wanted * k;
+        if (!joins.empty() && from <= joins.back())
+            from = joins.back() + 1;
+        auto* at =
+            static_cast<char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
+        if (!at || end - at < 3 || at[-1] != ']' || at[1] != ',')
+            break;
+        joins.push_back(at);
+    }
+    // Each piece made a list of its own while it is read: the line break closes the piece
+    // before, the comma opens the next. Put back on every way out.
+    struct PutBack {
+        std::vector<char*>& joins;
+        ~PutBack()
+        {
+            for (char* at : joins) {
+                at[0] = '\n';
+                at[1] = ',';
+            }
+        }
+    } putBack{joins};
+    for (char* at : joins) {
+        at[0] = ']';
+        at[1] = '[';
+    }
+    const std::size_t pieces = joins.size() + 1;
+    auto pieceBegin = [&](std::size_t k) { return k == 0 ? begin : joins[k - 1] + 1; };
+    auto pieceSize = [&](std::size_t k) {
+        return static_cast<std::size_t>((k + 1 == pieces ? end : joins[k] + 1) - pieceBegin(k));
+    };
+    auto readableFrom = [&](const char* at) {
+        return rows.readable - static_cast<std::size_t>(at - begin);
+    };
+    std::vector<ColumnTable> parts;
+    parts.reserve(pieces - 1);
+    for (std::size_t k = 1; k < pieces; ++k)
+        parts.emplace_back(t.m_fields);
+    std::vector<char> ok(pieces, 0);
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < pieces; ++k) {
+        threads.emplace_back([&, k] {
+            ok[k] = readPiece(pieceBegin(k), pieceSize(k), readableFrom(pieceBegin(k)),
+                              parts[k - 1], pieceBegin(k) + pieceSize(k));
+        });
+    }
+    // The first piece goes straight into the table, with room made for the whole list.
+    ok[0] = readPiece(begin, pieceSize(0), rows.readable, t, end);
+    for (std::thread& thread : threads)
+        thread.join();
+    // The caller reads the whole text again the usual way, for a message that names the row.
+    if (std::find(ok.begin(), ok.end(), 0) != ok.end())
+        throwShape(m_prefix, "linhas ilegíveis");
+    for (const ColumnTable& part : parts)
+        t.appendTable(part);
 }
 
 void PacketDecoder::values(ondemand::value value, ColumnTable& t, std::size_t change,
@@ -433,8 +583,10 @@ void PacketDecoder::changes(ondemand::value value, DeltaPacket& delta)
             after.appendRow();
         delta.m_ops.push_back(op);
         if (delta.m_ops.size() == kSample && m_input) {
-            reserveFromSample(before, changesStart, kSample);
-            delta.m_ops.reserve(reserveFromSample(after, changesStart, kSample));
+            const char* at = location();
+            reserveFromSample(before, changesStart, at, m_input->end(), kSample);
+            delta.m_ops.reserve(
+                reserveFromSample(after, changesStart, at, m_input->end(), kSample));
         }
     }
 }

@@ -41,10 +41,20 @@ public:
 private:
     /// One cell into the next row of column `col`, for data and delta packets alike.
     CellResult appendCell(ondemand::value& cell, ColumnTable& t, std::size_t col);
+    /// One row's cells into the next row of `t`; `row` numbers it in messages.
+    void readRow(simdjson::simdjson_result<ondemand::value> item, ColumnTable& t, std::size_t row);
+    /// The rows left out of the text (JsonInput::RowsApart), read in pieces side by side.
+    void rowsInPieces(const JsonInput::RowsApart& rows, ColumnTable& t);
+    /// One piece ("[row,...]" where it lies) into `t`; false when it does not decode. Room for
+    /// the rows up to `reserveEnd` is made once the first rows show their size.
+    bool readPiece(const char* begin, std::size_t size, std::size_t readable, ColumnTable& t,
+                   const char* reserveEnd);
     /// One side of a change ("old" or "new") as the next row of `t`.
     void values(ondemand::value value, ColumnTable& t, std::size_t change, std::string_view key);
-    /// Rows expected in all, from the text the first `sampled` ones took; 0 when unknown.
-    std::size_t reserveFromSample(ColumnTable& table, const char* rowsStart, std::size_t sampled);
+    /// Rows expected in all up to `end`, from the text (rowsStart to at) that the first `sampled`
+    /// ones took; 0 when unknown.
+    static std::size_t reserveFromSample(ColumnTable& table, const char* rowsStart, const char* at,
+                                         const char* end, std::size_t sampled);
     const char* location();
 
     std::string_view m_prefix;

@@ -41,7 +41,7 @@ struct PacketWriter::Impl {
         return fields[col];
     }
     Place place() const { return Place{"da linha ", row}; }
-    // The rows of a finished block ("[row,...]" holding rowCount rows), checked.
+    // The rows of a finished block ("[row\n,...row\n]" holding rowCount rows), checked.
     std::string_view rowsOf(std::string_view block, std::size_t rowCount) const
     {
         if (state != State::Open)
@@ -49,8 +49,9 @@ struct PacketWriter::Impl {
         if (block.size() < 2 || block.front() != '[' || block.back() != ']')
             misuse("bloco de linhas mal formado");
         const std::string_view rows = block.substr(1, block.size() - 2);
-        // Rows are arrays: a block that is not one of arrays did not come from beginRows.
-        if (!rows.empty() && (rows.front() != '[' || rows.back() != ']'))
+        // Rows are arrays, each ending its line: a block that is not so did not come from
+        // beginRows.
+        if (!rows.empty() && (rows.front() != '[' || !rows.ends_with("]\n")))
             misuse("bloco de linhas mal formado");
         if (rows.empty() != (rowCount == 0))
             misuse("bloco de linhas com contagem errada");
@@ -77,6 +78,9 @@ void PacketWriter::begin(const std::vector<FieldDef>& fields)
     writeFields(d.writer, fields, kWriterPrefix);
     d.writer.Key("rows", 4);
     d.writer.StartArray();
+    // Each row on a line of its own ("[\n" row "\n," row "\n]"): no text of JSON holds a line
+    // break, so a reader may split a long list at them and read its pieces side by side.
+    d.out.Put('\n');
     d.fields = fields;
     d.state = Impl::State::Open;
 }
@@ -217,6 +221,7 @@ void PacketWriter::endRow()
                         " tem " + valueCount(d.col) + ", mas o pacote tem " +
                         fieldCount(d.fields.size()) + ".");
     d.writer.EndArray();
+    d.out.Put('\n');
     ++d.row;
     d.state = Impl::State::Open;
 }

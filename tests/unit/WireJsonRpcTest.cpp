@@ -214,6 +214,78 @@ TEST(WireJsonRpc, BigRepliesReadOneAfterAnotherAndSideBySide)
     EXPECT_TRUE(rightB);
 }
 
+// A long list as the server writes it (a row a line) is read in pieces side by side: the same
+// table as read whole, texts that hold escaped line breaks and brackets included, the reply's
+// bytes as they were; a fault deep in a later piece gets the message the whole reading gives.
+TEST(WireJsonRpc, LongListsReadInPiecesAsTheyReadWhole)
+{
+    constexpr std::size_t kRows = 60000;
+    auto text = [](std::size_t row) {
+        return "linha " + std::to_string(row) + (row % 7 == 0 ? "]\n,[\"x\"]" : "") +
+               std::string(60, 'a' + static_cast<char>(row % 26));
+    };
+    auto listReply = [&](std::size_t badRow) {
+        std::string packet;
+        PacketWriter w(packet);
+        w.begin(
+            {{"T", FieldType::Text, 0}, {"N", FieldType::Float, 0}, {"I", FieldType::Integer, 0}});
+        for (std::size_t r = 0; r < kRows; ++r) {
+            w.beginRow();
+            w.text(text(r));
+            if (r % 5 == 0)
+                w.null();
+            else
+                w.number(static_cast<double>(r) / 4);
+            w.integer(static_cast<std::int64_t>(r));
+            w.endRow();
+        }
+        w.end();
+        if (badRow < kRows) {
+            const std::string cell = "\"" + text(badRow) + "\"";
+            packet.replace(packet.find(cell), cell.size(), "7"); // a number where a text goes
+        }
+        std::string reply = encodeResult(9, {RpcArg::ofText("ref")}, std::move(packet));
+        reply.reserve(reply.size() + kReadPadding);
+        return reply;
+    };
+    std::string reply = listReply(kRows);
+    ASSERT_GT(reply.size(), 4u << 20);
+    const std::string before = reply;
+    const RpcResponse whole = decodeResponse(before);
+    const RpcResponse pieces = decodeResponseInPlace(reply);
+    EXPECT_EQ(reply, before);
+    ASSERT_TRUE(whole.data && pieces.data);
+    ASSERT_EQ(pieces.data->rowCount(), kRows);
+    EXPECT_EQ(pieces.refs.at(0).text, "ref");
+    for (std::size_t r = 0; r < kRows; ++r) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            if (!(pieces.data->value(r, c) == whole.data->value(r, c))) {
+                ADD_FAILURE() << "row " << r << " col " << c;
+                return;
+            }
+        }
+    }
+
+    std::string bad = listReply(kRows - 11); // a row without escapes
+    std::string message;
+    try {
+        decodeResponse(bad);
+    } catch (const WireError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("linha " + std::to_string(kRows - 10)), std::string::npos) << message;
+    EXPECT_THROW(
+        {
+            try {
+                decodeResponseInPlace(bad);
+            } catch (const WireError& e) {
+                EXPECT_EQ(std::string(e.what()), message);
+                throw;
+            }
+        },
+        WireError);
+}
+
 TEST(WireJsonRpc, FailureAndProtocolError)
 {
     const RpcResponse f = decodeResponse(encodeFailure(3, "CHT 00001 alterada por outro usuário."));
