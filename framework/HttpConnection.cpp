@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -51,6 +52,19 @@ bool waitFor(int fd, short events, const Deadline& deadline)
         if (r > 0 || (r < 0 && errno != EINTR))
             return true;
     }
+}
+
+// OpenSSL writes to the socket with write(): a server that has gone away would raise SIGPIPE and
+// end the host. A broken connection is an error of the call instead (unless someone set a handler).
+void ignoreBrokenPipes()
+{
+    static const bool once = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
+        return true;
+    }();
+    (void)once;
 }
 
 bool isAddressLiteral(const std::string& host)
@@ -257,6 +271,7 @@ struct HttpConnection::Impl {
 
     void shakeHands(const Deadline& deadline)
     {
+        ignoreBrokenPipes();
         ctx = SSL_CTX_new(TLS_client_method());
         if (!ctx)
             net::raise(QStringLiteral("Não foi possível preparar a conexão segura (HTTPS) com o "

@@ -13,7 +13,8 @@ namespace cht::wire {
 
 /// Streaming writer of a data packet for producers that do not hold a table (the server writes
 /// query results straight to the reply with it). Appends to `out`. Each row must carry one value
-/// per field, of the field's kind; anything else throws WireError.
+/// per field, of the field's kind; anything else throws WireError. Each row ends its own line
+/// ("rows":[\n row\n, row\n]), so that a reader can split a long list and read it in pieces.
 ///
 /// Given `apart`, blocks of rows are spliced by keeping their texts: the packet is then `out`
 /// followed by the texts that the writer adds to `apart` (which outlives the writer), in order, to
@@ -26,7 +27,7 @@ public:
     PacketWriter& operator=(const PacketWriter&) = delete;
 
     void begin(const std::vector<FieldDef>& fields);
-    /// Starts a block of rows alone ("[row,...]") for a packet of these fields: rows written
+    /// Starts a block of rows alone ("[row\n,row\n]") for a packet of these fields: rows written
     /// apart, on another thread say, and spliced into the packet in order with appendRows or
     /// takeRows. end() closes the block.
     void beginRows(const std::vector<FieldDef>& fields);
