@@ -447,6 +447,21 @@ std::string ChtListReader::listSql(Dialect d, bool allClients, bool allFuncs)
     return sql;
 }
 
+namespace {
+
+// Rows as a block of their own ("[row\n,row\n]"), written into `block` by `write`.
+template <class Write>
+std::size_t writeBlock(std::string& block, const std::vector<wire::FieldDef>& fields, Write&& write)
+{
+    wire::PacketWriter w(block);
+    w.beginRows(fields);
+    const std::size_t rows = write(w);
+    w.end();
+    return rows;
+}
+
+} // namespace
+
 std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::PacketWriter& out,
                                  const ListSplit& split)
 {
@@ -465,7 +480,19 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
         auto lease = store.acquire();
         plan = planList(*lease, from, to, split);
         if (!plan.inMemory) {
-            const std::size_t rows = writeChtRows(*lease, filter, from, to, out, plan.total);
+            std::size_t rows = 0;
+            // A list of some length goes into memory kept from earlier answers, as the pieces of
+            // a long list below; a short one is not worth a kept text.
+            constexpr std::size_t kKeptFromRows = 4096;
+            if (out.keepsBlocksApart() && plan.total >= kKeptFromRows) {
+                std::string block = TextPool::take();
+                rows = writeBlock(block, fields, [&](wire::PacketWriter& w) {
+                    return writeChtRows(*lease, filter, from, to, w, plan.total);
+                });
+                out.takeRows(std::move(block), rows);
+            } else {
+                rows = writeChtRows(*lease, filter, from, to, out, plan.total);
+            }
             out.end();
             return rows;
         }
@@ -494,11 +521,10 @@ std::size_t ChtListReader::write(Store& store, const ChtFilter& filter, wire::Pa
                                              out, plan.total);
                 return;
             }
-            wire::PacketWriter block(blocks[i]);
-            block.beginRows(fields);
-            rows[i] = writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1],
-                                         block, plan.total / pieces);
-            block.end();
+            rows[i] = writeBlock(blocks[i], fields, [&](wire::PacketWriter& w) {
+                return writeJoinedChtRows(snapshot[i], filter, tables, points[i], points[i + 1], w,
+                                          plan.total / pieces);
+            });
         } catch (...) {
             errors[i] = std::current_exception();
         }
