@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -464,10 +465,15 @@ void PacketDecoder::rowsInPieces(const JsonInput::RowsApart& rows, ColumnTable& 
     std::vector<char> ok(pieces, 0);
     std::vector<std::thread> threads;
     for (std::size_t k = 1; k < pieces; ++k) {
-        threads.emplace_back([&, k] {
+        auto read = [&, k] {
             ok[k] = readPiece(pieceBegin(k), pieceSize(k), readableFrom(pieceBegin(k)),
                               parts[k - 1], pieceBegin(k) + pieceSize(k));
-        });
+        };
+        try {
+            threads.emplace_back(read);
+        } catch (const std::system_error&) {
+            read(); // no thread to be had: this one reads the piece
+        }
     }
     // The first piece goes straight into the table, with room made for the whole list.
     ok[0] = readPiece(begin, pieceSize(0), rows.readable, t, end);
