@@ -203,8 +203,12 @@ public:
                                       " foi alterado; tente novamente em instantes.");
         }
         PQsetNoticeProcessor(m_conn, ignoreNotice, nullptr);
+        // What the server reads is in memory or on solid-state storage, where a random page costs
+        // about a sequential one. With PostgreSQL's default (4, for spinning disks) the planner
+        // sorts a long list's whole period, on disk beyond work_mem, instead of walking the
+        // index that holds the list's order: 158 against 60 ms for 50,000 CHTs.
         exec("SET client_encoding TO 'UTF8'; SET DateStyle TO ISO; "
-             "SET client_min_messages TO warning");
+             "SET client_min_messages TO warning; SET random_page_cost TO 1.1");
     }
     ~PgConnection() override { PQfinish(m_conn); }
     PgConnection(const PgConnection&) = delete;
