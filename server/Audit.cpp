@@ -99,6 +99,15 @@ void Audit::recordAll(SqlConnection& c, const Caller& caller, const std::string&
 {
     if (changes.empty())
         return;
+    // SQLite runs its prepared insert once a row, in the changes' order: a table of the rows
+    // first would write each of them twice. PostgreSQL takes them in one statement, without a
+    // round trip a row.
+    if (c.dialect() != Dialect::Postgres) {
+        for (const AuditChange& ch : changes)
+            insertRow(c, caller, method,
+                      {&ch.cht, &ch.field, valueOf(ch.before), valueOf(ch.after)});
+        return;
+    }
     RowSet rows("AUDITORIA_LINHAS", 4);
     for (const AuditChange& ch : changes)
         rows.add({&ch.cht, &ch.field, valueOf(ch.before), valueOf(ch.after)});

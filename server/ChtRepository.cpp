@@ -167,6 +167,23 @@ std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std:
     return rows;
 }
 
+namespace {
+
+// A CHT's state in the statement's columns from `first` on: IDSTATUSCHT, IDCHTPGTOOK,
+// IDCHTASSINADA, DSALTERACAOCHT and the client's CDGERENTEIMPCLI.
+ChtState stateOf(SqlStatement& st, int first)
+{
+    ChtState state;
+    state.idStatusCht = std::string(st.text(first));
+    state.idChtPgtoOk = std::string(st.text(first + 1));
+    state.idChtAssinada = std::string(st.text(first + 2));
+    state.dsAlteracaoCht = st.isNull(first + 3) ? std::string() : std::string(st.text(first + 3));
+    state.manager = std::string(st.text(first + 4));
+    return state;
+}
+
+} // namespace
+
 std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
 {
     static const std::string select = "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA,"
@@ -183,12 +200,7 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     bindKey(st, 1, key);
     if (!st.step())
         return std::nullopt;
-    ChtState state;
-    state.idStatusCht = std::string(st.text(0));
-    state.idChtPgtoOk = std::string(st.text(1));
-    state.idChtAssinada = std::string(st.text(2));
-    state.dsAlteracaoCht = st.isNull(3) ? std::string() : std::string(st.text(3));
-    state.manager = std::string(st.text(4));
+    ChtState state = stateOf(st, 0);
     if (!pg)
         state.row = st.integer(5);
     st.reset();
@@ -228,36 +240,31 @@ const char* const kKeyColumns =
 std::vector<std::optional<ChtState>> ChtRepository::findAll(SqlConnection& c,
                                                             const std::vector<ChtKey>& keys)
 {
-    const bool pg = c.dialect() == Dialect::Postgres;
-    const RowSet rows = keyRows(keys);
-    rows.write(c);
-    // PostgreSQL locks in key order: two calls over crossing sets wait for each other instead
-    // of deadlocking. SQLite's transaction holds the write lock already.
-    SqlStatement& st = c.cached(
-        std::string("SELECT R.pos, C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
-                    " CL.CDGERENTEIMPCLI, ") +
-        (pg ? "0" : "C.rowid") + " FROM " + rows.from(c.dialect()) + " JOIN CHT C ON" + kKeyJoin +
-        " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS AND P.NRVERPROPFAS = C.NRVERPROPFAS"
-        " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE" +
-        (pg ? " ORDER BY C.NRPROPOSFAS, C.NRVERPROPFAS, C.CDTIPOSERV, C.NRSERVCONT, C.NRSEQUCHT,"
-              " C.CDFUNC FOR UPDATE OF C"
-            : ""));
-    rows.bind(c, st, 1);
     std::vector<std::optional<ChtState>> out(keys.size());
+    if (c.dialect() != Dialect::Postgres) {
+        // One search of the key a CHT: a table of the keys joined to CHT would write and read
+        // each of them once more. SQLite's transaction holds the write lock already.
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            out[i] = find(c, keys[i]);
+        return out;
+    }
+    // PostgreSQL takes the keys in one statement, and locks in key order: two calls over
+    // crossing sets wait for each other instead of deadlocking.
+    const RowSet rows = keyRows(keys);
+    SqlStatement& st = c.cached(
+        "SELECT R.pos, C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
+        " CL.CDGERENTEIMPCLI FROM " +
+        rows.from(c.dialect()) + " JOIN CHT C ON" + kKeyJoin +
+        " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+        " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE ORDER BY C.NRPROPOSFAS, C.NRVERPROPFAS,"
+        " C.CDTIPOSERV, C.NRSERVCONT, C.NRSEQUCHT, C.CDFUNC FOR UPDATE OF C");
+    const ResetOnExit reset(st);
+    rows.bind(c, st, 1);
     while (st.step()) {
         const auto pos = static_cast<std::size_t>(st.integer(0));
-        if (pos >= out.size())
-            continue;
-        ChtState state;
-        state.idStatusCht = std::string(st.text(1));
-        state.idChtPgtoOk = std::string(st.text(2));
-        state.idChtAssinada = std::string(st.text(3));
-        state.dsAlteracaoCht = st.isNull(4) ? std::string() : std::string(st.text(4));
-        state.manager = std::string(st.text(5));
-        state.row = st.integer(6);
-        out[pos] = std::move(state);
+        if (pos < out.size())
+            out[pos] = stateOf(st, 1);
     }
-    st.reset();
     return out;
 }
 
