@@ -12,10 +12,13 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace cht::framework {
 
@@ -159,7 +162,9 @@ public:
             m_buffer += ';';
         m_first = false;
         // The marks that need quoting are ASCII: the UTF-8 bytes are scanned as they are.
-        const bool quote = utf8.find_first_of(";\"\r\n") != std::string_view::npos;
+        const bool quote = std::any_of(utf8.begin(), utf8.end(), [](char c) {
+            return c == ';' || c == '"' || c == '\r' || c == '\n';
+        });
         if (!quote) {
             m_buffer.append(utf8.data(), static_cast<qsizetype>(utf8.size()));
             return;
@@ -609,16 +614,25 @@ void ListReport::writeCsv(const TfrmPadraoGrid& screen, QIODevice& out)
 
     // A text field without a get-text hook shows its stored text: those cells, and the words of
     // picture columns, are read straight from the stored rows; the rest as the grid reads them.
+    // A date or number field without a hook shows what its value and display format make of it:
+    // each distinct value (a list repeats its days) is formatted once.
     struct Source {
         int stored = -1; // column of the stored rows, or -1 to read through the field
         std::vector<std::pair<std::string, QByteArray>> words;
+        int formatted = -1; // column of the stored values whose texts are kept in `texts`
+        std::unordered_map<std::uint64_t, QByteArray> texts;
     };
+    constexpr std::size_t kKeptTexts = 1 << 16; // a column of all-distinct values keeps no more
     std::vector<Source> sources(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const ReportColumn& c = columns[i];
-        if (c.field == nullptr || c.field->dataType() != cht::wire::FieldType::Text ||
-            (c.field->onGetText && c.words.isEmpty()))
+        if (c.field == nullptr || (c.field->onGetText && c.words.isEmpty()))
             continue;
+        if (c.field->dataType() != cht::wire::FieldType::Text) {
+            if (c.words.isEmpty())
+                sources[i].formatted = c.field->index();
+            continue;
+        }
         sources[i].stored = c.field->index();
         for (const auto& [value, word] : c.words)
             sources[i].words.emplace_back(value.toStdString(), word.toUtf8());
@@ -636,7 +650,25 @@ void ListReport::writeCsv(const TfrmPadraoGrid& screen, QIODevice& out)
             ds->state() != cht::platform::DataSetState::Browse && recNo == ds->recNo();
         const std::size_t stored = ds->storageRow(recNo);
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            const Source& s = sources[i];
+            Source& s = sources[i];
+            if (s.formatted >= 0 && !buffered &&
+                !ds->table().isNull(stored, static_cast<std::size_t>(s.formatted))) {
+                const auto value = std::bit_cast<std::uint64_t>(
+                    ds->table().number(stored, static_cast<std::size_t>(s.formatted)));
+                auto kept = s.texts.find(value);
+                if (kept == s.texts.end()) {
+                    QByteArray text = cellText(columns[i]).toUtf8();
+                    if (s.texts.size() >= kKeptTexts) {
+                        csv.field(std::string_view(text.constData(),
+                                                   static_cast<std::size_t>(text.size())));
+                        continue;
+                    }
+                    kept = s.texts.emplace(value, std::move(text)).first;
+                }
+                csv.field(std::string_view(kept->second.constData(),
+                                           static_cast<std::size_t>(kept->second.size())));
+                continue;
+            }
             if (s.stored < 0 || buffered) {
                 csv.field(cellText(columns[i]));
                 continue;

@@ -239,7 +239,7 @@ TEST_F(Orders, CsvOfAPlainListHasPtBrNumbersAndDatesAndQuotesWhatNeedsIt)
     describe();
     load({{"A;1", "diz \"oi\"", "S", "A", "", 1234.5},
           {"B2", "ação\r\nnova", "N", "F", "", -0.5},
-          {"C3", "", "N", "Z", "", 0}});
+          {"C3", "", "N", "Z", "", 1234.5}});
     screen->dbgPadrao->columnByFieldName(QStringLiteral("DATA"))->setVisible(false);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
@@ -254,13 +254,14 @@ TEST_F(Orders, CsvOfAPlainListHasPtBrNumbersAndDatesAndQuotesWhatNeedsIt)
     EXPECT_EQ(records[0], (QStringList{"Código", "Descrição", "Sit.", "Valor"})); // DATA hidden
     EXPECT_EQ(records[1], (QStringList{"A;1", "diz \"oi\"", "Aberto", "1.234,50"}));
     EXPECT_EQ(records[2], (QStringList{"B2", "ação\r\nnova", "Fechado", "-0,50"}));
-    EXPECT_EQ(records[3], (QStringList{"C3", "", "", "0,00"})); // no word for "Z"
+    EXPECT_EQ(records[3], (QStringList{"C3", "", "", "1.234,50"})); // no word for "Z"
 
     // A date column in pt-BR; the row being edited is written with its new values.
     screen->dbgPadrao->columnByFieldName(QStringLiteral("DATA"))->setVisible(true);
     cds.setRecNo(3);
     cds.edit();
     cds.fieldByName("DESCRICAO").setAsString(QStringLiteral("editada"));
+    cds.fieldByName("VALOR").setAsFloat(7); // the first row keeps the value it shared with it
     QBuffer again;
     again.open(QIODevice::WriteOnly);
     ListReport::writeCsv(*screen, again);
@@ -270,6 +271,8 @@ TEST_F(Orders, CsvOfAPlainListHasPtBrNumbersAndDatesAndQuotesWhatNeedsIt)
     ASSERT_EQ(edited.size(), 4u) << error.toStdString();
     EXPECT_EQ(edited[1].last(), QStringLiteral("31/12/2025 14:30:00"));
     EXPECT_EQ(edited[3][1], QStringLiteral("editada"));
+    EXPECT_EQ(edited[3][3], QStringLiteral("7,00"));
+    EXPECT_EQ(edited[1][3], QStringLiteral("1.234,50"));
 }
 
 TEST_F(Orders, ReportOfAPlainScreenAndOfAnEmptyList)
