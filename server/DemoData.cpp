@@ -573,9 +573,12 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
     tx.commit();
     // A bulk load leaves the visibility of every new row unsettled on PostgreSQL: the first reads
     // would write hint bits and autovacuum would go over it all while the demo is in use. Settled
-    // here, with fresh statistics, as an administrator does after a load.
-    if (c.dialect() == Dialect::Postgres)
-        c.exec("VACUUM ANALYZE");
+    // here, with fresh statistics, as an administrator does after a load: the tables loaded
+    // only, not those of other schemas that share the database.
+    if (c.dialect() == Dialect::Postgres) {
+        c.exec("VACUUM ANALYZE CLIENTE, FUNCIONARIO, TIPOSERV, PROPOSTA, SERVCONT, VENCSERVCLIE,"
+               " CHT, CDA");
+    }
     return summary;
 }
 
