@@ -9,7 +9,7 @@ namespace cht::server {
 /// applied versions are kept in SCHEMA_VERSION; a database newer than this server is refused.
 class Schema {
 public:
-    static constexpr int kLatestVersion = 5;
+    static constexpr int kLatestVersion = 6;
 
     static void migrate(SqlConnection& connection, int upTo = kLatestVersion);
     /// Version of the database (0 when it has no schema yet).
