@@ -177,11 +177,11 @@ public:
         }
         m_buffer += '"';
     }
-    void field(const QString& text)
+    void field(const QByteArray& utf8)
     {
-        const QByteArray utf8 = text.toUtf8();
         field(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     }
+    void field(const QString& text) { field(text.toUtf8()); }
     void endRecord()
     {
         m_buffer += "\r\n";
@@ -655,18 +655,14 @@ void ListReport::writeCsv(const TfrmPadraoGrid& screen, QIODevice& out)
                 !ds->table().isNull(stored, static_cast<std::size_t>(s.formatted))) {
                 const auto value = std::bit_cast<std::uint64_t>(
                     ds->table().number(stored, static_cast<std::size_t>(s.formatted)));
-                auto kept = s.texts.find(value);
-                if (kept == s.texts.end()) {
-                    QByteArray text = cellText(columns[i]).toUtf8();
-                    if (s.texts.size() >= kKeptTexts) {
-                        csv.field(std::string_view(text.constData(),
-                                                   static_cast<std::size_t>(text.size())));
-                        continue;
-                    }
-                    kept = s.texts.emplace(value, std::move(text)).first;
+                if (const auto kept = s.texts.find(value); kept != s.texts.end()) {
+                    csv.field(kept->second);
+                    continue;
                 }
-                csv.field(std::string_view(kept->second.constData(),
-                                           static_cast<std::size_t>(kept->second.size())));
+                QByteArray text = cellText(columns[i]).toUtf8();
+                csv.field(text);
+                if (s.texts.size() < kKeptTexts)
+                    s.texts.emplace(value, std::move(text));
                 continue;
             }
             if (s.stored < 0 || buffered) {
@@ -681,10 +677,10 @@ void ListReport::writeCsv(const TfrmPadraoGrid& screen, QIODevice& out)
             }
             const auto word = std::find_if(s.words.begin(), s.words.end(),
                                            [value](const auto& w) { return w.first == value; });
-            csv.field(word == s.words.end()
-                          ? std::string_view()
-                          : std::string_view(word->second.constData(),
-                                             static_cast<std::size_t>(word->second.size())));
+            if (word == s.words.end())
+                csv.field(std::string_view());
+            else
+                csv.field(word->second);
         }
         csv.endRecord();
     }
