@@ -170,15 +170,15 @@ std::size_t ChtRepository::writeParcels(SqlConnection& c, const std::vector<std:
 namespace {
 
 // A CHT's state in the statement's columns from `first` on: IDSTATUSCHT, IDCHTPGTOOK,
-// IDCHTASSINADA, DSALTERACAOCHT and the client's CDGERENTEIMPCLI.
-ChtState stateOf(SqlStatement& st, int first)
+// IDCHTASSINADA and DSALTERACAOCHT; `manager` is its client's CDGERENTEIMPCLI.
+ChtState stateOf(SqlStatement& st, int first, std::string manager)
 {
     ChtState state;
     state.idStatusCht = std::string(st.text(first));
     state.idChtPgtoOk = std::string(st.text(first + 1));
     state.idChtAssinada = std::string(st.text(first + 2));
     state.dsAlteracaoCht = st.isNull(first + 3) ? std::string() : std::string(st.text(first + 3));
-    state.manager = std::string(st.text(first + 4));
+    state.manager = std::move(manager);
     return state;
 }
 
@@ -200,7 +200,7 @@ std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
     bindKey(st, 1, key);
     if (!st.step())
         return std::nullopt;
-    ChtState state = stateOf(st, 0);
+    ChtState state = stateOf(st, 0, std::string(st.text(4)));
     if (!pg)
         state.row = st.integer(5);
     st.reset();
@@ -243,9 +243,38 @@ std::vector<std::optional<ChtState>> ChtRepository::findAll(SqlConnection& c,
     std::vector<std::optional<ChtState>> out(keys.size());
     if (c.dialect() != Dialect::Postgres) {
         // One search of the key a CHT: a table of the keys joined to CHT would write and read
-        // each of them once more. SQLite's transaction holds the write lock already.
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            out[i] = find(c, keys[i]);
+        // each of them once more. SQLite's transaction holds the write lock already. A call's
+        // CHTs share a few proposals: each proposal's manager is read once, not once a CHT.
+        static const std::string sql =
+            "SELECT IDSTATUSCHT, IDCHTPGTOOK, IDCHTASSINADA, DSALTERACAOCHT, rowid FROM CHT WHERE" +
+            std::string(kKeyWhere);
+        static const std::string managerSql =
+            "SELECT CL.CDGERENTEIMPCLI FROM PROPOSTA P JOIN CLIENTE CL ON CL.CDCLIENTE ="
+            " P.CDCLIENTE WHERE P.NRPROPOSFAS = ? AND P.NRVERPROPFAS = ?";
+        std::map<std::pair<std::string, std::string>, std::optional<std::string>> managers;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const ChtKey& key = keys[i];
+            auto [proposal, fresh] =
+                managers.try_emplace({key.nrProposFas, key.nrVerPropFas}, std::nullopt);
+            if (fresh) {
+                SqlStatement& m = c.cached(managerSql);
+                const ResetOnExit reset(m);
+                m.bindText(1, key.nrProposFas);
+                m.bindText(2, key.nrVerPropFas);
+                if (m.step())
+                    proposal->second = std::string(m.text(0));
+            }
+            if (!proposal->second)
+                continue; // as the join finds no CHT without its proposal and client
+            SqlStatement& st = c.cached(sql);
+            const ResetOnExit reset(st);
+            bindKey(st, 1, key);
+            if (!st.step())
+                continue;
+            ChtState state = stateOf(st, 0, *proposal->second);
+            state.row = st.integer(4);
+            out[i] = std::move(state);
+        }
         return out;
     }
     // PostgreSQL takes the keys in one statement, and locks in key order: two calls over
@@ -263,7 +292,7 @@ std::vector<std::optional<ChtState>> ChtRepository::findAll(SqlConnection& c,
     while (st.step()) {
         const auto pos = static_cast<std::size_t>(st.integer(0));
         if (pos < out.size())
-            out[pos] = stateOf(st, 1);
+            out[pos] = stateOf(st, 1, std::string(st.text(5)));
     }
     return out;
 }
