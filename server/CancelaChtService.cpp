@@ -395,6 +395,8 @@ CallResult CancelaChtService::confirmaCht(std::vector<RpcArg> params, const Call
             const std::string approved = "A";
             std::vector<AuditChange> audit;
             std::vector<ChtChange> changes;
+            audit.reserve(keys.size());
+            changes.reserve(keys.size());
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 if (stored[i]->idStatusCht == approved)
                     continue;
@@ -417,6 +419,7 @@ CallResult CancelaChtService::cancelaCht(std::vector<RpcArg> params, const Calle
         [&caller](SqlConnection& c, const std::vector<ChtKey>& keys,
                   const std::vector<std::optional<ChtState>>& stored) {
             std::vector<AuditChange> audit;
+            audit.reserve(keys.size());
             for (std::size_t i = 0; i < keys.size(); ++i)
                 audit.push_back(
                     {Audit::keyText(keys[i]), "IDSTATUSCHT", stored[i]->idStatusCht, std::nullopt});
@@ -632,6 +635,7 @@ CallResult CancelaChtService::setCht(std::vector<RpcArg> params, const Caller& c
         ++applied;
     }
     std::vector<ChtChange> changes;
+    changes.reserve(writes.size());
     for (auto& w : writes)
         if (w)
             changes.push_back(std::move(*w));
