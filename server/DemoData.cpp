@@ -232,27 +232,6 @@ void bindOptionalText(SqlStatement& st, int index, const std::string& value)
         st.bindText(index, value);
 }
 
-// The columns a load gives CHT and CDA, in the order of its statements' values.
-constexpr std::array<const char*, 16> kChtLoaded = {
-    "NRPROPOSFAS", "NRVERPROPFAS", "CDTIPOSERV",     "NRSERVCONT",
-    "NRSEQUCHT",   "CDFUNC",       "DTINCLCHT",      "IDSTATUSCHT",
-    "NRLANCTONF",  "NRINVOICE",    "DSALTERACAOCHT", "QTHRAPROFATUCHT",
-    "VRFATU",      "IDCHTPGTOOK",  "IDCHTASSINADA",  "IDCDAOK"};
-constexpr std::array<const char*, 20> kCdaLoaded = {
-    "NRPROPOSFAS",   "NRVERPROPFAS",   "CDTIPOSERV",   "NRSERVCONT",          "CDFUNC",
-    "NRSEQUCHT",     "IDSITSERVPREST", "DSREFERENCIA", "DTSERVPREST",         "DTHRENTR1TUR",
-    "DTHRSAID1TUR",  "NMINTCLIENTE",   "QTMINTOTAL",   "QTMINDESLOCFAT",      "QTMINNFATU",
-    "QTMINAPROFATU", "QTMINAPRCOMIS",  "NMOPERINC",    "IDASSINATURACLIENTE", "IDORIGINALENTREGUE"};
-
-template <std::size_t N>
-std::string columnList(const std::array<const char*, N>& names, const char* prefix)
-{
-    std::string list;
-    for (const char* name : names)
-        list += (list.empty() ? "" : ", ") + std::string(prefix) + name;
-    return list;
-}
-
 } // namespace
 
 const std::vector<std::string>& DemoData::operatorNames()
@@ -424,7 +403,7 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
 
     // PostgreSQL keeps each CHT's CDA dates by a trigger that updates the CHT once per CDA: in
     // one long transaction those updates pile up versions of the same rows, and the load grows
-    // with the square of its size. Each CHT goes in with its dates instead.
+    // with the square of its size. The dates are set once at the end instead.
     const bool pg = c.dialect() == Dialect::Postgres;
     // Likewise each row's references, checked one by one, made the load grow faster than its
     // size: the keys of CHT and CDA are dropped for the load and added back at the end, where
@@ -443,21 +422,17 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
         for (const auto& [table, name, definition] : references)
             c.exec("ALTER TABLE " + table + " DROP CONSTRAINT \"" + name + "\"");
     }
-    // CHTs are entered day by day, so a real table holds them in the order of their inclusion
-    // dates, and the days an operator lists and acts on lie together in it. The rows are drawn in
-    // another order: they wait in load tables, numbered as drawn, and go in by date at the end.
-    const std::string chtColumns = columnList(kChtLoaded, "");
-    const std::string cdaColumns = columnList(kCdaLoaded, "");
-    c.exec("CREATE TEMP TABLE CARGA_CHT AS SELECT " + chtColumns +
-           ", CAST(0 AS BIGINT) AS NRORDEM FROM CHT WHERE 1 = 0");
-    c.exec("CREATE TEMP TABLE CARGA_CDA AS SELECT " + cdaColumns +
-           ", CAST(0 AS BIGINT) AS NRORDEM, CAST(0 AS BIGINT) AS NRLINHA FROM CDA WHERE 1 = 0");
     // Run once a row: prepared once, so that PostgreSQL does not parse them for every row.
-    SqlStatement* cht = &c.cached("INSERT INTO CARGA_CHT (" + chtColumns +
-                                  ", NRORDEM) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    SqlStatement* cda =
-        &c.cached("INSERT INTO CARGA_CDA (" + cdaColumns +
-                  ", NRORDEM, NRLINHA) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    SqlStatement* cht = &c.cached(
+        "INSERT INTO CHT (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC,"
+        " DTINCLCHT, IDSTATUSCHT, NRLANCTONF, NRINVOICE, DSALTERACAOCHT, QTHRAPROFATUCHT, VRFATU,"
+        " IDCHTPGTOOK, IDCHTASSINADA, IDCDAOK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    SqlStatement* cda = &c.cached(
+        "INSERT INTO CDA (NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, CDFUNC, NRSEQUCHT,"
+        " IDSITSERVPREST, DSREFERENCIA, DTSERVPREST, DTHRENTR1TUR, DTHRSAID1TUR, NMINTCLIENTE,"
+        " QTMINTOTAL, QTMINDESLOCFAT, QTMINNFATU, QTMINAPROFATU, QTMINAPRCOMIS, NMOPERINC,"
+        " IDASSINATURACLIENTE, IDORIGINALENTREGUE) VALUES "
+        "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     const std::array<const char*, 4> situations = {"", "P", "C", "R"};
     // The first CHTs are DEMO's pending ones of today, so that the filter's defaults list rows.
     const std::size_t demoToday =
@@ -549,7 +524,6 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
         cht->bindText(14, done && r.chance(80) ? "S" : (r.chance(30) ? "S" : "N"));
         cht->bindText(15, done && r.chance(85) ? "S" : (r.chance(40) ? "S" : "N"));
         cht->bindText(16, allOk ? "S" : "N");
-        cht->bindInt(17, static_cast<std::int64_t>(n));
         cht->run();
         ++summary.chts;
 
@@ -575,30 +549,23 @@ DemoData::Summary DemoData::generate(SqlConnection& c, const DemoOptions& option
             cda->bindText(18, x.clerk);
             cda->bindText(19, x.signature);
             cda->bindText(20, x.delivered);
-            cda->bindInt(21, static_cast<std::int64_t>(n));
-            cda->bindInt(22, static_cast<std::int64_t>(summary.cdas));
             cda->run();
             ++summary.cdas;
         }
     }
-    // By inclusion date, each CHT with its CDAs' first and last days (setting them afterwards
-    // would move every row on PostgreSQL, which writes an updated row's new version elsewhere),
-    // and its CDAs right after it, entered with it.
-    c.exec("INSERT INTO CHT (" + chtColumns + ", DTINICIOCDA, DTFIMCDA) SELECT " +
-           columnList(kChtLoaded, "C.") +
-           ", D.FIRST, D.LAST FROM CARGA_CHT C LEFT JOIN (SELECT NRORDEM, MIN(DTSERVPREST) AS"
-           " FIRST, MAX(DTSERVPREST) AS LAST FROM CARGA_CDA GROUP BY NRORDEM) D"
-           " ON D.NRORDEM = C.NRORDEM ORDER BY C.DTINCLCHT, C.NRORDEM");
-    c.exec("INSERT INTO CDA (" + cdaColumns + ") SELECT " + columnList(kCdaLoaded, "D.") +
-           " FROM CARGA_CDA D JOIN CARGA_CHT C ON C.NRORDEM = D.NRORDEM"
-           " ORDER BY C.DTINCLCHT, C.NRORDEM, D.NRLINHA");
-    c.exec("DROP TABLE CARGA_CDA");
-    c.exec("DROP TABLE CARGA_CHT");
     // The demo operators sign in with the demo password.
     const std::string hash = Credentials::hashPassword(kDemoPassword, options.passwordCost);
     for (std::size_t i = 0; i < operators().size(); ++i)
         Operators::put(c, operators()[i], operatorNames()[i], hash);
     if (pg) {
+        const char* key = "NRPROPOSFAS, NRVERPROPFAS, CDTIPOSERV, NRSERVCONT, NRSEQUCHT, CDFUNC";
+        c.exec(std::string("UPDATE CHT C SET DTINICIOCDA = D.FIRST, DTFIMCDA = D.LAST FROM"
+                           " (SELECT ") +
+               key + ", MIN(DTSERVPREST) AS FIRST, MAX(DTSERVPREST) AS LAST FROM CDA GROUP BY " +
+               key +
+               ") D WHERE C.NRPROPOSFAS = D.NRPROPOSFAS AND C.NRVERPROPFAS = D.NRVERPROPFAS"
+               " AND C.CDTIPOSERV = D.CDTIPOSERV AND C.NRSERVCONT = D.NRSERVCONT"
+               " AND C.NRSEQUCHT = D.NRSEQUCHT AND C.CDFUNC = D.CDFUNC");
         c.exec("ALTER TABLE CDA ENABLE TRIGGER CDA_DATAS_CHT");
         for (const auto& [table, name, definition] : references)
             c.exec("ALTER TABLE " + table + " ADD CONSTRAINT \"" + name + "\" " + definition);

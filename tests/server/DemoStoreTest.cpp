@@ -209,27 +209,6 @@ TEST_P(DemoStoreTest, ReferencesHoldAfterTheLoad)
     EXPECT_EQ(st->integer(0), 0);
 }
 
-// The CHTs lie in the table by inclusion date, as entered day by day, each with its CDAs' dates,
-// and the load leaves no table of its own behind.
-TEST_P(DemoStoreTest, ChtsLieByInclusionDateWithTheirCdaDates)
-{
-    auto lease = store().acquire();
-    DemoData::generate(*lease, options());
-    const std::string place = lease->dialect() == Dialect::Postgres ? "ctid" : "rowid";
-    auto st =
-        lease->prepare("SELECT COUNT(*) FROM (SELECT DTINCLCHT, LAG(DTINCLCHT) OVER (ORDER BY " +
-                       place + ") AS BEFORE_IT FROM CHT) T WHERE BEFORE_IT > DTINCLCHT");
-    ASSERT_TRUE(st->step());
-    EXPECT_EQ(st->integer(0), 0);
-    st = lease->prepare("SELECT COUNT(*), COUNT(DTINICIOCDA),"
-                        " SUM(CASE WHEN DTINICIOCDA <= DTFIMCDA THEN 1 ELSE 0 END) FROM CHT");
-    ASSERT_TRUE(st->step());
-    EXPECT_EQ(st->integer(0), 300);
-    EXPECT_EQ(st->integer(1), 300);
-    EXPECT_EQ(st->integer(2), 300);
-    EXPECT_ANY_THROW(lease->exec("SELECT COUNT(*) FROM CARGA_CHT"));
-}
-
 // Thousands of CHTs in one call: each read, checked, changed and audited once, in the call's own
 // order (here the list's, reversed); a smaller call after it acts on its own CHTs only.
 TEST_P(DemoStoreTest, ThousandsOfChtsInOneCallChangeEachOnceInTheirOrder)
