@@ -186,25 +186,21 @@ ChtState stateOf(SqlStatement& st, int first, std::string manager)
 
 std::optional<ChtState> ChtRepository::find(SqlConnection& c, const ChtKey& key)
 {
-    static const std::string select = "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA,"
-                                      " C.DSALTERACAOCHT, CL.CDGERENTEIMPCLI";
-    static const std::string from = " FROM CHT C"
-                                    " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS"
-                                    " AND P.NRVERPROPFAS = C.NRVERPROPFAS"
-                                    " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE WHERE" +
-                                    std::string(kKeyWhereC);
-    static const std::string sqlite = select + ", C.rowid" + from;
-    static const std::string postgres = select + from + " FOR UPDATE OF C";
-    const bool pg = c.dialect() == Dialect::Postgres;
-    SqlStatement& st = c.cached(pg ? postgres : sqlite);
+    // SQLite reads a CHT as a batch of one reads its CHTs: one way to read them.
+    if (c.dialect() != Dialect::Postgres)
+        return findAll(c, {key}).front();
+    static const std::string sql =
+        "SELECT C.IDSTATUSCHT, C.IDCHTPGTOOK, C.IDCHTASSINADA, C.DSALTERACAOCHT,"
+        " CL.CDGERENTEIMPCLI FROM CHT C"
+        " JOIN PROPOSTA P ON P.NRPROPOSFAS = C.NRPROPOSFAS AND P.NRVERPROPFAS = C.NRVERPROPFAS"
+        " JOIN CLIENTE CL ON CL.CDCLIENTE = P.CDCLIENTE WHERE" +
+        std::string(kKeyWhereC) + " FOR UPDATE OF C";
+    SqlStatement& st = c.cached(sql);
+    const ResetOnExit reset(st);
     bindKey(st, 1, key);
     if (!st.step())
         return std::nullopt;
-    ChtState state = stateOf(st, 0, std::string(st.text(4)));
-    if (!pg)
-        state.row = st.integer(5);
-    st.reset();
-    return state;
+    return stateOf(st, 0, std::string(st.text(4)));
 }
 
 void ChtRepository::setStatus(SqlConnection& c, const ChtKey& key, const std::string& status)
